@@ -1,0 +1,19 @@
+// The two logging entry points exported by the framework library.
+#ifndef CEF_INCLUDE_INTERNAL_CEF_LOGGING_INTERNAL_H_
+#define CEF_INCLUDE_INTERNAL_CEF_LOGGING_INTERNAL_H_
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// The current minimum log level (LOG_INFO 0 ... LOG_FATAL 3).
+int cef_get_min_log_level();
+
+// Adds a log message; |file| and |line| name the place it came from.
+void cef_log(const char* file, int line, int severity, const char* message);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif  // CEF_INCLUDE_INTERNAL_CEF_LOGGING_INTERNAL_H_
