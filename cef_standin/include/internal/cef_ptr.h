@@ -19,6 +19,8 @@ class CefRefPtr : public scoped_refptr<T> {
   CefRefPtr(const CefRefPtr<T>& r) : parent(r) {}
   template <typename U>
   CefRefPtr(const CefRefPtr<U>& r) : parent(r) {}
+  CefRefPtr<T>& operator=(const CefRefPtr<T>& r) = default;
+  using parent::operator=;
 };
 
 #endif  // CEF_INCLUDE_INTERNAL_CEF_PTR_H_

@@ -1,0 +1,54 @@
+// Logging for the system's units. A statement names its unit's source name
+// (`kLogSource` in the unit) and, like CEF's own LOG, asks for the minimum
+// log level before it composes anything. It is a separate macro so that it
+// never clashes with CEF's LOG when built against a real CEF.
+#ifndef QUILLMOSS_APP_LOG_LINE_H_
+#define QUILLMOSS_APP_LOG_LINE_H_
+
+#include <sstream>
+#include <string>
+
+#include "include/internal/cef_logging_internal.h"
+
+namespace quillmoss {
+
+constexpr int kLogSeverityINFO = 0;
+constexpr int kLogSeverityERROR = 2;
+
+// Composes one line and hands it to cef_log() when destroyed.
+class LogLine {
+ public:
+  LogLine(const char* source, int line, int severity)
+      : source_(source), line_(line), severity_(severity) {}
+  LogLine(const LogLine&) = delete;
+  LogLine& operator=(const LogLine&) = delete;
+  ~LogLine() {
+    const std::string text = stream_.str();
+    cef_log(source_, line_, severity_, text.c_str());
+  }
+
+  std::ostream& stream() { return stream_; }
+
+ private:
+  const char* const source_;
+  const int line_;
+  const int severity_;
+  std::ostringstream stream_;
+};
+
+// Lets the macro below be one expression whose stream part is skipped.
+struct LogLineVoidify {
+  void operator&(std::ostream&) {}
+};
+
+}  // namespace quillmoss
+
+#define QLOG(severity)                                                  \
+  !(::quillmoss::kLogSeverity##severity >= cef_get_min_log_level())     \
+      ? (void)0                                                         \
+      : ::quillmoss::LogLineVoidify() &                                 \
+            ::quillmoss::LogLine(kLogSource, __LINE__,                  \
+                                 ::quillmoss::kLogSeverity##severity)   \
+                .stream()
+
+#endif  // QUILLMOSS_APP_LOG_LINE_H_

@@ -1,0 +1,92 @@
+// The application object: CEF's application, browser-process handler and
+// render-process handler in one, with the renderer's bindings store.
+#ifndef QUILLMOSS_APP_QUILLMOSS_APP_H_
+#define QUILLMOSS_APP_QUILLMOSS_APP_H_
+
+#include <map>
+
+#include "include/cef_app.h"
+
+class QuillmossApp : public CefApp,
+                     public CefBrowserProcessHandler,
+                     public CefRenderProcessHandler {
+ public:
+  QuillmossApp();
+  QuillmossApp(const QuillmossApp&) = delete;
+  QuillmossApp& operator=(const QuillmossApp&) = delete;
+
+  // CefApp methods:
+  void OnBeforeCommandLineProcessing(
+      const CefString& process_type,
+      CefRefPtr<CefCommandLine> command_line) override;
+  void OnRegisterCustomSchemes(
+      CefRawPtr<CefSchemeRegistrar> registrar) override;
+  CefRefPtr<CefResourceBundleHandler> GetResourceBundleHandler() override;
+  CefRefPtr<CefBrowserProcessHandler> GetBrowserProcessHandler() override;
+  CefRefPtr<CefRenderProcessHandler> GetRenderProcessHandler() override;
+
+  // CefBrowserProcessHandler methods:
+  void OnContextInitialized() override;
+  void OnBeforeChildProcessLaunch(
+      CefRefPtr<CefCommandLine> command_line) override;
+  void OnRenderProcessThreadCreated(
+      CefRefPtr<CefListValue> extra_info) override;
+  CefRefPtr<CefPrintHandler> GetPrintHandler() override;
+  void OnScheduleMessagePumpWork(int64 delay_ms) override;
+
+  // CefRenderProcessHandler methods:
+  void OnRenderThreadCreated(CefRefPtr<CefListValue> extra_info) override;
+  void OnWebKitInitialized() override;
+  void OnBrowserCreated(CefRefPtr<CefBrowser> browser,
+                        CefRefPtr<CefDictionaryValue> extra_info) override;
+  void OnBrowserDestroyed(CefRefPtr<CefBrowser> browser) override;
+  CefRefPtr<CefLoadHandler> GetLoadHandler() override;
+  void OnContextCreated(CefRefPtr<CefBrowser> browser,
+                        CefRefPtr<CefFrame> frame,
+                        CefRefPtr<CefV8Context> context) override;
+  void OnContextReleased(CefRefPtr<CefBrowser> browser,
+                         CefRefPtr<CefFrame> frame,
+                         CefRefPtr<CefV8Context> context) override;
+  void OnUncaughtException(CefRefPtr<CefBrowser> browser,
+                           CefRefPtr<CefFrame> frame,
+                           CefRefPtr<CefV8Context> context,
+                           CefRefPtr<CefV8Exception> exception,
+                           CefRefPtr<CefV8StackTrace> stackTrace) override;
+  void OnFocusedNodeChanged(CefRefPtr<CefBrowser> browser,
+                            CefRefPtr<CefFrame> frame,
+                            CefRefPtr<CefDOMNode> node) override;
+  bool OnProcessMessageReceived(CefRefPtr<CefBrowser> browser,
+                                CefRefPtr<CefFrame> frame,
+                                CefProcessId source_process,
+                                CefRefPtr<CefProcessMessage> message) override;
+
+  // Bindings store: the last bindings dictionary each browser received, the
+  // renderer's own copy, read by installation and by every bound call.
+  void SetBindingsForBrowser(CefRefPtr<CefBrowser> browser,
+                             CefRefPtr<CefDictionaryValue> bindings);
+  CefRefPtr<CefDictionaryValue> GetBindingsForBrowser(
+      CefRefPtr<CefBrowser> browser);
+  void RemoveBindingsForBrowser(CefRefPtr<CefBrowser> browser);
+  bool BindedFunctionExists(CefRefPtr<CefBrowser> browser,
+                            const CefString& functionName);
+
+  // Installation of the stored bindings: scheduled into every chosen frame of
+  // a browser, or done at once into one V8 context.
+  void DoJavascriptBindingsForBrowser(CefRefPtr<CefBrowser> browser);
+  void DoJavascriptBindingsForFrame(CefRefPtr<CefBrowser> browser,
+                                    CefRefPtr<CefFrame> frame,
+                                    CefRefPtr<CefV8Context> context);
+
+ private:
+  ~QuillmossApp() override;
+
+  // Browser id -> that browser's bindings dictionary. An entry lives from the
+  // first accepted bindings message until the browser is destroyed.
+  std::map<int, CefRefPtr<CefDictionaryValue>> bindingsByBrowser;
+  // Nothing sets it; CEF asks for it in the browser process.
+  CefRefPtr<CefPrintHandler> printHandler;
+
+  IMPLEMENT_REFCOUNTING(QuillmossApp);
+};
+
+#endif  // QUILLMOSS_APP_QUILLMOSS_APP_H_

@@ -1,0 +1,34 @@
+// Conversion between V8 values and CEF list and dictionary values, in both
+// directions, to a nesting level of 8.
+#ifndef QUILLMOSS_CONVERT_V8UTILS_H_
+#define QUILLMOSS_CONVERT_V8UTILS_H_
+
+#include "include/cef_v8.h"
+#include "include/cef_values.h"
+
+// Page -> host. A JavaScript function met on the way is stored in the
+// callback registry and travels as its descriptor string. Whole numbers from
+// 2^31 to 2^32-1 travel as a 4-byte little-endian binary value, since a CEF
+// integer is signed 32-bit. Never returns null.
+CefRefPtr<CefListValue> V8ArgumentsToCefListValue(
+    const CefV8ValueList& arguments);
+// Appends at most one entry, at the list's current end.
+void V8ValueAppendToCefListValue(CefRefPtr<CefV8Value> value,
+                                 CefRefPtr<CefListValue> list,
+                                 int nestingLevel);
+// Never returns null: a new empty dictionary on every failure.
+CefRefPtr<CefDictionaryValue> V8ObjectToCefDictionaryValue(
+    CefRefPtr<CefV8Value> value,
+    int nestingLevel);
+
+// Host -> page. Must run inside an entered V8 context. A 20-byte binary value
+// becomes a function that calls the host callback whose id it carries.
+// Never returns null: a V8 null on failure.
+CefRefPtr<CefV8Value> CefListValueToV8Value(CefRefPtr<CefListValue> listValue,
+                                            int nestingLevel);
+CefRefPtr<CefV8Value> CefDictionaryValueToV8Value(
+    CefRefPtr<CefDictionaryValue> dictValue,
+    int nestingLevel);
+CefV8ValueList CefListValueToV8Arguments(CefRefPtr<CefListValue> listValue);
+
+#endif  // QUILLMOSS_CONVERT_V8UTILS_H_
