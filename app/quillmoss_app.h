@@ -86,6 +86,8 @@ class QuillmossApp : public CefApp,
   // Nothing sets it; CEF asks for it in the browser process.
   CefRefPtr<CefPrintHandler> printHandler;
 
+  friend class QuillmossAppTestPeer;
+
   IMPLEMENT_REFCOUNTING(QuillmossApp);
 };
 

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test.
+#   scripts/test.sh              the normal build, in build/
+#   scripts/test.sh --sanitize   AddressSanitizer + UBSan (LeakSanitizer on),
+#                                in build-asan/
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build_dir=build
+cmake_args=()
+if [ "${1:-}" = "--sanitize" ]; then
+  build_dir=build-asan
+  # The Windows executable is checked by the normal build.
+  cmake_args+=(-DQUILLMOSS_SANITIZE=ON -DQUILLMOSS_WINDOWS_BUILD=OFF
+               -DCMAKE_BUILD_TYPE=Debug)
+  export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0"
+  export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+  if [ -f tests/lsan.supp ]; then
+    export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+  fi
+else
+  cmake_args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+fi
+
+scripts/install-deps.sh
+cmake -S . -B "$build_dir" "${cmake_args[@]}"
+cmake --build "$build_dir" -j"$(nproc)"
+ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)"

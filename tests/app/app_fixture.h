@@ -1,0 +1,136 @@
+// A renderer driven by the stand-in around the system's own application
+// object. Every test starts with an empty callback registry and ends with the
+// stand-in's live-object count back where it started.
+#ifndef QUILLMOSS_TESTS_APP_APP_FIXTURE_H_
+#define QUILLMOSS_TESTS_APP_APP_FIXTURE_H_
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/javascript_callback.h"
+#include "app/process_messages.h"
+#include "app/quillmoss_app.h"
+#include "renderer_driver.h"
+
+class QuillmossAppTestPeer {
+ public:
+  static size_t BindingsCount(QuillmossApp* app) {
+    return app->bindingsByBrowser.size();
+  }
+};
+
+class AppFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    live_objects_at_start_ = standin::LiveObjectCount();
+    ResetJavascriptCallbacksForTesting();
+    app_ = new QuillmossApp;
+    renderer_ = std::make_unique<standin::Renderer>(app_.get());
+    standin::ClearLog();
+  }
+
+  void TearDown() override {
+    renderer_.reset();
+    ResetJavascriptCallbacksForTesting();
+    app_ = nullptr;
+    EXPECT_EQ(live_objects_at_start_, standin::LiveObjectCount())
+        << "stand-in objects leaked";
+  }
+
+  // A browser whose main frame has a live V8 context.
+  int CreateBrowserWithContext() {
+    const int browser = renderer_->CreateBrowser();
+    renderer_->CreateContext(browser, renderer_->MainFrameId(browser));
+    return browser;
+  }
+
+  int64 MainFrame(int browser) { return renderer_->MainFrameId(browser); }
+
+  // Delivers "DoJavascriptBindings" through the main frame and runs the
+  // installation tasks it posts.
+  bool SendBindings(int browser,
+                    CefRefPtr<CefDictionaryValue> bindings,
+                    bool run_tasks = true) {
+    CefRefPtr<CefProcessMessage> message =
+        CefProcessMessage::Create(quillmoss::kDoJavascriptBindingsMessage);
+    message->GetArgumentList()->SetDictionary(0, bindings);
+    const bool taken =
+        renderer_->DeliverMessage(browser, MainFrame(browser), message);
+    if (run_tasks)
+      renderer_->RunPendingTasks();
+    return taken;
+  }
+
+  // Runs |code| in the frame and expects it not to throw; returns the JSON
+  // text of its result.
+  std::string Eval(int browser, int64 frame, const std::string& code) {
+    const standin::ScriptResult result = renderer_->Eval(browser, frame, code);
+    EXPECT_TRUE(result.ok) << code << " threw " << result.exception;
+    return result.value;
+  }
+  std::string EvalMain(int browser, const std::string& code) {
+    return Eval(browser, MainFrame(browser), code);
+  }
+
+  // Messages sent since the last call, as (frame, name) pairs.
+  std::vector<standin::SentMessage> TakeSent() {
+    std::vector<standin::SentMessage> sent = renderer_->SentMessages();
+    renderer_->ClearSentMessages();
+    return sent;
+  }
+
+  // The texts of the log lines of |source| since the last ClearLog().
+  std::vector<std::string> LogTexts(const std::string& source) const {
+    std::vector<std::string> texts;
+    for (const standin::LogRecord& record : standin::LogRecords()) {
+      if (record.file == source)
+        texts.push_back(record.message);
+    }
+    return texts;
+  }
+  std::vector<std::string> AllLogTexts() const {
+    std::vector<std::string> texts;
+    for (const standin::LogRecord& record : standin::LogRecords())
+      texts.push_back(record.message);
+    return texts;
+  }
+
+  CefRefPtr<QuillmossApp> app_;
+  std::unique_ptr<standin::Renderer> renderer_;
+
+ private:
+  int live_objects_at_start_ = 0;
+};
+
+// Builds a bindings dictionary: function names, properties as given, and
+// objects with their method names.
+inline CefRefPtr<CefDictionaryValue> MakeBindings(
+    const std::vector<std::string>& functions,
+    CefRefPtr<CefDictionaryValue> properties,
+    const std::vector<std::pair<std::string, std::vector<std::string>>>&
+        objects,
+    bool bind_to_frames = false) {
+  CefRefPtr<CefDictionaryValue> bindings = CefDictionaryValue::Create();
+  bindings->SetBool(quillmoss::kBindToFramesKey, bind_to_frames);
+  CefRefPtr<CefDictionaryValue> function_dict = CefDictionaryValue::Create();
+  for (const std::string& name : functions)
+    function_dict->SetBool(name, true);
+  bindings->SetDictionary(quillmoss::kFunctionsKey, function_dict);
+  bindings->SetDictionary(
+      quillmoss::kPropertiesKey,
+      properties ? properties : CefDictionaryValue::Create());
+  CefRefPtr<CefDictionaryValue> object_dict = CefDictionaryValue::Create();
+  for (const auto& object : objects) {
+    CefRefPtr<CefDictionaryValue> methods = CefDictionaryValue::Create();
+    for (const std::string& method : object.second)
+      methods->SetNull(method);
+    object_dict->SetDictionary(object.first, methods);
+  }
+  bindings->SetDictionary(quillmoss::kObjectsKey, object_dict);
+  return bindings;
+}
+
+#endif  // QUILLMOSS_TESTS_APP_APP_FIXTURE_H_

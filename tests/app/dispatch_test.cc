@@ -1,0 +1,404 @@
+// Message dispatch, the context hooks and binding installation, driven end to
+// end through the stand-in renderer.
+#include "tests/app/app_fixture.h"
+
+namespace {
+
+constexpr char kInvalidBindingsLine[] =
+    "[Renderer process] OnProcessMessageReceived(): invalid arguments, "
+    "messageName=DoJavascriptBindings";
+constexpr char kInvalidCallbackLine[] =
+    "[Renderer process] OnProcessMessageReceived: invalid arguments, expected "
+    "first argument to be a javascript callback (int)";
+constexpr char kSubFrameLine[] =
+    "QuillmossApp::OnProcessMessageReceived: received process message from "
+    "non-main frame.";
+
+using DispatchTest = AppFixture;
+
+std::vector<std::string> Names(const std::vector<standin::SentMessage>& sent) {
+  std::vector<std::string> names;
+  for (const standin::SentMessage& message : sent)
+    names.push_back(message.message->GetName().ToString());
+  return names;
+}
+
+CefRefPtr<CefProcessMessage> Message(const std::string& name) {
+  return CefProcessMessage::Create(name);
+}
+
+TEST_F(DispatchTest, InstallsFunctionsPropertiesAndObjects) {
+  const int browser = CreateBrowserWithContext();
+  CefRefPtr<CefDictionaryValue> properties = CefDictionaryValue::Create();
+  properties->SetString("version", "1.2");
+  CefRefPtr<CefDictionaryValue> config = CefDictionaryValue::Create();
+  config->SetBool("debug", true);
+  properties->SetDictionary("config", config);
+  ASSERT_TRUE(SendBindings(
+      browser, MakeBindings({"saveFile"}, properties,
+                            {{"external", {"close", "resize"}}})));
+
+  EXPECT_EQ(
+      R"(["function","1.2",{"debug":true},"function","function"])",
+      EvalMain(browser,
+               "JSON.stringify([typeof saveFile, version, config, "
+               "typeof external.close, typeof external.resize])"));
+  // Functions carry the names their calls are forwarded under.
+  EXPECT_EQ(R"(["saveFile","external.close"])",
+            EvalMain(browser, "JSON.stringify([saveFile.name, "
+                              "external.close.name])"));
+  const std::vector<std::string> expected_lines = {
+      "[Renderer process] OnProcessMessageReceived(): DoJavascriptBindings",
+      "[Renderer process] DoJavascriptBindingsForFrame(): bindings are set"};
+  EXPECT_EQ(expected_lines, LogTexts("quillmoss_app"));
+}
+
+TEST_F(DispatchTest, BoundCallsReachTheHostAndReturnNull) {
+  const int browser = CreateBrowserWithContext();
+  SendBindings(browser,
+               MakeBindings({"saveFile"}, nullptr, {{"external", {"close"}}}));
+  TakeSent();
+
+  EXPECT_EQ("[null,null]",
+            EvalMain(browser, "JSON.stringify([saveFile('x', true), "
+                              "external.close()])"));
+  const std::vector<standin::SentMessage> sent = TakeSent();
+  ASSERT_EQ(2u, sent.size());
+  for (const standin::SentMessage& message : sent) {
+    EXPECT_EQ(PID_BROWSER, message.target);
+    EXPECT_EQ(MainFrame(browser), message.frame_id);
+    EXPECT_EQ(quillmoss::kV8FunctionHandlerExecuteMessage,
+              message.message->GetName().ToString());
+  }
+  CefRefPtr<CefListValue> first = sent[0].message->GetArgumentList();
+  EXPECT_EQ("saveFile", first->GetString(0).ToString());
+  CefRefPtr<CefListValue> call_args = first->GetList(1);
+  ASSERT_EQ(2u, call_args->GetSize());
+  EXPECT_EQ("x", call_args->GetString(0).ToString());
+  EXPECT_TRUE(call_args->GetBool(1));
+  CefRefPtr<CefListValue> second = sent[1].message->GetArgumentList();
+  EXPECT_EQ("external.close", second->GetString(0).ToString());
+  EXPECT_EQ(0u, second->GetList(1)->GetSize());
+}
+
+TEST_F(DispatchTest, UnboundNameThrowsAndSendsNothing) {
+  const int browser = CreateBrowserWithContext();
+  SendBindings(browser, MakeBindings({"saveFile", "old"}, nullptr, {}));
+  // New bindings without "old": its function object stays in the page but is
+  // no longer callable.
+  SendBindings(browser, MakeBindings({"saveFile"}, nullptr, {}));
+  TakeSent();
+  EXPECT_EQ(
+      "\"[Quillmoss] V8FunctionHandler::Execute() FAILED: function does not "
+      "exist: old()\"",
+      EvalMain(browser,
+               "(() => { try { old(function cb() {}); return 'no throw'; } "
+               "catch (e) { return e instanceof Error ? e.message : 'x'; } "
+               "})()"));
+  EXPECT_TRUE(TakeSent().empty());
+  // A refused call stores no function.
+  EXPECT_TRUE(g_javascriptCallbacks.empty());
+}
+
+TEST_F(DispatchTest, ContextMessagesForEveryContextBeforeAnyInstallation) {
+  const int browser = renderer_->CreateBrowser();
+  const int64 sub = renderer_->AddFrame(browser, "child");
+  renderer_->CreateContext(browser, MainFrame(browser));
+  renderer_->CreateContext(browser, sub);
+  const std::vector<standin::SentMessage> sent = TakeSent();
+  ASSERT_EQ(2u, sent.size());
+  EXPECT_EQ(quillmoss::kOnContextCreatedMessage,
+            sent[0].message->GetName().ToString());
+  EXPECT_EQ(MainFrame(browser), sent[0].frame_id);
+  EXPECT_EQ(sub, sent[1].frame_id);
+  EXPECT_EQ(0u, sent[0].message->GetArgumentList()->GetSize());
+  // No bindings yet: nothing installed and nothing but the hook's line.
+  const std::vector<std::string> expected = {
+      "[Renderer process] OnContextCreated()",
+      "[Renderer process] OnContextCreated()"};
+  EXPECT_EQ(expected, AllLogTexts());
+  EXPECT_EQ("\"undefined\"", EvalMain(browser, "typeof saveFile"));
+
+  // Bindings that arrive later are installed by the posted task.
+  SendBindings(browser, MakeBindings({"saveFile"}, nullptr, {}));
+  EXPECT_EQ("\"function\"", EvalMain(browser, "typeof saveFile"));
+
+  renderer_->ReleaseContext(browser, sub);
+  const std::vector<standin::SentMessage> released = TakeSent();
+  ASSERT_EQ(1u, released.size());
+  EXPECT_EQ(quillmoss::kOnContextReleasedMessage,
+            released[0].message->GetName().ToString());
+  EXPECT_EQ(sub, released[0].frame_id);
+}
+
+TEST_F(DispatchTest, BindToFramesDecidesWhichFramesGetBindings) {
+  struct Row {
+    const char* description;
+    int bind_to_frames;  // -1: key absent
+    bool sub_frames_bound;
+  };
+  const Row rows[] = {
+      {"false", 0, false}, {"absent", -1, false}, {"true", 1, true}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.description);
+    const int browser = renderer_->CreateBrowser();
+    const int64 a = renderer_->AddFrame(browser, "A");
+    const int64 b = renderer_->AddFrame(browser, "B");
+    for (int64 frame : {MainFrame(browser), a, b})
+      renderer_->CreateContext(browser, frame);
+    CefRefPtr<CefDictionaryValue> bindings =
+        MakeBindings({"saveFile"}, nullptr, {}, row.bind_to_frames == 1);
+    if (row.bind_to_frames < 0)
+      bindings->Remove(quillmoss::kBindToFramesKey);
+    SendBindings(browser, bindings, /*run_tasks=*/false);
+    // One task per chosen frame: A, B then the main frame.
+    EXPECT_EQ(row.sub_frames_bound ? 3u : 1u, renderer_->PendingTaskCount());
+    renderer_->RunPendingTasks();
+
+    const std::string expected_sub =
+        row.sub_frames_bound && row.bind_to_frames >= 0 ? "\"function\""
+                                                        : "\"undefined\"";
+    EXPECT_EQ(expected_sub, Eval(browser, a, "typeof saveFile"));
+    EXPECT_EQ(expected_sub, Eval(browser, b, "typeof saveFile"));
+    // Without the key the installation refuses the dictionary everywhere.
+    EXPECT_EQ(row.bind_to_frames < 0 ? "\"undefined\"" : "\"function\"",
+              EvalMain(browser, "typeof saveFile"));
+
+    // A sub-frame context created later follows the same rule.
+    renderer_->CreateContext(browser, a);
+    EXPECT_EQ(expected_sub, Eval(browser, a, "typeof saveFile"));
+    renderer_->DestroyBrowser(browser);
+  }
+}
+
+TEST_F(DispatchTest, MissingBindToFramesIsRefusedAtInstallation) {
+  const int browser = CreateBrowserWithContext();
+  CefRefPtr<CefDictionaryValue> bindings =
+      MakeBindings({"saveFile"}, nullptr, {});
+  bindings->Remove(quillmoss::kBindToFramesKey);
+  standin::ClearLog();
+  EXPECT_TRUE(SendBindings(browser, bindings));
+  EXPECT_EQ("\"undefined\"", EvalMain(browser, "typeof saveFile"));
+  const std::vector<std::string> expected = {
+      "[Renderer process] OnProcessMessageReceived(): DoJavascriptBindings",
+      "[Renderer process] DoJavascriptBindingsForFrame(): bindings are set",
+      "[Renderer process] DoJavascriptBindingsForFrame(): invalid data [1]"};
+  EXPECT_EQ(expected, AllLogTexts());
+}
+
+TEST_F(DispatchTest, LaterNamesWinAndABadObjectEntryStopsTheRest) {
+  const int browser = CreateBrowserWithContext();
+  CefRefPtr<CefDictionaryValue> properties = CefDictionaryValue::Create();
+  properties->SetInt("both", 5);
+  properties->SetInt("all", 6);
+  CefRefPtr<CefDictionaryValue> bindings =
+      MakeBindings({"both", "all"}, properties,
+                   {{"all", {"m"}}, {"b", {"m"}}, {"d", {"m"}}});
+  // "c" is not a dictionary: an empty object "c" is left, "d" is missing.
+  bindings->GetDictionary(quillmoss::kObjectsKey)->SetInt("c", 1);
+  standin::ClearLog();
+  SendBindings(browser, bindings);
+  EXPECT_EQ(R"([5,"function","function","object",0,"undefined"])",
+            EvalMain(browser,
+                     "JSON.stringify([both, typeof all.m, typeof b.m, typeof "
+                     "c, Object.keys(c).length, typeof d])"));
+  EXPECT_EQ(
+      "[Renderer process] DoJavascriptBindingsForFrame(): "
+      "objects->GetType() != VTYPE_DICTIONARY",
+      AllLogTexts().back());
+}
+
+TEST_F(DispatchTest, EmptyDictionariesInstallNothing) {
+  const int browser = CreateBrowserWithContext();
+  EXPECT_TRUE(SendBindings(browser, MakeBindings({}, nullptr, {})));
+  EXPECT_EQ("\"undefined\"", EvalMain(browser, "typeof saveFile"));
+}
+
+TEST_F(DispatchTest, BindingsReplacedBeforeTheTaskRunsInstallTheNewer) {
+  const int browser = CreateBrowserWithContext();
+  SendBindings(browser, MakeBindings({"first"}, nullptr, {}),
+               /*run_tasks=*/false);
+  SendBindings(browser, MakeBindings({"second"}, nullptr, {}),
+               /*run_tasks=*/false);
+  EXPECT_EQ(2u, renderer_->PendingTaskCount());
+  renderer_->RunPendingTasks();
+  EXPECT_EQ(R"(["undefined","function"])",
+            EvalMain(browser, "JSON.stringify([typeof first, typeof second])"));
+}
+
+TEST_F(DispatchTest, TaskForAReleasedContextOnlyLogsThatItIsInvalid) {
+  const int browser = CreateBrowserWithContext();
+  SendBindings(browser, MakeBindings({"saveFile"}, nullptr, {}),
+               /*run_tasks=*/false);
+  renderer_->ReleaseContext(browser, MainFrame(browser));
+  standin::ClearLog();
+  renderer_->RunPendingTasks();
+  const std::vector<std::string> expected = {
+      "[Renderer process] DoJavascriptBindingsForFrame(): bindings are set",
+      "[Renderer process] DoJavascriptBindingsForFrame(): V8 context "
+      "provided by CEF is invalid"};
+  EXPECT_EQ(expected, AllLogTexts());
+}
+
+TEST_F(DispatchTest, RefusesMalformedBindingsMessages) {
+  const int browser = CreateBrowserWithContext();
+  CefRefPtr<CefProcessMessage> two_args =
+      Message(quillmoss::kDoJavascriptBindingsMessage);
+  two_args->GetArgumentList()->SetDictionary(
+      0, MakeBindings({"f"}, nullptr, {}));
+  two_args->GetArgumentList()->SetInt(1, 1);
+  CefRefPtr<CefProcessMessage> list_arg =
+      Message(quillmoss::kDoJavascriptBindingsMessage);
+  list_arg->GetArgumentList()->SetList(0, CefListValue::Create());
+  CefRefPtr<CefProcessMessage> no_args =
+      Message(quillmoss::kDoJavascriptBindingsMessage);
+
+  for (CefRefPtr<CefProcessMessage> message : {two_args, list_arg, no_args}) {
+    standin::ClearLog();
+    EXPECT_FALSE(
+        renderer_->DeliverMessage(browser, MainFrame(browser), message));
+    ASSERT_EQ(2u, AllLogTexts().size());
+    EXPECT_EQ(kInvalidBindingsLine, AllLogTexts()[1]);
+    EXPECT_EQ(2, standin::LogRecords()[1].severity);
+  }
+  EXPECT_EQ(0u, QuillmossAppTestPeer::BindingsCount(app_.get()));
+  EXPECT_EQ(0u, renderer_->PendingTaskCount());
+}
+
+TEST_F(DispatchTest, RefusesEveryMessageFromSubFrames) {
+  const int browser = CreateBrowserWithContext();
+  const int64 sub = renderer_->AddFrame(browser, "child");
+  renderer_->CreateContext(browser, sub);
+  TakeSent();
+  CefRefPtr<CefProcessMessage> bindings =
+      Message(quillmoss::kDoJavascriptBindingsMessage);
+  bindings->GetArgumentList()->SetDictionary(
+      0, MakeBindings({"f"}, nullptr, {}, true));
+  CefRefPtr<CefProcessMessage> callback =
+      Message(quillmoss::kExecuteJavascriptCallbackMessage);
+  callback->GetArgumentList()->SetInt(0, 1);
+  for (CefRefPtr<CefProcessMessage> message :
+       {bindings, callback, Message("Anything"),
+        Message(quillmoss::kOnContextCreatedMessage)}) {
+    standin::ClearLog();
+    EXPECT_FALSE(renderer_->DeliverMessage(browser, sub, message));
+    ASSERT_EQ(1u, standin::LogRecords().size());
+    EXPECT_EQ(kSubFrameLine, standin::LogRecords()[0].message);
+    EXPECT_EQ(2, standin::LogRecords()[0].severity);
+  }
+  EXPECT_EQ(0u, QuillmossAppTestPeer::BindingsCount(app_.get()));
+  EXPECT_TRUE(TakeSent().empty());
+}
+
+TEST_F(DispatchTest, OtherNamesAreAcceptedAndIgnored) {
+  const int browser = CreateBrowserWithContext();
+  for (const char* name : {"dojavascriptbindings", "Something", ""}) {
+    standin::ClearLog();
+    EXPECT_TRUE(
+        renderer_->DeliverMessage(browser, MainFrame(browser), Message(name)));
+    const std::vector<std::string> expected = {
+        std::string("[Renderer process] OnProcessMessageReceived(): ") + name};
+    EXPECT_EQ(expected, AllLogTexts());
+  }
+  EXPECT_EQ(0u, QuillmossAppTestPeer::BindingsCount(app_.get()));
+}
+
+TEST_F(DispatchTest, RefusesCallbackMessagesWithoutAnIntegerId) {
+  const int browser = CreateBrowserWithContext();
+  CefRefPtr<CefProcessMessage> as_double =
+      Message(quillmoss::kExecuteJavascriptCallbackMessage);
+  as_double->GetArgumentList()->SetDouble(0, 1.0);
+  CefRefPtr<CefProcessMessage> as_string =
+      Message(quillmoss::kExecuteJavascriptCallbackMessage);
+  as_string->GetArgumentList()->SetString(0, "1");
+  CefRefPtr<CefProcessMessage> empty =
+      Message(quillmoss::kExecuteJavascriptCallbackMessage);
+  for (CefRefPtr<CefProcessMessage> message : {as_double, as_string, empty}) {
+    standin::ClearLog();
+    EXPECT_FALSE(
+        renderer_->DeliverMessage(browser, MainFrame(browser), message));
+    EXPECT_EQ(kInvalidCallbackLine, AllLogTexts().back());
+  }
+}
+
+TEST_F(DispatchTest, CallbackMessageCallsTheStoredFunctionWithItsArguments) {
+  const int browser = CreateBrowserWithContext();
+  SendBindings(browser, MakeBindings({"register"}, nullptr, {}));
+  EvalMain(browser,
+           "window.calls = []; register(function onDone(...args) { "
+           "calls.push(args); })");
+  ASSERT_EQ(1, g_lastJavascriptCallbackId);
+
+  CefRefPtr<CefProcessMessage> with_args =
+      Message(quillmoss::kExecuteJavascriptCallbackMessage);
+  with_args->GetArgumentList()->SetInt(0, 1);
+  with_args->GetArgumentList()->SetString(1, "text");
+  with_args->GetArgumentList()->SetInt(2, 42);
+  CefRefPtr<CefProcessMessage> id_only =
+      Message(quillmoss::kExecuteJavascriptCallbackMessage);
+  id_only->GetArgumentList()->SetInt(0, 1);
+  EXPECT_TRUE(
+      renderer_->DeliverMessage(browser, MainFrame(browser), with_args));
+  EXPECT_TRUE(renderer_->DeliverMessage(browser, MainFrame(browser), id_only));
+  EXPECT_EQ(R"([["text",42],[]])",
+            EvalMain(browser, "JSON.stringify(calls)"));
+}
+
+TEST_F(DispatchTest, ReleasedContextDropsItsFramesCallbacksOnly) {
+  const int browser = CreateBrowserWithContext();
+  const int64 sub = renderer_->AddFrame(browser, "child");
+  renderer_->CreateContext(browser, sub);
+  SendBindings(browser, MakeBindings({"register"}, nullptr, {}, true));
+  Eval(browser, sub, "register(function a() {}, function b() {})");
+  EvalMain(browser, "register(function c() {})");
+  ASSERT_EQ(3u, g_javascriptCallbacks.size());
+  TakeSent();
+  standin::ClearLog();
+
+  renderer_->ReleaseContext(browser, sub);
+  const std::vector<std::string> expected = {
+      "[Renderer process] OnContextReleased()",
+      "[Renderer process] RemoveJavascriptCallbacksForFrame(): removed js "
+      "callback from the map",
+      "[Renderer process] RemoveJavascriptCallbacksForFrame(): removed js "
+      "callback from the map"};
+  EXPECT_EQ(expected, AllLogTexts());
+  ASSERT_EQ(1u, g_javascriptCallbacks.size());
+  EXPECT_EQ(3, g_javascriptCallbacks.begin()->first);
+  // A released frame's callback cannot be run by id.
+  standin::ClearLog();
+  EXPECT_FALSE(ExecuteJavascriptCallback(1, CefListValue::Create()));
+  EXPECT_EQ(
+      "[Renderer process] ExecuteJavascriptCallback(): callback not found, "
+      "id=1",
+      AllLogTexts().back());
+}
+
+TEST_F(DispatchTest, DestroyedBrowserLosesItsBindings) {
+  const int browser = CreateBrowserWithContext();
+  SendBindings(browser, MakeBindings({"saveFile"}, nullptr, {}));
+  CefRefPtr<CefBrowser> cef_browser = renderer_->GetBrowser(browser);
+  CefRefPtr<CefFrame> frame = cef_browser->GetMainFrame();
+  renderer_->DestroyBrowser(browser);
+  EXPECT_EQ(0u, QuillmossAppTestPeer::BindingsCount(app_.get()));
+  EXPECT_EQ("[Renderer process] OnBrowserDestroyed()", AllLogTexts().back());
+
+  // A late context hook for that browser finds nothing to install.
+  standin::ClearLog();
+  app_->DoJavascriptBindingsForFrame(cef_browser, frame, nullptr);
+  const std::vector<std::string> expected = {
+      "[Renderer process] DoJavascriptBindingsForFrame(): bindings not set "
+      "yet"};
+  EXPECT_EQ(expected, AllLogTexts());
+}
+
+TEST_F(DispatchTest, ScheduleWithoutBindingsIsRefused) {
+  const int browser = CreateBrowserWithContext();
+  app_->DoJavascriptBindingsForBrowser(renderer_->GetBrowser(browser));
+  EXPECT_EQ(0u, renderer_->PendingTaskCount());
+  const std::vector<std::string> expected = {
+      "[Renderer process] DoJavascriptBindingsForBrowser(): bindings not set"};
+  EXPECT_EQ(expected, LogTexts("quillmoss_app"));
+}
+
+}  // namespace

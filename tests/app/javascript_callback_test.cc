@@ -1,0 +1,193 @@
+// The registry of JavaScript functions handed to the host: ids, the
+// descriptor and removal per frame.
+#include <limits>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/app/app_fixture.h"
+
+namespace {
+
+// A frame that only knows its identifier and counts how often it is asked.
+class IdentifierOnlyFrame : public CefFrame {
+ public:
+  explicit IdentifierOnlyFrame(int64 identifier) : identifier_(identifier) {}
+
+  int identifier_requests() const { return identifier_requests_; }
+
+  bool IsValid() override { return true; }
+  void ExecuteJavaScript(const CefString&, const CefString&, int) override {}
+  bool IsMain() override { return false; }
+  bool IsFocused() override { return false; }
+  CefString GetName() override { return CefString(); }
+  int64 GetIdentifier() override {
+    ++identifier_requests_;
+    return identifier_;
+  }
+  CefRefPtr<CefFrame> GetParent() override { return nullptr; }
+  CefString GetURL() override { return CefString(); }
+  CefRefPtr<CefBrowser> GetBrowser() override { return nullptr; }
+  CefRefPtr<CefV8Context> GetV8Context() override { return nullptr; }
+  void SendProcessMessage(CefProcessId,
+                          CefRefPtr<CefProcessMessage>) override {}
+
+ private:
+  const int64 identifier_;
+  int identifier_requests_ = 0;
+
+  IMPLEMENT_REFCOUNTING(IdentifierOnlyFrame);
+};
+
+class JavascriptCallbackTest : public AppFixture {
+ protected:
+  void SetUp() override {
+    AppFixture::SetUp();
+    browser_ = CreateBrowserWithContext();
+    frame_ = MainFrame(browser_);
+  }
+
+  // Evaluates |expression| in the main frame's context and returns the value.
+  CefRefPtr<CefV8Value> Evaluate(const std::string& expression) {
+    CefRefPtr<CefV8Context> context =
+        renderer_->GetFrame(browser_, frame_)->GetV8Context();
+    EXPECT_TRUE(context->Enter());
+    CefRefPtr<CefV8Value> value;
+    CefRefPtr<CefV8Exception> exception;
+    EXPECT_TRUE(context->Eval(expression, CefString(), 0, value, exception))
+        << expression;
+    context->Exit();
+    return value;
+  }
+
+  std::string Store(CefRefPtr<CefFrame> frame, const std::string& function) {
+    return StoreJavascriptCallback(frame, Evaluate(function)).ToString();
+  }
+
+  int browser_ = 0;
+  int64 frame_ = 0;
+};
+
+TEST_F(JavascriptCallbackTest, DescriptorHasTheExactForm) {
+  CefRefPtr<IdentifierOnlyFrame> frame12 = new IdentifierOnlyFrame(12);
+  SetLastJavascriptCallbackIdForTesting(6);
+  EXPECT_EQ(
+      "####quillmoss####{\"what\":\"javascript-callback\",\"callbackId\":7,"
+      "\"frameId\":12,\"functionName\":\"onDone\"}",
+      Store(frame12.get(), "(function onDone() {})"));
+  EXPECT_EQ(
+      "####quillmoss####{\"what\":\"javascript-callback\",\"callbackId\":8,"
+      "\"frameId\":12,\"functionName\":\"\"}",
+      Store(frame12.get(), "(function () {})"));
+  // Non-ASCII names stay as they are.
+  EXPECT_EQ(
+      "####quillmoss####{\"what\":\"javascript-callback\",\"callbackId\":9,"
+      "\"frameId\":12,\"functionName\":\"gr\xC3\xBC\xC3\x9F"
+      "e\"}",
+      Store(frame12.get(), "(function gr\u00fc\u00dfe() {})"));
+  EXPECT_TRUE(standin::LogRecords().empty());
+}
+
+// Page script chooses function names; none can change the members the host
+// reads from the descriptor.
+TEST_F(JavascriptCallbackTest, FunctionNamesCannotInjectDescriptorMembers) {
+  struct Row {
+    const char* script;
+    const char* name;
+  };
+  const Row rows[] = {
+      {R"(({"a\",\"callbackId\":1,\"x\":\"" () {}})["a\",\"callbackId\":1,\"x\":\""])",
+       R"(a","callbackId":1,"x":")"},
+      {R"(({"back\\slash" () {}})["back\\slash"])", R"(back\slash)"},
+      {R"(({"line\nbreak\ttab\u0001" () {}})["line\nbreak\ttab\u0001"])",
+       "line\nbreak\ttab\x01"},
+      {R"(({"}" () {}})["}"])", "}"},
+  };
+  for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
+    SCOPED_TRACE(::testing::Message() << "row " << i);
+    const std::string descriptor =
+        Store(renderer_->GetFrame(browser_, frame_), rows[i].script);
+    const std::string marker = quillmoss::kCallbackDescriptorMarker;
+    ASSERT_EQ(0u, descriptor.find(marker));
+    const nlohmann::json parsed =
+        nlohmann::json::parse(descriptor.substr(marker.size()));
+    ASSERT_EQ(4u, parsed.size());
+    EXPECT_EQ("javascript-callback", parsed["what"]);
+    EXPECT_EQ(g_lastJavascriptCallbackId, parsed["callbackId"]);
+    EXPECT_EQ(frame_, parsed["frameId"]);
+    EXPECT_EQ(rows[i].name, parsed["functionName"]);
+  }
+}
+
+TEST_F(JavascriptCallbackTest, IdsCountUpAcrossFramesAndRemovals) {
+  const int64 sub = renderer_->AddFrame(browser_, "child");
+  renderer_->CreateContext(browser_, sub);
+  CefRefPtr<CefFrame> main_frame = renderer_->GetFrame(browser_, frame_);
+  CefRefPtr<CefFrame> sub_frame = renderer_->GetFrame(browser_, sub);
+
+  CefRefPtr<CefV8Value> function = Evaluate("(function f() {})");
+  StoreJavascriptCallback(main_frame, function);
+  EXPECT_EQ(1, g_lastJavascriptCallbackId);
+  RemoveJavascriptCallbacksForFrame(main_frame);
+  EXPECT_TRUE(g_javascriptCallbacks.empty());
+
+  StoreJavascriptCallback(sub_frame, function);
+  StoreJavascriptCallback(sub_frame, function);
+  EXPECT_EQ(3, g_lastJavascriptCallbackId);
+  ASSERT_EQ(2u, g_javascriptCallbacks.size());
+  EXPECT_EQ(2, g_javascriptCallbacks.begin()->first);
+  // The same function stored twice is two entries.
+  EXPECT_TRUE(g_javascriptCallbacks[2].second->IsSame(
+      g_javascriptCallbacks[3].second));
+}
+
+TEST_F(JavascriptCallbackTest, RemovalLogsPerEntryAndKeepsOtherFrames) {
+  const int64 sub = renderer_->AddFrame(browser_, "child");
+  CefRefPtr<CefFrame> main_frame = renderer_->GetFrame(browser_, frame_);
+  CefRefPtr<CefFrame> sub_frame = renderer_->GetFrame(browser_, sub);
+  Store(main_frame, "(function a() {})");
+  Store(sub_frame, "(function b() {})");
+  Store(main_frame, "(function c() {})");
+  Store(main_frame, "(function d() {})");
+  standin::ClearLog();
+
+  RemoveJavascriptCallbacksForFrame(main_frame);
+  const std::vector<std::string> expected(
+      3,
+      "[Renderer process] RemoveJavascriptCallbacksForFrame(): removed js "
+      "callback from the map");
+  EXPECT_EQ(expected, LogTexts("javascript_callback"));
+  ASSERT_EQ(1u, g_javascriptCallbacks.size());
+  EXPECT_EQ(2, g_javascriptCallbacks.begin()->first);
+
+  // A frame with nothing stored: nothing changes, nothing is logged.
+  standin::ClearLog();
+  RemoveJavascriptCallbacksForFrame(main_frame);
+  EXPECT_TRUE(standin::LogRecords().empty());
+  EXPECT_EQ(1u, g_javascriptCallbacks.size());
+}
+
+TEST_F(JavascriptCallbackTest, RemovalOnAnEmptyRegistryAsksNothing) {
+  CefRefPtr<IdentifierOnlyFrame> frame = new IdentifierOnlyFrame(5);
+  RemoveJavascriptCallbacksForFrame(frame.get());
+  EXPECT_EQ(0, frame->identifier_requests());
+  EXPECT_TRUE(standin::LogRecords().empty());
+}
+
+// Past the largest int the counter starts again at 1 and skips ids that are
+// still stored, so an id never names two live functions.
+TEST_F(JavascriptCallbackTest, IdCounterWrapsToFreePositiveIds) {
+  CefRefPtr<CefFrame> frame = renderer_->GetFrame(browser_, frame_);
+  CefRefPtr<CefV8Value> function = Evaluate("(function f() {})");
+  StoreJavascriptCallback(frame, function);  // id 1
+  StoreJavascriptCallback(frame, function);  // id 2
+  SetLastJavascriptCallbackIdForTesting(std::numeric_limits<int>::max() - 1);
+  StoreJavascriptCallback(frame, function);
+  EXPECT_EQ(std::numeric_limits<int>::max(), g_lastJavascriptCallbackId);
+  StoreJavascriptCallback(frame, function);
+  EXPECT_EQ(3, g_lastJavascriptCallbackId);
+  EXPECT_EQ(4u, g_javascriptCallbacks.size());
+  for (const auto& entry : g_javascriptCallbacks)
+    EXPECT_GT(entry.first, 0);
+}
+
+}  // namespace

@@ -1,0 +1,162 @@
+// The application object outside the renderer: reference counting, the
+// handler getters and the command-line hooks.
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/platform_shell.h"
+#include "app/quillmoss_app.h"
+#include "renderer_driver.h"
+
+namespace {
+
+class QuillmossAppTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    quillmoss::platform::ResetFakeShell();
+    standin::ClearLog();
+  }
+
+  std::vector<std::string> Lines(const std::string& source) const {
+    std::vector<std::string> lines;
+    for (const standin::LogRecord& record : standin::LogRecords()) {
+      if (record.file == source)
+        lines.push_back(record.message);
+    }
+    return lines;
+  }
+
+  void ProcessCommandLine(const char* process_type,
+                          std::vector<const char*> argv) {
+    argv.insert(argv.begin(), "quillmoss_subprocess");
+    CefRefPtr<CefCommandLine> command_line =
+        CefCommandLine::CreateCommandLine();
+    command_line->InitFromArgv(static_cast<int>(argv.size()), argv.data());
+    CefRefPtr<QuillmossApp> app(new QuillmossApp);
+    app->OnBeforeCommandLineProcessing(process_type, command_line);
+  }
+};
+
+// Counts its own destruction so Release() can be checked against it.
+TEST(QuillmossAppRefCountTest, ReleaseIsTrueExactlyWhenItDestroys) {
+  QuillmossApp* app = new QuillmossApp;
+  app->AddRef();
+  app->AddRef();
+  EXPECT_FALSE(app->HasOneRef());
+  EXPECT_TRUE(app->HasAtLeastOneRef());
+  EXPECT_FALSE(app->Release());
+  EXPECT_TRUE(app->HasOneRef());
+  EXPECT_TRUE(app->Release());
+}
+
+TEST(QuillmossAppRefCountTest, CountHoldsUnderConcurrentAddRefAndRelease) {
+  CefRefPtr<QuillmossApp> app(new QuillmossApp);
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 100000;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&app] {
+      for (int i = 0; i < kRounds; ++i) {
+        app->AddRef();
+        EXPECT_FALSE(app->Release());
+      }
+    });
+  }
+  for (std::thread& thread : threads)
+    thread.join();
+  EXPECT_TRUE(app->HasOneRef());
+}
+
+TEST(QuillmossAppRefCountTest, HandlersAreTheObjectItselfAndShareItsCount) {
+  CefRefPtr<QuillmossApp> app(new QuillmossApp);
+  CefRefPtr<CefBrowserProcessHandler> browser_handler =
+      app->GetBrowserProcessHandler();
+  CefRefPtr<CefRenderProcessHandler> render_handler =
+      app->GetRenderProcessHandler();
+  EXPECT_EQ(static_cast<CefBrowserProcessHandler*>(app.get()),
+            browser_handler.get());
+  EXPECT_EQ(static_cast<CefRenderProcessHandler*>(app.get()),
+            render_handler.get());
+  browser_handler = nullptr;
+  render_handler = nullptr;
+  EXPECT_TRUE(app->HasOneRef());
+
+  EXPECT_FALSE(app->GetResourceBundleHandler());
+  EXPECT_FALSE(app->GetPrintHandler());
+  EXPECT_FALSE(app->GetLoadHandler());
+}
+
+TEST_F(QuillmossAppTest, NoAppUserModelIdLooksNothingUpButLoadsTheShell) {
+  ProcessCommandLine("renderer", {});
+  ProcessCommandLine("gpu-process", {"--app-user-model-id="});
+  const quillmoss::platform::FakeShell& shell =
+      quillmoss::platform::GetFakeShell();
+  EXPECT_EQ(2, shell.load_library_calls);
+  EXPECT_EQ(L"shell32.dll", shell.last_loaded_library);
+  EXPECT_EQ(0, shell.get_proc_address_calls);
+  EXPECT_EQ(0, shell.app_user_model_id_calls);
+  EXPECT_TRUE(standin::LogRecords().empty());
+}
+
+TEST_F(QuillmossAppTest, SetsTheAppUserModelIdSilently) {
+  ProcessCommandLine("", {"--app-user-model-id=Example.Host.1"});
+  const quillmoss::platform::FakeShell& shell =
+      quillmoss::platform::GetFakeShell();
+  EXPECT_EQ(1, shell.app_user_model_id_calls);
+  EXPECT_EQ(L"Example.Host.1", shell.last_app_user_model_id);
+  EXPECT_TRUE(standin::LogRecords().empty());
+}
+
+// A failing call, a shell that cannot load and one without the function all
+// give exactly one error line and the process goes on.
+TEST_F(QuillmossAppTest, EveryShellFailureGivesExactlyOneErrorLine) {
+  struct Row {
+    bool library_loads;
+    bool has_function;
+    long result;
+    int expected_calls;
+  };
+  const Row rows[] = {
+      {true, true, static_cast<long>(0x80070057), 1},
+      {false, true, 0, 0},
+      {true, false, 0, 0},
+  };
+  for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
+    SCOPED_TRACE(::testing::Message() << "row " << i);
+    quillmoss::platform::ResetFakeShell();
+    standin::ClearLog();
+    quillmoss::platform::FakeShell& shell = quillmoss::platform::GetFakeShell();
+    shell.library_loads = rows[i].library_loads;
+    shell.has_app_user_model_id_function = rows[i].has_function;
+    shell.app_user_model_id_result = rows[i].result;
+
+    ProcessCommandLine("renderer", {"--app-user-model-id=Example.Host"});
+
+    EXPECT_EQ(rows[i].expected_calls, shell.app_user_model_id_calls);
+    ASSERT_EQ(1u, standin::LogRecords().size());
+    const standin::LogRecord& line = standin::LogRecords()[0];
+    EXPECT_EQ("quillmoss_app", line.file);
+    EXPECT_EQ(2, line.severity);
+    EXPECT_EQ("SetCurrentProcessExplicitAppUserModelID failed", line.message);
+  }
+}
+
+TEST_F(QuillmossAppTest, ChildProcessLaunchLogsTheCommandLine) {
+  CefRefPtr<CefCommandLine> command_line = CefCommandLine::CreateCommandLine();
+  const char* argv[] = {"child", "--type=renderer"};
+  command_line->InitFromArgv(2, argv);
+  const CefString before = command_line->GetCommandLineString();
+  CefRefPtr<QuillmossApp> app(new QuillmossApp);
+  app->OnBeforeChildProcessLaunch(command_line);
+
+  ASSERT_EQ(1u, standin::LogRecords().size());
+  EXPECT_EQ(0, standin::LogRecords()[0].severity);
+  EXPECT_EQ("[Non-browser process] OnBeforeChildProcessLaunch() command line: " +
+                before.ToString(),
+            standin::LogRecords()[0].message);
+  EXPECT_EQ(before, command_line->GetCommandLineString());
+}
+
+}  // namespace

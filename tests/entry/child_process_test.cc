@@ -1,0 +1,65 @@
+// The process entry: high-DPI by switch presence, and CEF's result as the
+// exit code.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/platform_shell.h"
+#include "entry/child_process.h"
+#include "renderer_driver.h"
+
+namespace {
+
+int Run(std::vector<std::string> args, bool with_command_line = true) {
+  args.insert(args.begin(), "quillmoss_subprocess");
+  std::vector<char*> argv;
+  for (std::string& arg : args)
+    argv.push_back(&arg[0]);
+  argv.push_back(nullptr);
+  CefMainArgs main_args(static_cast<int>(args.size()), argv.data());
+  CefRefPtr<CefCommandLine> command_line;
+  if (with_command_line) {
+    command_line = CefCommandLine::CreateCommandLine();
+    command_line->InitFromArgv(main_args.argc, main_args.argv);
+  }
+  return RunChildProcess(main_args, command_line);
+}
+
+TEST(ChildProcessTest, HighDpiSupportFollowsSwitchPresenceOnly) {
+  quillmoss::platform::ResetFakeShell();
+  struct Row {
+    std::vector<std::string> args;
+    int expected_calls;
+  };
+  const Row rows[] = {
+      {{"--type=gpu-process"}, 0},
+      {{"--type=gpu-process", "--enable-high-dpi-support"}, 1},
+      {{"--type=gpu-process", "--enable-high-dpi-support=0"}, 1},
+      {{"--type=utility", "--enable-high-dpi-support=1"}, 1},
+      {{"--type=utility", "--", "--enable-high-dpi-support"}, 0},
+  };
+  for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
+    SCOPED_TRACE(::testing::Message() << "row " << i);
+    const int before = standin::HighDpiSupportCalls();
+    EXPECT_EQ(0, Run(rows[i].args));
+    EXPECT_EQ(rows[i].expected_calls,
+              standin::HighDpiSupportCalls() - before);
+  }
+}
+
+TEST(ChildProcessTest, ExitCodeIsCefExecuteProcessResultUnchanged) {
+  // No type switch: a browser process by CEF's contract, -1 at once.
+  EXPECT_EQ(-1, Run({}));
+  EXPECT_EQ(-1, Run({"--enable-high-dpi-support"}));
+  EXPECT_EQ(0, Run({"--type=gpu-process"}));
+}
+
+TEST(ChildProcessTest, MissingCommandLineStillHandsControlToCef) {
+  const int before = standin::HighDpiSupportCalls();
+  EXPECT_EQ(0, Run({"--type=gpu-process", "--enable-high-dpi-support"},
+                   /*with_command_line=*/false));
+  EXPECT_EQ(before, standin::HighDpiSupportCalls());
+}
+
+}  // namespace
