@@ -21,7 +21,6 @@ done
 if [ "${QUILLMOSS_SKIP_WINDOWS:-0}" != 1 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
-    need_update=1
   fi
   for p in "${windows_packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -44,6 +44,8 @@ class AppFixture : public ::testing::Test {
   int CreateBrowserWithContext() {
     const int browser = renderer_->CreateBrowser();
     renderer_->CreateContext(browser, renderer_->MainFrameId(browser));
+    renderer_->ClearSentMessages();
+    standin::ClearLog();
     return browser;
   }
 

@@ -46,21 +46,20 @@ class JavascriptCallbackTest : public AppFixture {
     frame_ = MainFrame(browser_);
   }
 
-  // Evaluates |expression| in the main frame's context and returns the value.
-  CefRefPtr<CefV8Value> Evaluate(const std::string& expression) {
+  // Evaluates |expression| in the main frame's context, entered as it is
+  // when page script hands a function over, and stores the result.
+  std::string Store(CefRefPtr<CefFrame> frame, const std::string& function) {
     CefRefPtr<CefV8Context> context =
         renderer_->GetFrame(browser_, frame_)->GetV8Context();
     EXPECT_TRUE(context->Enter());
     CefRefPtr<CefV8Value> value;
     CefRefPtr<CefV8Exception> exception;
-    EXPECT_TRUE(context->Eval(expression, CefString(), 0, value, exception))
-        << expression;
+    EXPECT_TRUE(context->Eval(function, CefString(), 0, value, exception))
+        << function;
+    const std::string descriptor =
+        StoreJavascriptCallback(frame, value).ToString();
     context->Exit();
-    return value;
-  }
-
-  std::string Store(CefRefPtr<CefFrame> frame, const std::string& function) {
-    return StoreJavascriptCallback(frame, Evaluate(function)).ToString();
+    return descriptor;
   }
 
   int browser_ = 0;
@@ -114,7 +113,7 @@ TEST_F(JavascriptCallbackTest, FunctionNamesCannotInjectDescriptorMembers) {
     EXPECT_EQ("javascript-callback", parsed["what"]);
     EXPECT_EQ(g_lastJavascriptCallbackId, parsed["callbackId"]);
     EXPECT_EQ(frame_, parsed["frameId"]);
-    EXPECT_EQ(rows[i].name, parsed["functionName"]);
+    EXPECT_EQ(std::string(rows[i].name), parsed["functionName"]);
   }
 }
 
@@ -124,20 +123,22 @@ TEST_F(JavascriptCallbackTest, IdsCountUpAcrossFramesAndRemovals) {
   CefRefPtr<CefFrame> main_frame = renderer_->GetFrame(browser_, frame_);
   CefRefPtr<CefFrame> sub_frame = renderer_->GetFrame(browser_, sub);
 
-  CefRefPtr<CefV8Value> function = Evaluate("(function f() {})");
-  StoreJavascriptCallback(main_frame, function);
+  Store(main_frame, "(function f() {})");
   EXPECT_EQ(1, g_lastJavascriptCallbackId);
   RemoveJavascriptCallbacksForFrame(main_frame);
   EXPECT_TRUE(g_javascriptCallbacks.empty());
 
-  StoreJavascriptCallback(sub_frame, function);
-  StoreJavascriptCallback(sub_frame, function);
+  Store(sub_frame, "window.f = function f() {}");
+  Store(sub_frame, "f");
   EXPECT_EQ(3, g_lastJavascriptCallbackId);
   ASSERT_EQ(2u, g_javascriptCallbacks.size());
   EXPECT_EQ(2, g_javascriptCallbacks.begin()->first);
   // The same function stored twice is two entries.
+  CefRefPtr<CefV8Context> context = main_frame->GetV8Context();
+  context->Enter();
   EXPECT_TRUE(g_javascriptCallbacks[2].second->IsSame(
       g_javascriptCallbacks[3].second));
+  context->Exit();
 }
 
 TEST_F(JavascriptCallbackTest, RemovalLogsPerEntryAndKeepsOtherFrames) {
@@ -177,13 +178,12 @@ TEST_F(JavascriptCallbackTest, RemovalOnAnEmptyRegistryAsksNothing) {
 // still stored, so an id never names two live functions.
 TEST_F(JavascriptCallbackTest, IdCounterWrapsToFreePositiveIds) {
   CefRefPtr<CefFrame> frame = renderer_->GetFrame(browser_, frame_);
-  CefRefPtr<CefV8Value> function = Evaluate("(function f() {})");
-  StoreJavascriptCallback(frame, function);  // id 1
-  StoreJavascriptCallback(frame, function);  // id 2
+  Store(frame, "(function f() {})");  // id 1
+  Store(frame, "(function f() {})");  // id 2
   SetLastJavascriptCallbackIdForTesting(std::numeric_limits<int>::max() - 1);
-  StoreJavascriptCallback(frame, function);
+  Store(frame, "(function f() {})");
   EXPECT_EQ(std::numeric_limits<int>::max(), g_lastJavascriptCallbackId);
-  StoreJavascriptCallback(frame, function);
+  Store(frame, "(function f() {})");
   EXPECT_EQ(3, g_lastJavascriptCallbackId);
   EXPECT_EQ(4u, g_javascriptCallbacks.size());
   for (const auto& entry : g_javascriptCallbacks)

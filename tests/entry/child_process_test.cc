@@ -11,7 +11,7 @@
 
 namespace {
 
-int Run(std::vector<std::string> args, bool with_command_line = true) {
+int RunEntry(std::vector<std::string> args, bool with_command_line = true) {
   args.insert(args.begin(), "quillmoss_subprocess");
   std::vector<char*> argv;
   for (std::string& arg : args)
@@ -42,7 +42,7 @@ TEST(ChildProcessTest, HighDpiSupportFollowsSwitchPresenceOnly) {
   for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
     SCOPED_TRACE(::testing::Message() << "row " << i);
     const int before = standin::HighDpiSupportCalls();
-    EXPECT_EQ(0, Run(rows[i].args));
+    EXPECT_EQ(0, RunEntry(rows[i].args));
     EXPECT_EQ(rows[i].expected_calls,
               standin::HighDpiSupportCalls() - before);
   }
@@ -50,14 +50,14 @@ TEST(ChildProcessTest, HighDpiSupportFollowsSwitchPresenceOnly) {
 
 TEST(ChildProcessTest, ExitCodeIsCefExecuteProcessResultUnchanged) {
   // No type switch: a browser process by CEF's contract, -1 at once.
-  EXPECT_EQ(-1, Run({}));
-  EXPECT_EQ(-1, Run({"--enable-high-dpi-support"}));
-  EXPECT_EQ(0, Run({"--type=gpu-process"}));
+  EXPECT_EQ(-1, RunEntry({}));
+  EXPECT_EQ(-1, RunEntry({"--enable-high-dpi-support"}));
+  EXPECT_EQ(0, RunEntry({"--type=gpu-process"}));
 }
 
 TEST(ChildProcessTest, MissingCommandLineStillHandsControlToCef) {
   const int before = standin::HighDpiSupportCalls();
-  EXPECT_EQ(0, Run({"--type=gpu-process", "--enable-high-dpi-support"},
+  EXPECT_EQ(0, RunEntry({"--type=gpu-process", "--enable-high-dpi-support"},
                    /*with_command_line=*/false));
   EXPECT_EQ(before, standin::HighDpiSupportCalls());
 }

@@ -22,6 +22,16 @@ const LogSeverity LOG_FATAL = 3;
 const LogSeverity LOG_NUM_SEVERITIES = 4;
 const LogSeverity LOG_DFATAL = LOG_FATAL;
 
+#if defined(_WIN32)
+// wingdi.h defines ERROR to be 0, which turns LOG(ERROR) into names ending in
+// _0; these make it mean what it says.
+#define ERROR 0
+#define COMPACT_GOOGLE_LOG_EX_0(ClassName, ...) \
+  COMPACT_GOOGLE_LOG_EX_ERROR(ClassName, ##__VA_ARGS__)
+#define COMPACT_GOOGLE_LOG_0 COMPACT_GOOGLE_LOG_ERROR
+const LogSeverity LOG_0 = LOG_ERROR;
+#endif
+
 inline int GetMinLogLevel() {
   return cef_get_min_log_level();
 }

@@ -1,0 +1,305 @@
+#include "renderer_driver.h"
+
+#include <map>
+#include <utility>
+
+#include "browser_frame.h"
+#include "renderer_internal.h"
+#include "task_runner.h"
+#include "values_internal.h"
+
+namespace standin {
+
+using internal::BrowserImpl;
+using internal::FrameImpl;
+using internal::RendererError;
+
+class Renderer::Impl : public internal::RendererLink {
+ public:
+  explicit Impl(CefRefPtr<CefApp> app)
+      : app_(app),
+        handler_(app ? app->GetRenderProcessHandler() : nullptr),
+        queue_(std::make_shared<internal::TaskQueue>()) {
+    internal::PushRendererQueue(queue_);
+  }
+
+  // Browsers still open close as DestroyBrowser() closes them, hooks
+  // included: the application gets its chance to drop what it holds of their
+  // contexts, as it would when the browser window closes.
+  ~Impl() override {
+    while (!browsers_.empty())
+      DestroyBrowser(browsers_.begin()->first);
+    queue_->Clear();
+    internal::PopRendererQueue(queue_);
+  }
+
+  Impl(const Impl&) = delete;
+  Impl& operator=(const Impl&) = delete;
+
+  int CreateBrowser(const std::string& main_frame_name) {
+    const int id = next_browser_id_++;
+    CefRefPtr<BrowserImpl> browser = new BrowserImpl(id, this);
+    browser->AddFrame(main_frame_name, nullptr);
+    browsers_[id] = browser;
+    if (handler_) {
+      // CEF hands no extra info over when the browser side gave none.
+      handler_->OnBrowserCreated(browser.get(), nullptr);
+    }
+    return id;
+  }
+
+  int64 AddFrame(int browser_id, const std::string& name, int64 parent_id) {
+    CefRefPtr<BrowserImpl> browser = FindBrowser(browser_id, "AddFrame");
+    if (!browser)
+      return 0;
+    CefRefPtr<FrameImpl> parent;
+    if (parent_id != 0) {
+      parent = browser->FindFrame(parent_id);
+      if (!parent) {
+        RendererError("AddFrame: no frame " + std::to_string(parent_id) +
+                      " in browser " + std::to_string(browser_id));
+        return 0;
+      }
+    }
+    CefRefPtr<FrameImpl> frame = browser->AddFrame(name, parent);
+    return frame ? frame->GetIdentifier() : 0;
+  }
+
+  void DestroyBrowser(int browser_id) {
+    CefRefPtr<BrowserImpl> browser = FindBrowser(browser_id, "DestroyBrowser");
+    if (!browser)
+      return;
+    // Children before their parents, as a closing page tears its frames down.
+    const auto frames = browser->frames();
+    for (auto it = frames.rbegin(); it != frames.rend(); ++it) {
+      if ((*it)->context())
+        ReleaseFrameContext(browser, *it);
+    }
+    if (handler_)
+      handler_->OnBrowserDestroyed(browser.get());
+    browsers_.erase(browser_id);
+    browser->Detach();
+  }
+
+  CefRefPtr<BrowserImpl> FindBrowser(int browser_id, const char* caller) {
+    auto it = browsers_.find(browser_id);
+    if (it == browsers_.end()) {
+      RendererError(std::string(caller) + ": no browser " +
+                    std::to_string(browser_id));
+      return nullptr;
+    }
+    return it->second;
+  }
+
+  CefRefPtr<FrameImpl> FindFrame(int browser_id,
+                                 int64 frame_id,
+                                 const char* caller) {
+    CefRefPtr<BrowserImpl> browser = FindBrowser(browser_id, caller);
+    if (!browser)
+      return nullptr;
+    CefRefPtr<FrameImpl> frame = browser->FindFrame(frame_id);
+    if (!frame) {
+      RendererError(std::string(caller) + ": no frame " +
+                    std::to_string(frame_id) + " in browser " +
+                    std::to_string(browser_id));
+    }
+    return frame;
+  }
+
+  void CreateContext(int browser_id, int64 frame_id) {
+    CefRefPtr<FrameImpl> frame =
+        FindFrame(browser_id, frame_id, "CreateContext");
+    if (!frame)
+      return;
+    CefRefPtr<BrowserImpl> browser = browsers_[browser_id];
+    if (frame->context())
+      ReleaseFrameContext(browser, frame);
+    CefRefPtr<CefV8Context> context = internal::CreateFrameContext(
+        frame.get(), new internal::TaskRunnerImpl(queue_));
+    if (!context)
+      return;
+    frame->set_context(context);
+    if (!handler_)
+      return;
+    internal::RunInContext(context, [&] {
+      handler_->OnContextCreated(browser.get(), frame.get(), context);
+    });
+  }
+
+  void ReleaseContext(int browser_id, int64 frame_id) {
+    CefRefPtr<FrameImpl> frame =
+        FindFrame(browser_id, frame_id, "ReleaseContext");
+    if (!frame)
+      return;
+    if (!frame->context()) {
+      RendererError("ReleaseContext: frame " + std::to_string(frame_id) +
+                    " has no context");
+      return;
+    }
+    ReleaseFrameContext(browsers_[browser_id], frame);
+  }
+
+  void ReleaseFrameContext(CefRefPtr<BrowserImpl> browser,
+                           CefRefPtr<FrameImpl> frame) {
+    CefRefPtr<CefV8Context> context = frame->context();
+    if (handler_) {
+      internal::RunWithScriptForbidden([&] {
+        handler_->OnContextReleased(browser.get(), frame.get(), context);
+      });
+    }
+    frame->set_context(nullptr);
+    internal::DisposeContext(context);
+  }
+
+  bool DeliverMessage(int browser_id,
+                      int64 frame_id,
+                      CefRefPtr<CefProcessMessage> message) {
+    CefRefPtr<FrameImpl> frame =
+        FindFrame(browser_id, frame_id, "DeliverMessage");
+    if (!frame)
+      return false;
+    if (!message || !message->IsValid()) {
+      RendererError("DeliverMessage: no valid message");
+      return false;
+    }
+    if (!handler_)
+      return false;
+    CefRefPtr<CefProcessMessage> received =
+        internal::MakeReceivedMessage(message);
+    const bool handled = handler_->OnProcessMessageReceived(
+        browsers_[browser_id].get(), frame.get(), PID_BROWSER, received);
+    internal::InvalidateReceivedMessage(received);
+    return handled;
+  }
+
+  ScriptResult Eval(int browser_id, int64 frame_id, const std::string& code) {
+    CefRefPtr<FrameImpl> frame = FindFrame(browser_id, frame_id, "Eval");
+    if (!frame) {
+      ScriptResult result;
+      result.exception = "no frame " + std::to_string(frame_id) +
+                         " in browser " + std::to_string(browser_id);
+      return result;
+    }
+    if (!frame->context()) {
+      ScriptResult result;
+      result.exception = "frame " + std::to_string(frame_id) +
+                         " has no JavaScript context (call CreateContext)";
+      return result;
+    }
+    return internal::RunPageScript(frame->context(), code, std::string(), 1);
+  }
+
+  size_t RunPendingTasks() {
+    if (internal::IsAnyContextEntered())
+      RendererError("tasks run while a context is entered");
+    const size_t ran = queue_->RunPending();
+    internal::RunEngineTasks();
+    return ran;
+  }
+
+  size_t PendingTaskCount() const { return queue_->PendingCount(); }
+
+  // internal::RendererLink:
+  void RecordSentMessage(int browser_id,
+                         int64 frame_id,
+                         CefProcessId target,
+                         CefRefPtr<CefProcessMessage> message) override {
+    SentMessage sent;
+    sent.browser_id = browser_id;
+    sent.frame_id = frame_id;
+    sent.target = target;
+    sent.message = message;
+    sent_.push_back(sent);
+  }
+
+  const std::vector<SentMessage>& sent() const { return sent_; }
+  void ClearSent() { sent_.clear(); }
+  CefRefPtr<CefRenderProcessHandler> handler() const { return handler_; }
+
+ private:
+  const CefRefPtr<CefApp> app_;
+  const CefRefPtr<CefRenderProcessHandler> handler_;
+  const std::shared_ptr<internal::TaskQueue> queue_;
+  // Browser id -> the open browser; added by CreateBrowser(), removed by
+  // DestroyBrowser().
+  std::map<int, CefRefPtr<BrowserImpl>> browsers_;
+  int next_browser_id_ = 1;
+  std::vector<SentMessage> sent_;
+};
+
+Renderer::Renderer(CefRefPtr<CefApp> app)
+    : impl_(std::make_unique<Impl>(app)) {}
+
+Renderer::~Renderer() = default;
+
+int Renderer::CreateBrowser(const std::string& main_frame_name) {
+  return impl_->CreateBrowser(main_frame_name);
+}
+
+int64 Renderer::AddFrame(int browser_id,
+                         const std::string& name,
+                         int64 parent_id) {
+  return impl_->AddFrame(browser_id, name, parent_id);
+}
+
+void Renderer::DestroyBrowser(int browser_id) {
+  impl_->DestroyBrowser(browser_id);
+}
+
+CefRefPtr<CefBrowser> Renderer::GetBrowser(int browser_id) {
+  return impl_->FindBrowser(browser_id, "GetBrowser").get();
+}
+
+CefRefPtr<CefFrame> Renderer::GetFrame(int browser_id, int64 frame_id) {
+  return impl_->FindFrame(browser_id, frame_id, "GetFrame").get();
+}
+
+int64 Renderer::MainFrameId(int browser_id) {
+  CefRefPtr<BrowserImpl> browser =
+      impl_->FindBrowser(browser_id, "MainFrameId");
+  if (!browser || !browser->GetMainFrame())
+    return 0;
+  return browser->GetMainFrame()->GetIdentifier();
+}
+
+void Renderer::CreateContext(int browser_id, int64 frame_id) {
+  impl_->CreateContext(browser_id, frame_id);
+}
+
+void Renderer::ReleaseContext(int browser_id, int64 frame_id) {
+  impl_->ReleaseContext(browser_id, frame_id);
+}
+
+bool Renderer::DeliverMessage(int browser_id,
+                              int64 frame_id,
+                              CefRefPtr<CefProcessMessage> message) {
+  return impl_->DeliverMessage(browser_id, frame_id, message);
+}
+
+ScriptResult Renderer::Eval(int browser_id,
+                            int64 frame_id,
+                            const std::string& code) {
+  return impl_->Eval(browser_id, frame_id, code);
+}
+
+size_t Renderer::RunPendingTasks() {
+  return impl_->RunPendingTasks();
+}
+
+size_t Renderer::PendingTaskCount() const {
+  return impl_->PendingTaskCount();
+}
+
+const std::vector<SentMessage>& Renderer::SentMessages() const {
+  return impl_->sent();
+}
+
+void Renderer::ClearSentMessages() {
+  impl_->ClearSent();
+}
+
+CefRefPtr<CefRenderProcessHandler> Renderer::handler() const {
+  return impl_->handler();
+}
+
+}  // namespace standin

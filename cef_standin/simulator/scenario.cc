@@ -1,0 +1,426 @@
+#include "simulator/scenario.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <utility>
+
+#include "simulator/cef_value_json.h"
+#include "simulator/json_text.h"
+
+namespace standin {
+namespace scenario {
+
+namespace {
+
+using nlohmann::json;
+using KeyList = std::vector<std::string>;
+
+struct StepKindName {
+  const char* name;
+  StepKind kind;
+};
+
+constexpr StepKindName kStepKinds[] = {
+    {"createBrowser", StepKind::kCreateBrowser},
+    {"addFrame", StepKind::kAddFrame},
+    {"destroyBrowser", StepKind::kDestroyBrowser},
+    {"createContext", StepKind::kCreateContext},
+    {"releaseContext", StepKind::kReleaseContext},
+    {"message", StepKind::kMessage},
+    {"runTasks", StepKind::kRunTasks},
+    {"eval", StepKind::kEval},
+    {"expect", StepKind::kExpect},
+};
+
+std::string Quote(const std::string& text) {
+  return "'" + text + "'";
+}
+
+std::string Join(const KeyList& keys) {
+  std::string joined;
+  for (const std::string& key : keys)
+    joined += (joined.empty() ? "" : ", ") + key;
+  return joined;
+}
+
+// Reads the document in order, keeping just enough of the browsers' life to
+// refuse steps that could not happen.
+class Parser {
+ public:
+  explicit Parser(Scenario* scenario) : scenario_(scenario) {}
+  Parser(const Parser&) = delete;
+  Parser& operator=(const Parser&) = delete;
+
+  bool ParseDocument(const json& document) {
+    if (!CheckKeys(document, "", {"browsers", "steps", "autoRunTasks"}))
+      return false;
+    if (document.contains("autoRunTasks")) {
+      if (!document["autoRunTasks"].is_boolean())
+        return Fail("autoRunTasks", "must be true or false");
+      scenario_->auto_run_tasks = document["autoRunTasks"].get<bool>();
+    }
+    if (!document.contains("steps"))
+      return Fail("", "missing key 'steps'");
+    if (document.contains("browsers")) {
+      const json& browsers = document["browsers"];
+      if (!browsers.is_array())
+        return Fail("browsers", "must be an array");
+      for (size_t i = 0; i < browsers.size(); ++i) {
+        BrowserSpec browser;
+        if (!ParseBrowser(browsers[i], JsonPathIndex("browsers", i), {},
+                          &browser)) {
+          return false;
+        }
+        scenario_->browsers.push_back(std::move(browser));
+      }
+    }
+    const json& steps = document["steps"];
+    if (!steps.is_array())
+      return Fail("steps", "must be an array");
+    for (size_t i = 0; i < steps.size(); ++i) {
+      Step step;
+      if (!ParseStep(steps[i], JsonPathIndex("steps", i), &step))
+        return false;
+      scenario_->steps.push_back(std::move(step));
+    }
+    return true;
+  }
+
+  const std::string& error() const { return error_; }
+
+ private:
+  struct BrowserState {
+    std::string declared_at;
+    std::string destroyed_at;  // empty while the browser lives
+    std::set<std::string> frames;
+  };
+
+  bool ParseBrowser(const json& object,
+                    const std::string& path,
+                    const KeyList& extra_keys,
+                    BrowserSpec* browser) {
+    KeyList keys = {"id", "frames"};
+    keys.insert(keys.end(), extra_keys.begin(), extra_keys.end());
+    if (!CheckKeys(object, path, keys) ||
+        !GetString(object, path, "id", /*allow_empty=*/false,
+                   &browser->handle)) {
+      return false;
+    }
+    const auto known = browsers_.find(browser->handle);
+    if (known != browsers_.end()) {
+      return Fail(JsonPathMember(path, "id"),
+                  "browser " + Quote(browser->handle) +
+                      " is already declared at " + known->second.declared_at);
+    }
+    BrowserState state;
+    state.declared_at = path;
+    if (!object.contains("frames")) {
+      browser->frames.push_back({"main", "main", ""});
+      state.frames.insert("main");
+    } else {
+      const std::string frames_path = JsonPathMember(path, "frames");
+      const json& frames = object["frames"];
+      if (!frames.is_array())
+        return Fail(frames_path, "must be an array");
+      if (frames.empty())
+        return Fail(frames_path, "must list at least the main frame");
+      for (size_t i = 0; i < frames.size(); ++i) {
+        const std::string frame_path = JsonPathIndex(frames_path, i);
+        FrameSpec frame;
+        if (!CheckKeys(frames[i], frame_path,
+                       {"name", "frameName", "parent"}) ||
+            !ParseFrame(frames[i], frame_path, browser->handle, i == 0,
+                        browser->frames.empty() ? std::string()
+                                                : browser->frames[0].handle,
+                        &state, &frame)) {
+          return false;
+        }
+        browser->frames.push_back(std::move(frame));
+      }
+    }
+    browsers_[browser->handle] = std::move(state);
+    if (scenario_->default_browser.empty())
+      scenario_->default_browser = browser->handle;
+    return true;
+  }
+
+  // |object| is known to be an object whose keys were checked.
+  bool ParseFrame(const json& object,
+                  const std::string& path,
+                  const std::string& browser,
+                  bool is_main,
+                  const std::string& main_frame,
+                  BrowserState* state,
+                  FrameSpec* frame) {
+    if (!GetString(object, path, "name", /*allow_empty=*/false,
+                   &frame->handle)) {
+      return false;
+    }
+    if (state->frames.count(frame->handle)) {
+      return Fail(JsonPathMember(path, "name"),
+                  "frame " + Quote(frame->handle) +
+                      " is already declared in browser " + Quote(browser));
+    }
+    frame->cef_name = frame->handle;
+    if (object.contains("frameName") &&
+        !GetString(object, path, "frameName", /*allow_empty=*/true,
+                   &frame->cef_name)) {
+      return false;
+    }
+    if (object.contains("parent")) {
+      if (is_main) {
+        return Fail(JsonPathMember(path, "parent"),
+                    "the first frame is the main frame and has no parent");
+      }
+      if (!GetString(object, path, "parent", /*allow_empty=*/false,
+                     &frame->parent)) {
+        return false;
+      }
+      if (!state->frames.count(frame->parent)) {
+        return Fail(JsonPathMember(path, "parent"),
+                    "unknown frame " + Quote(frame->parent) + " in browser " +
+                        Quote(browser) +
+                        " (a parent is declared before its children)");
+      }
+    } else if (!is_main) {
+      frame->parent = main_frame;
+    }
+    state->frames.insert(frame->handle);
+    return true;
+  }
+
+  bool ParseStep(const json& object, const std::string& path, Step* step) {
+    step->path = path;
+    if (!object.is_object())
+      return Fail(path, "must be an object");
+    std::string verb;
+    if (!GetString(object, path, "do", /*allow_empty=*/false, &verb))
+      return false;
+    const auto* kind = std::find_if(
+        std::begin(kStepKinds), std::end(kStepKinds),
+        [&verb](const StepKindName& entry) { return verb == entry.name; });
+    if (kind == std::end(kStepKinds)) {
+      KeyList names;
+      for (const StepKindName& entry : kStepKinds)
+        names.push_back(entry.name);
+      return Fail(
+          JsonPathMember(path, "do"),
+          "unknown step " + Quote(verb) + " (one of: " + Join(names) + ")");
+    }
+    step->kind = kind->kind;
+    switch (step->kind) {
+      case StepKind::kCreateBrowser:
+        return ParseBrowser(object, path, {"do"}, &step->new_browser);
+      case StepKind::kAddFrame:
+        return ParseAddFrame(object, step);
+      case StepKind::kDestroyBrowser:
+        if (!CheckKeys(object, path, {"do", "browser"}) ||
+            !ResolveBrowser(object, step)) {
+          return false;
+        }
+        browsers_[step->browser].destroyed_at = path;
+        return true;
+      case StepKind::kCreateContext:
+      case StepKind::kReleaseContext:
+        return CheckKeys(object, path, {"do", "browser", "frame"}) &&
+               ResolveFrame(object, step);
+      case StepKind::kMessage:
+        return ParseMessage(object, step);
+      case StepKind::kRunTasks:
+        return CheckKeys(object, path, {"do"});
+      case StepKind::kEval:
+        return CheckKeys(object, path, {"do", "browser", "frame", "code"}) &&
+               ResolveFrame(object, step) &&
+               GetString(object, path, "code", /*allow_empty=*/true,
+                         &step->code);
+      case StepKind::kExpect:
+        return ParseExpect(object, step);
+    }
+    return Fail(path, "unhandled step");
+  }
+
+  bool ParseAddFrame(const json& object, Step* step) {
+    if (!CheckKeys(object, step->path,
+                   {"do", "browser", "name", "frameName", "parent"}) ||
+        !ResolveBrowser(object, step)) {
+      return false;
+    }
+    BrowserState& state = browsers_[step->browser];
+    const BrowserSpec* spec = FindSpec(step->browser);
+    return ParseFrame(object, step->path, step->browser, /*is_main=*/false,
+                      spec ? spec->frames[0].handle : std::string(), &state,
+                      &step->new_frame);
+  }
+
+  bool ParseMessage(const json& object, Step* step) {
+    if (!CheckKeys(object, step->path,
+                   {"do", "browser", "frame", "name", "args"}) ||
+        !ResolveFrame(object, step) ||
+        !GetString(object, step->path, "name", /*allow_empty=*/false,
+                   &step->message_name)) {
+      return false;
+    }
+    step->args = json::array();
+    if (!object.contains("args"))
+      return true;
+    step->args = object["args"];
+    // Converted once here so that a bad value stops the scenario before it
+    // starts; the runner converts again into the message it sends.
+    std::string error;
+    if (!JsonToCefList(step->args, &error,
+                       JsonPathMember(step->path, "args"))) {
+      error_ = error;
+      return false;
+    }
+    return true;
+  }
+
+  bool ParseExpect(const json& object, Step* step) {
+    if (!CheckKeys(object, step->path,
+                   {"do", "browser", "frame", "code", "result", "text",
+                    "exception"}) ||
+        !ResolveFrame(object, step) ||
+        !GetString(object, step->path, "code", /*allow_empty=*/true,
+                   &step->code)) {
+      return false;
+    }
+    const int outcomes = static_cast<int>(object.contains("result")) +
+                         static_cast<int>(object.contains("text")) +
+                         static_cast<int>(object.contains("exception"));
+    if (outcomes != 1) {
+      return Fail(step->path,
+                  "give exactly one of 'result', 'text' and 'exception'");
+    }
+    if (object.contains("result")) {
+      step->expect_kind = ExpectKind::kResult;
+      step->expected = object["result"];
+      return true;
+    }
+    step->expect_kind =
+        object.contains("text") ? ExpectKind::kText : ExpectKind::kException;
+    const char* key = object.contains("text") ? "text" : "exception";
+    std::string expected;
+    if (!GetString(object, step->path, key, /*allow_empty=*/true, &expected))
+      return false;
+    step->expected = expected;
+    return true;
+  }
+
+  // Sets step->browser from "browser", or the default browser, and checks
+  // that it lives.
+  bool ResolveBrowser(const json& object, Step* step) {
+    std::string where = step->path;
+    if (object.contains("browser")) {
+      if (!GetString(object, step->path, "browser", /*allow_empty=*/false,
+                     &step->browser)) {
+        return false;
+      }
+      where = JsonPathMember(step->path, "browser");
+      if (!browsers_.count(step->browser))
+        return Fail(where, "unknown browser " + Quote(step->browser));
+    } else {
+      step->browser = scenario_->default_browser;
+      if (step->browser.empty()) {
+        return Fail(step->path,
+                    "no browser exists yet (declare one in 'browsers' or "
+                    "create one with a createBrowser step first)");
+      }
+    }
+    const BrowserState& state = browsers_[step->browser];
+    if (!state.destroyed_at.empty()) {
+      return Fail(where, "browser " + Quote(step->browser) +
+                             " was destroyed at " + state.destroyed_at);
+    }
+    return true;
+  }
+
+  bool ResolveFrame(const json& object, Step* step) {
+    if (!ResolveBrowser(object, step) ||
+        !GetString(object, step->path, "frame", /*allow_empty=*/false,
+                   &step->frame)) {
+      return false;
+    }
+    if (!browsers_[step->browser].frames.count(step->frame)) {
+      return Fail(JsonPathMember(step->path, "frame"),
+                  "unknown frame " + Quote(step->frame) + " in browser " +
+                      Quote(step->browser));
+    }
+    return true;
+  }
+
+  const BrowserSpec* FindSpec(const std::string& handle) const {
+    for (const BrowserSpec& browser : scenario_->browsers) {
+      if (browser.handle == handle)
+        return &browser;
+    }
+    for (const Step& step : scenario_->steps) {
+      if (step.kind == StepKind::kCreateBrowser &&
+          step.new_browser.handle == handle) {
+        return &step.new_browser;
+      }
+    }
+    return nullptr;
+  }
+
+  // "comment" is allowed everywhere, for people to say what a part is for.
+  bool CheckKeys(const json& object,
+                 const std::string& path,
+                 const KeyList& allowed) {
+    if (!object.is_object())
+      return Fail(path, "must be an object");
+    for (auto it = object.begin(); it != object.end(); ++it) {
+      if (it.key() == "comment" || std::find(allowed.begin(), allowed.end(),
+                                             it.key()) != allowed.end()) {
+        continue;
+      }
+      return Fail(JsonPathMember(path, it.key()),
+                  "unknown key (expected " + Join(allowed) + " or comment)");
+    }
+    return true;
+  }
+
+  bool GetString(const json& object,
+                 const std::string& path,
+                 const char* key,
+                 bool allow_empty,
+                 std::string* out) {
+    const std::string key_path = JsonPathMember(path, key);
+    if (!object.contains(key))
+      return Fail(path, std::string("missing key '") + key + "'");
+    const json& value = object[key];
+    if (!value.is_string())
+      return Fail(key_path, "must be a string");
+    *out = value.get<std::string>();
+    if (!allow_empty && out->empty())
+      return Fail(key_path, "must not be empty");
+    return true;
+  }
+
+  bool Fail(const std::string& path, const std::string& what) {
+    error_ = (path.empty() ? std::string("the scenario") : path) + ": " + what;
+    return false;
+  }
+
+  Scenario* const scenario_;
+  std::map<std::string, BrowserState> browsers_;
+  std::string error_;
+};
+
+}  // namespace
+
+bool Parse(const std::string& text, Scenario* scenario, std::string* error) {
+  json document;
+  if (!ParseJsonText(text, &document, error))
+    return false;
+  *scenario = Scenario();
+  Parser parser(scenario);
+  if (!parser.ParseDocument(document)) {
+    *error = parser.error();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace scenario
+}  // namespace standin

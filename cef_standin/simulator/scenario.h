@@ -1,0 +1,75 @@
+// A scenario of the renderer simulator, read and checked before anything
+// runs: a scenario that parses here names only browsers and frames that exist
+// when its steps run, so the runner meets no surprises of its own making.
+#ifndef CEF_STANDIN_SIMULATOR_SCENARIO_H_
+#define CEF_STANDIN_SIMULATOR_SCENARIO_H_
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace standin {
+namespace scenario {
+
+struct FrameSpec {
+  std::string handle;    // the scenario's name for the frame
+  std::string cef_name;  // what CEF calls it; empty: a generated unique name
+  std::string parent;    // handle of the parent; empty for the main frame
+};
+
+struct BrowserSpec {
+  std::string handle;
+  std::vector<FrameSpec> frames;  // the main frame first, parents first
+};
+
+enum class StepKind {
+  kCreateBrowser,
+  kAddFrame,
+  kDestroyBrowser,
+  kCreateContext,
+  kReleaseContext,
+  kMessage,
+  kRunTasks,
+  kEval,
+  kExpect,
+};
+
+enum class ExpectKind {
+  kResult,     // the script's JSON result equals |expected|
+  kText,       // the script's result has no JSON form; String() of it is
+               // |expected| (a string)
+  kException,  // the script threw; the exception text contains |expected|
+};
+
+struct Step {
+  StepKind kind = StepKind::kRunTasks;
+  std::string path;         // "steps[3]", for messages
+  std::string browser;      // handle; every step but runTasks has one
+  std::string frame;        // handle, for the steps that act on a frame
+  BrowserSpec new_browser;  // createBrowser
+  FrameSpec new_frame;      // addFrame
+  std::string message_name;
+  nlohmann::json args;  // a JSON array, already checked to convert
+  std::string code;     // eval, expect
+  ExpectKind expect_kind = ExpectKind::kResult;
+  nlohmann::json expected;
+};
+
+struct Scenario {
+  std::vector<BrowserSpec> browsers;  // created before the first step
+  std::vector<Step> steps;
+  std::string default_browser;  // the first browser the scenario declares
+  // Run posted tasks after every step, as CEF's message loop would soon
+  // after; otherwise only runTasks steps run them.
+  bool auto_run_tasks = false;
+};
+
+// Reads and checks a scenario. On failure returns false and sets |error| to
+// "line L, column C: what" for text that is not JSON, or "<path>: what".
+bool Parse(const std::string& text, Scenario* scenario, std::string* error);
+
+}  // namespace scenario
+}  // namespace standin
+
+#endif  // CEF_STANDIN_SIMULATOR_SCENARIO_H_

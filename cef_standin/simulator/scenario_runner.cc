@@ -1,0 +1,352 @@
+#include "simulator/scenario_runner.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <iostream>
+#include <map>
+#include <utility>
+
+#include "renderer_driver.h"
+#include "simulator/cef_value_json.h"
+#include "simulator/json_text.h"
+#include "simulator/scenario.h"
+
+namespace standin {
+
+namespace {
+
+using nlohmann::json;
+using scenario::Step;
+using scenario::StepKind;
+
+// Stands in for an application that gave CefExecuteProcess no CefApp.
+class EmptyApp : public CefApp {
+ public:
+  EmptyApp() = default;
+  EmptyApp(const EmptyApp&) = delete;
+  EmptyApp& operator=(const EmptyApp&) = delete;
+
+ private:
+  IMPLEMENT_REFCOUNTING(EmptyApp);
+};
+
+// What a script gave, in the form the output and expect steps use.
+struct Outcome {
+  enum class Kind { kResult, kText, kException } kind = Kind::kText;
+  json result;       // kResult
+  std::string text;  // kText: String() of the result; kException: the text
+};
+
+Outcome ClassifyScriptResult(const ScriptResult& script) {
+  Outcome outcome;
+  if (!script.ok) {
+    outcome.kind = Outcome::Kind::kException;
+    outcome.text = script.exception;
+    return outcome;
+  }
+  // The driver gives JSON.stringify of the result, or String() of it when it
+  // has no JSON form; only the first parses. Deep results stay text, since
+  // writing them out again would recurse that deep.
+  json parsed = json::parse(script.value, nullptr, /*allow_exceptions=*/false);
+  if (!parsed.is_discarded() &&
+      FindExcessiveNesting(script.value, kMaxJsonDepth) == std::string::npos) {
+    outcome.kind = Outcome::Kind::kResult;
+    outcome.result = std::move(parsed);
+    return outcome;
+  }
+  outcome.text = script.value;
+  return outcome;
+}
+
+std::string DescribeOutcome(const Outcome& outcome) {
+  switch (outcome.kind) {
+    case Outcome::Kind::kResult:
+      return "result " + ToJsonText(outcome.result);
+    case Outcome::Kind::kText:
+      return "text " + ToJsonText(outcome.text);
+    case Outcome::Kind::kException:
+      return "exception " + ToJsonText(outcome.text);
+  }
+  return std::string();
+}
+
+struct LiveBrowser {
+  int id = 0;
+  std::map<std::string, int64> frames;  // handle -> frame identifier
+};
+
+// One run of a checked scenario against one renderer.
+class ScenarioRun {
+ public:
+  ScenarioRun(CefRefPtr<CefApp> app,
+              const scenario::Scenario& scenario,
+              const std::string& source_name,
+              std::ostream& out,
+              std::ostream& err)
+      : renderer_(app),
+        scenario_(scenario),
+        source_name_(source_name),
+        out_(out),
+        err_(err) {}
+  ScenarioRun(const ScenarioRun&) = delete;
+  ScenarioRun& operator=(const ScenarioRun&) = delete;
+
+  int Run() {
+    FlushSentMessages("browsers");
+    for (const scenario::BrowserSpec& browser : scenario_.browsers)
+      CreateBrowser(browser);
+    if (scenario_.auto_run_tasks)
+      renderer_.RunPendingTasks();
+    FlushSentMessages("browsers");
+    for (const Step& step : scenario_.steps) {
+      RunStep(step);
+      if (scenario_.auto_run_tasks)
+        renderer_.RunPendingTasks();
+      FlushSentMessages(step.path);
+    }
+    const size_t pending = renderer_.PendingTaskCount();
+    if (pending > 0) {
+      Note("end", std::to_string(pending) +
+                      " posted task(s) never ran (a runTasks step runs them)");
+    }
+    return expect_failed_ ? kScenarioExpectFailed : kScenarioPassed;
+  }
+
+ private:
+  void RunStep(const Step& step) {
+    switch (step.kind) {
+      case StepKind::kCreateBrowser:
+        CreateBrowser(step.new_browser);
+        return;
+      case StepKind::kAddFrame:
+        AddFrame(step.browser, step.new_frame);
+        return;
+      case StepKind::kDestroyBrowser:
+        renderer_.DestroyBrowser(browsers_[step.browser].id);
+        return;
+      case StepKind::kCreateContext:
+        renderer_.CreateContext(BrowserId(step), FrameId(step));
+        return;
+      case StepKind::kReleaseContext:
+        renderer_.ReleaseContext(BrowserId(step), FrameId(step));
+        return;
+      case StepKind::kMessage:
+        DeliverMessage(step);
+        return;
+      case StepKind::kRunTasks:
+        renderer_.RunPendingTasks();
+        return;
+      case StepKind::kEval: {
+        const Outcome outcome = ClassifyScriptResult(
+            renderer_.Eval(BrowserId(step), FrameId(step), step.code));
+        // What the script sent went out before it returned.
+        FlushSentMessages(step.path);
+        PrintEval(step, outcome);
+        return;
+      }
+      case StepKind::kExpect:
+        Expect(step);
+        return;
+    }
+  }
+
+  void CreateBrowser(const scenario::BrowserSpec& spec) {
+    LiveBrowser& browser = browsers_[spec.handle];
+    browser.id = renderer_.CreateBrowser(spec.frames[0].cef_name);
+    const int64 main_frame = renderer_.MainFrameId(browser.id);
+    browser.frames[spec.frames[0].handle] = main_frame;
+    frame_handles_[{browser.id, main_frame}] = spec.frames[0].handle;
+    for (size_t i = 1; i < spec.frames.size(); ++i)
+      AddFrame(spec.handle, spec.frames[i]);
+  }
+
+  void AddFrame(const std::string& browser_handle,
+                const scenario::FrameSpec& frame) {
+    LiveBrowser& browser = browsers_[browser_handle];
+    const int64 parent = browser.frames[frame.parent];
+    const int64 id = renderer_.AddFrame(browser.id, frame.cef_name, parent);
+    browser.frames[frame.handle] = id;
+    frame_handles_[{browser.id, id}] = frame.handle;
+  }
+
+  void DeliverMessage(const Step& step) {
+    CefRefPtr<CefProcessMessage> message =
+        CefProcessMessage::Create(step.message_name);
+    if (!message) {
+      Note(step.path,
+           "CEF refused to create message " + ToJsonText(step.message_name));
+      return;
+    }
+    std::string error;
+    if (!AppendJsonToCefList(step.args, message->GetArgumentList(), &error,
+                             JsonPathMember(step.path, "args"))) {
+      Note(step.path, error);
+      return;
+    }
+    if (!renderer_.DeliverMessage(BrowserId(step), FrameId(step), message)) {
+      Note(step.path, "the application did not handle message " +
+                          ToJsonText(step.message_name));
+    }
+  }
+
+  void PrintEval(const Step& step, const Outcome& outcome) {
+    std::string line = "{";
+    if (step.browser != scenario_.default_browser)
+      line += "\"browser\":" + std::to_string(BrowserId(step)) + ",";
+    line += "\"eval\":" + ToJsonText(step.frame) + ",";
+    switch (outcome.kind) {
+      case Outcome::Kind::kResult:
+        line += "\"result\":" + ToJsonText(outcome.result);
+        break;
+      case Outcome::Kind::kText:
+        line += "\"text\":" + ToJsonText(outcome.text);
+        break;
+      case Outcome::Kind::kException:
+        line += "\"exception\":" + ToJsonText(outcome.text);
+        break;
+    }
+    out_ << line << "}\n";
+  }
+
+  void Expect(const Step& step) {
+    const Outcome outcome = ClassifyScriptResult(
+        renderer_.Eval(BrowserId(step), FrameId(step), step.code));
+    bool held = false;
+    std::string wanted;
+    switch (step.expect_kind) {
+      case scenario::ExpectKind::kResult:
+        held = outcome.kind == Outcome::Kind::kResult &&
+               outcome.result == step.expected;
+        wanted = "result " + ToJsonText(step.expected);
+        break;
+      case scenario::ExpectKind::kText:
+        held = outcome.kind == Outcome::Kind::kText &&
+               outcome.text == step.expected.get<std::string>();
+        wanted = "text " + ToJsonText(step.expected);
+        break;
+      case scenario::ExpectKind::kException:
+        held = outcome.kind == Outcome::Kind::kException &&
+               outcome.text.find(step.expected.get<std::string>()) !=
+                   std::string::npos;
+        wanted = "an exception containing " + ToJsonText(step.expected);
+        break;
+    }
+    if (held)
+      return;
+    expect_failed_ = true;
+    Note(step.path, "expectation failed: " + ToJsonText(step.code) + " gave " +
+                        DescribeOutcome(outcome) + ", expected " + wanted);
+  }
+
+  void FlushSentMessages(const std::string& path) {
+    for (const SentMessage& sent : renderer_.SentMessages()) {
+      const std::string name =
+          sent.message ? sent.message->GetName().ToString() : std::string();
+      if (sent.target != PID_BROWSER) {
+        Note(path, "message " + ToJsonText(name) +
+                       " was sent to a renderer process; CEF drops it");
+        continue;
+      }
+      const auto handle = frame_handles_.find({sent.browser_id, sent.frame_id});
+      const json frame = handle == frame_handles_.end() ? json(sent.frame_id)
+                                                        : json(handle->second);
+      const json args = sent.message
+                            ? CefListToJson(sent.message->GetArgumentList())
+                            : json::array();
+      out_ << "{\"browser\":" << sent.browser_id
+           << ",\"frame\":" << ToJsonText(frame)
+           << ",\"name\":" << ToJsonText(name)
+           << ",\"args\":" << ToJsonText(args) << "}\n";
+    }
+    renderer_.ClearSentMessages();
+    out_.flush();
+  }
+
+  int BrowserId(const Step& step) { return browsers_[step.browser].id; }
+  int64 FrameId(const Step& step) {
+    return browsers_[step.browser].frames[step.frame];
+  }
+
+  void Note(const std::string& path, const std::string& text) {
+    err_ << source_name_ << ": " << path << ": " << text << "\n";
+  }
+
+  Renderer renderer_;
+  const scenario::Scenario& scenario_;
+  const std::string source_name_;
+  std::ostream& out_;
+  std::ostream& err_;
+  std::map<std::string, LiveBrowser> browsers_;
+  std::map<std::pair<int, int64>, std::string> frame_handles_;
+  bool expect_failed_ = false;
+};
+
+bool ReadFile(const std::string& path, std::string* text, std::string* why) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) {
+    *why = std::strerror(errno);
+    return false;
+  }
+  char buffer[64 * 1024];
+  size_t read = 0;
+  while ((read = std::fread(buffer, 1, sizeof(buffer), file)) > 0)
+    text->append(buffer, read);
+  const bool failed = std::ferror(file) != 0;
+  if (failed)
+    *why = std::strerror(errno);
+  std::fclose(file);
+  return !failed;
+}
+
+}  // namespace
+
+int RunScenario(CefRefPtr<CefApp> app,
+                const std::string& scenario_text,
+                const std::string& source_name,
+                std::ostream& out,
+                std::ostream& err) {
+  try {
+    scenario::Scenario scenario;
+    std::string error;
+    if (!scenario::Parse(scenario_text, &scenario, &error)) {
+      err << source_name << ": " << error << "\n";
+      return kScenarioMalformed;
+    }
+    if (!app)
+      app = new EmptyApp();
+    ScenarioRun run(app, scenario, source_name, out, err);
+    return run.Run();
+  } catch (const std::exception& e) {
+    // Only a fault of the simulator itself gets here; say so rather than
+    // letting the process die without a word.
+    err << source_name << ": internal error of the simulator: " << e.what()
+        << "\n";
+    return kScenarioMalformed;
+  }
+}
+
+int RunScenarioProcess(CefRefPtr<CefApp> app,
+                       CefRefPtr<CefCommandLine> command_line) {
+  const std::string path =
+      command_line ? command_line->GetSwitchValue("scenario").ToString()
+                   : std::string();
+  if (path.empty()) {
+    std::cerr << "renderer simulator: --type=renderer needs --scenario=FILE\n";
+    return kScenarioMalformed;
+  }
+  std::string text;
+  std::string why;
+  if (!ReadFile(path, &text, &why)) {
+    std::cerr << path << ": cannot read the scenario: " << why << "\n";
+    return kScenarioMalformed;
+  }
+  SetLogEcho(stderr);
+  const int code = RunScenario(app, text, path, std::cout, std::cerr);
+  std::cout.flush();
+  SetLogEcho(nullptr);
+  return code;
+}
+
+}  // namespace standin

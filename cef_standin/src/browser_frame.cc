@@ -1,0 +1,218 @@
+#include "browser_frame.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "include/internal/cef_logging_internal.h"
+#include "renderer_internal.h"
+
+namespace standin {
+namespace internal {
+
+namespace {
+
+// Real frame identifiers put the render process id in the upper 32 bits, so
+// they never fit an int: code that truncates them fails here too.
+constexpr int64 kRenderProcessId = 4;
+
+int64 NextFrameIdentifier() {
+  static std::atomic<int64> next_routing_id{1};
+  return (kRenderProcessId << 32) | next_routing_id++;
+}
+
+// Chromium's unique names of unnamed frames look like this.
+std::string GeneratedUniqueName(const std::string& path) {
+  return "<!--framePath //" + path + "-->";
+}
+
+}  // namespace
+
+void RendererLog(int severity, const std::string& message) {
+  cef_log("cef_standin", 0, severity, message.c_str());
+}
+
+BrowserImpl::BrowserImpl(int identifier, RendererLink* link)
+    : identifier_(identifier), link_(link) {}
+
+CefRefPtr<FrameImpl> BrowserImpl::AddFrame(const std::string& name,
+                                           CefRefPtr<FrameImpl> parent) {
+  if (!link_) {
+    RendererError("a frame cannot be added to a closed browser");
+    return nullptr;
+  }
+  if (!parent && !frames_.empty())
+    parent = frames_.front();
+
+  std::string path;
+  if (parent) {
+    const std::string segment =
+        "<!--frame" + std::to_string(parent->TakeChildIndex()) + "-->";
+    path = parent->path().empty() ? segment : parent->path() + "/" + segment;
+  }
+  std::string unique_name = name;
+  if (unique_name.empty() || UniqueNameTaken(unique_name))
+    unique_name = GeneratedUniqueName(path);
+
+  CefRefPtr<FrameImpl> frame = new FrameImpl(
+      this, parent, NextFrameIdentifier(), name, unique_name, path);
+
+  // Tree order: after the parent's last descendant.
+  auto position = frames_.end();
+  if (parent) {
+    auto it = std::find(frames_.begin(), frames_.end(), parent);
+    if (it == frames_.end()) {
+      RendererError("the parent frame belongs to another browser");
+      return nullptr;
+    }
+    for (++it; it != frames_.end(); ++it) {
+      bool below_parent = false;
+      for (CefRefPtr<CefFrame> up = (*it)->GetParent(); up;
+           up = up->GetParent()) {
+        if (up.get() == static_cast<CefFrame*>(parent.get())) {
+          below_parent = true;
+          break;
+        }
+      }
+      if (!below_parent)
+        break;
+    }
+    position = it;
+  }
+  frames_.insert(position, frame);
+  return frame;
+}
+
+CefRefPtr<FrameImpl> BrowserImpl::FindFrame(int64 identifier) const {
+  for (const auto& frame : frames_) {
+    if (frame->GetIdentifier() == identifier)
+      return frame;
+  }
+  return nullptr;
+}
+
+void BrowserImpl::Detach() {
+  link_ = nullptr;
+  std::vector<CefRefPtr<FrameImpl>> frames;
+  frames.swap(frames_);
+  for (const auto& frame : frames)
+    frame->Detach();
+}
+
+bool BrowserImpl::IsSame(CefRefPtr<CefBrowser> that) {
+  return that && that.get() == static_cast<CefBrowser*>(this);
+}
+
+CefRefPtr<CefFrame> BrowserImpl::GetMainFrame() {
+  if (frames_.empty())
+    return nullptr;
+  return frames_.front().get();
+}
+
+CefRefPtr<CefFrame> BrowserImpl::GetFocusedFrame() {
+  return GetMainFrame();
+}
+
+CefRefPtr<CefFrame> BrowserImpl::GetFrame(int64 identifier) {
+  return FindFrame(identifier).get();
+}
+
+CefRefPtr<CefFrame> BrowserImpl::GetFrame(const CefString& name) {
+  const std::string wanted = name.ToString();
+  if (wanted.empty())
+    return nullptr;
+  for (const auto& frame : frames_) {
+    if (frame->assigned_name() == wanted)
+      return frame.get();
+  }
+  for (const auto& frame : frames_) {
+    if (frame->unique_name() == wanted)
+      return frame.get();
+  }
+  return nullptr;
+}
+
+void BrowserImpl::GetFrameIdentifiers(std::vector<int64>& identifiers) {
+  identifiers.clear();
+  for (const auto& frame : frames_)
+    identifiers.push_back(frame->GetIdentifier());
+}
+
+void BrowserImpl::GetFrameNames(std::vector<CefString>& names) {
+  names.clear();
+  for (const auto& frame : frames_)
+    names.push_back(frame->GetName());
+}
+
+bool BrowserImpl::UniqueNameTaken(const std::string& unique_name) const {
+  return std::any_of(frames_.begin(), frames_.end(),
+                     [&](const CefRefPtr<FrameImpl>& frame) {
+                       return frame->unique_name() == unique_name;
+                     });
+}
+
+FrameImpl::FrameImpl(CefRefPtr<BrowserImpl> browser,
+                     CefRefPtr<FrameImpl> parent,
+                     int64 identifier,
+                     const std::string& name,
+                     const std::string& unique_name,
+                     const std::string& path)
+    : browser_(browser),
+      parent_(parent),
+      is_main_(!parent),
+      identifier_(identifier),
+      name_(name),
+      unique_name_(unique_name),
+      path_(path) {}
+
+void FrameImpl::Detach() {
+  context_ = nullptr;
+  parent_ = nullptr;
+  browser_ = nullptr;
+}
+
+void FrameImpl::ExecuteJavaScript(const CefString& code,
+                                  const CefString& script_url,
+                                  int start_line) {
+  if (!context_) {
+    RendererError("CefFrame::ExecuteJavaScript: the frame has no context");
+    return;
+  }
+  const ScriptResult result = RunPageScript(context_, code.ToString(),
+                                            script_url.ToString(), start_line);
+  if (!result.ok)
+    RendererError("uncaught exception in page script: " + result.exception);
+}
+
+CefString FrameImpl::GetName() {
+  // As CEF does: the assigned name, else the unique name Chromium made up.
+  return name_.empty() ? unique_name_ : name_;
+}
+
+CefRefPtr<CefV8Context> FrameImpl::GetV8Context() {
+  if (context_)
+    return context_;
+  return CreateInvalidContext();
+}
+
+void FrameImpl::SendProcessMessage(CefProcessId target_process,
+                                   CefRefPtr<CefProcessMessage> message) {
+  if (!message || !message->IsValid()) {
+    RendererError("CefFrame::SendProcessMessage: no valid message");
+    return;
+  }
+  if (target_process != PID_BROWSER) {
+    RendererError(
+        "CefFrame::SendProcessMessage: a renderer sends to the browser only");
+    return;
+  }
+  RendererLink* link = browser_ ? browser_->link() : nullptr;
+  if (!link) {
+    RendererError("CefFrame::SendProcessMessage: the frame is gone");
+    return;
+  }
+  link->RecordSentMessage(browser_->GetIdentifier(), identifier_,
+                          target_process, message->Copy());
+}
+
+}  // namespace internal
+}  // namespace standin

@@ -1,0 +1,134 @@
+// CefBrowser and CefFrame as the renderer process sees them.
+#ifndef CEF_STANDIN_SRC_BROWSER_FRAME_H_
+#define CEF_STANDIN_SRC_BROWSER_FRAME_H_
+
+#include <string>
+#include <vector>
+
+#include "include/cef_browser.h"
+#include "include/cef_frame.h"
+#include "include/cef_v8.h"
+#include "live_objects.h"
+
+namespace standin {
+namespace internal {
+
+class FrameImpl;
+
+// What frames need of the renderer that made them.
+class RendererLink {
+ public:
+  // |message| is already the sender-independent copy.
+  virtual void RecordSentMessage(int browser_id,
+                                 int64 frame_id,
+                                 CefProcessId target,
+                                 CefRefPtr<CefProcessMessage> message) = 0;
+
+ protected:
+  virtual ~RendererLink() = default;
+};
+
+// A browser and its frame tree. The renderer owns it until Detach(), which
+// also breaks the browser <-> frame reference cycle; afterwards it answers
+// like a closed browser.
+class BrowserImpl : public CefBrowser {
+ public:
+  BrowserImpl(int identifier, RendererLink* link);
+  BrowserImpl(const BrowserImpl&) = delete;
+  BrowserImpl& operator=(const BrowserImpl&) = delete;
+
+  // Adds a frame below |parent| (the main frame when null); the first frame
+  // added is the main frame.
+  CefRefPtr<FrameImpl> AddFrame(const std::string& name,
+                                CefRefPtr<FrameImpl> parent);
+  CefRefPtr<FrameImpl> FindFrame(int64 identifier) const;
+  // Every frame in tree order, the main frame first.
+  std::vector<CefRefPtr<FrameImpl>> frames() const { return frames_; }
+  // Null once detached.
+  RendererLink* link() const { return link_; }
+  void Detach();
+
+  // CefBrowser methods:
+  bool CanGoBack() override { return false; }
+  bool CanGoForward() override { return false; }
+  bool IsLoading() override { return false; }
+  int GetIdentifier() override { return identifier_; }
+  bool IsSame(CefRefPtr<CefBrowser> that) override;
+  bool IsPopup() override { return false; }
+  bool HasDocument() override { return !frames_.empty(); }
+  CefRefPtr<CefFrame> GetMainFrame() override;
+  CefRefPtr<CefFrame> GetFocusedFrame() override;
+  CefRefPtr<CefFrame> GetFrame(int64 identifier) override;
+  CefRefPtr<CefFrame> GetFrame(const CefString& name) override;
+  size_t GetFrameCount() override { return frames_.size(); }
+  void GetFrameIdentifiers(std::vector<int64>& identifiers) override;
+  void GetFrameNames(std::vector<CefString>& names) override;
+
+ private:
+  bool UniqueNameTaken(const std::string& unique_name) const;
+
+  const int identifier_;
+  RendererLink* link_;  // not owned; cleared by Detach()
+  std::vector<CefRefPtr<FrameImpl>> frames_;
+  LiveObject live_;
+  IMPLEMENT_REFCOUNTING(BrowserImpl);
+};
+
+class FrameImpl : public CefFrame {
+ public:
+  FrameImpl(CefRefPtr<BrowserImpl> browser,
+            CefRefPtr<FrameImpl> parent,
+            int64 identifier,
+            const std::string& name,
+            const std::string& unique_name,
+            const std::string& path);
+  FrameImpl(const FrameImpl&) = delete;
+  FrameImpl& operator=(const FrameImpl&) = delete;
+
+  const std::string& assigned_name() const { return name_; }
+  const std::string& unique_name() const { return unique_name_; }
+  // The position in the tree that generated unique names are built from.
+  const std::string& path() const { return path_; }
+  int TakeChildIndex() { return next_child_index_++; }
+
+  // The page's current context; null when there is none.
+  CefRefPtr<CefV8Context> context() const { return context_; }
+  void set_context(CefRefPtr<CefV8Context> context) { context_ = context; }
+
+  // Drops every reference to the browser, the parent and the context.
+  void Detach();
+
+  // CefFrame methods:
+  bool IsValid() override { return browser_ != nullptr; }
+  void ExecuteJavaScript(const CefString& code,
+                         const CefString& script_url,
+                         int start_line) override;
+  bool IsMain() override { return is_main_; }
+  bool IsFocused() override { return is_main_ && IsValid(); }
+  CefString GetName() override;
+  int64 GetIdentifier() override { return identifier_; }
+  CefRefPtr<CefFrame> GetParent() override { return parent_.get(); }
+  CefString GetURL() override { return "about:blank"; }
+  CefRefPtr<CefBrowser> GetBrowser() override { return browser_.get(); }
+  CefRefPtr<CefV8Context> GetV8Context() override;
+  void SendProcessMessage(CefProcessId target_process,
+                          CefRefPtr<CefProcessMessage> message) override;
+
+ private:
+  CefRefPtr<BrowserImpl> browser_;
+  CefRefPtr<FrameImpl> parent_;
+  const bool is_main_;
+  const int64 identifier_;
+  const std::string name_;
+  const std::string unique_name_;
+  const std::string path_;
+  int next_child_index_ = 0;
+  CefRefPtr<CefV8Context> context_;
+  LiveObject live_;
+  IMPLEMENT_REFCOUNTING(FrameImpl);
+};
+
+}  // namespace internal
+}  // namespace standin
+
+#endif  // CEF_STANDIN_SRC_BROWSER_FRAME_H_

@@ -1,0 +1,186 @@
+// UTF-8, UTF-16 and wide-string conversions behind CefString. Invalid input
+// never fails a conversion: each bad piece becomes U+FFFD, as Chromium's
+// converters (and so CEF's) do.
+#include <string>
+
+#include "include/internal/cef_string.h"
+
+namespace {
+
+constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+bool IsSurrogate(char32_t c) {
+  return c >= 0xD800 && c <= 0xDFFF;
+}
+
+[[maybe_unused]] bool IsValidCodePoint(char32_t c) {
+  return c <= 0x10FFFF && !IsSurrogate(c);
+}
+
+bool InRange(unsigned char byte, unsigned char low, unsigned char high) {
+  return byte >= low && byte <= high;
+}
+
+// Decodes one code point at |*index|. An ill-formed sequence yields U+FFFD
+// and consumes only its maximal well-formed prefix (Unicode's "maximal
+// subpart" practice), so the byte that broke it starts the next read.
+char32_t ReadUtf8(const unsigned char* src, size_t length, size_t* index) {
+  const unsigned char lead = src[(*index)++];
+  if (lead < 0x80)
+    return lead;
+
+  int trail_count = 0;
+  // The first trail byte has a narrower range for some leads: that is what
+  // rules out overlong forms, surrogates and values above U+10FFFF.
+  unsigned char first_low = 0x80;
+  unsigned char first_high = 0xBF;
+  char32_t code_point = 0;
+  if (InRange(lead, 0xC2, 0xDF)) {
+    trail_count = 1;
+    code_point = lead & 0x1F;
+  } else if (InRange(lead, 0xE0, 0xEF)) {
+    trail_count = 2;
+    code_point = lead & 0x0F;
+    if (lead == 0xE0)
+      first_low = 0xA0;
+    else if (lead == 0xED)
+      first_high = 0x9F;
+  } else if (InRange(lead, 0xF0, 0xF4)) {
+    trail_count = 3;
+    code_point = lead & 0x07;
+    if (lead == 0xF0)
+      first_low = 0x90;
+    else if (lead == 0xF4)
+      first_high = 0x8F;
+  } else {
+    return kReplacementCharacter;
+  }
+
+  for (int i = 0; i < trail_count; ++i) {
+    if (*index >= length)
+      return kReplacementCharacter;
+    const unsigned char trail = src[*index];
+    const unsigned char low = i == 0 ? first_low : 0x80;
+    const unsigned char high = i == 0 ? first_high : 0xBF;
+    if (!InRange(trail, low, high))
+      return kReplacementCharacter;
+    code_point = (code_point << 6) | (trail & 0x3F);
+    ++*index;
+  }
+  return code_point;
+}
+
+// Decodes one code point of UTF-16 at |*index|; a lone surrogate yields
+// U+FFFD and consumes one unit.
+template <typename Unit>
+char32_t ReadUtf16(const Unit* src, size_t length, size_t* index) {
+  const char32_t unit = static_cast<uint16_t>(src[(*index)++]);
+  if (!IsSurrogate(unit))
+    return unit;
+  if (unit >= 0xDC00 || *index >= length)
+    return kReplacementCharacter;
+  const char32_t next = static_cast<uint16_t>(src[*index]);
+  if (next < 0xDC00 || next > 0xDFFF)
+    return kReplacementCharacter;
+  ++*index;
+  return 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00);
+}
+
+void AppendUtf8(char32_t c, std::string* out) {
+  if (c < 0x80) {
+    out->push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+template <typename String>
+void AppendUtf16(char32_t c, String* out) {
+  using Unit = typename String::value_type;
+  if (c < 0x10000) {
+    out->push_back(static_cast<Unit>(c));
+    return;
+  }
+  c -= 0x10000;
+  out->push_back(static_cast<Unit>(0xD800 + (c >> 10)));
+  out->push_back(static_cast<Unit>(0xDC00 + (c & 0x3FF)));
+}
+
+}  // namespace
+
+void cef_string_utf8_to_utf16_std(const char* src,
+                                  size_t src_len,
+                                  cef_string16_storage* output) {
+  if (!output)
+    return;
+  output->clear();
+  if (!src)
+    return;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(src);
+  output->reserve(src_len);
+  for (size_t i = 0; i < src_len;)
+    AppendUtf16(ReadUtf8(bytes, src_len, &i), output);
+}
+
+void cef_string_utf16_to_utf8_std(const char16* src,
+                                  size_t src_len,
+                                  std::string* output) {
+  if (!output)
+    return;
+  output->clear();
+  if (!src)
+    return;
+  output->reserve(src_len);
+  for (size_t i = 0; i < src_len;)
+    AppendUtf8(ReadUtf16(src, src_len, &i), output);
+}
+
+void cef_string_wide_to_utf16_std(const wchar_t* src,
+                                  size_t src_len,
+                                  cef_string16_storage* output) {
+  if (!output)
+    return;
+  output->clear();
+  if (!src)
+    return;
+  output->reserve(src_len);
+#if defined(_WIN32)
+  // wchar_t is already UTF-16 here; only lone surrogates need mending.
+  for (size_t i = 0; i < src_len;)
+    AppendUtf16(ReadUtf16(src, src_len, &i), output);
+#else
+  for (size_t i = 0; i < src_len; ++i) {
+    const auto c = static_cast<char32_t>(src[i]);
+    AppendUtf16(IsValidCodePoint(c) ? c : kReplacementCharacter, output);
+  }
+#endif
+}
+
+void cef_string_utf16_to_wide_std(const char16* src,
+                                  size_t src_len,
+                                  std::wstring* output) {
+  if (!output)
+    return;
+  output->clear();
+  if (!src)
+    return;
+  output->reserve(src_len);
+  for (size_t i = 0; i < src_len;) {
+    const char32_t c = ReadUtf16(src, src_len, &i);
+#if defined(_WIN32)
+    AppendUtf16(c, output);
+#else
+    output->push_back(static_cast<wchar_t>(c));
+#endif
+  }
+}

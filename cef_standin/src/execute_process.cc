@@ -1,0 +1,108 @@
+// CefExecuteProcess and CefEnableHighDPISupport of the stand-in.
+#include <atomic>
+#include <string>
+
+#include "include/cef_app.h"
+#include "include/internal/cef_logging_internal.h"
+#include "renderer_driver.h"
+#include "renderer_internal.h"
+
+#if __has_include("command_line_internal.h")
+#include "command_line_internal.h"
+#else
+namespace standin {
+namespace internal {
+void SetGlobalCommandLine(CefRefPtr<CefCommandLine> command_line);
+}  // namespace internal
+}  // namespace standin
+#endif
+
+// The simulator is built only where there is a JavaScript engine.
+#if !defined(STANDIN_NO_V8) && !defined(_WIN32)
+#define STANDIN_HAS_SIMULATOR 1
+#include "simulator/scenario_runner.h"
+#endif
+
+namespace standin {
+
+namespace {
+
+std::atomic<int> g_high_dpi_support_calls{0};
+
+// Scheme registration is accepted and forgotten: the renderer loads nothing.
+class SchemeRegistrar : public CefSchemeRegistrar {
+ public:
+  bool AddCustomScheme(const CefString& scheme_name, int options) override {
+    internal::RendererLog(
+        0, "[stand-in] custom scheme registered: " + scheme_name.ToString());
+    return true;
+  }
+};
+
+CefRefPtr<CefCommandLine> CommandLineOfProcess(const CefMainArgs& args) {
+  CefRefPtr<CefCommandLine> command_line = CefCommandLine::CreateCommandLine();
+#if defined(_WIN32)
+  command_line->InitFromString(::GetCommandLineW());
+#else
+  command_line->InitFromArgv(args.argc, args.argv);
+#endif
+  return command_line;
+}
+
+int RunRenderer(CefRefPtr<CefApp> application,
+                CefRefPtr<CefCommandLine> command_line) {
+  if (!command_line->HasSwitch("scenario")) {
+    internal::RendererError(
+        "renderer started without --scenario: nothing to run");
+    return 1;
+  }
+#if defined(STANDIN_HAS_SIMULATOR)
+  return RunScenarioProcess(application, command_line);
+#else
+  internal::RendererError(
+      "no JavaScript engine in this build: the scenario cannot run");
+  return 1;
+#endif
+}
+
+}  // namespace
+
+int HighDpiSupportCalls() {
+  return g_high_dpi_support_calls.load();
+}
+
+}  // namespace standin
+
+int CefExecuteProcess(const CefMainArgs& args,
+                      CefRefPtr<CefApp> application,
+                      void* windows_sandbox_info) {
+  CefRefPtr<CefCommandLine> command_line = standin::CommandLineOfProcess(args);
+  const std::string process_type =
+      command_line->GetSwitchValue("type").ToString();
+  if (process_type.empty()) {
+    // The browser process: CEF returns before it touches the application.
+    standin::internal::SetGlobalCommandLine(command_line);
+    return -1;
+  }
+
+  if (application) {
+    application->OnBeforeCommandLineProcessing(process_type, command_line);
+    standin::SchemeRegistrar registrar;
+    application->OnRegisterCustomSchemes(&registrar);
+    application->GetResourceBundleHandler();
+    application->GetBrowserProcessHandler();
+    application->GetRenderProcessHandler();
+  }
+  // After the application's changes, which the process goes on with.
+  standin::internal::SetGlobalCommandLine(command_line);
+
+  if (process_type == "renderer")
+    return standin::RunRenderer(application, command_line);
+  // Other sub-processes (GPU, utility, ...) have nothing to do here.
+  return 0;
+}
+
+void CefEnableHighDPISupport() {
+  ++standin::g_high_dpi_support_calls;
+  cef_log("cef_standin", 0, 0, "[stand-in] CefEnableHighDPISupport() called");
+}

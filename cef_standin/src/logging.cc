@@ -1,0 +1,88 @@
+// CEF's two logging entry points, recording every line for the tests and
+// optionally echoing it.
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "include/internal/cef_logging_internal.h"
+#include "renderer_driver.h"
+
+namespace standin {
+namespace {
+
+std::atomic<int> g_min_log_level{0};
+
+// cef_log() may be called from any thread; the records and the echo stream
+// are guarded together so echoed lines come out whole and in record order.
+struct LogState {
+  std::mutex lock;
+  std::vector<LogRecord> records;
+  FILE* echo = nullptr;
+};
+
+LogState& GetLogState() {
+  // Never destroyed: threads may still log while the process exits.
+  static LogState* state = new LogState;
+  return *state;
+}
+
+// The severity names of Chromium's log prefix.
+std::string SeverityName(int severity) {
+  static const char* const kNames[] = {"INFO", "WARNING", "ERROR", "FATAL"};
+  if (severity < 0)
+    return "VERBOSE" + std::to_string(-severity);
+  if (severity < static_cast<int>(sizeof(kNames) / sizeof(kNames[0])))
+    return kNames[severity];
+  return "UNKNOWN";
+}
+
+}  // namespace
+
+const std::vector<LogRecord>& LogRecords() {
+  return GetLogState().records;
+}
+
+void ClearLog() {
+  LogState& state = GetLogState();
+  std::lock_guard<std::mutex> guard(state.lock);
+  state.records.clear();
+}
+
+void SetLogEcho(FILE* stream) {
+  LogState& state = GetLogState();
+  std::lock_guard<std::mutex> guard(state.lock);
+  state.echo = stream;
+}
+
+void SetMinLogLevel(int level) {
+  g_min_log_level.store(level, std::memory_order_relaxed);
+}
+
+}  // namespace standin
+
+int cef_get_min_log_level() {
+  return standin::g_min_log_level.load(std::memory_order_relaxed);
+}
+
+// Real CEF aborts on LOG_FATAL; the stand-in records it and goes on so that a
+// test can see the line.
+void cef_log(const char* file, int line, int severity, const char* message) {
+  standin::LogRecord record;
+  record.file = file ? file : "";
+  record.line = line;
+  record.severity = severity;
+  record.message = message ? message : "";
+
+  standin::LogState& state = standin::GetLogState();
+  std::lock_guard<std::mutex> guard(state.lock);
+  if (state.echo) {
+    std::fprintf(state.echo, "[%s:%s(%d)] %s\n",
+                 standin::SeverityName(severity).c_str(), record.file.c_str(),
+                 line, record.message.c_str());
+    std::fflush(state.echo);
+  }
+  state.records.push_back(std::move(record));
+}

@@ -1,0 +1,67 @@
+// The renderer's seam with its JavaScript engine. v8_engine*.cc implement it
+// with V8; v8_unavailable.cc replaces them where there is no engine (the
+// Windows build), so browsers, frames, tasks and the driver never see V8's
+// headers.
+#ifndef CEF_STANDIN_SRC_RENDERER_INTERNAL_H_
+#define CEF_STANDIN_SRC_RENDERER_INTERNAL_H_
+
+#include <functional>
+#include <string>
+
+#include "include/cef_frame.h"
+#include "include/cef_task.h"
+#include "include/cef_v8.h"
+#include "renderer_driver.h"
+
+namespace standin {
+namespace internal {
+
+// Every line the renderer half logs goes through here, under one source name.
+void RendererLog(int severity, const std::string& message);
+inline void RendererError(const std::string& message) {
+  RendererLog(2 /* LOG_ERROR */, "[stand-in] " + message);
+}
+
+// A new page context for |frame|, posting its tasks to |runner|. The context
+// keeps both until it is disposed. nullptr when the build has no engine.
+CefRefPtr<CefV8Context> CreateFrameContext(CefRefPtr<CefFrame> frame,
+                                           CefRefPtr<CefTaskRunner> runner);
+
+// What CefFrame::GetV8Context() answers when the frame has no context: an
+// object that is not valid.
+CefRefPtr<CefV8Context> CreateInvalidContext();
+
+// Runs |callback| with |context| entered the way the page enters it: not
+// counted by CefV8Context::Enter(), so an unmatched Exit() still fails.
+void RunInContext(CefRefPtr<CefV8Context> context,
+                  const std::function<void()>& callback);
+
+// Runs |callback| with script forbidden, as Blink does while it tells the
+// embedder that a context goes away.
+void RunWithScriptForbidden(const std::function<void()>& callback);
+
+// Invalidates |context| and every object value of it, releases the handlers
+// of its functions and lets V8 collect it.
+void DisposeContext(CefRefPtr<CefV8Context> context);
+
+// Runs page script in |context| (entered for the call) for the driver and for
+// CefFrame::ExecuteJavaScript().
+ScriptResult RunPageScript(CefRefPtr<CefV8Context> context,
+                           const std::string& code,
+                           const std::string& script_url,
+                           int start_line);
+
+// Whether any context is entered right now.
+bool IsAnyContextEntered();
+
+// Runs what the engine posted to the renderer thread for later (V8's
+// platform tasks, among them the release of collected functions' handlers).
+void RunEngineTasks();
+
+// A full garbage collection, so tests can prove what survives it.
+void CollectGarbageForTesting();
+
+}  // namespace internal
+}  // namespace standin
+
+#endif  // CEF_STANDIN_SRC_RENDERER_INTERNAL_H_

@@ -1,0 +1,731 @@
+// The isolate, page contexts, the entered-context stack and the callback
+// registry of the V8-backed stand-in.
+#include "v8_engine.h"
+
+#include <algorithm>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "libplatform/libplatform.h"
+#include "renderer_internal.h"
+
+namespace standin {
+namespace internal {
+
+namespace {
+
+// Where a page context keeps its ContextState. Index 0 is left alone: V8's
+// debugger support reads it.
+constexpr int kStateEmbedderIndex = 1;
+
+// Made once and never torn down: V8 cannot be initialised twice in a process,
+// and its worker threads may still run at exit. Reachable from a static, so
+// leak checkers do not count it.
+struct Engine {
+  Engine() : thread(std::this_thread::get_id()) {
+    platform = v8::platform::NewDefaultPlatform();
+    v8::V8::InitializePlatform(platform.get());
+    v8::V8::Initialize();
+    allocator.reset(v8::ArrayBuffer::Allocator::NewDefaultAllocator());
+    v8::Isolate::CreateParams params;
+    params.array_buffer_allocator = allocator.get();
+    isolate = v8::Isolate::New(params);
+    isolate->Enter();
+  }
+
+  const std::thread::id thread;
+  std::unique_ptr<v8::Platform> platform;
+  std::unique_ptr<v8::ArrayBuffer::Allocator> allocator;
+  v8::Isolate* isolate = nullptr;
+};
+
+Engine& GetEngine() {
+  static Engine* engine = new Engine();
+  return *engine;
+}
+
+struct EnteredEntry {
+  ContextState* state;
+  bool counted;  // entered through CefV8Context::Enter()
+};
+
+std::vector<EnteredEntry>& EnteredStack() {
+  static std::vector<EnteredEntry> stack;
+  return stack;
+}
+
+int g_script_forbidden = 0;
+
+int64 g_next_callback_id = 1;
+
+std::unordered_map<int64, std::unique_ptr<CallbackHolder>>& Callbacks() {
+  static std::unordered_map<int64, std::unique_ptr<CallbackHolder>> callbacks;
+  return callbacks;
+}
+
+// Runs once V8 may be called again; the handler's destructor may use it.
+void DeleteCallbackHolder(const v8::WeakCallbackInfo<CallbackHolder>& info) {
+  delete info.GetParameter();
+}
+
+// V8 collected the object: take the holder out of the registry now and
+// delete it in the second pass.
+void OnCallbackObjectCollected(
+    const v8::WeakCallbackInfo<CallbackHolder>& info) {
+  CallbackHolder* holder = info.GetParameter();
+  holder->object.Reset();
+  if (auto state = holder->state.lock())
+    state->UntrackCallback(holder->id);
+  auto it = Callbacks().find(holder->id);
+  if (it != Callbacks().end())
+    it->second.release();  // owned by the second pass from here on
+  Callbacks().erase(holder->id);
+  info.SetSecondPassCallback(&DeleteCallbackHolder);
+}
+
+// Frame contexts get "window" as the browser gives them.
+void InstallWindow(v8::Isolate* isolate, v8::Local<v8::Context> context) {
+  v8::Local<v8::Object> global = context->Global();
+  global
+      ->DefineOwnProperty(
+          context, ToV8String(isolate, "window"), global,
+          static_cast<v8::PropertyAttribute>(v8::ReadOnly | v8::DontDelete))
+      .Check();
+}
+
+std::string ToUtf8(v8::Isolate* isolate, v8::Local<v8::Value> value) {
+  return ToCefString(isolate, value).ToString();
+}
+
+// String(value), for values JSON has no text for.
+std::string DescribeValue(v8::Isolate* isolate,
+                          v8::Local<v8::Context> context,
+                          v8::Local<v8::Value> value) {
+  if (value->IsSymbol()) {
+    v8::Local<v8::Value> description =
+        value.As<v8::Symbol>()->Description(isolate);
+    return "Symbol(" +
+           (description->IsUndefined() ? std::string()
+                                       : ToUtf8(isolate, description)) +
+           ")";
+  }
+  v8::TryCatch try_catch(isolate);
+  v8::Local<v8::String> text;
+  if (!value->ToString(context).ToLocal(&text))
+    return "<a value without a text form>";
+  return ToUtf8(isolate, text);
+}
+
+std::string ExceptionText(v8::Isolate* isolate,
+                          v8::Local<v8::Context> context,
+                          const v8::TryCatch& caught) {
+  if (caught.HasTerminated())
+    return "script execution was terminated";
+  v8::Local<v8::Value> exception = caught.Exception();
+  if (!exception.IsEmpty() && !exception->IsObject())
+    return DescribeValue(isolate, context, exception);
+  {
+    v8::TryCatch nested(isolate);
+    v8::Local<v8::String> text;
+    if (!exception.IsEmpty() && exception->ToString(context).ToLocal(&text))
+      return ToUtf8(isolate, text);
+  }
+  v8::Local<v8::Message> message = caught.Message();
+  if (!message.IsEmpty())
+    return ToUtf8(isolate, message->Get());
+  return "an exception without a text form";
+}
+
+// JSON.stringify's text of |value|, or String(value) when JSON has none.
+std::string ResultText(v8::Isolate* isolate,
+                       v8::Local<v8::Context> context,
+                       v8::Local<v8::Value> value) {
+  v8::TryCatch try_catch(isolate);
+  v8::Local<v8::String> json;
+  if (v8::JSON::Stringify(context, value).ToLocal(&json)) {
+    const std::string text = ToUtf8(isolate, json);
+    // V8 turns JSON.stringify's undefined into this unquoted word.
+    if (text != "undefined")
+      return text;
+  }
+  return DescribeValue(isolate, context, value);
+}
+
+bool CompileAndRun(v8::Isolate* isolate,
+                   v8::Local<v8::Context> context,
+                   const CefString& code,
+                   const CefString& script_url,
+                   int start_line,
+                   v8::Local<v8::Value>* result) {
+  v8::ScriptOrigin origin(isolate, ToV8String(isolate, script_url),
+                          std::max(start_line, 1) - 1);
+  v8::Local<v8::Script> script;
+  if (!v8::Script::Compile(context, ToV8String(isolate, code), &origin)
+           .ToLocal(&script)) {
+    return false;
+  }
+  return script->Run(context).ToLocal(result);
+}
+
+class V8StackFrameImpl : public CefV8StackFrame {
+ public:
+  V8StackFrameImpl(v8::Isolate* isolate, v8::Local<v8::StackFrame> frame)
+      : script_name_(ToCefString(isolate, frame->GetScriptName())),
+        script_name_or_source_url_(
+            ToCefString(isolate, frame->GetScriptNameOrSourceURL())),
+        function_name_(ToCefString(isolate, frame->GetFunctionName())),
+        line_number_(frame->GetLineNumber()),
+        column_(frame->GetColumn()),
+        is_eval_(frame->IsEval()),
+        is_constructor_(frame->IsConstructor()) {}
+  V8StackFrameImpl(const V8StackFrameImpl&) = delete;
+  V8StackFrameImpl& operator=(const V8StackFrameImpl&) = delete;
+
+  // CefV8StackFrame methods:
+  bool IsValid() override { return true; }
+  CefString GetScriptName() override { return script_name_; }
+  CefString GetScriptNameOrSourceURL() override {
+    return script_name_or_source_url_;
+  }
+  CefString GetFunctionName() override { return function_name_; }
+  int GetLineNumber() override { return line_number_; }
+  int GetColumn() override { return column_; }
+  bool IsEval() override { return is_eval_; }
+  bool IsConstructor() override { return is_constructor_; }
+
+ private:
+  const CefString script_name_;
+  const CefString script_name_or_source_url_;
+  const CefString function_name_;
+  const int line_number_;
+  const int column_;
+  const bool is_eval_;
+  const bool is_constructor_;
+  LiveObject live_;
+  IMPLEMENT_REFCOUNTING(V8StackFrameImpl);
+};
+
+// Captured when made, so it stays usable after the script has moved on.
+class V8StackTraceImpl : public CefV8StackTrace {
+ public:
+  V8StackTraceImpl(v8::Isolate* isolate, v8::Local<v8::StackTrace> trace) {
+    for (int i = 0; i < trace->GetFrameCount(); ++i)
+      frames_.push_back(
+          new V8StackFrameImpl(isolate, trace->GetFrame(isolate, i)));
+  }
+  V8StackTraceImpl(const V8StackTraceImpl&) = delete;
+  V8StackTraceImpl& operator=(const V8StackTraceImpl&) = delete;
+
+  // CefV8StackTrace methods:
+  bool IsValid() override { return true; }
+  int GetFrameCount() override { return static_cast<int>(frames_.size()); }
+  CefRefPtr<CefV8StackFrame> GetFrame(int index) override {
+    if (index < 0 || index >= GetFrameCount())
+      return nullptr;
+    return frames_[static_cast<size_t>(index)];
+  }
+
+ private:
+  std::vector<CefRefPtr<CefV8StackFrame>> frames_;
+  LiveObject live_;
+  IMPLEMENT_REFCOUNTING(V8StackTraceImpl);
+};
+
+std::shared_ptr<ContextState> StateOf(CefRefPtr<CefV8Context> context) {
+  if (!context)
+    return nullptr;
+  // Every CefV8Context of this build is a V8ContextImpl.
+  return static_cast<V8ContextImpl*>(context.get())->state();
+}
+
+}  // namespace
+
+v8::Isolate* GetIsolate(const char* caller) {
+  Engine& engine = GetEngine();
+  if (std::this_thread::get_id() != engine.thread) {
+    RendererError(std::string(caller) +
+                  ": V8 is only usable on the renderer thread");
+    return nullptr;
+  }
+  return engine.isolate;
+}
+
+v8::Local<v8::String> ToV8String(v8::Isolate* isolate, const CefString& text) {
+  static_assert(sizeof(char16) == sizeof(uint16_t), "UTF-16 code units");
+  return v8::String::NewFromTwoByte(
+             isolate, reinterpret_cast<const uint16_t*>(text.c_str()),
+             v8::NewStringType::kNormal, static_cast<int>(text.length()))
+      .ToLocalChecked();
+}
+
+CefString ToCefString(v8::Isolate* isolate, v8::Local<v8::Value> value) {
+  if (value.IsEmpty() || !value->IsString())
+    return CefString();
+  v8::Local<v8::String> text = value.As<v8::String>();
+  cef_string16_storage buffer(static_cast<size_t>(text->Length()), 0);
+  text->Write(isolate, reinterpret_cast<uint16_t*>(&buffer[0]), 0, -1,
+              v8::String::NO_NULL_TERMINATION);
+  CefString result;
+  result.FromString16(buffer);
+  return result;
+}
+
+v8::Local<v8::Private> UserCreatedKey(v8::Isolate* isolate) {
+  return v8::Private::ForApi(isolate,
+                             ToV8String(isolate, "cef_standin#user_created"));
+}
+
+void PumpPlatformTasks() {
+  Engine& engine = GetEngine();
+  while (v8::platform::PumpMessageLoop(engine.platform.get(), engine.isolate)) {
+  }
+}
+
+// ContextState ---------------------------------------------------------------
+
+ContextState::ContextState(v8::Isolate* isolate,
+                           v8::Local<v8::Context> context,
+                           CefRefPtr<CefFrame> frame,
+                           CefRefPtr<CefTaskRunner> runner)
+    : isolate_(isolate),
+      context_(isolate, context),
+      frame_(frame),
+      runner_(runner) {
+  context->SetAlignedPointerInEmbedderData(kStateEmbedderIndex, this);
+}
+
+ContextState::~ContextState() {
+  Release();
+}
+
+// static
+std::shared_ptr<ContextState> ContextState::From(
+    v8::Local<v8::Context> context) {
+  if (context.IsEmpty() ||
+      context->GetNumberOfEmbedderDataFields() <= kStateEmbedderIndex) {
+    return nullptr;
+  }
+  auto* state = static_cast<ContextState*>(
+      context->GetAlignedPointerFromEmbedderData(kStateEmbedderIndex));
+  if (!state)
+    return nullptr;
+  return state->shared_from_this();
+}
+
+// static
+std::shared_ptr<ContextState> ContextState::Current(v8::Isolate* isolate) {
+  if (!isolate->InContext())
+    return nullptr;
+  return From(isolate->GetCurrentContext());
+}
+
+v8::Local<v8::Context> ContextState::GetContext() const {
+  return context_.Get(isolate_);
+}
+
+void ContextState::Release() {
+  if (context_.IsEmpty())
+    return;
+  v8::HandleScope handle_scope(isolate_);
+
+  auto& stack = EnteredStack();
+  auto lowest = std::find_if(
+      stack.begin(), stack.end(),
+      [this](const EnteredEntry& entry) { return entry.state == this; });
+  if (lowest != stack.end()) {
+    RendererError("a context was released while still entered");
+    UnwindEnteredContexts(static_cast<size_t>(lowest - stack.begin()));
+  }
+
+  for (V8ValueImpl* value : values_)
+    value->OnContextReleased();
+  values_.clear();
+
+  std::set<int64> callbacks;
+  callbacks.swap(callbacks_);
+  for (int64 id : callbacks)
+    CallbackRegistry::Remove(id);
+
+  v8::Local<v8::Context> context = GetContext();
+  context->SetAlignedPointerInEmbedderData(kStateEmbedderIndex, nullptr);
+  context_.Reset();
+  enter_count = 0;
+  // The frame may hold this context: break the cycle. A handler's destructor
+  // above may have been the last to hold the frame; that is fine.
+  frame_ = nullptr;
+}
+
+// The entered-context stack ------------------------------------------------
+
+void PushEnteredContext(ContextState* state, bool counted) {
+  v8::HandleScope handle_scope(state->isolate());
+  state->GetContext()->Enter();
+  EnteredStack().push_back({state, counted});
+}
+
+bool PopCountedContext(ContextState* state) {
+  auto& stack = EnteredStack();
+  if (stack.empty() || stack.back().state != state || !stack.back().counted) {
+    RendererError(
+        "CefV8Context::Exit() does not match the innermost "
+        "CefV8Context::Enter()");
+    return false;
+  }
+  UnwindEnteredContexts(stack.size() - 1);
+  return true;
+}
+
+size_t EnteredDepth() {
+  return EnteredStack().size();
+}
+
+void UnwindEnteredContexts(size_t depth) {
+  auto& stack = EnteredStack();
+  while (stack.size() > depth) {
+    EnteredEntry entry = stack.back();
+    stack.pop_back();
+    v8::HandleScope handle_scope(entry.state->isolate());
+    entry.state->GetContext()->Exit();
+    if (entry.counted)
+      --entry.state->enter_count;
+  }
+}
+
+ScopedPageEntry::ScopedPageEntry(ContextState* state)
+    : state_(state), depth_(EnteredDepth()) {
+  PushEnteredContext(state_, false);
+}
+
+ScopedPageEntry::~ScopedPageEntry() {
+  if (EnteredDepth() > depth_ + 1)
+    RendererError("a context entered with CefV8Context::Enter() was not left");
+  UnwindEnteredContexts(depth_);
+}
+
+bool IsScriptForbidden() {
+  return g_script_forbidden > 0;
+}
+
+// CallbackRegistry -----------------------------------------------------------
+
+// static
+CallbackHolder* CallbackRegistry::Reserve(
+    const std::shared_ptr<ContextState>& state) {
+  auto holder = std::make_unique<CallbackHolder>();
+  holder->id = g_next_callback_id++;
+  holder->state = state;
+  state->TrackCallback(holder->id);
+  CallbackHolder* result = holder.get();
+  Callbacks()[result->id] = std::move(holder);
+  return result;
+}
+
+// static
+void CallbackRegistry::Attach(CallbackHolder* holder,
+                              v8::Isolate* isolate,
+                              v8::Local<v8::Context> context,
+                              v8::Local<v8::Object> object) {
+  holder->object.Reset(isolate, object);
+  holder->object.SetWeak(holder, &OnCallbackObjectCollected,
+                         v8::WeakCallbackType::kParameter);
+  object
+      ->SetPrivate(context, UserCreatedKey(isolate),
+                   v8::Number::New(isolate, static_cast<double>(holder->id)))
+      .Check();
+}
+
+// static
+CallbackHolder* CallbackRegistry::Find(int64 id) {
+  auto it = Callbacks().find(id);
+  return it == Callbacks().end() ? nullptr : it->second.get();
+}
+
+// static
+CallbackHolder* CallbackRegistry::FindFor(v8::Isolate* isolate,
+                                          v8::Local<v8::Context> context,
+                                          v8::Local<v8::Object> object) {
+  v8::Local<v8::Value> id;
+  if (!object->GetPrivate(context, UserCreatedKey(isolate)).ToLocal(&id) ||
+      !id->IsNumber()) {
+    return nullptr;
+  }
+  return Find(static_cast<int64>(id.As<v8::Number>()->Value()));
+}
+
+// static
+void CallbackRegistry::Remove(int64 id) {
+  auto it = Callbacks().find(id);
+  if (it == Callbacks().end())
+    return;
+  std::unique_ptr<CallbackHolder> holder = std::move(it->second);
+  Callbacks().erase(it);
+  if (!holder->object.IsEmpty()) {
+    holder->object.ClearWeak();
+    holder->object.Reset();
+  }
+  if (auto state = holder->state.lock())
+    state->UntrackCallback(id);
+  // |holder| goes here, and with it the handler.
+}
+
+// V8ExceptionImpl ------------------------------------------------------------
+
+V8ExceptionImpl::V8ExceptionImpl(v8::Isolate* isolate,
+                                 v8::Local<v8::Context> context,
+                                 v8::Local<v8::Message> message) {
+  if (message.IsEmpty())
+    return;
+  message_ = ToCefString(isolate, message->Get());
+  v8::Local<v8::String> source_line;
+  if (message->GetSourceLine(context).ToLocal(&source_line))
+    source_line_ = ToCefString(isolate, source_line);
+  resource_name_ = ToCefString(isolate, message->GetScriptResourceName());
+  line_number_ = message->GetLineNumber(context).FromMaybe(0);
+  start_position_ = message->GetStartPosition();
+  end_position_ = message->GetEndPosition();
+  start_column_ = message->GetStartColumn(context).FromMaybe(0);
+  end_column_ = message->GetEndColumn(context).FromMaybe(0);
+}
+
+// V8ContextImpl --------------------------------------------------------------
+
+V8ContextImpl::V8ContextImpl(std::shared_ptr<ContextState> state)
+    : state_(std::move(state)) {}
+
+CefRefPtr<CefTaskRunner> V8ContextImpl::GetTaskRunner() {
+  // CEF answers even for a context that is gone: the thread is still there.
+  return state_ ? state_->runner() : CefTaskRunner::GetForThread(TID_RENDERER);
+}
+
+bool V8ContextImpl::IsValid() {
+  return state_ && state_->IsValid();
+}
+
+CefRefPtr<CefBrowser> V8ContextImpl::GetBrowser() {
+  if (!IsValid() || !state_->frame())
+    return nullptr;
+  return state_->frame()->GetBrowser();
+}
+
+CefRefPtr<CefFrame> V8ContextImpl::GetFrame() {
+  if (!IsValid())
+    return nullptr;
+  return state_->frame();
+}
+
+CefRefPtr<CefV8Value> V8ContextImpl::GetGlobal() {
+  if (!IsValid() || IsScriptForbidden())
+    return nullptr;
+  v8::Isolate* isolate = GetIsolate("CefV8Context::GetGlobal");
+  if (!isolate)
+    return nullptr;
+  v8::HandleScope handle_scope(isolate);
+  return V8ValueImpl::Wrap(isolate, state_, state_->GetContext()->Global())
+      .get();
+}
+
+bool V8ContextImpl::Enter() {
+  if (!IsValid() || IsScriptForbidden())
+    return false;
+  if (!GetIsolate("CefV8Context::Enter"))
+    return false;
+  PushEnteredContext(state_.get(), true);
+  ++state_->enter_count;
+  return true;
+}
+
+bool V8ContextImpl::Exit() {
+  if (!IsValid() || IsScriptForbidden())
+    return false;
+  if (!GetIsolate("CefV8Context::Exit"))
+    return false;
+  if (state_->enter_count <= 0) {
+    RendererError(
+        "Call to CefV8Context::Exit() without matching call to "
+        "CefV8Context::Enter()");
+    return false;
+  }
+  return PopCountedContext(state_.get());
+}
+
+bool V8ContextImpl::IsSame(CefRefPtr<CefV8Context> that) {
+  if (!IsValid() || !that || !that->IsValid())
+    return false;
+  return StateOf(that) == state_;
+}
+
+bool V8ContextImpl::Eval(const CefString& code,
+                         const CefString& script_url,
+                         int start_line,
+                         CefRefPtr<CefV8Value>& retval,
+                         CefRefPtr<CefV8Exception>& exception) {
+  retval = nullptr;
+  exception = nullptr;
+  if (code.empty()) {
+    RendererError("CefV8Context::Eval: no code");
+    return false;
+  }
+  if (!IsValid() || IsScriptForbidden())
+    return false;
+  v8::Isolate* isolate = GetIsolate("CefV8Context::Eval");
+  if (!isolate)
+    return false;
+  v8::HandleScope handle_scope(isolate);
+  // Keeps the state alive should the script release the context.
+  const std::shared_ptr<ContextState> state = state_;
+  v8::Local<v8::Context> context = state->GetContext();
+  ScopedPageEntry entry(state.get());
+  v8::TryCatch try_catch(isolate);
+  v8::Local<v8::Value> result;
+  if (!CompileAndRun(isolate, context, code, script_url, start_line, &result)) {
+    exception = new V8ExceptionImpl(isolate, context, try_catch.Message());
+    return false;
+  }
+  retval = V8ValueImpl::Wrap(isolate, state, result).get();
+  return true;
+}
+
+// The renderer's seam (renderer_internal.h) ----------------------------------
+
+CefRefPtr<CefV8Context> CreateFrameContext(CefRefPtr<CefFrame> frame,
+                                           CefRefPtr<CefTaskRunner> runner) {
+  v8::Isolate* isolate = GetIsolate("CreateFrameContext");
+  if (!isolate)
+    return nullptr;
+  v8::HandleScope handle_scope(isolate);
+  v8::Local<v8::Context> context = v8::Context::New(isolate);
+  InstallWindow(isolate, context);
+  auto state = std::make_shared<ContextState>(isolate, context, frame, runner);
+  return new V8ContextImpl(state);
+}
+
+CefRefPtr<CefV8Context> CreateInvalidContext() {
+  return new V8ContextImpl(nullptr);
+}
+
+void RunInContext(CefRefPtr<CefV8Context> context,
+                  const std::function<void()>& callback) {
+  const std::shared_ptr<ContextState> state = StateOf(context);
+  if (!state || !state->IsValid()) {
+    RendererError("RunInContext: the context is not valid");
+    return;
+  }
+  if (!GetIsolate("RunInContext"))
+    return;
+  ScopedPageEntry entry(state.get());
+  callback();
+}
+
+void RunWithScriptForbidden(const std::function<void()>& callback) {
+  struct Forbid {
+    Forbid() { ++g_script_forbidden; }
+    ~Forbid() { --g_script_forbidden; }
+  } forbid;
+  callback();
+}
+
+void DisposeContext(CefRefPtr<CefV8Context> context) {
+  const std::shared_ptr<ContextState> state = StateOf(context);
+  if (!state || !GetIsolate("DisposeContext"))
+    return;
+  state->Release();
+  // Weak callbacks of functions collected earlier may be waiting here.
+  PumpPlatformTasks();
+}
+
+ScriptResult RunPageScript(CefRefPtr<CefV8Context> context,
+                           const std::string& code,
+                           const std::string& script_url,
+                           int start_line) {
+  ScriptResult outcome;
+  const std::shared_ptr<ContextState> state = StateOf(context);
+  if (!state || !state->IsValid()) {
+    outcome.exception = "the frame has no JavaScript context";
+    return outcome;
+  }
+  if (IsScriptForbidden()) {
+    outcome.exception = "script is forbidden while a context is released";
+    return outcome;
+  }
+  v8::Isolate* isolate = GetIsolate("RunPageScript");
+  if (!isolate) {
+    outcome.exception = "not on the renderer thread";
+    return outcome;
+  }
+  v8::HandleScope handle_scope(isolate);
+  v8::Local<v8::Context> v8_context = state->GetContext();
+  ScopedPageEntry entry(state.get());
+  v8::TryCatch try_catch(isolate);
+  v8::Local<v8::Value> result;
+  if (!CompileAndRun(isolate, v8_context, code, script_url, start_line,
+                     &result)) {
+    outcome.exception = ExceptionText(isolate, v8_context, try_catch);
+    return outcome;
+  }
+  outcome.ok = true;
+  outcome.value = ResultText(isolate, v8_context, result);
+  return outcome;
+}
+
+bool IsAnyContextEntered() {
+  return !EnteredStack().empty();
+}
+
+void RunEngineTasks() {
+  if (GetIsolate("RunEngineTasks"))
+    PumpPlatformTasks();
+}
+
+void CollectGarbageForTesting() {
+  v8::Isolate* isolate = GetIsolate("CollectGarbageForTesting");
+  if (!isolate)
+    return;
+  isolate->LowMemoryNotification();
+  PumpPlatformTasks();
+}
+
+}  // namespace internal
+}  // namespace standin
+
+using standin::internal::ContextState;
+using standin::internal::GetIsolate;
+using standin::internal::V8ContextImpl;
+using standin::internal::V8StackTraceImpl;
+
+// static
+CefRefPtr<CefV8Context> CefV8Context::GetCurrentContext() {
+  v8::Isolate* isolate = GetIsolate("CefV8Context::GetCurrentContext");
+  if (!isolate || !isolate->InContext())
+    return nullptr;
+  v8::HandleScope handle_scope(isolate);
+  return new V8ContextImpl(ContextState::From(isolate->GetCurrentContext()));
+}
+
+// static
+CefRefPtr<CefV8Context> CefV8Context::GetEnteredContext() {
+  v8::Isolate* isolate = GetIsolate("CefV8Context::GetEnteredContext");
+  if (!isolate || !isolate->InContext())
+    return nullptr;
+  v8::HandleScope handle_scope(isolate);
+  return new V8ContextImpl(
+      ContextState::From(isolate->GetEnteredOrMicrotaskContext()));
+}
+
+// static
+bool CefV8Context::InContext() {
+  v8::Isolate* isolate = GetIsolate("CefV8Context::InContext");
+  return isolate && isolate->InContext();
+}
+
+// static
+CefRefPtr<CefV8StackTrace> CefV8StackTrace::GetCurrent(int frame_limit) {
+  v8::Isolate* isolate = GetIsolate("CefV8StackTrace::GetCurrent");
+  if (!isolate || !isolate->InContext())
+    return nullptr;
+  v8::HandleScope handle_scope(isolate);
+  return new V8StackTraceImpl(isolate,
+                              v8::StackTrace::CurrentStackTrace(
+                                  isolate, frame_limit < 0 ? 0 : frame_limit,
+                                  v8::StackTrace::kDetailed));
+}

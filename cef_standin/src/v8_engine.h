@@ -1,0 +1,322 @@
+// What the V8-backed files of the stand-in share. Only v8_engine*.cc include
+// this: they alone see V8's headers and are built without RTTI, as libnode is.
+#ifndef CEF_STANDIN_SRC_V8_ENGINE_H_
+#define CEF_STANDIN_SRC_V8_ENGINE_H_
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "include/cef_v8.h"
+#include "live_objects.h"
+#include "v8.h"
+
+namespace standin {
+namespace internal {
+
+class V8ValueImpl;
+
+// The process's isolate, made on first use and entered for good on the thread
+// that made it. nullptr, with an error line naming |caller|, on any other
+// thread: V8 values belong to the renderer thread.
+v8::Isolate* GetIsolate(const char* caller);
+
+v8::Local<v8::String> ToV8String(v8::Isolate* isolate, const CefString& text);
+CefString ToCefString(v8::Isolate* isolate, v8::Local<v8::Value> value);
+
+// Everything the stand-in knows about one page context. Shared by the
+// CefV8Context objects and the object values of that context; the V8 context
+// itself points back at it (embedder data) until Release().
+class ContextState : public std::enable_shared_from_this<ContextState> {
+ public:
+  ContextState(v8::Isolate* isolate,
+               v8::Local<v8::Context> context,
+               CefRefPtr<CefFrame> frame,
+               CefRefPtr<CefTaskRunner> runner);
+  ~ContextState();
+  ContextState(const ContextState&) = delete;
+  ContextState& operator=(const ContextState&) = delete;
+
+  // The state of |context|; null for a released context.
+  static std::shared_ptr<ContextState> From(v8::Local<v8::Context> context);
+  // The state of the current V8 context; null when none is current.
+  static std::shared_ptr<ContextState> Current(v8::Isolate* isolate);
+
+  bool IsValid() const { return !context_.IsEmpty(); }
+  // Empty once released.
+  v8::Local<v8::Context> GetContext() const;
+  v8::Isolate* isolate() const { return isolate_; }
+  CefRefPtr<CefFrame> frame() const { return frame_; }
+  CefRefPtr<CefTaskRunner> runner() const { return runner_; }
+
+  // CefV8Context::Enter() calls not yet matched by Exit().
+  int enter_count = 0;
+
+  // Object values lose their handles when the context is released.
+  void TrackValue(V8ValueImpl* value) { values_.insert(value); }
+  void UntrackValue(V8ValueImpl* value) { values_.erase(value); }
+  // Callback holders (see CallbackRegistry) made in this context.
+  void TrackCallback(int64 id) { callbacks_.insert(id); }
+  void UntrackCallback(int64 id) { callbacks_.erase(id); }
+
+  // Invalidates the context, its object values and the handlers of its
+  // functions.
+  void Release();
+
+ private:
+  v8::Isolate* const isolate_;
+  v8::Global<v8::Context> context_;
+  CefRefPtr<CefFrame> frame_;
+  CefRefPtr<CefTaskRunner> runner_;
+  std::set<V8ValueImpl*> values_;  // not owned
+  std::set<int64> callbacks_;
+};
+
+// Enters a context for the page (not counted by CefV8Context::Enter()) and
+// leaves it when destroyed; contexts that callers entered above it and left
+// entered are unwound first, with an error line.
+class ScopedPageEntry {
+ public:
+  explicit ScopedPageEntry(ContextState* state);
+  ~ScopedPageEntry();
+  ScopedPageEntry(const ScopedPageEntry&) = delete;
+  ScopedPageEntry& operator=(const ScopedPageEntry&) = delete;
+
+ private:
+  ContextState* const state_;
+  size_t depth_;
+};
+
+// The process-wide stack of entered contexts, innermost last.
+void PushEnteredContext(ContextState* state, bool counted);
+// Leaves the innermost entry; false (with an error line) unless it is
+// |state|'s counted entry.
+bool PopCountedContext(ContextState* state);
+size_t EnteredDepth();
+// Leaves entries from the innermost down to |depth| entries.
+void UnwindEnteredContexts(size_t depth);
+
+// While positive, script is forbidden (see RunWithScriptForbidden).
+bool IsScriptForbidden();
+
+// The C++ side of a function made by CreateFunction() or an object with an
+// accessor: its handler and name. Owned by the registry; released when V8
+// collects the JavaScript object or, at the latest, when its context is
+// released. The JavaScript side only knows the id, so a call that arrives
+// after the release finds nothing instead of freed memory.
+struct CallbackHolder {
+  int64 id = 0;
+  CefString name;
+  CefRefPtr<CefV8Handler> handler;
+  CefRefPtr<CefV8Accessor> accessor;
+  v8::Global<v8::Object> object;  // weak
+  std::weak_ptr<ContextState> state;
+};
+
+class CallbackRegistry {
+ public:
+  // A new holder, owned by the registry and tracked by |state|.
+  static CallbackHolder* Reserve(const std::shared_ptr<ContextState>& state);
+  // Ties |holder| to |object|: the object carries its id, and its collection
+  // releases the holder.
+  static void Attach(CallbackHolder* holder,
+                     v8::Isolate* isolate,
+                     v8::Local<v8::Context> context,
+                     v8::Local<v8::Object> object);
+  static CallbackHolder* Find(int64 id);
+  // The holder whose id |object| carries, if any.
+  static CallbackHolder* FindFor(v8::Isolate* isolate,
+                                 v8::Local<v8::Context> context,
+                                 v8::Local<v8::Object> object);
+  // Deletes the holder (releasing its handler) without waiting for V8.
+  static void Remove(int64 id);
+};
+
+// The private key under which objects made by the stand-in carry their id (0
+// when they have no callback holder).
+v8::Local<v8::Private> UserCreatedKey(v8::Isolate* isolate);
+
+// Runs what V8 posted to the platform's foreground queue (second-pass weak
+// callbacks among it).
+void PumpPlatformTasks();
+
+class V8ExceptionImpl : public CefV8Exception {
+ public:
+  V8ExceptionImpl(v8::Isolate* isolate,
+                  v8::Local<v8::Context> context,
+                  v8::Local<v8::Message> message);
+  V8ExceptionImpl(const V8ExceptionImpl&) = delete;
+  V8ExceptionImpl& operator=(const V8ExceptionImpl&) = delete;
+
+  // CefV8Exception methods:
+  CefString GetMessage() override { return message_; }
+  CefString GetSourceLine() override { return source_line_; }
+  CefString GetScriptResourceName() override { return resource_name_; }
+  int GetLineNumber() override { return line_number_; }
+  int GetStartPosition() override { return start_position_; }
+  int GetEndPosition() override { return end_position_; }
+  int GetStartColumn() override { return start_column_; }
+  int GetEndColumn() override { return end_column_; }
+
+ private:
+  CefString message_;
+  CefString source_line_;
+  CefString resource_name_;
+  int line_number_ = 0;
+  int start_position_ = 0;
+  int end_position_ = 0;
+  int start_column_ = 0;
+  int end_column_ = 0;
+  LiveObject live_;
+  IMPLEMENT_REFCOUNTING(V8ExceptionImpl);
+};
+
+// The CefV8Context of a page context, or one that is not valid (no state).
+class V8ContextImpl : public CefV8Context {
+ public:
+  explicit V8ContextImpl(std::shared_ptr<ContextState> state);
+  V8ContextImpl(const V8ContextImpl&) = delete;
+  V8ContextImpl& operator=(const V8ContextImpl&) = delete;
+
+  const std::shared_ptr<ContextState>& state() const { return state_; }
+
+  // CefV8Context methods:
+  CefRefPtr<CefTaskRunner> GetTaskRunner() override;
+  bool IsValid() override;
+  CefRefPtr<CefBrowser> GetBrowser() override;
+  CefRefPtr<CefFrame> GetFrame() override;
+  CefRefPtr<CefV8Value> GetGlobal() override;
+  bool Enter() override;
+  bool Exit() override;
+  bool IsSame(CefRefPtr<CefV8Context> that) override;
+  bool Eval(const CefString& code,
+            const CefString& script_url,
+            int start_line,
+            CefRefPtr<CefV8Value>& retval,
+            CefRefPtr<CefV8Exception>& exception) override;
+
+ private:
+  const std::shared_ptr<ContextState> state_;
+  LiveObject live_;
+  IMPLEMENT_REFCOUNTING(V8ContextImpl);
+};
+
+// A CefV8Value. Its kind is fixed when it is made. Scalars (dates and strings
+// included) are held by value and outlive every context; an object holds a
+// handle that its context's release resets.
+class V8ValueImpl : public CefV8Value {
+ public:
+  enum class Kind {
+    kInvalid,  // what V8 had no CEF kind for (symbols, BigInts)
+    kUndefined,
+    kNull,
+    kBool,
+    kInt,
+    kUInt,
+    kDouble,
+    kDate,
+    kString,
+    kObject,
+  };
+
+  // Wraps a V8 value; objects are tied to |state|.
+  static CefRefPtr<V8ValueImpl> Wrap(v8::Isolate* isolate,
+                                     const std::shared_ptr<ContextState>& state,
+                                     v8::Local<v8::Value> value);
+  explicit V8ValueImpl(Kind kind);
+  ~V8ValueImpl() override;
+  V8ValueImpl(const V8ValueImpl&) = delete;
+  V8ValueImpl& operator=(const V8ValueImpl&) = delete;
+
+  static CefRefPtr<V8ValueImpl> FromBool(bool value);
+  static CefRefPtr<V8ValueImpl> FromInt(int32 value);
+  static CefRefPtr<V8ValueImpl> FromUInt(uint32 value);
+  static CefRefPtr<V8ValueImpl> FromDouble(double value);
+  static CefRefPtr<V8ValueImpl> FromDate(double time_ms);
+  static CefRefPtr<V8ValueImpl> FromString(const CefString& value);
+
+  // The value in V8; empty when it is not valid.
+  v8::Local<v8::Value> ToV8(v8::Isolate* isolate,
+                            v8::Local<v8::Context> context) const;
+  // Called by the context's release.
+  void OnContextReleased() { handle_.Reset(); }
+
+  // CefV8Value methods:
+  bool IsValid() override;
+  bool IsUndefined() override { return kind_ == Kind::kUndefined; }
+  bool IsNull() override { return kind_ == Kind::kNull; }
+  bool IsBool() override { return kind_ == Kind::kBool; }
+  bool IsInt() override;
+  bool IsUInt() override;
+  bool IsDouble() override;
+  bool IsDate() override { return kind_ == Kind::kDate; }
+  bool IsString() override { return kind_ == Kind::kString; }
+  bool IsObject() override { return kind_ == Kind::kObject; }
+  bool IsArray() override;
+  bool IsArrayBuffer() override;
+  bool IsFunction() override;
+  bool IsSame(CefRefPtr<CefV8Value> that) override;
+  bool GetBoolValue() override;
+  int32 GetIntValue() override;
+  uint32 GetUIntValue() override;
+  double GetDoubleValue() override;
+  CefTime GetDateValue() override;
+  CefString GetStringValue() override;
+  bool IsUserCreated() override;
+  bool HasException() override;
+  CefRefPtr<CefV8Exception> GetException() override;
+  bool ClearException() override;
+  bool WillRethrowExceptions() override;
+  bool SetRethrowExceptions(bool rethrow) override;
+  bool HasValue(const CefString& key) override;
+  bool HasValue(int index) override;
+  bool DeleteValue(const CefString& key) override;
+  bool DeleteValue(int index) override;
+  CefRefPtr<CefV8Value> GetValue(const CefString& key) override;
+  CefRefPtr<CefV8Value> GetValue(int index) override;
+  bool SetValue(const CefString& key,
+                CefRefPtr<CefV8Value> value,
+                PropertyAttribute attribute) override;
+  bool SetValue(int index, CefRefPtr<CefV8Value> value) override;
+  bool SetValue(const CefString& key,
+                AccessControl settings,
+                PropertyAttribute attribute) override;
+  bool GetKeys(std::vector<CefString>& keys) override;
+  int GetArrayLength() override;
+  CefString GetFunctionName() override;
+  CefRefPtr<CefV8Handler> GetFunctionHandler() override;
+  CefRefPtr<CefV8Value> ExecuteFunction(
+      CefRefPtr<CefV8Value> object,
+      const CefV8ValueList& arguments) override;
+  CefRefPtr<CefV8Value> ExecuteFunctionWithContext(
+      CefRefPtr<CefV8Context> context,
+      CefRefPtr<CefV8Value> object,
+      const CefV8ValueList& arguments) override;
+
+ private:
+  class ObjectCall;
+
+  // Records what |try_catch| caught on this value (and rethrows it if asked
+  // to); true when there was something.
+  bool HasCaught(v8::Isolate* isolate,
+                 v8::Local<v8::Context> context,
+                 v8::TryCatch& try_catch);
+
+  const Kind kind_;
+  bool bool_value_ = false;
+  int32 int_value_ = 0;      // also the bits of a uint, as CEF keeps them
+  double double_value_ = 0;  // doubles and dates (ms since the epoch)
+  CefString string_value_;
+  std::shared_ptr<ContextState> state_;  // objects only
+  v8::Global<v8::Value> handle_;         // objects only
+  CefRefPtr<CefV8Exception> last_exception_;
+  bool rethrow_exceptions_ = false;
+  LiveObject live_;
+  IMPLEMENT_REFCOUNTING(V8ValueImpl);
+};
+
+}  // namespace internal
+}  // namespace standin
+
+#endif  // CEF_STANDIN_SRC_V8_ENGINE_H_

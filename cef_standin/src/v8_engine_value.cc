@@ -1,0 +1,959 @@
+// CefV8Value backed by V8, and the glue that lets page script call handlers
+// and accessors.
+#include <cmath>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "renderer_internal.h"
+#include "v8_engine.h"
+
+namespace standin {
+namespace internal {
+
+namespace {
+
+constexpr int64 kMsPerDay = 24 * 60 * 60 * 1000;
+
+// Days since 1970-01-01 of a proleptic Gregorian date (Howard Hinnant's
+// algorithm), so dates need no time-zone aware C library.
+int64 DaysFromCivil(int64 year, int64 month, int64 day) {
+  year -= month <= 2;
+  const int64 era = (year >= 0 ? year : year - 399) / 400;
+  const int64 year_of_era = year - era * 400;
+  const int64 day_of_year =
+      (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int64 day_of_era =
+      year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+  return era * 146097 + day_of_era - 719468;
+}
+
+CefTime TimeFromMs(double time_ms) {
+  CefTime time;
+  // Beyond what a Date can hold (or NaN): the zero time, as CEF gives.
+  if (!std::isfinite(time_ms) || std::fabs(time_ms) > 8.64e15)
+    return time;
+  const int64 ms = static_cast<int64>(std::floor(time_ms));
+  int64 days = ms / kMsPerDay;
+  int64 ms_of_day = ms % kMsPerDay;
+  if (ms_of_day < 0) {
+    ms_of_day += kMsPerDay;
+    --days;
+  }
+  const int64 z = days + 719468;
+  const int64 era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64 day_of_era = z - era * 146097;
+  const int64 year_of_era = (day_of_era - day_of_era / 1460 +
+                             day_of_era / 36524 - day_of_era / 146096) /
+                            365;
+  const int64 day_of_year =
+      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  const int64 mp = (5 * day_of_year + 2) / 153;
+  const int64 day = day_of_year - (153 * mp + 2) / 5 + 1;
+  const int64 month = mp < 10 ? mp + 3 : mp - 9;
+  time.year = static_cast<int>(year_of_era + era * 400 + (month <= 2));
+  time.month = static_cast<int>(month);
+  time.day_of_month = static_cast<int>(day);
+  time.day_of_week = static_cast<int>(((days % 7) + 11) % 7);  // 1970: Thu
+  time.hour = static_cast<int>(ms_of_day / 3600000);
+  time.minute = static_cast<int>(ms_of_day / 60000 % 60);
+  time.second = static_cast<int>(ms_of_day / 1000 % 60);
+  time.millisecond = static_cast<int>(ms_of_day % 1000);
+  return time;
+}
+
+double MsFromTime(const CefTime& time) {
+  // In double: the fields are the caller's and may be anything, and far
+  // years would overflow int64 milliseconds. V8 turns what no Date can hold
+  // into an invalid date.
+  const int64 days = DaysFromCivil(time.year, time.month, time.day_of_month);
+  return static_cast<double>(days) * kMsPerDay + time.hour * 3600000.0 +
+         time.minute * 60000.0 + time.second * 1000.0 + time.millisecond;
+}
+
+V8ValueImpl* Impl(const CefRefPtr<CefV8Value>& value) {
+  // Every CefV8Value of this build is a V8ValueImpl.
+  return static_cast<V8ValueImpl*>(value.get());
+}
+
+bool ValidArgument(const CefRefPtr<CefV8Value>& value) {
+  return value && value->IsValid();
+}
+
+void ThrowError(v8::Isolate* isolate, const CefString& message) {
+  isolate->ThrowException(v8::Exception::Error(ToV8String(isolate, message)));
+}
+
+// Page script called a function made by CefV8Value::CreateFunction().
+void CallHandler(const v8::FunctionCallbackInfo<v8::Value>& info) {
+  v8::Isolate* isolate = info.GetIsolate();
+  v8::HandleScope handle_scope(isolate);
+  const int64 id = static_cast<int64>(info.Data().As<v8::Number>()->Value());
+  CallbackHolder* holder = CallbackRegistry::Find(id);
+  v8::Local<v8::Context> context = isolate->GetCurrentContext();
+  std::shared_ptr<ContextState> state = ContextState::From(context);
+  if (!holder || !holder->handler || !state) {
+    ThrowError(isolate, "the handler of this function is gone");
+    return;
+  }
+  // Copies: the call may release the context and with it the holder.
+  CefRefPtr<CefV8Handler> handler = holder->handler;
+  const CefString name = holder->name;
+
+  CefRefPtr<CefV8Value> receiver =
+      V8ValueImpl::Wrap(isolate, state, info.This()).get();
+  CefV8ValueList arguments;
+  arguments.reserve(static_cast<size_t>(info.Length()));
+  for (int i = 0; i < info.Length(); ++i)
+    arguments.push_back(V8ValueImpl::Wrap(isolate, state, info[i]).get());
+
+  CefRefPtr<CefV8Value> retval;
+  CefString exception;
+  if (!handler->Execute(name, receiver, arguments, retval, exception))
+    return;
+  if (!exception.empty()) {
+    ThrowError(isolate, exception);
+    return;
+  }
+  if (retval && retval->IsValid()) {
+    v8::Local<v8::Value> result = Impl(retval)->ToV8(isolate, context);
+    if (!result.IsEmpty())
+      info.GetReturnValue().Set(result);
+  }
+}
+
+template <typename T>
+CallbackHolder* FindAccessor(const v8::PropertyCallbackInfo<T>& info,
+                             std::shared_ptr<ContextState>* state) {
+  v8::Isolate* isolate = info.GetIsolate();
+  *state = ContextState::From(isolate->GetCurrentContext());
+  CallbackHolder* holder = CallbackRegistry::Find(
+      static_cast<int64>(info.Data().template As<v8::Number>()->Value()));
+  if (!holder || !holder->accessor || !*state) {
+    ThrowError(isolate, "the accessor of this object is gone");
+    return nullptr;
+  }
+  return holder;
+}
+
+void GetAccessorProperty(v8::Local<v8::Name> property,
+                         const v8::PropertyCallbackInfo<v8::Value>& info) {
+  v8::Isolate* isolate = info.GetIsolate();
+  v8::HandleScope handle_scope(isolate);
+  std::shared_ptr<ContextState> state;
+  CallbackHolder* holder = FindAccessor(info, &state);
+  if (!holder)
+    return;
+  CefRefPtr<CefV8Accessor> accessor = holder->accessor;
+  CefRefPtr<CefV8Value> object =
+      V8ValueImpl::Wrap(isolate, state, info.This()).get();
+  CefRefPtr<CefV8Value> retval;
+  CefString exception;
+  if (!accessor->Get(ToCefString(isolate, property), object, retval,
+                     exception)) {
+    return;
+  }
+  if (!exception.empty()) {
+    ThrowError(isolate, exception);
+    return;
+  }
+  if (retval && retval->IsValid()) {
+    v8::Local<v8::Value> result =
+        Impl(retval)->ToV8(isolate, isolate->GetCurrentContext());
+    if (!result.IsEmpty())
+      info.GetReturnValue().Set(result);
+  }
+}
+
+void SetAccessorProperty(v8::Local<v8::Name> property,
+                         v8::Local<v8::Value> value,
+                         const v8::PropertyCallbackInfo<void>& info) {
+  v8::Isolate* isolate = info.GetIsolate();
+  v8::HandleScope handle_scope(isolate);
+  std::shared_ptr<ContextState> state;
+  CallbackHolder* holder = FindAccessor(info, &state);
+  if (!holder)
+    return;
+  CefRefPtr<CefV8Accessor> accessor = holder->accessor;
+  CefRefPtr<CefV8Value> object =
+      V8ValueImpl::Wrap(isolate, state, info.This()).get();
+  CefRefPtr<CefV8Value> new_value =
+      V8ValueImpl::Wrap(isolate, state, value).get();
+  CefString exception;
+  if (accessor->Set(ToCefString(isolate, property), object, new_value,
+                    exception) &&
+      !exception.empty()) {
+    ThrowError(isolate, exception);
+  }
+}
+
+// Objects, arrays and functions need a context to live in.
+std::shared_ptr<ContextState> CurrentStateFor(v8::Isolate* isolate,
+                                              const char* caller) {
+  std::shared_ptr<ContextState> state = ContextState::Current(isolate);
+  if (!state)
+    RendererError(std::string(caller) + ": not currently in a V8 context");
+  return state;
+}
+
+}  // namespace
+
+// Everything an object method needs: the isolate, a handle scope, the current
+// context and the object. ok() is false, after an error line, when the value
+// is not a valid object or no context is current, as CEF refuses then.
+class V8ValueImpl::ObjectCall {
+ public:
+  ObjectCall(V8ValueImpl* value, const char* caller)
+      : isolate_(GetIsolate(caller)) {
+    if (!isolate_)
+      return;
+    scope_.emplace(isolate_);
+    if (!value->IsValid() || value->kind_ != Kind::kObject) {
+      RendererError(std::string(caller) + ": the value is not a valid object");
+      return;
+    }
+    state_ = ContextState::Current(isolate_);
+    if (!state_) {
+      RendererError(std::string(caller) + ": not currently in a V8 context");
+      return;
+    }
+    context_ = state_->GetContext();
+    object_ = value->handle_.Get(isolate_).As<v8::Object>();
+  }
+
+  bool ok() const { return !object_.IsEmpty(); }
+  v8::Isolate* isolate() const { return isolate_; }
+  v8::Local<v8::Context> context() const { return context_; }
+  v8::Local<v8::Object> object() const { return object_; }
+  const std::shared_ptr<ContextState>& state() const { return state_; }
+
+ private:
+  v8::Isolate* const isolate_;
+  std::optional<v8::HandleScope> scope_;
+  std::shared_ptr<ContextState> state_;
+  v8::Local<v8::Context> context_;
+  v8::Local<v8::Object> object_;
+};
+
+// static
+CefRefPtr<V8ValueImpl> V8ValueImpl::Wrap(
+    v8::Isolate* isolate,
+    const std::shared_ptr<ContextState>& state,
+    v8::Local<v8::Value> value) {
+  // The order in which CEF tests the kinds: an Int32 is an int even though it
+  // is a Uint32 too, and a Date is a date rather than an object.
+  if (value->IsUndefined())
+    return new V8ValueImpl(Kind::kUndefined);
+  if (value->IsNull())
+    return new V8ValueImpl(Kind::kNull);
+  if (value->IsBoolean())
+    return FromBool(value->IsTrue());
+  if (value->IsInt32())
+    return FromInt(value.As<v8::Int32>()->Value());
+  if (value->IsUint32())
+    return FromUInt(value.As<v8::Uint32>()->Value());
+  if (value->IsNumber())
+    return FromDouble(value.As<v8::Number>()->Value());
+  if (value->IsDate())
+    return FromDate(value.As<v8::Date>()->ValueOf());
+  if (value->IsString())
+    return FromString(ToCefString(isolate, value));
+  if (value->IsObject() && state && state->IsValid()) {
+    CefRefPtr<V8ValueImpl> object = new V8ValueImpl(Kind::kObject);
+    object->state_ = state;
+    object->handle_.Reset(isolate, value);
+    state->TrackValue(object.get());
+    return object;
+  }
+  return new V8ValueImpl(Kind::kInvalid);
+}
+
+V8ValueImpl::V8ValueImpl(Kind kind) : kind_(kind) {}
+
+V8ValueImpl::~V8ValueImpl() {
+  if (state_)
+    state_->UntrackValue(this);
+}
+
+// static
+CefRefPtr<V8ValueImpl> V8ValueImpl::FromBool(bool value) {
+  CefRefPtr<V8ValueImpl> result = new V8ValueImpl(Kind::kBool);
+  result->bool_value_ = value;
+  return result;
+}
+
+// static
+CefRefPtr<V8ValueImpl> V8ValueImpl::FromInt(int32 value) {
+  CefRefPtr<V8ValueImpl> result = new V8ValueImpl(Kind::kInt);
+  result->int_value_ = value;
+  return result;
+}
+
+// static
+CefRefPtr<V8ValueImpl> V8ValueImpl::FromUInt(uint32 value) {
+  CefRefPtr<V8ValueImpl> result = new V8ValueImpl(Kind::kUInt);
+  result->int_value_ = static_cast<int32>(value);
+  return result;
+}
+
+// static
+CefRefPtr<V8ValueImpl> V8ValueImpl::FromDouble(double value) {
+  CefRefPtr<V8ValueImpl> result = new V8ValueImpl(Kind::kDouble);
+  result->double_value_ = value;
+  return result;
+}
+
+// static
+CefRefPtr<V8ValueImpl> V8ValueImpl::FromDate(double time_ms) {
+  CefRefPtr<V8ValueImpl> result = new V8ValueImpl(Kind::kDate);
+  result->double_value_ = time_ms;
+  return result;
+}
+
+// static
+CefRefPtr<V8ValueImpl> V8ValueImpl::FromString(const CefString& value) {
+  CefRefPtr<V8ValueImpl> result = new V8ValueImpl(Kind::kString);
+  result->string_value_ = value;
+  return result;
+}
+
+v8::Local<v8::Value> V8ValueImpl::ToV8(v8::Isolate* isolate,
+                                       v8::Local<v8::Context> context) const {
+  switch (kind_) {
+    case Kind::kInvalid:
+      return v8::Local<v8::Value>();
+    case Kind::kUndefined:
+      return v8::Undefined(isolate);
+    case Kind::kNull:
+      return v8::Null(isolate);
+    case Kind::kBool:
+      return v8::Boolean::New(isolate, bool_value_);
+    case Kind::kInt:
+      return v8::Integer::New(isolate, int_value_);
+    case Kind::kUInt:
+      return v8::Integer::NewFromUnsigned(isolate,
+                                          static_cast<uint32>(int_value_));
+    case Kind::kDouble:
+      return v8::Number::New(isolate, double_value_);
+    case Kind::kDate: {
+      v8::Local<v8::Value> date;
+      if (context.IsEmpty() ||
+          !v8::Date::New(context, double_value_).ToLocal(&date)) {
+        return v8::Local<v8::Value>();
+      }
+      return date;
+    }
+    case Kind::kString:
+      return ToV8String(isolate, string_value_);
+    case Kind::kObject:
+      if (!state_ || !state_->IsValid())
+        return v8::Local<v8::Value>();
+      return handle_.Get(isolate);
+  }
+  return v8::Local<v8::Value>();
+}
+
+bool V8ValueImpl::IsValid() {
+  switch (kind_) {
+    case Kind::kInvalid:
+      return false;
+    case Kind::kObject:
+      return state_ && state_->IsValid() && !handle_.IsEmpty();
+    default:
+      return true;
+  }
+}
+
+bool V8ValueImpl::IsInt() {
+  return kind_ == Kind::kInt || kind_ == Kind::kUInt;
+}
+
+bool V8ValueImpl::IsUInt() {
+  return kind_ == Kind::kInt || kind_ == Kind::kUInt;
+}
+
+bool V8ValueImpl::IsDouble() {
+  return kind_ == Kind::kInt || kind_ == Kind::kUInt || kind_ == Kind::kDouble;
+}
+
+bool V8ValueImpl::IsArray() {
+  if (kind_ != Kind::kObject || !IsValid())
+    return false;
+  v8::Isolate* isolate = GetIsolate("CefV8Value::IsArray");
+  if (!isolate)
+    return false;
+  v8::HandleScope handle_scope(isolate);
+  return handle_.Get(isolate)->IsArray();
+}
+
+bool V8ValueImpl::IsArrayBuffer() {
+  if (kind_ != Kind::kObject || !IsValid())
+    return false;
+  v8::Isolate* isolate = GetIsolate("CefV8Value::IsArrayBuffer");
+  if (!isolate)
+    return false;
+  v8::HandleScope handle_scope(isolate);
+  return handle_.Get(isolate)->IsArrayBuffer();
+}
+
+bool V8ValueImpl::IsFunction() {
+  if (kind_ != Kind::kObject || !IsValid())
+    return false;
+  v8::Isolate* isolate = GetIsolate("CefV8Value::IsFunction");
+  if (!isolate)
+    return false;
+  v8::HandleScope handle_scope(isolate);
+  return handle_.Get(isolate)->IsFunction();
+}
+
+bool V8ValueImpl::IsSame(CefRefPtr<CefV8Value> that) {
+  if (!IsValid() || !ValidArgument(that))
+    return false;
+  const V8ValueImpl* other = Impl(that);
+  if (other->kind_ != kind_)
+    return false;
+  switch (kind_) {
+    case Kind::kUndefined:
+    case Kind::kNull:
+      return true;
+    case Kind::kBool:
+      return bool_value_ == other->bool_value_;
+    case Kind::kInt:
+    case Kind::kUInt:
+      return int_value_ == other->int_value_;
+    case Kind::kDouble:
+    case Kind::kDate:
+      return double_value_ == other->double_value_;
+    case Kind::kString:
+      return string_value_ == other->string_value_;
+    case Kind::kObject:
+      return handle_ == other->handle_;
+    case Kind::kInvalid:
+      return false;
+  }
+  return false;
+}
+
+bool V8ValueImpl::GetBoolValue() {
+  return kind_ == Kind::kBool && bool_value_;
+}
+
+int32 V8ValueImpl::GetIntValue() {
+  // A uint above INT_MAX comes back wrapped, as CEF keeps both in one field.
+  return IsInt() ? int_value_ : 0;
+}
+
+uint32 V8ValueImpl::GetUIntValue() {
+  return IsUInt() ? static_cast<uint32>(int_value_) : 0;
+}
+
+double V8ValueImpl::GetDoubleValue() {
+  switch (kind_) {
+    case Kind::kInt:
+      return int_value_;
+    case Kind::kUInt:
+      return static_cast<uint32>(int_value_);
+    case Kind::kDouble:
+      return double_value_;
+    default:
+      return 0;
+  }
+}
+
+CefTime V8ValueImpl::GetDateValue() {
+  return kind_ == Kind::kDate ? TimeFromMs(double_value_) : CefTime();
+}
+
+CefString V8ValueImpl::GetStringValue() {
+  return kind_ == Kind::kString ? string_value_ : CefString();
+}
+
+bool V8ValueImpl::IsUserCreated() {
+  ObjectCall call(this, "CefV8Value::IsUserCreated");
+  if (!call.ok())
+    return false;
+  v8::Local<v8::Value> marker;
+  return call.object()
+             ->GetPrivate(call.context(), UserCreatedKey(call.isolate()))
+             .ToLocal(&marker) &&
+         !marker->IsUndefined();
+}
+
+bool V8ValueImpl::HasException() {
+  return kind_ == Kind::kObject && IsValid() && last_exception_;
+}
+
+CefRefPtr<CefV8Exception> V8ValueImpl::GetException() {
+  return kind_ == Kind::kObject && IsValid() ? last_exception_ : nullptr;
+}
+
+bool V8ValueImpl::ClearException() {
+  if (kind_ != Kind::kObject || !IsValid())
+    return false;
+  last_exception_ = nullptr;
+  return true;
+}
+
+bool V8ValueImpl::WillRethrowExceptions() {
+  return kind_ == Kind::kObject && IsValid() && rethrow_exceptions_;
+}
+
+bool V8ValueImpl::SetRethrowExceptions(bool rethrow) {
+  if (kind_ != Kind::kObject || !IsValid())
+    return false;
+  rethrow_exceptions_ = rethrow;
+  return true;
+}
+
+bool V8ValueImpl::HasCaught(v8::Isolate* isolate,
+                            v8::Local<v8::Context> context,
+                            v8::TryCatch& try_catch) {
+  if (!try_catch.HasCaught())
+    return false;
+  last_exception_ = new V8ExceptionImpl(isolate, context, try_catch.Message());
+  if (rethrow_exceptions_)
+    try_catch.ReThrow();
+  return true;
+}
+
+bool V8ValueImpl::HasValue(const CefString& key) {
+  ObjectCall call(this, "CefV8Value::HasValue");
+  if (!call.ok())
+    return false;
+  v8::TryCatch try_catch(call.isolate());
+  v8::Maybe<bool> has = call.object()->Has(
+      call.context(), ToV8String(call.isolate(), key).As<v8::Value>());
+  return !HasCaught(call.isolate(), call.context(), try_catch) &&
+         has.FromMaybe(false);
+}
+
+bool V8ValueImpl::HasValue(int index) {
+  if (index < 0) {
+    RendererError("CefV8Value::HasValue: negative index");
+    return false;
+  }
+  ObjectCall call(this, "CefV8Value::HasValue");
+  if (!call.ok())
+    return false;
+  v8::TryCatch try_catch(call.isolate());
+  v8::Maybe<bool> has =
+      call.object()->Has(call.context(), static_cast<uint32_t>(index));
+  return !HasCaught(call.isolate(), call.context(), try_catch) &&
+         has.FromMaybe(false);
+}
+
+bool V8ValueImpl::DeleteValue(const CefString& key) {
+  ObjectCall call(this, "CefV8Value::DeleteValue");
+  if (!call.ok())
+    return false;
+  v8::TryCatch try_catch(call.isolate());
+  v8::Maybe<bool> deleted = call.object()->Delete(
+      call.context(), ToV8String(call.isolate(), key).As<v8::Value>());
+  return !HasCaught(call.isolate(), call.context(), try_catch) &&
+         deleted.FromMaybe(false);
+}
+
+bool V8ValueImpl::DeleteValue(int index) {
+  if (index < 0) {
+    RendererError("CefV8Value::DeleteValue: negative index");
+    return false;
+  }
+  ObjectCall call(this, "CefV8Value::DeleteValue");
+  if (!call.ok())
+    return false;
+  v8::TryCatch try_catch(call.isolate());
+  v8::Maybe<bool> deleted =
+      call.object()->Delete(call.context(), static_cast<uint32_t>(index));
+  return !HasCaught(call.isolate(), call.context(), try_catch) &&
+         deleted.FromMaybe(false);
+}
+
+CefRefPtr<CefV8Value> V8ValueImpl::GetValue(const CefString& key) {
+  ObjectCall call(this, "CefV8Value::GetValue");
+  if (!call.ok())
+    return nullptr;
+  // Caught here, so a throwing getter never leaves an exception pending in
+  // the page.
+  v8::TryCatch try_catch(call.isolate());
+  v8::Local<v8::Value> result;
+  if (!call.object()
+           ->Get(call.context(),
+                 ToV8String(call.isolate(), key).As<v8::Value>())
+           .ToLocal(&result)) {
+    HasCaught(call.isolate(), call.context(), try_catch);
+    return nullptr;
+  }
+  return Wrap(call.isolate(), call.state(), result).get();
+}
+
+CefRefPtr<CefV8Value> V8ValueImpl::GetValue(int index) {
+  if (index < 0) {
+    RendererError("CefV8Value::GetValue: negative index");
+    return nullptr;
+  }
+  ObjectCall call(this, "CefV8Value::GetValue");
+  if (!call.ok())
+    return nullptr;
+  v8::TryCatch try_catch(call.isolate());
+  v8::Local<v8::Value> result;
+  if (!call.object()
+           ->Get(call.context(), static_cast<uint32_t>(index))
+           .ToLocal(&result)) {
+    HasCaught(call.isolate(), call.context(), try_catch);
+    return nullptr;
+  }
+  return Wrap(call.isolate(), call.state(), result).get();
+}
+
+bool V8ValueImpl::SetValue(const CefString& key,
+                           CefRefPtr<CefV8Value> value,
+                           PropertyAttribute attribute) {
+  if (!ValidArgument(value)) {
+    RendererError("CefV8Value::SetValue: no valid value to set");
+    return false;
+  }
+  ObjectCall call(this, "CefV8Value::SetValue");
+  if (!call.ok())
+    return false;
+  v8::Local<v8::Value> v8_value =
+      Impl(value)->ToV8(call.isolate(), call.context());
+  if (v8_value.IsEmpty())
+    return false;
+  v8::Local<v8::String> name = ToV8String(call.isolate(), key);
+  v8::TryCatch try_catch(call.isolate());
+  // Plain assignment runs setters and Proxy traps; any attribute asks for an
+  // own property instead, as CEF does.
+  v8::Maybe<bool> set =
+      attribute == V8_PROPERTY_ATTRIBUTE_NONE
+          ? call.object()->Set(call.context(), name, v8_value)
+          : call.object()->DefineOwnProperty(
+                call.context(), name, v8_value,
+                static_cast<v8::PropertyAttribute>(attribute));
+  return !HasCaught(call.isolate(), call.context(), try_catch) &&
+         set.FromMaybe(false);
+}
+
+bool V8ValueImpl::SetValue(int index, CefRefPtr<CefV8Value> value) {
+  if (index < 0) {
+    RendererError("CefV8Value::SetValue: negative index");
+    return false;
+  }
+  if (!ValidArgument(value)) {
+    RendererError("CefV8Value::SetValue: no valid value to set");
+    return false;
+  }
+  ObjectCall call(this, "CefV8Value::SetValue");
+  if (!call.ok())
+    return false;
+  v8::Local<v8::Value> v8_value =
+      Impl(value)->ToV8(call.isolate(), call.context());
+  if (v8_value.IsEmpty())
+    return false;
+  v8::TryCatch try_catch(call.isolate());
+  v8::Maybe<bool> set = call.object()->Set(
+      call.context(), static_cast<uint32_t>(index), v8_value);
+  return !HasCaught(call.isolate(), call.context(), try_catch) &&
+         set.FromMaybe(false);
+}
+
+bool V8ValueImpl::SetValue(const CefString& key,
+                           AccessControl settings,
+                           PropertyAttribute attribute) {
+  ObjectCall call(this, "CefV8Value::SetValue");
+  if (!call.ok())
+    return false;
+  CallbackHolder* holder =
+      CallbackRegistry::FindFor(call.isolate(), call.context(), call.object());
+  if (!holder || !holder->accessor) {
+    RendererError(
+        "CefV8Value::SetValue: the object was not created with an accessor");
+    return false;
+  }
+  v8::TryCatch try_catch(call.isolate());
+  v8::Maybe<bool> set = call.object()->SetAccessor(
+      call.context(), ToV8String(call.isolate(), key), &GetAccessorProperty,
+      &SetAccessorProperty,
+      v8::Number::New(call.isolate(), static_cast<double>(holder->id)),
+      static_cast<v8::AccessControl>(settings),
+      static_cast<v8::PropertyAttribute>(attribute));
+  return !HasCaught(call.isolate(), call.context(), try_catch) &&
+         set.FromMaybe(false);
+}
+
+bool V8ValueImpl::GetKeys(std::vector<CefString>& keys) {
+  ObjectCall call(this, "CefV8Value::GetKeys");
+  if (!call.ok())
+    return false;
+  v8::TryCatch try_catch(call.isolate());
+  v8::Local<v8::Array> names;
+  if (!call.object()
+           ->GetPropertyNames(call.context(),
+                              v8::KeyCollectionMode::kIncludePrototypes,
+                              static_cast<v8::PropertyFilter>(
+                                  v8::ONLY_ENUMERABLE | v8::SKIP_SYMBOLS),
+                              v8::IndexFilter::kIncludeIndices,
+                              v8::KeyConversionMode::kConvertToString)
+           .ToLocal(&names)) {
+    HasCaught(call.isolate(), call.context(), try_catch);
+    return false;
+  }
+  for (uint32_t i = 0; i < names->Length(); ++i) {
+    v8::Local<v8::Value> name;
+    if (!names->Get(call.context(), i).ToLocal(&name)) {
+      HasCaught(call.isolate(), call.context(), try_catch);
+      return false;
+    }
+    keys.push_back(ToCefString(call.isolate(), name));
+  }
+  return true;
+}
+
+int V8ValueImpl::GetArrayLength() {
+  ObjectCall call(this, "CefV8Value::GetArrayLength");
+  if (!call.ok())
+    return 0;
+  if (!call.object()->IsArray()) {
+    RendererError("CefV8Value::GetArrayLength: the value is not an array");
+    return 0;
+  }
+  return static_cast<int>(call.object().As<v8::Array>()->Length());
+}
+
+CefString V8ValueImpl::GetFunctionName() {
+  ObjectCall call(this, "CefV8Value::GetFunctionName");
+  if (!call.ok())
+    return CefString();
+  if (!call.object()->IsFunction()) {
+    RendererError("CefV8Value::GetFunctionName: the value is not a function");
+    return CefString();
+  }
+  return ToCefString(call.isolate(),
+                     call.object().As<v8::Function>()->GetName());
+}
+
+CefRefPtr<CefV8Handler> V8ValueImpl::GetFunctionHandler() {
+  ObjectCall call(this, "CefV8Value::GetFunctionHandler");
+  if (!call.ok())
+    return nullptr;
+  if (!call.object()->IsFunction()) {
+    RendererError(
+        "CefV8Value::GetFunctionHandler: the value is not a function");
+    return nullptr;
+  }
+  CallbackHolder* holder =
+      CallbackRegistry::FindFor(call.isolate(), call.context(), call.object());
+  return holder ? holder->handler : nullptr;
+}
+
+CefRefPtr<CefV8Value> V8ValueImpl::ExecuteFunction(
+    CefRefPtr<CefV8Value> object,
+    const CefV8ValueList& arguments) {
+  return ExecuteFunctionWithContext(nullptr, object, arguments);
+}
+
+CefRefPtr<CefV8Value> V8ValueImpl::ExecuteFunctionWithContext(
+    CefRefPtr<CefV8Context> context,
+    CefRefPtr<CefV8Value> object,
+    const CefV8ValueList& arguments) {
+  const char* caller = "CefV8Value::ExecuteFunction";
+  if (kind_ != Kind::kObject || !IsValid()) {
+    RendererError(std::string(caller) + ": the value is not a valid object");
+    return nullptr;
+  }
+  if (context && !context->IsValid()) {
+    RendererError(std::string(caller) + ": the context is not valid");
+    return nullptr;
+  }
+  if (object && (!object->IsValid() || !object->IsObject())) {
+    RendererError(std::string(caller) + ": the receiver is not an object");
+    return nullptr;
+  }
+  for (const auto& argument : arguments) {
+    if (!ValidArgument(argument)) {
+      RendererError(std::string(caller) + ": an argument is not valid");
+      return nullptr;
+    }
+  }
+  if (IsScriptForbidden()) {
+    RendererError(std::string(caller) + ": script is forbidden here");
+    return nullptr;
+  }
+  v8::Isolate* isolate = GetIsolate(caller);
+  if (!isolate)
+    return nullptr;
+  v8::HandleScope handle_scope(isolate);
+
+  std::shared_ptr<ContextState> state =
+      context ? static_cast<V8ContextImpl*>(context.get())->state()
+              : CurrentStateFor(isolate, caller);
+  if (!state)
+    return nullptr;
+  // Keeps |this| alive should the call release the last reference to it.
+  CefRefPtr<V8ValueImpl> self(this);
+  v8::Local<v8::Context> v8_context = state->GetContext();
+  std::optional<ScopedPageEntry> entry;
+  if (context)
+    entry.emplace(state.get());
+
+  v8::Local<v8::Value> function = handle_.Get(isolate);
+  if (!function->IsFunction()) {
+    RendererError(std::string(caller) + ": the value is not a function");
+    return nullptr;
+  }
+  v8::Local<v8::Value> receiver = object
+                                      ? Impl(object)->ToV8(isolate, v8_context)
+                                      : v8_context->Global().As<v8::Value>();
+  std::vector<v8::Local<v8::Value>> argv;
+  argv.reserve(arguments.size());
+  for (const auto& argument : arguments) {
+    v8::Local<v8::Value> v8_argument =
+        Impl(argument)->ToV8(isolate, v8_context);
+    if (v8_argument.IsEmpty())
+      return nullptr;
+    argv.push_back(v8_argument);
+  }
+
+  v8::TryCatch try_catch(isolate);
+  v8::Local<v8::Value> result;
+  if (!function.As<v8::Function>()
+           ->Call(v8_context, receiver, static_cast<int>(argv.size()),
+                  argv.data())
+           .ToLocal(&result)) {
+    HasCaught(isolate, v8_context, try_catch);
+    return nullptr;
+  }
+  return Wrap(isolate, state, result).get();
+}
+
+}  // namespace internal
+}  // namespace standin
+
+using standin::internal::CallbackRegistry;
+using standin::internal::ContextState;
+using standin::internal::CurrentStateFor;
+using standin::internal::GetIsolate;
+using standin::internal::RendererError;
+using standin::internal::ToV8String;
+using standin::internal::UserCreatedKey;
+using standin::internal::V8ValueImpl;
+
+// static
+CefRefPtr<CefV8Value> CefV8Value::CreateUndefined() {
+  return new V8ValueImpl(V8ValueImpl::Kind::kUndefined);
+}
+
+// static
+CefRefPtr<CefV8Value> CefV8Value::CreateNull() {
+  return new V8ValueImpl(V8ValueImpl::Kind::kNull);
+}
+
+// static
+CefRefPtr<CefV8Value> CefV8Value::CreateBool(bool value) {
+  return V8ValueImpl::FromBool(value).get();
+}
+
+// static
+CefRefPtr<CefV8Value> CefV8Value::CreateInt(int32 value) {
+  return V8ValueImpl::FromInt(value).get();
+}
+
+// static
+CefRefPtr<CefV8Value> CefV8Value::CreateUInt(uint32 value) {
+  return V8ValueImpl::FromUInt(value).get();
+}
+
+// static
+CefRefPtr<CefV8Value> CefV8Value::CreateDouble(double value) {
+  return V8ValueImpl::FromDouble(value).get();
+}
+
+// static
+CefRefPtr<CefV8Value> CefV8Value::CreateDate(const CefTime& date) {
+  return V8ValueImpl::FromDate(standin::internal::MsFromTime(date)).get();
+}
+
+// static
+CefRefPtr<CefV8Value> CefV8Value::CreateString(const CefString& value) {
+  return V8ValueImpl::FromString(value).get();
+}
+
+// static
+CefRefPtr<CefV8Value> CefV8Value::CreateObject(
+    CefRefPtr<CefV8Accessor> accessor,
+    CefRefPtr<CefV8Interceptor> interceptor) {
+  v8::Isolate* isolate = GetIsolate("CefV8Value::CreateObject");
+  if (!isolate)
+    return nullptr;
+  v8::HandleScope handle_scope(isolate);
+  auto state = CurrentStateFor(isolate, "CefV8Value::CreateObject");
+  if (!state)
+    return nullptr;
+  if (interceptor) {
+    RendererError(
+        "CefV8Value::CreateObject: interceptors are not supported by the "
+        "stand-in; the object is made without one");
+  }
+  v8::Local<v8::Context> context = state->GetContext();
+  v8::Local<v8::Object> object = v8::Object::New(isolate);
+  if (accessor) {
+    standin::internal::CallbackHolder* holder =
+        CallbackRegistry::Reserve(state);
+    holder->accessor = accessor;
+    CallbackRegistry::Attach(holder, isolate, context, object);
+  } else {
+    object->SetPrivate(context, UserCreatedKey(isolate), v8::Null(isolate))
+        .Check();
+  }
+  return V8ValueImpl::Wrap(isolate, state, object).get();
+}
+
+// static
+CefRefPtr<CefV8Value> CefV8Value::CreateArray(int length) {
+  v8::Isolate* isolate = GetIsolate("CefV8Value::CreateArray");
+  if (!isolate)
+    return nullptr;
+  v8::HandleScope handle_scope(isolate);
+  auto state = CurrentStateFor(isolate, "CefV8Value::CreateArray");
+  if (!state)
+    return nullptr;
+  v8::Local<v8::Context> context = state->GetContext();
+  // A negative length is V8's business in CEF; here it is simply empty.
+  v8::Local<v8::Array> array = v8::Array::New(isolate, length < 0 ? 0 : length);
+  array->SetPrivate(context, UserCreatedKey(isolate), v8::Null(isolate))
+      .Check();
+  return V8ValueImpl::Wrap(isolate, state, array).get();
+}
+
+// static
+CefRefPtr<CefV8Value> CefV8Value::CreateFunction(
+    const CefString& name,
+    CefRefPtr<CefV8Handler> handler) {
+  if (!handler) {
+    RendererError("CefV8Value::CreateFunction: no handler");
+    return nullptr;
+  }
+  v8::Isolate* isolate = GetIsolate("CefV8Value::CreateFunction");
+  if (!isolate)
+    return nullptr;
+  v8::HandleScope handle_scope(isolate);
+  auto state = CurrentStateFor(isolate, "CefV8Value::CreateFunction");
+  if (!state)
+    return nullptr;
+  v8::Local<v8::Context> context = state->GetContext();
+  // The function knows its holder only by id (its data), so a call after the
+  // holder is gone finds nothing rather than freed memory.
+  standin::internal::CallbackHolder* holder = CallbackRegistry::Reserve(state);
+  holder->name = name;
+  holder->handler = handler;
+  v8::Local<v8::Function> function;
+  if (!v8::Function::New(
+           context, &standin::internal::CallHandler,
+           v8::Number::New(isolate, static_cast<double>(holder->id)))
+           .ToLocal(&function)) {
+    CallbackRegistry::Remove(holder->id);
+    return nullptr;
+  }
+  function->SetName(ToV8String(isolate, name));
+  CallbackRegistry::Attach(holder, isolate, context, function);
+  return V8ValueImpl::Wrap(isolate, state, function).get();
+}

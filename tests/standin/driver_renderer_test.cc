@@ -1,0 +1,216 @@
+// The renderer driver: browsers and frames, messages both ways, page script
+// and the order of the hooks.
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "include/cef_process_message.h"
+#include "renderer_test_support.h"
+
+namespace {
+
+using standin_test::RecordingApp;
+using DriverTest = standin_test::RendererTest;
+
+std::vector<std::string> FrameNames(CefRefPtr<CefBrowser> browser) {
+  std::vector<CefString> names;
+  browser->GetFrameNames(names);
+  std::vector<std::string> result;
+  for (const auto& name : names)
+    result.push_back(name.ToString());
+  return result;
+}
+
+TEST_F(DriverTest, FramesAreListedInTreeOrder) {
+  const int64 left = renderer_->AddFrame(browser_id_, "left");
+  const int64 right = renderer_->AddFrame(browser_id_, "");
+  const int64 nested = renderer_->AddFrame(browser_id_, "nested", left);
+  const int64 unnamed_nested = renderer_->AddFrame(browser_id_, "", left);
+  CefRefPtr<CefBrowser> browser = renderer_->GetBrowser(browser_id_);
+  ASSERT_EQ(5u, browser->GetFrameCount());
+
+  const std::vector<std::string> names = FrameNames(browser);
+  ASSERT_EQ(5u, names.size());
+  EXPECT_EQ(main_frame()->GetName().ToString(), names[0]);
+  EXPECT_EQ("left", names[1]);
+  EXPECT_EQ("nested", names[2]);
+  EXPECT_EQ("<!--framePath //<!--frame0-->/<!--frame1-->-->", names[3]);
+  EXPECT_EQ("<!--framePath //<!--frame1-->-->", names[4]);
+
+  std::vector<int64> ids;
+  browser->GetFrameIdentifiers(ids);
+  EXPECT_EQ(
+      (std::vector<int64>{main_frame_id_, left, nested, unnamed_nested, right}),
+      ids);
+  for (int64 id : ids)
+    EXPECT_GT(id, int64{1} << 32) << "identifiers do not fit an int";
+
+  EXPECT_EQ(nested, browser->GetFrame("nested")->GetIdentifier());
+  EXPECT_EQ(right, browser->GetFrame(names[4])->GetIdentifier());
+  EXPECT_EQ(nullptr, browser->GetFrame("missing"));
+  CefRefPtr<CefFrame> nested_frame = browser->GetFrame(nested);
+  EXPECT_FALSE(nested_frame->IsMain());
+  EXPECT_EQ(left, nested_frame->GetParent()->GetIdentifier());
+  EXPECT_TRUE(nested_frame->GetBrowser()->IsSame(browser));
+  EXPECT_TRUE(main_frame()->IsMain());
+  EXPECT_EQ(nullptr, main_frame()->GetParent());
+
+  EXPECT_EQ(0, renderer_->AddFrame(browser_id_, "orphan", 12345));
+  EXPECT_EQ(0, renderer_->AddFrame(99, "nowhere"));
+}
+
+TEST_F(DriverTest, BrowsersCountFromOne) {
+  EXPECT_EQ(1, browser_id_);
+  const int second = renderer_->CreateBrowser("named-main");
+  EXPECT_EQ(2, second);
+  EXPECT_EQ(
+      "named-main",
+      renderer_->GetBrowser(second)->GetMainFrame()->GetName().ToString());
+  EXPECT_NE(renderer_->MainFrameId(browser_id_),
+            renderer_->MainFrameId(second));
+  EXPECT_EQ(1, app_->handler_requests);
+}
+
+TEST_F(DriverTest, SentMessagesAreCopiedWhenSent) {
+  CefRefPtr<CefProcessMessage> message = CefProcessMessage::Create("ping");
+  CefRefPtr<CefListValue> arguments = message->GetArgumentList();
+  arguments->SetString(0, "before");
+  CefRefPtr<CefListValue> nested = CefListValue::Create();
+  nested->SetInt(0, 1);
+  arguments->SetList(1, nested);
+
+  main_frame()->SendProcessMessage(PID_BROWSER, message);
+  arguments->SetString(0, "after");
+  arguments->GetList(1)->SetInt(0, 2);
+  EXPECT_TRUE(message->IsValid()) << "the sender keeps its message";
+
+  ASSERT_EQ(1u, renderer_->SentMessages().size());
+  const standin::SentMessage& sent = renderer_->SentMessages()[0];
+  EXPECT_EQ(browser_id_, sent.browser_id);
+  EXPECT_EQ(main_frame_id_, sent.frame_id);
+  EXPECT_EQ(PID_BROWSER, sent.target);
+  EXPECT_EQ("ping", sent.message->GetName().ToString());
+  EXPECT_EQ("before", sent.message->GetArgumentList()->GetString(0).ToString());
+  EXPECT_EQ(1, sent.message->GetArgumentList()->GetList(1)->GetInt(0));
+
+  main_frame()->SendProcessMessage(PID_RENDERER, message);
+  main_frame()->SendProcessMessage(PID_BROWSER, nullptr);
+  EXPECT_EQ(1u, renderer_->SentMessages().size());
+  renderer_->ClearSentMessages();
+  EXPECT_TRUE(renderer_->SentMessages().empty());
+}
+
+TEST_F(DriverTest, DeliveredMessageIsReadOnlyThenInvalid) {
+  CefRefPtr<CefProcessMessage> kept;
+  CefRefPtr<CefListValue> kept_arguments;
+  bool set_refused = false;
+  app_->on_message = [&](CefRefPtr<CefProcessMessage> message) {
+    kept = message;
+    kept_arguments = message->GetArgumentList();
+    set_refused = message->IsReadOnly() && !kept_arguments->SetInt(0, 5);
+    return kept_arguments->GetString(0) == "payload";
+  };
+  CefRefPtr<CefProcessMessage> message = CefProcessMessage::Create("hello");
+  message->GetArgumentList()->SetString(0, "payload");
+
+  EXPECT_TRUE(renderer_->DeliverMessage(browser_id_, main_frame_id_, message));
+  EXPECT_TRUE(set_refused);
+  EXPECT_FALSE(kept->IsValid());
+  EXPECT_FALSE(kept_arguments->IsValid());
+  EXPECT_TRUE(message->IsValid()) << "the browser side keeps its own";
+  app_->on_message = nullptr;
+  EXPECT_FALSE(renderer_->DeliverMessage(browser_id_, main_frame_id_, message));
+}
+
+TEST_F(DriverTest, EvalReportsJsonTextOrException) {
+  const struct {
+    const char* code;
+    bool ok;
+    const char* text;
+  } kRows[] = {
+      {"({a: [1, 'x', null]})", true, "{\"a\":[1,\"x\",null]}"},
+      {"'quoted'", true, "\"quoted\""},
+      {"undefined", true, "undefined"},
+      {"(function f() { return 1 })", true, "function f() { return 1 }"},
+      {"Symbol('s')", true, "Symbol(s)"},
+      {"10n", true, "10"},
+      {"throw new RangeError('out')", false, "RangeError: out"},
+      {"throw 'bare'", false, "bare"},
+      {"syntax error here", false, "SyntaxError: Unexpected identifier"},
+  };
+  for (size_t i = 0; i < sizeof(kRows) / sizeof(kRows[0]); ++i) {
+    SCOPED_TRACE("row " + std::to_string(i) + ": " + kRows[i].code);
+    const standin::ScriptResult result = PageEval(kRows[i].code);
+    EXPECT_EQ(kRows[i].ok, result.ok);
+    EXPECT_EQ(kRows[i].text, result.ok ? result.value : result.exception);
+  }
+  const int64 bare = renderer_->AddFrame(browser_id_, "bare");
+  const standin::ScriptResult no_context =
+      renderer_->Eval(browser_id_, bare, "1");
+  EXPECT_FALSE(no_context.ok);
+  EXPECT_NE(std::string::npos, no_context.exception.find("no JavaScript"));
+}
+
+TEST_F(DriverTest, ExecuteJavaScriptRunsInTheFrame) {
+  main_frame()->ExecuteJavaScript("window.ran = 'yes'", "inline.js", 1);
+  EXPECT_EQ("\"yes\"", PageEval("ran").value);
+
+  standin::ClearLog();
+  main_frame()->ExecuteJavaScript("throw new Error('page fault')", "", 1);
+  EXPECT_TRUE(LogContains("Error: page fault"));
+  EXPECT_FALSE(CefV8Context::InContext());
+}
+
+TEST_F(DriverTest, HooksComeInCefOrder) {
+  const int64 child = renderer_->AddFrame(browser_id_, "child");
+  renderer_->CreateContext(browser_id_, child);
+  renderer_->CreateContext(browser_id_, main_frame_id_);  // a navigation
+  renderer_->DestroyBrowser(browser_id_);
+  const std::string main_name = "<!--framePath //-->";
+  EXPECT_EQ((std::vector<std::string>{
+                "browser-created 1", "context-created " + main_name,
+                "context-created child", "context-released " + main_name,
+                "context-created " + main_name, "context-released child",
+                "context-released " + main_name, "browser-destroyed 1"}),
+            app_->events);
+  EXPECT_EQ(nullptr, renderer_->GetBrowser(browser_id_));
+}
+
+TEST_F(DriverTest, FramesOutlivingTheirRendererAnswerSafely) {
+  CefRefPtr<CefFrame> frame = main_frame();
+  CefRefPtr<CefBrowser> browser = frame->GetBrowser();
+  CefRefPtr<CefV8Context> page = frame->GetV8Context();
+  renderer_.reset();
+
+  EXPECT_FALSE(frame->IsValid());
+  EXPECT_EQ(nullptr, frame->GetBrowser());
+  EXPECT_FALSE(frame->GetV8Context()->IsValid());
+  EXPECT_FALSE(page->IsValid());
+  EXPECT_EQ(0u, browser->GetFrameCount());
+  frame->SendProcessMessage(PID_BROWSER, CefProcessMessage::Create("late"));
+  EXPECT_TRUE(LogContains("the frame is gone"));
+  // The renderer released its contexts as a closing browser does.
+  EXPECT_EQ("browser-destroyed 1", app_->events.back());
+}
+
+class BareApp : public CefApp {
+ private:
+  IMPLEMENT_REFCOUNTING(BareApp);
+};
+
+TEST(DriverWithoutHandlerTest, RunsWithAnApplicationThatHasNoHandler) {
+  const int live_at_start = standin::LiveObjectCount();
+  {
+    standin::Renderer renderer(new BareApp());
+    const int browser = renderer.CreateBrowser();
+    const int64 frame = renderer.MainFrameId(browser);
+    renderer.CreateContext(browser, frame);
+    EXPECT_EQ("2", renderer.Eval(browser, frame, "1 + 1").value);
+    EXPECT_FALSE(renderer.DeliverMessage(browser, frame,
+                                         CefProcessMessage::Create("m")));
+    EXPECT_EQ(nullptr, renderer.handler());
+  }
+  EXPECT_EQ(live_at_start, standin::LiveObjectCount());
+}
+
+}  // namespace

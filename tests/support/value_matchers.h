@@ -1,0 +1,30 @@
+// Deep comparison of CEF list and dictionary values for tests:
+//   EXPECT_TRUE(testing_support::ListEq(expected, actual));
+// On a difference the failure names the path to it, e.g.
+//   [1]["name"][0]: expected int 5, got double 5
+#ifndef QUILLMOSS_TESTS_SUPPORT_VALUE_MATCHERS_H_
+#define QUILLMOSS_TESTS_SUPPORT_VALUE_MATCHERS_H_
+
+#include <string>
+
+#include "gtest/gtest.h"
+#include "include/cef_values.h"
+
+namespace testing_support {
+
+// Types and values must match exactly (an int never equals a double). Two
+// null references are equal; a null and a non-null one are not.
+::testing::AssertionResult ListEq(CefRefPtr<CefListValue> expected,
+                                  CefRefPtr<CefListValue> actual);
+::testing::AssertionResult DictEq(CefRefPtr<CefDictionaryValue> expected,
+                                  CefRefPtr<CefDictionaryValue> actual);
+
+// Compact JSON-like text: doubles always carry a fraction or exponent
+// ("5.0") so they read apart from ints, binaries are hex in angle brackets
+// ("<0a0b>"), an invalid value is "<invalid>" and a null reference "<none>".
+std::string DescribeValue(CefRefPtr<CefListValue> list);
+std::string DescribeValue(CefRefPtr<CefDictionaryValue> dictionary);
+
+}  // namespace testing_support
+
+#endif  // QUILLMOSS_TESTS_SUPPORT_VALUE_MATCHERS_H_
