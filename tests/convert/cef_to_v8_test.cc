@@ -1,0 +1,239 @@
+// Host -> page: a stored function called by id, and what it receives.
+#include <nlohmann/json.hpp>
+
+#include "app/v8function_handler.h"
+#include "convert/v8utils.h"
+#include "simulator/cef_value_json.h"
+#include "tests/app/app_fixture.h"
+
+namespace {
+
+// The page describes every argument it receives: its JS type, and its value
+// (functions by name).
+constexpr char kRecorder[] = R"(
+  window.received = [];
+  window.describe = v =>
+      typeof v === 'function' ? ['function', v.name] :
+      Array.isArray(v) ? ['array', v.map(describe)] :
+      v !== null && typeof v === 'object'
+          ? ['object', Object.fromEntries(
+                Object.entries(v).map(([k, m]) => [k, describe(m)]))]
+          : [v === null ? 'null' : typeof v, v];
+  register(function record(...args) {
+    received.push(args.map(describe));
+    window.lastArgs = args;
+    return 'done';
+  });
+)";
+
+CefRefPtr<CefListValue> List(const char* json) {
+  std::string error;
+  CefRefPtr<CefListValue> list =
+      standin::JsonToCefList(nlohmann::json::parse(json), &error);
+  EXPECT_TRUE(list) << error;
+  return list;
+}
+
+class CefToV8Test : public AppFixture {
+ protected:
+  void SetUp() override {
+    AppFixture::SetUp();
+    browser_ = CreateBrowserWithContext();
+    SendBindings(browser_, MakeBindings({"register"}, nullptr, {}));
+    EvalMain(browser_, kRecorder);
+    callback_id_ = g_lastJavascriptCallbackId;
+    TakeSent();
+    standin::ClearLog();
+  }
+
+  // Calls the recorder with |arguments| and returns what it received.
+  std::string Received(const char* arguments) {
+    EvalMain(browser_, "received = []");
+    EXPECT_TRUE(ExecuteJavascriptCallback(callback_id_, List(arguments)));
+    return EvalMain(browser_, "received[0]");
+  }
+
+  int browser_ = 0;
+  int callback_id_ = 0;
+};
+
+TEST_F(CefToV8Test, ValuesArriveWithTheirJavaScriptTypes) {
+  struct Row {
+    const char* arguments;
+    const char* received;
+  };
+  const Row rows[] = {
+      {"[]", "[]"},
+      {R"([null, true, 5, 2.5, "abc"])",
+       R"([["null",null],["boolean",true],["number",5],["number",2.5],["string","abc"]])"},
+      {R"([{"$double": 5}, -2147483648, ""])",
+       R"([["number",5],["number",-2147483648],["string",""]])"},
+      {R"([[1, [2]], {"b": {"c": []}, "a": false}])",
+       R"([["array",[["number",1],["array",[["number",2]]]]],)"
+       R"(["object",{"a":["boolean",false],"b":["object",{"c":["array",[]]}]}]])"},
+      {R"([{"$callback": 12}])", R"([["function","python_callback_12"]])"},
+      {R"([{"$callback": -3}])", R"([["function","python_callback_-3"]])"},
+  };
+  for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
+    SCOPED_TRACE(::testing::Message() << "row " << i << ": "
+                                      << rows[i].arguments);
+    EXPECT_EQ(rows[i].received, Received(rows[i].arguments));
+  }
+  EXPECT_TRUE(LogTexts("v8utils").empty());
+  EXPECT_TRUE(LogTexts("javascript_callback").empty());
+}
+
+TEST_F(CefToV8Test, HostCallbackFunctionCallsTheHostById) {
+  // Bytes 4 to 19 are not read.
+  CefRefPtr<CefListValue> arguments = CefListValue::Create();
+  unsigned char bytes[20] = {0x0c, 0, 0, 0, 0xff, 0xee};
+  arguments->SetBinary(0, CefBinaryValue::Create(bytes, sizeof(bytes)));
+  ASSERT_TRUE(ExecuteJavascriptCallback(callback_id_, arguments));
+  TakeSent();
+  standin::ClearLog();
+
+  EXPECT_EQ("[null,null]",
+            EvalMain(browser_, "[lastArgs[0](), lastArgs[0]('x', [1.5])]"));
+  const std::vector<standin::SentMessage> sent = TakeSent();
+  ASSERT_EQ(2u, sent.size());
+  for (const standin::SentMessage& message : sent) {
+    EXPECT_EQ(quillmoss::kExecutePythonCallbackMessage,
+              message.message->GetName().ToString());
+    EXPECT_EQ(MainFrame(browser_), message.frame_id);
+  }
+  EXPECT_EQ(R"([12,[]])",
+            standin::CefListToJson(sent[0].message->GetArgumentList()).dump());
+  EXPECT_EQ(R"([12,["x",[1.5]]])",
+            standin::CefListToJson(sent[1].message->GetArgumentList()).dump());
+  const std::vector<std::string> expected(
+      2, "[Renderer process] V8FunctionHandler::Execute(): python callback");
+  EXPECT_EQ(expected, LogTexts("v8function_handler"));
+}
+
+TEST_F(CefToV8Test, EachConversionMakesANewFunction) {
+  ASSERT_TRUE(ExecuteJavascriptCallback(
+      callback_id_, List(R"([{"$callback": 7}, {"$callback": 7}])")));
+  EXPECT_EQ("[false,true]",
+            EvalMain(browser_, "[lastArgs[0] === lastArgs[1], "
+                               "lastArgs[0].name === lastArgs[1].name]"));
+}
+
+TEST_F(CefToV8Test, CallbackIdZeroIsABoundFunctionWithoutAnApplication) {
+  ASSERT_TRUE(
+      ExecuteJavascriptCallback(callback_id_, List(R"([{"$callback": 0}])")));
+  TakeSent();
+  EXPECT_EQ(
+      "\"[Quillmoss] V8FunctionHandler::Execute() FAILED: function does not "
+      "exist: python_callback_0()\"",
+      EvalMain(browser_,
+               "(() => { try { lastArgs[0](); } catch (e) { return "
+               "e.message; } })()"));
+  EXPECT_TRUE(TakeSent().empty());
+}
+
+TEST_F(CefToV8Test, OtherBinaryValuesAndTooDeepListsBecomeNull) {
+  EXPECT_EQ(R"([["null",null],["object",{"k":["null",null]}]])",
+            Received(R"([{"$binary": "005ed0b2"},
+                         {"k": {"$binary": "00112233445566778899aabbccddeeff0011223344"}}])"));
+  const std::vector<std::string> expected = {
+      "[Renderer process] CefListValueToV8Value(): unknown binary value, "
+      "setting value to null",
+      "[Renderer process] CefDictionaryValueToV8Value(): unknown binary "
+      "value, setting value to null"};
+  EXPECT_EQ(expected, LogTexts("v8utils"));
+
+  // Nine lists nested under the argument list: the ninth stands at level 9
+  // and arrives as null inside the eighth, which keeps its scalars.
+  standin::ClearLog();
+  EvalMain(browser_, "received = []");
+  ASSERT_TRUE(ExecuteJavascriptCallback(
+      callback_id_, List("[[[[[[[[[7, [8]]]]]]]]]]")));
+  EXPECT_EQ("[7,null]",
+            EvalMain(browser_, "lastArgs[0][0][0][0][0][0][0][0]"));
+  EXPECT_EQ(std::vector<std::string>{"[Renderer process] "
+                                     "CefListValueToV8Value(): max nesting "
+                                     "level (8) exceeded"},
+            LogTexts("v8utils"));
+}
+
+TEST_F(CefToV8Test, ConversionRefusalsGiveNullWithTheirLines) {
+  CefRefPtr<CefV8Context> context =
+      renderer_->GetFrame(browser_, MainFrame(browser_))->GetV8Context();
+  ASSERT_TRUE(context->Enter());
+  EXPECT_TRUE(CefListValueToV8Value(nullptr, 0)->IsNull());
+  EXPECT_TRUE(CefDictionaryValueToV8Value(nullptr, 0)->IsNull());
+  EXPECT_TRUE(CefListValueToV8Value(CefListValue::Create(), 9)->IsNull());
+  EXPECT_TRUE(
+      CefDictionaryValueToV8Value(CefDictionaryValue::Create(), 9)->IsNull());
+  EXPECT_TRUE(CefListValueToV8Arguments(nullptr).empty());
+  CefRefPtr<CefV8Value> empty_array =
+      CefListValueToV8Value(CefListValue::Create(), 8);
+  EXPECT_TRUE(empty_array->IsArray());
+  EXPECT_EQ(0, empty_array->GetArrayLength());
+  context->Exit();
+  const std::vector<std::string> expected = {
+      "[Renderer process] CefListValueToV8Value(): CefListValue is invalid",
+      "[Renderer process] CefDictionaryValueToV8Value(): CefDictionaryValue "
+      "is invalid",
+      "[Renderer process] CefListValueToV8Value(): max nesting level (8) "
+      "exceeded",
+      "[Renderer process] CefDictionaryValueToV8Value(): max nesting level "
+      "(8) exceeded",
+      "[Renderer process] CefListValueToV8Value(): CefListValue is invalid"};
+  EXPECT_EQ(expected, LogTexts("v8utils"));
+}
+
+TEST_F(CefToV8Test, SameIdRunsAgainAndEveryFailureIsLogged) {
+  EXPECT_TRUE(ExecuteJavascriptCallback(callback_id_, List("[1]")));
+  EXPECT_TRUE(ExecuteJavascriptCallback(callback_id_, List("[2]")));
+  EXPECT_EQ("[[[\"number\",1]],[[\"number\",2]]]",
+            EvalMain(browser_, "received"));
+
+  EXPECT_FALSE(ExecuteJavascriptCallback(42, List("[]")));
+  EXPECT_FALSE(ExecuteJavascriptCallback(-5, List("[]")));
+  // A function that throws keeps its entry.
+  EvalMain(browser_, "register(function fails() { throw new Error('no'); })");
+  const int failing_id = g_lastJavascriptCallbackId;
+  standin::ClearLog();
+  EXPECT_FALSE(ExecuteJavascriptCallback(failing_id, List("[]")));
+  EXPECT_EQ(1u, g_javascriptCallbacks.count(failing_id));
+  EXPECT_EQ(std::vector<std::string>{"[Renderer process] "
+                                     "ExecuteJavascriptCallback(): "
+                                     "callback->ExecuteFunction() failed"},
+            LogTexts("javascript_callback"));
+}
+
+TEST_F(CefToV8Test, UnknownIdsAndAnEmptyRegistry) {
+  EXPECT_FALSE(ExecuteJavascriptCallback(42, List("[]")));
+  EXPECT_FALSE(ExecuteJavascriptCallback(-5, List("[]")));
+  renderer_->ReleaseContext(browser_, MainFrame(browser_));
+  standin::ClearLog();
+  EXPECT_FALSE(ExecuteJavascriptCallback(callback_id_, List("[]")));
+  const std::vector<std::string> expected = {
+      "[Renderer process] ExecuteJavascriptCallback(): callback map is empty"};
+  EXPECT_EQ(expected, LogTexts("javascript_callback"));
+}
+
+TEST_F(CefToV8Test, AFrameWithoutAContextIsRefusedBeforeAnyEntry) {
+  // Store the recorder again under a frame whose context is then gone
+  // without the release hook having dropped it.
+  const int64 sub = renderer_->AddFrame(browser_, "child");
+  CefRefPtr<CefFrame> sub_frame = renderer_->GetFrame(browser_, sub);
+  CefRefPtr<CefV8Context> context =
+      renderer_->GetFrame(browser_, MainFrame(browser_))->GetV8Context();
+  ASSERT_TRUE(context->Enter());
+  StoreJavascriptCallback(sub_frame, g_javascriptCallbacks[callback_id_].second);
+  context->Exit();
+  const int id = g_lastJavascriptCallbackId;
+  standin::ClearLog();
+
+  EXPECT_FALSE(ExecuteJavascriptCallback(id, List("[1]")));
+  EXPECT_EQ(std::vector<std::string>{"[Renderer process] "
+                                     "ExecuteJavascriptCallback(): V8 context "
+                                     "not available, id=" +
+                                     std::to_string(id)},
+            LogTexts("javascript_callback"));
+  EXPECT_EQ("[]", EvalMain(browser_, "received"));
+}
+
+}  // namespace

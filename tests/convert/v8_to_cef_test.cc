@@ -1,0 +1,208 @@
+// Page script -> host: what a bound function's call sends, value by value.
+#include <nlohmann/json.hpp>
+
+#include "app/v8function_handler.h"
+#include "convert/v8utils.h"
+#include "simulator/cef_value_json.h"
+#include "tests/app/app_fixture.h"
+
+namespace {
+
+constexpr char kAppendDepthLine[] =
+    "[Renderer process] V8ValueAppendToCefListValue(): max nesting level (8) "
+    "exceeded";
+constexpr char kObjectDepthLine[] =
+    "[Renderer process] V8ObjectToCefDictionaryValue(): max nesting level (8) "
+    "exceeded";
+
+class V8ToCefTest : public AppFixture {
+ protected:
+  void SetUp() override {
+    AppFixture::SetUp();
+    browser_ = CreateBrowserWithContext();
+    SendBindings(browser_, MakeBindings({"capture"}, nullptr, {}));
+    TakeSent();
+    standin::ClearLog();
+  }
+
+  // Calls capture(<arguments>) from page script and returns the argument
+  // list the host received, in its JSON form.
+  std::string Capture(const std::string& arguments) {
+    EXPECT_EQ("null", EvalMain(browser_, "capture(" + arguments + ")"));
+    const std::vector<standin::SentMessage> sent = TakeSent();
+    EXPECT_EQ(1u, sent.size());
+    if (sent.size() != 1)
+      return std::string();
+    CefRefPtr<CefListValue> message_args = sent[0].message->GetArgumentList();
+    EXPECT_EQ("capture", message_args->GetString(0).ToString());
+    EXPECT_EQ(VTYPE_LIST, message_args->GetType(1));
+    return standin::CefListToJson(message_args->GetList(1)).dump();
+  }
+
+  std::string Descriptor(int id, const std::string& name) {
+    return std::string(quillmoss::kCallbackDescriptorMarker) +
+           "{\"what\":\"javascript-callback\",\"callbackId\":" +
+           std::to_string(id) + ",\"frameId\":" +
+           std::to_string(MainFrame(browser_)) + ",\"functionName\":\"" +
+           name + "\"}";
+  }
+
+  int browser_ = 0;
+};
+
+TEST_F(V8ToCefTest, ScalarsFollowTheConversionTable) {
+  struct Row {
+    const char* arguments;
+    const char* expected;
+  };
+  const Row rows[] = {
+      {"", "[]"},
+      {"undefined, null", "[null,null]"},
+      {"new Date(0)", "[null]"},
+      {"true, false", "[true,false]"},
+      {"-7, 2147483647, -2147483648, 0", "[-7,2147483647,-2147483648,0]"},
+      {"1.5, -0.25, 4294967296, -2147483649",
+       "[1.5,-0.25,4294967296.0,-2147483649.0]"},
+      // Whole numbers past the int range travel as their four bytes.
+      {"3000000000, 4294967295, 2147483648",
+       R"([{"$binary":"005ed0b2"},{"$binary":"ffffffff"},{"$binary":"00000080"}])"},
+      {"'text', '', 'gr\\u00fc\\u00dfe \\ud83d\\ude00'",
+       "[\"text\",\"\",\"gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x98\x80\"]"},
+      {"[1, [2, 3]], []", "[[1,[2,3]],[]]"},
+      {"[1, , 3]", "[[1,null,3]]"},
+      {"{b: 1, a: 'x', 2: true, 1: null}, {}",
+       R"([{"1":null,"2":true,"a":"x","b":1},{}])"},
+      {"Object.create({inherited: 1})", R"([{"inherited":1}])"},
+  };
+  for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
+    SCOPED_TRACE(::testing::Message() << "row " << i << ": "
+                                      << rows[i].arguments);
+    EXPECT_EQ(rows[i].expected, Capture(rows[i].arguments));
+  }
+  // Dates are dropped on purpose: no row above logs anything.
+  EXPECT_EQ(std::vector<std::string>(), LogTexts("v8utils"));
+}
+
+TEST_F(V8ToCefTest, FunctionsAreStoredAndTravelAsDescriptors) {
+  EXPECT_EQ(nlohmann::json({Descriptor(1, "onDone"), Descriptor(2, "onDone"),
+                            {{"cb", Descriptor(3, "cb")}},
+                            Descriptor(4, "")})
+                .dump(),
+            Capture("window.onDone = function onDone() {}, onDone, "
+                    "{cb: () => 1}, (() => 1)"));
+  EXPECT_EQ(4u, g_javascriptCallbacks.size());
+  EXPECT_EQ(MainFrame(browser_),
+            g_javascriptCallbacks[1].first->GetIdentifier());
+}
+
+TEST_F(V8ToCefTest, SelfReferenceEndsAtTheNestingLimit) {
+  // Nine dictionaries, the innermost empty, one line.
+  std::string nested_dicts = "{}";
+  for (int i = 0; i < 8; ++i)
+    nested_dicts = "{\"self\":" + nested_dicts + "}";
+  EXPECT_EQ("[" + nested_dicts + "]",
+            Capture("(() => { const o = {}; o.self = o; return o; })()"));
+  EXPECT_EQ(std::vector<std::string>{kObjectDepthLine}, LogTexts("v8utils"));
+
+  standin::ClearLog();
+  std::string nested_lists = "[]";
+  for (int i = 0; i < 8; ++i)
+    nested_lists = "[" + nested_lists + "]";
+  EXPECT_EQ("[" + nested_lists + "]",
+            Capture("(() => { const a = []; a.push(a); return a; })()"));
+  EXPECT_EQ(std::vector<std::string>{kAppendDepthLine}, LogTexts("v8utils"));
+}
+
+TEST_F(V8ToCefTest, EightNestedArraysKeepTheirScalarsANinthArrivesEmpty) {
+  EXPECT_EQ("[[[[[[[[[1,[]]]]]]]]]]",
+            Capture("[[[[[[[[1, [2, 3]]]]]]]]]"));
+  // One line per element of the array that stood at level 8.
+  EXPECT_EQ(std::vector<std::string>(2, kAppendDepthLine),
+            LogTexts("v8utils"));
+}
+
+TEST_F(V8ToCefTest, ThrowingGettersAndTrapsBecomeNullAndDoNotReachThePage) {
+  EXPECT_EQ(R"([{"a":1,"b":null,"c":2},[1,3]])",
+            Capture("{a: 1, get b() { throw new Error('getter'); }, c: 2}, "
+                    "Object.defineProperty([1, 2, 3], 1, "
+                    "{get() { throw 1; }})"));
+  const std::vector<std::string> expected = {
+      "[Renderer process] V8ObjectToCefDictionaryValue(): unknown V8 type",
+      "[Renderer process] V8ValueAppendToCefListValue(): IsValid() failed"};
+  EXPECT_EQ(expected, LogTexts("v8utils"));
+
+  standin::ClearLog();
+  EXPECT_EQ("[{},{\"k\":null}]",
+            Capture("new Proxy({}, {ownKeys() { throw new Error('keys'); }}), "
+                    "new Proxy({k: 1}, {get() { throw new Error('get'); }})"));
+  const std::vector<std::string> proxy_lines = {
+      "[Renderer process] V8ObjectToCefDictionaryValue(): GetKeys() failed",
+      "[Renderer process] V8ObjectToCefDictionaryValue(): unknown V8 type"};
+  EXPECT_EQ(proxy_lines, LogTexts("v8utils"));
+  // The page's next statement runs normally: nothing was left pending.
+  EXPECT_EQ("2", EvalMain(browser_, "1 + 1"));
+}
+
+// The calls below are made by hand: page script cannot hand over values
+// that are invalid or call outside a context.
+TEST_F(V8ToCefTest, InvalidArgumentsLeaveNoEntry) {
+  CefRefPtr<CefV8Context> context =
+      renderer_->GetFrame(browser_, MainFrame(browser_))->GetV8Context();
+  ASSERT_TRUE(context->Enter());
+  CefRefPtr<CefV8Value> object = CefV8Value::CreateObject(nullptr, nullptr);
+  context->Exit();
+  renderer_->ReleaseContext(browser_, MainFrame(browser_));
+  ASSERT_FALSE(object->IsValid());
+  standin::ClearLog();
+
+  const CefV8ValueList arguments = {CefV8Value::CreateInt(1), object, nullptr,
+                                    CefV8Value::CreateString("third")};
+  EXPECT_EQ(R"([1,"third"])",
+            standin::CefListToJson(V8ArgumentsToCefListValue(arguments))
+                .dump());
+  EXPECT_EQ(std::vector<std::string>(2,
+                                     "[Renderer process] "
+                                     "V8ValueAppendToCefListValue(): "
+                                     "IsValid() failed"),
+            LogTexts("v8utils"));
+
+  standin::ClearLog();
+  EXPECT_EQ(0u, V8ObjectToCefDictionaryValue(object, 0)->GetSize());
+  EXPECT_EQ(0u, V8ObjectToCefDictionaryValue(CefV8Value::CreateInt(3), 0)
+                    ->GetSize());
+  EXPECT_EQ(0u, V8ObjectToCefDictionaryValue(CefV8Value::CreateInt(3), 9)
+                    ->GetSize());
+  const std::vector<std::string> expected = {
+      "[Renderer process] V8ObjectToCefDictionaryValue(): IsValid() failed",
+      "[Renderer process] V8ObjectToCefDictionaryValue(): IsObject() failed",
+      kObjectDepthLine};
+  EXPECT_EQ(expected, LogTexts("v8utils"));
+}
+
+TEST_F(V8ToCefTest, HandlerRefusesCallsOutsideAContext) {
+  CefRefPtr<V8FunctionHandler> handler = new V8FunctionHandler(app_, 0);
+  CefRefPtr<CefV8Value> retval;
+  CefString exception("unchanged");
+  EXPECT_FALSE(handler->Execute("capture", nullptr, CefV8ValueList(), retval,
+                                exception));
+  EXPECT_FALSE(retval);
+  EXPECT_EQ("unchanged", exception.ToString());
+  EXPECT_TRUE(TakeSent().empty());
+  const std::vector<std::string> expected = {
+      "[Renderer process] V8FunctionHandler::Execute(): not inside a V8 "
+      "context"};
+  EXPECT_EQ(expected, LogTexts("v8function_handler"));
+}
+
+TEST_F(V8ToCefTest, TwoCallsSendTwoMessagesInOrder) {
+  EvalMain(browser_, "capture(1); capture(2)");
+  const std::vector<standin::SentMessage> sent = TakeSent();
+  ASSERT_EQ(2u, sent.size());
+  EXPECT_EQ(1, sent[0].message->GetArgumentList()->GetList(1)->GetInt(0));
+  EXPECT_EQ(2, sent[1].message->GetArgumentList()->GetList(1)->GetInt(0));
+  const std::vector<std::string> expected(
+      2, "[Renderer process] V8FunctionHandler::Execute(): js binding");
+  EXPECT_EQ(expected, LogTexts("v8function_handler"));
+}
+
+}  // namespace
