@@ -85,7 +85,8 @@ CefString StoreJavascriptCallback(CefRefPtr<CefFrame> frame,
   const int callbackId = NextJavascriptCallbackId();
   const int64 frameId = frame->GetIdentifier();
   const CefString name = function->GetFunctionName();
-  const std::string functionName = name.empty() ? std::string() : name.ToString();
+  const std::string functionName =
+      name.empty() ? std::string() : name.ToString();
 
   std::string descriptor(quillmoss::kCallbackDescriptorMarker);
   descriptor.append("{");

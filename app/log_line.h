@@ -43,12 +43,12 @@ struct LogLineVoidify {
 
 }  // namespace quillmoss
 
-#define QLOG(severity)                                                  \
-  !(::quillmoss::kLogSeverity##severity >= cef_get_min_log_level())     \
-      ? (void)0                                                         \
-      : ::quillmoss::LogLineVoidify() &                                 \
-            ::quillmoss::LogLine(kLogSource, __LINE__,                  \
-                                 ::quillmoss::kLogSeverity##severity)   \
+#define QLOG(severity)                                                \
+  !(::quillmoss::kLogSeverity##severity >= cef_get_min_log_level())   \
+      ? (void)0                                                       \
+      : ::quillmoss::LogLineVoidify() &                               \
+            ::quillmoss::LogLine(kLogSource, __LINE__,                \
+                                 ::quillmoss::kLogSeverity##severity) \
                 .stream()
 
 #endif  // QUILLMOSS_APP_LOG_LINE_H_

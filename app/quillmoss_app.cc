@@ -139,8 +139,7 @@ void QuillmossApp::OnRenderThreadCreated(CefRefPtr<CefListValue> extra_info) {}
 void QuillmossApp::OnWebKitInitialized() {}
 
 void QuillmossApp::OnBrowserCreated(CefRefPtr<CefBrowser> browser,
-                                    CefRefPtr<CefDictionaryValue> extra_info) {
-}
+                                    CefRefPtr<CefDictionaryValue> extra_info) {}
 
 void QuillmossApp::OnBrowserDestroyed(CefRefPtr<CefBrowser> browser) {
   QLOG(INFO) << "[Renderer process] OnBrowserDestroyed()";
@@ -428,8 +427,7 @@ void QuillmossApp::DoJavascriptBindingsForFrame(
                    "GetGlobal() failed";
     return;
   }
-  const CefRefPtr<V8FunctionHandler> handler =
-      new V8FunctionHandler(this, 0);
+  const CefRefPtr<V8FunctionHandler> handler = new V8FunctionHandler(this, 0);
 
   std::vector<CefString> functionNames;
   if (!functions->GetKeys(functionNames)) {

@@ -239,8 +239,7 @@ CefRefPtr<CefV8Value> ReadCefEntry(Reader& entry,
       return CefV8Value::CreateString(entry.GetString());
     case VTYPE_BINARY: {
       const CefRefPtr<CefBinaryValue> binary = entry.GetBinary();
-      if (binary &&
-          binary->GetSize() == quillmoss::kHostCallbackBinarySize) {
+      if (binary && binary->GetSize() == quillmoss::kHostCallbackBinarySize) {
         return CreateHostCallbackFunction(binary);
       }
       QLOG(ERROR) << "[Renderer process] " << function
@@ -331,8 +330,7 @@ CefRefPtr<CefV8Value> CefListValueToV8Value(CefRefPtr<CefListValue> listValue,
     return CefV8Value::CreateNull();
   }
   const size_t size = listValue->GetSize();
-  CefRefPtr<CefV8Value> array =
-      CefV8Value::CreateArray(static_cast<int>(size));
+  CefRefPtr<CefV8Value> array = CefV8Value::CreateArray(static_cast<int>(size));
   // CEF makes arrays only inside an entered context.
   if (!array) {
     QLOG(ERROR) << "[Renderer process] CefListValueToV8Value(): "

@@ -61,11 +61,11 @@ TEST_F(BindingsStoreTest, NameLookUpSplitsAtTheFirstFullStop) {
     bool bound;
   };
   const Row rows[] = {
-      {"saveFile", true},      {"savefile", false},
+      {"saveFile", true},       {"savefile", false},
       {"external.close", true}, {"external.resize", false},
-      {"a.b", false},           // a function key with a full stop
-      {"o.x.y", true},          // only the first full stop splits
-      {"a.b.m", false},         // object a.b is looked up as object a
+      {"a.b", false},    // a function key with a full stop
+      {"o.x.y", true},   // only the first full stop splits
+      {"a.b.m", false},  // object a.b is looked up as object a
       {"missing.close", false}, {"", false},
       {".close", false},
   };

@@ -27,9 +27,9 @@ TEST_F(DispatchTest, InstallsFunctionsPropertiesAndObjects) {
   CefRefPtr<CefDictionaryValue> config = CefDictionaryValue::Create();
   config->SetBool("debug", true);
   properties->SetDictionary("config", config);
-  ASSERT_TRUE(SendBindings(
-      browser, MakeBindings({"saveFile"}, properties,
-                            {{"external", {"close", "resize"}}})));
+  ASSERT_TRUE(
+      SendBindings(browser, MakeBindings({"saveFile"}, properties,
+                                         {{"external", {"close", "resize"}}})));
 
   EXPECT_EQ(
       R"(["function","1.2",{"debug":true},"function","function"])",
@@ -235,8 +235,8 @@ TEST_F(DispatchTest, RefusesMalformedBindingsMessages) {
   const int browser = CreateBrowserWithContext();
   CefRefPtr<CefProcessMessage> two_args =
       Message(quillmoss::kDoJavascriptBindingsMessage);
-  two_args->GetArgumentList()->SetDictionary(
-      0, MakeBindings({"f"}, nullptr, {}));
+  two_args->GetArgumentList()->SetDictionary(0,
+                                             MakeBindings({"f"}, nullptr, {}));
   two_args->GetArgumentList()->SetInt(1, 1);
   CefRefPtr<CefProcessMessage> list_arg =
       Message(quillmoss::kDoJavascriptBindingsMessage);
@@ -331,8 +331,7 @@ TEST_F(DispatchTest, CallbackMessageCallsTheStoredFunctionWithItsArguments) {
   EXPECT_TRUE(
       renderer_->DeliverMessage(browser, MainFrame(browser), with_args));
   EXPECT_TRUE(renderer_->DeliverMessage(browser, MainFrame(browser), id_only));
-  EXPECT_EQ(R"([["text",42],[]])",
-            EvalMain(browser, "calls"));
+  EXPECT_EQ(R"([["text",42],[]])", EvalMain(browser, "calls"));
 }
 
 TEST_F(DispatchTest, ReleasedContextDropsItsFramesCallbacksOnly) {

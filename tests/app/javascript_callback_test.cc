@@ -28,8 +28,8 @@ class IdentifierOnlyFrame : public CefFrame {
   CefString GetURL() override { return CefString(); }
   CefRefPtr<CefBrowser> GetBrowser() override { return nullptr; }
   CefRefPtr<CefV8Context> GetV8Context() override { return nullptr; }
-  void SendProcessMessage(CefProcessId,
-                          CefRefPtr<CefProcessMessage>) override {}
+  void SendProcessMessage(CefProcessId, CefRefPtr<CefProcessMessage>) override {
+  }
 
  private:
   const int64 identifier_;
@@ -136,8 +136,8 @@ TEST_F(JavascriptCallbackTest, IdsCountUpAcrossFramesAndRemovals) {
   // The same function stored twice is two entries.
   CefRefPtr<CefV8Context> context = main_frame->GetV8Context();
   context->Enter();
-  EXPECT_TRUE(g_javascriptCallbacks[2].second->IsSame(
-      g_javascriptCallbacks[3].second));
+  EXPECT_TRUE(
+      g_javascriptCallbacks[2].second->IsSame(g_javascriptCallbacks[3].second));
   context->Exit();
 }
 

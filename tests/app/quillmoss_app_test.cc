@@ -153,9 +153,10 @@ TEST_F(QuillmossAppTest, ChildProcessLaunchLogsTheCommandLine) {
 
   ASSERT_EQ(1u, standin::LogRecords().size());
   EXPECT_EQ(0, standin::LogRecords()[0].severity);
-  EXPECT_EQ("[Non-browser process] OnBeforeChildProcessLaunch() command line: " +
-                before.ToString(),
-            standin::LogRecords()[0].message);
+  EXPECT_EQ(
+      "[Non-browser process] OnBeforeChildProcessLaunch() command line: " +
+          before.ToString(),
+      standin::LogRecords()[0].message);
   EXPECT_EQ(before, command_line->GetCommandLineString());
 }
 

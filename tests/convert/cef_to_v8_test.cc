@@ -75,8 +75,8 @@ TEST_F(CefToV8Test, ValuesArriveWithTheirJavaScriptTypes) {
       {R"([{"$callback": -3}])", R"([["function","python_callback_-3"]])"},
   };
   for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
-    SCOPED_TRACE(::testing::Message() << "row " << i << ": "
-                                      << rows[i].arguments);
+    SCOPED_TRACE(::testing::Message()
+                 << "row " << i << ": " << rows[i].arguments);
     EXPECT_EQ(rows[i].received, Received(rows[i].arguments));
   }
   EXPECT_TRUE(LogTexts("v8utils").empty());
@@ -113,9 +113,9 @@ TEST_F(CefToV8Test, HostCallbackFunctionCallsTheHostById) {
 TEST_F(CefToV8Test, EachConversionMakesANewFunction) {
   ASSERT_TRUE(ExecuteJavascriptCallback(
       callback_id_, List(R"([{"$callback": 7}, {"$callback": 7}])")));
-  EXPECT_EQ("[false,true]",
-            EvalMain(browser_, "[lastArgs[0] === lastArgs[1], "
-                               "lastArgs[0].name === lastArgs[1].name]"));
+  EXPECT_EQ("[false,true]", EvalMain(browser_,
+                                     "[lastArgs[0] === lastArgs[1], "
+                                     "lastArgs[0].name === lastArgs[1].name]"));
 }
 
 TEST_F(CefToV8Test, CallbackIdZeroIsABoundFunctionWithoutAnApplication) {
@@ -146,10 +146,9 @@ TEST_F(CefToV8Test, OtherBinaryValuesAndTooDeepListsBecomeNull) {
   // and arrives as null inside the eighth, which keeps its scalars.
   standin::ClearLog();
   EvalMain(browser_, "received = []");
-  ASSERT_TRUE(ExecuteJavascriptCallback(
-      callback_id_, List("[[[[[[[[[7, [8]]]]]]]]]]")));
-  EXPECT_EQ("[7,null]",
-            EvalMain(browser_, "lastArgs[0][0][0][0][0][0][0][0]"));
+  ASSERT_TRUE(ExecuteJavascriptCallback(callback_id_,
+                                        List("[[[[[[[[[7, [8]]]]]]]]]]")));
+  EXPECT_EQ("[7,null]", EvalMain(browser_, "lastArgs[0][0][0][0][0][0][0][0]"));
   EXPECT_EQ(std::vector<std::string>{"[Renderer process] "
                                      "CefListValueToV8Value(): max nesting "
                                      "level (8) exceeded"},
@@ -222,7 +221,8 @@ TEST_F(CefToV8Test, AFrameWithoutAContextIsRefusedBeforeAnyEntry) {
   CefRefPtr<CefV8Context> context =
       renderer_->GetFrame(browser_, MainFrame(browser_))->GetV8Context();
   ASSERT_TRUE(context->Enter());
-  StoreJavascriptCallback(sub_frame, g_javascriptCallbacks[callback_id_].second);
+  StoreJavascriptCallback(sub_frame,
+                          g_javascriptCallbacks[callback_id_].second);
   context->Exit();
   const int id = g_lastJavascriptCallbackId;
   standin::ClearLog();

@@ -42,9 +42,9 @@ class V8ToCefTest : public AppFixture {
   std::string Descriptor(int id, const std::string& name) {
     return std::string(quillmoss::kCallbackDescriptorMarker) +
            "{\"what\":\"javascript-callback\",\"callbackId\":" +
-           std::to_string(id) + ",\"frameId\":" +
-           std::to_string(MainFrame(browser_)) + ",\"functionName\":\"" +
-           name + "\"}";
+           std::to_string(id) +
+           ",\"frameId\":" + std::to_string(MainFrame(browser_)) +
+           ",\"functionName\":\"" + name + "\"}";
   }
 
   int browser_ = 0;
@@ -67,7 +67,8 @@ TEST_F(V8ToCefTest, ScalarsFollowTheConversionTable) {
       {"3000000000, 4294967295, 2147483648",
        R"([{"$binary":"005ed0b2"},{"$binary":"ffffffff"},{"$binary":"00000080"}])"},
       {"'text', '', 'gr\\u00fc\\u00dfe \\ud83d\\ude00'",
-       "[\"text\",\"\",\"gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x98\x80\"]"},
+       "[\"text\",\"\",\"gr\xC3\xBC\xC3\x9F"
+       "e \xF0\x9F\x98\x80\"]"},
       {"[1, [2, 3]], []", "[[1,[2,3]],[]]"},
       {"[1, , 3]", "[[1,null,3]]"},
       {"{b: 1, a: 'x', 2: true, 1: null}, {}",
@@ -75,8 +76,8 @@ TEST_F(V8ToCefTest, ScalarsFollowTheConversionTable) {
       {"Object.create({inherited: 1})", R"([{"inherited":1}])"},
   };
   for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
-    SCOPED_TRACE(::testing::Message() << "row " << i << ": "
-                                      << rows[i].arguments);
+    SCOPED_TRACE(::testing::Message()
+                 << "row " << i << ": " << rows[i].arguments);
     EXPECT_EQ(rows[i].expected, Capture(rows[i].arguments));
   }
   // Dates are dropped on purpose: no row above logs anything.
@@ -84,7 +85,8 @@ TEST_F(V8ToCefTest, ScalarsFollowTheConversionTable) {
 }
 
 TEST_F(V8ToCefTest, FunctionsAreStoredAndTravelAsDescriptors) {
-  EXPECT_EQ(nlohmann::json({Descriptor(1, "onDone"), Descriptor(2, "onDone"),
+  EXPECT_EQ(nlohmann::json({Descriptor(1, "onDone"),
+                            Descriptor(2, "onDone"),
                             {{"cb", Descriptor(3, "cb")}},
                             Descriptor(4, "")})
                 .dump(),
@@ -114,11 +116,9 @@ TEST_F(V8ToCefTest, SelfReferenceEndsAtTheNestingLimit) {
 }
 
 TEST_F(V8ToCefTest, EightNestedArraysKeepTheirScalarsANinthArrivesEmpty) {
-  EXPECT_EQ("[[[[[[[[[1,[]]]]]]]]]]",
-            Capture("[[[[[[[[1, [2, 3]]]]]]]]]"));
+  EXPECT_EQ("[[[[[[[[[1,[]]]]]]]]]]", Capture("[[[[[[[[1, [2, 3]]]]]]]]]"));
   // One line per element of the array that stood at level 8.
-  EXPECT_EQ(std::vector<std::string>(2, kAppendDepthLine),
-            LogTexts("v8utils"));
+  EXPECT_EQ(std::vector<std::string>(2, kAppendDepthLine), LogTexts("v8utils"));
 }
 
 TEST_F(V8ToCefTest, ThrowingGettersAndTrapsBecomeNullAndDoNotReachThePage) {
@@ -157,9 +157,9 @@ TEST_F(V8ToCefTest, InvalidArgumentsLeaveNoEntry) {
 
   const CefV8ValueList arguments = {CefV8Value::CreateInt(1), object, nullptr,
                                     CefV8Value::CreateString("third")};
-  EXPECT_EQ(R"([1,"third"])",
-            standin::CefListToJson(V8ArgumentsToCefListValue(arguments))
-                .dump());
+  EXPECT_EQ(
+      R"([1,"third"])",
+      standin::CefListToJson(V8ArgumentsToCefListValue(arguments)).dump());
   EXPECT_EQ(std::vector<std::string>(2,
                                      "[Renderer process] "
                                      "V8ValueAppendToCefListValue(): "
@@ -168,10 +168,10 @@ TEST_F(V8ToCefTest, InvalidArgumentsLeaveNoEntry) {
 
   standin::ClearLog();
   EXPECT_EQ(0u, V8ObjectToCefDictionaryValue(object, 0)->GetSize());
-  EXPECT_EQ(0u, V8ObjectToCefDictionaryValue(CefV8Value::CreateInt(3), 0)
-                    ->GetSize());
-  EXPECT_EQ(0u, V8ObjectToCefDictionaryValue(CefV8Value::CreateInt(3), 9)
-                    ->GetSize());
+  EXPECT_EQ(
+      0u, V8ObjectToCefDictionaryValue(CefV8Value::CreateInt(3), 0)->GetSize());
+  EXPECT_EQ(
+      0u, V8ObjectToCefDictionaryValue(CefV8Value::CreateInt(3), 9)->GetSize());
   const std::vector<std::string> expected = {
       "[Renderer process] V8ObjectToCefDictionaryValue(): IsValid() failed",
       "[Renderer process] V8ObjectToCefDictionaryValue(): IsObject() failed",

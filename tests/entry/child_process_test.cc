@@ -43,8 +43,7 @@ TEST(ChildProcessTest, HighDpiSupportFollowsSwitchPresenceOnly) {
     SCOPED_TRACE(::testing::Message() << "row " << i);
     const int before = standin::HighDpiSupportCalls();
     EXPECT_EQ(0, RunEntry(rows[i].args));
-    EXPECT_EQ(rows[i].expected_calls,
-              standin::HighDpiSupportCalls() - before);
+    EXPECT_EQ(rows[i].expected_calls, standin::HighDpiSupportCalls() - before);
   }
 }
 
@@ -58,7 +57,7 @@ TEST(ChildProcessTest, ExitCodeIsCefExecuteProcessResultUnchanged) {
 TEST(ChildProcessTest, MissingCommandLineStillHandsControlToCef) {
   const int before = standin::HighDpiSupportCalls();
   EXPECT_EQ(0, RunEntry({"--type=gpu-process", "--enable-high-dpi-support"},
-                   /*with_command_line=*/false));
+                        /*with_command_line=*/false));
   EXPECT_EQ(before, standin::HighDpiSupportCalls());
 }
 
