@@ -5,38 +5,9 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/app/app_fixture.h"
+#include "tests/app/fake_cef.h"
 
 namespace {
-
-// A frame that only knows its identifier and counts how often it is asked.
-class IdentifierOnlyFrame : public CefFrame {
- public:
-  explicit IdentifierOnlyFrame(int64 identifier) : identifier_(identifier) {}
-
-  int identifier_requests() const { return identifier_requests_; }
-
-  bool IsValid() override { return true; }
-  void ExecuteJavaScript(const CefString&, const CefString&, int) override {}
-  bool IsMain() override { return false; }
-  bool IsFocused() override { return false; }
-  CefString GetName() override { return CefString(); }
-  int64 GetIdentifier() override {
-    ++identifier_requests_;
-    return identifier_;
-  }
-  CefRefPtr<CefFrame> GetParent() override { return nullptr; }
-  CefString GetURL() override { return CefString(); }
-  CefRefPtr<CefBrowser> GetBrowser() override { return nullptr; }
-  CefRefPtr<CefV8Context> GetV8Context() override { return nullptr; }
-  void SendProcessMessage(CefProcessId, CefRefPtr<CefProcessMessage>) override {
-  }
-
- private:
-  const int64 identifier_;
-  int identifier_requests_ = 0;
-
-  IMPLEMENT_REFCOUNTING(IdentifierOnlyFrame);
-};
 
 class JavascriptCallbackTest : public AppFixture {
  protected:
@@ -67,7 +38,7 @@ class JavascriptCallbackTest : public AppFixture {
 };
 
 TEST_F(JavascriptCallbackTest, DescriptorHasTheExactForm) {
-  CefRefPtr<IdentifierOnlyFrame> frame12 = new IdentifierOnlyFrame(12);
+  CefRefPtr<FakeFrame> frame12 = new FakeFrame(12, "f", false);
   SetLastJavascriptCallbackIdForTesting(6);
   EXPECT_EQ(
       "####quillmoss####{\"what\":\"javascript-callback\",\"callbackId\":7,"
@@ -168,7 +139,7 @@ TEST_F(JavascriptCallbackTest, RemovalLogsPerEntryAndKeepsOtherFrames) {
 }
 
 TEST_F(JavascriptCallbackTest, RemovalOnAnEmptyRegistryAsksNothing) {
-  CefRefPtr<IdentifierOnlyFrame> frame = new IdentifierOnlyFrame(5);
+  CefRefPtr<FakeFrame> frame = new FakeFrame(5, "f", false);
   RemoveJavascriptCallbacksForFrame(frame.get());
   EXPECT_EQ(0, frame->identifier_requests());
   EXPECT_TRUE(standin::LogRecords().empty());

@@ -1,0 +1,101 @@
+// Hand-made browsers and frames for the cases the stand-in's renderer never
+// produces: no main frame, frames without a context, odd identifiers.
+#ifndef QUILLMOSS_TESTS_APP_FAKE_CEF_H_
+#define QUILLMOSS_TESTS_APP_FAKE_CEF_H_
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "include/cef_browser.h"
+#include "include/cef_v8.h"
+
+class FakeFrame : public CefFrame {
+ public:
+  FakeFrame(int64 identifier, const std::string& name, bool is_main)
+      : identifier_(identifier), name_(name), is_main_(is_main) {}
+
+  int identifier_requests() const { return identifier_requests_; }
+  void set_context(CefRefPtr<CefV8Context> context) { context_ = context; }
+
+  bool IsValid() override { return true; }
+  void ExecuteJavaScript(const CefString&, const CefString&, int) override {}
+  bool IsMain() override { return is_main_; }
+  bool IsFocused() override { return false; }
+  CefString GetName() override { return name_; }
+  int64 GetIdentifier() override {
+    ++identifier_requests_;
+    return identifier_;
+  }
+  CefRefPtr<CefFrame> GetParent() override { return nullptr; }
+  CefString GetURL() override { return CefString(); }
+  CefRefPtr<CefBrowser> GetBrowser() override { return nullptr; }
+  CefRefPtr<CefV8Context> GetV8Context() override { return context_; }
+  void SendProcessMessage(CefProcessId, CefRefPtr<CefProcessMessage>) override {
+  }
+
+ private:
+  const int64 identifier_;
+  const std::string name_;
+  const bool is_main_;
+  int identifier_requests_ = 0;
+  CefRefPtr<CefV8Context> context_;
+
+  IMPLEMENT_REFCOUNTING(FakeFrame);
+};
+
+class FakeBrowser : public CefBrowser {
+ public:
+  explicit FakeBrowser(int identifier) : identifier_(identifier) {}
+
+  // |findable_by_id| false: GetFrame(identifier) does not find it.
+  void AddFrame(CefRefPtr<FakeFrame> frame, bool findable_by_id = true) {
+    frames_.push_back(frame);
+    if (frame->IsMain())
+      main_frame_ = frame;
+    if (findable_by_id)
+      by_id_[frame->GetIdentifier()] = frame;
+  }
+
+  bool CanGoBack() override { return false; }
+  bool CanGoForward() override { return false; }
+  bool IsLoading() override { return false; }
+  int GetIdentifier() override { return identifier_; }
+  bool IsSame(CefRefPtr<CefBrowser> that) override {
+    return that.get() == this;
+  }
+  bool IsPopup() override { return false; }
+  bool HasDocument() override { return true; }
+  CefRefPtr<CefFrame> GetMainFrame() override { return main_frame_.get(); }
+  CefRefPtr<CefFrame> GetFocusedFrame() override { return nullptr; }
+  CefRefPtr<CefFrame> GetFrame(int64 identifier) override {
+    const auto it = by_id_.find(identifier);
+    return it == by_id_.end() ? nullptr : it->second.get();
+  }
+  CefRefPtr<CefFrame> GetFrame(const CefString& name) override {
+    for (const CefRefPtr<FakeFrame>& frame : frames_) {
+      if (frame->GetName() == name)
+        return frame.get();
+    }
+    return nullptr;
+  }
+  size_t GetFrameCount() override { return frames_.size(); }
+  void GetFrameIdentifiers(std::vector<int64>& identifiers) override {
+    for (const CefRefPtr<FakeFrame>& frame : frames_)
+      identifiers.push_back(frame->GetIdentifier());
+  }
+  void GetFrameNames(std::vector<CefString>& names) override {
+    for (const CefRefPtr<FakeFrame>& frame : frames_)
+      names.push_back(frame->GetName());
+  }
+
+ private:
+  const int identifier_;
+  std::vector<CefRefPtr<FakeFrame>> frames_;
+  std::map<int64, CefRefPtr<FakeFrame>> by_id_;
+  CefRefPtr<FakeFrame> main_frame_;
+
+  IMPLEMENT_REFCOUNTING(FakeBrowser);
+};
+
+#endif  // QUILLMOSS_TESTS_APP_FAKE_CEF_H_

@@ -1,0 +1,99 @@
+// Choosing the frames that receive a browser's bindings, including what CEF
+// might hand over broken: no main frame, no context, odd identifiers.
+#include "tests/app/app_fixture.h"
+#include "tests/app/fake_cef.h"
+
+namespace {
+
+constexpr char kPrefix[] =
+    "[Renderer process] DoJavascriptBindingsForBrowser(): ";
+
+class FrameSelectionTest : public AppFixture {
+ protected:
+  void Schedule(CefRefPtr<FakeBrowser> browser, bool bind_to_frames) {
+    app_->SetBindingsForBrowser(
+        browser.get(), MakeBindings({"f"}, nullptr, {}, bind_to_frames));
+    standin::ClearLog();
+    app_->DoJavascriptBindingsForBrowser(browser.get());
+  }
+
+  std::vector<std::string> Lines() {
+    std::vector<std::string> lines;
+    for (const std::string& text : LogTexts("quillmoss_app"))
+      lines.push_back(text.substr(text.find("(): ") + 4));
+    return lines;
+  }
+};
+
+TEST_F(FrameSelectionTest, NoMainFrameSchedulesNothing) {
+  CefRefPtr<FakeBrowser> browser = new FakeBrowser(7);
+  Schedule(browser, false);
+  const std::vector<std::string> expected = {"GetMainFrame() failed",
+                                             "frameIds.size() == 0"};
+  EXPECT_EQ(expected, Lines());
+  EXPECT_EQ(0u, renderer_->PendingTaskCount());
+  for (const standin::LogRecord& record : standin::LogRecords())
+    EXPECT_EQ(2, record.severity);
+}
+
+TEST_F(FrameSelectionTest, BadFramesAreSkippedAndTheOthersGoOn) {
+  CefRefPtr<FakeBrowser> browser = new FakeBrowser(7);
+  CefRefPtr<FakeFrame> zero = new FakeFrame(0, "zero", false);
+  CefRefPtr<FakeFrame> lost = new FakeFrame(5, "lost", false);
+  CefRefPtr<FakeFrame> no_context = new FakeFrame(6, "bare", false);
+  CefRefPtr<FakeFrame> main = new FakeFrame(9, "main", true);
+  browser->AddFrame(zero);
+  browser->AddFrame(lost, /*findable_by_id=*/false);
+  browser->AddFrame(no_context);
+  browser->AddFrame(main);
+  Schedule(browser, true);
+  const std::vector<std::string> expected = {
+      "frameId <= 0", "GetFrame() failed", "GetV8Context() failed",
+      "GetV8Context() failed"};
+  EXPECT_EQ(expected, Lines());
+  EXPECT_EQ(0u, renderer_->PendingTaskCount());
+}
+
+TEST_F(FrameSelectionTest, MainFrameFoundByNameIsScheduledOnceWhereItStood) {
+  const int browser = renderer_->CreateBrowser("top");
+  const int64 a = renderer_->AddFrame(browser, "A");
+  const int64 b = renderer_->AddFrame(browser, "B");
+  for (int64 frame : {MainFrame(browser), a, b})
+    renderer_->CreateContext(browser, frame);
+  std::vector<CefString> names;
+  renderer_->GetBrowser(browser)->GetFrameNames(names);
+  ASSERT_EQ(3u, names.size());
+
+  SendBindings(browser, MakeBindings({"f"}, nullptr, {}, true),
+               /*run_tasks=*/false);
+  EXPECT_EQ(3u, renderer_->PendingTaskCount());
+  renderer_->RunPendingTasks();
+  for (int64 frame : {MainFrame(browser), a, b})
+    EXPECT_EQ("\"function\"", Eval(browser, frame, "typeof f"));
+}
+
+TEST_F(FrameSelectionTest, InstallationWithoutAGlobalStopsWithItsLine) {
+  // A context that is entered but has no global object: take a released
+  // context while another one is entered.
+  const int browser = CreateBrowserWithContext();
+  const int64 sub = renderer_->AddFrame(browser, "child");
+  renderer_->CreateContext(browser, sub);
+  CefRefPtr<CefV8Context> dead =
+      renderer_->GetFrame(browser, sub)->GetV8Context();
+  renderer_->ReleaseContext(browser, sub);
+  app_->SetBindingsForBrowser(renderer_->GetBrowser(browser),
+                              MakeBindings({"f"}, nullptr, {}));
+  CefRefPtr<CefV8Context> live =
+      renderer_->GetFrame(browser, MainFrame(browser))->GetV8Context();
+  standin::ClearLog();
+  ASSERT_TRUE(live->Enter());
+  app_->DoJavascriptBindingsForFrame(renderer_->GetBrowser(browser),
+                                     renderer_->GetFrame(browser, sub), dead);
+  live->Exit();
+  EXPECT_EQ(
+      "[Renderer process] DoJavascriptBindingsForFrame(): GetGlobal() failed",
+      LogTexts("quillmoss_app").back());
+  EXPECT_EQ("\"undefined\"", EvalMain(browser, "typeof f"));
+}
+
+}  // namespace
