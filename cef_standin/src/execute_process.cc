@@ -4,6 +4,7 @@
 
 #include "include/cef_app.h"
 #include "include/internal/cef_logging_internal.h"
+#include "logging_internal.h"
 #include "renderer_driver.h"
 #include "renderer_internal.h"
 
@@ -84,6 +85,10 @@ int CefExecuteProcess(const CefMainArgs& args,
     standin::internal::SetGlobalCommandLine(command_line);
     return -1;
   }
+
+  // A child process has no one to read its log but its parent: from here on
+  // it goes to stderr, the lines logged before CEF started included.
+  standin::internal::ScopedProcessLog process_log(stderr);
 
   if (application) {
     application->OnBeforeCommandLineProcessing(process_type, command_line);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "include/internal/cef_logging_internal.h"
+#include "logging_internal.h"
 #include "renderer_driver.h"
 
 namespace standin {
@@ -39,7 +40,35 @@ std::string SeverityName(int severity) {
   return "UNKNOWN";
 }
 
+void WriteRecord(FILE* stream, const LogRecord& record) {
+  std::fprintf(stream, "[%s:%s(%d)] %s\n",
+               SeverityName(record.severity).c_str(), record.file.c_str(),
+               record.line, record.message.c_str());
+  std::fflush(stream);
+}
+
 }  // namespace
+
+namespace internal {
+
+ScopedProcessLog::ScopedProcessLog(FILE* stream) {
+  LogState& state = GetLogState();
+  std::lock_guard<std::mutex> guard(state.lock);
+  previous_echo_ = state.echo;
+  if (stream && stream != state.echo) {
+    for (const LogRecord& record : state.records)
+      WriteRecord(stream, record);
+  }
+  state.echo = stream;
+}
+
+ScopedProcessLog::~ScopedProcessLog() {
+  LogState& state = GetLogState();
+  std::lock_guard<std::mutex> guard(state.lock);
+  state.echo = previous_echo_;
+}
+
+}  // namespace internal
 
 const std::vector<LogRecord>& LogRecords() {
   return GetLogState().records;
@@ -78,11 +107,7 @@ void cef_log(const char* file, int line, int severity, const char* message) {
 
   standin::LogState& state = standin::GetLogState();
   std::lock_guard<std::mutex> guard(state.lock);
-  if (state.echo) {
-    std::fprintf(state.echo, "[%s:%s(%d)] %s\n",
-                 standin::SeverityName(severity).c_str(), record.file.c_str(),
-                 line, record.message.c_str());
-    std::fflush(state.echo);
-  }
+  if (state.echo)
+    standin::WriteRecord(state.echo, record);
   state.records.push_back(std::move(record));
 }

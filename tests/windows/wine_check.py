@@ -7,6 +7,7 @@ not installed at all.
 """
 
 import collections
+import glob
 import os
 import re
 import shutil
@@ -134,7 +135,22 @@ class WinePrefix:
                      check=False)
     except subprocess.TimeoutExpired:
       print("warning: wineserver -k did not return", file=sys.stderr)
+    self._remove_server_directory()
     shutil.rmtree(self.directory, ignore_errors=True)
+
+  def _remove_server_directory(self):
+    # wineserver leaves its socket directory, named after the prefix's
+    # device and inode, in a temporary directory of its own.
+    prefix = os.stat(self.directory)
+    name = "server-%x-%x" % (prefix.st_dev, prefix.st_ino)
+    for pattern in ("wine-*", ".wine-%d" % os.getuid()):
+      for server in glob.glob(os.path.join(tempfile.gettempdir(), pattern,
+                                           name)):
+        shutil.rmtree(server, ignore_errors=True)
+        try:
+          os.rmdir(os.path.dirname(server))
+        except OSError:
+          pass  # Still in use by another prefix.
 
 
 def shell_call_errors(trace):
