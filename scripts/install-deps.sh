@@ -34,7 +34,12 @@ fi
 prefix=third_party/libnode
 if [ ! -f "$prefix/usr/include/node/node_version.h" ]; then
   tmp=$(mktemp -d)
-  (cd "$tmp" && chmod 777 . && apt-get download libnode-dev libnode108 libuv1-dev)
+  # apt-get download runs as the _apt user, which must write here; on a
+  # machine whose package lists were never fetched, fetch them first.
+  chmod 777 "$tmp"
+  (cd "$tmp" && { apt-get download libnode-dev libnode108 libuv1-dev ||
+    { $SUDO apt-get update -qq &&
+      apt-get download libnode-dev libnode108 libuv1-dev; }; })
   mkdir -p "$prefix"
   for deb in "$tmp"/*.deb; do dpkg-deb -x "$deb" "$prefix"; done
   rm -rf "$tmp"

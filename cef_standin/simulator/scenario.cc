@@ -67,7 +67,7 @@ class Parser {
       if (!browsers.is_array())
         return Fail("browsers", "must be an array");
       for (size_t i = 0; i < browsers.size(); ++i) {
-        BrowserSpec browser;
+        BrowserDeclaration browser;
         if (!ParseBrowser(browsers[i], JsonPathIndex("browsers", i), {},
                           &browser)) {
           return false;
@@ -99,7 +99,7 @@ class Parser {
   bool ParseBrowser(const json& object,
                     const std::string& path,
                     const KeyList& extra_keys,
-                    BrowserSpec* browser) {
+                    BrowserDeclaration* browser) {
     KeyList keys = {"id", "frames"};
     keys.insert(keys.end(), extra_keys.begin(), extra_keys.end());
     if (!CheckKeys(object, path, keys) ||
@@ -127,7 +127,7 @@ class Parser {
         return Fail(frames_path, "must list at least the main frame");
       for (size_t i = 0; i < frames.size(); ++i) {
         const std::string frame_path = JsonPathIndex(frames_path, i);
-        FrameSpec frame;
+        FrameDeclaration frame;
         if (!CheckKeys(frames[i], frame_path,
                        {"name", "frameName", "parent"}) ||
             !ParseFrame(frames[i], frame_path, browser->handle, i == 0,
@@ -152,7 +152,7 @@ class Parser {
                   bool is_main,
                   const std::string& main_frame,
                   BrowserState* state,
-                  FrameSpec* frame) {
+                  FrameDeclaration* frame) {
     if (!GetString(object, path, "name", /*allow_empty=*/false,
                    &frame->handle)) {
       return false;
@@ -247,10 +247,11 @@ class Parser {
       return false;
     }
     BrowserState& state = browsers_[step->browser];
-    const BrowserSpec* spec = FindSpec(step->browser);
-    return ParseFrame(object, step->path, step->browser, /*is_main=*/false,
-                      spec ? spec->frames[0].handle : std::string(), &state,
-                      &step->new_frame);
+    const BrowserDeclaration* declaration = FindDeclaration(step->browser);
+    return ParseFrame(
+        object, step->path, step->browser, /*is_main=*/false,
+        declaration ? declaration->frames[0].handle : std::string(), &state,
+        &step->new_frame);
   }
 
   bool ParseMessage(const json& object, Step* step) {
@@ -349,8 +350,8 @@ class Parser {
     return true;
   }
 
-  const BrowserSpec* FindSpec(const std::string& handle) const {
-    for (const BrowserSpec& browser : scenario_->browsers) {
+  const BrowserDeclaration* FindDeclaration(const std::string& handle) const {
+    for (const BrowserDeclaration& browser : scenario_->browsers) {
       if (browser.handle == handle)
         return &browser;
     }

@@ -12,15 +12,15 @@
 namespace standin {
 namespace scenario {
 
-struct FrameSpec {
+struct FrameDeclaration {
   std::string handle;    // the scenario's name for the frame
   std::string cef_name;  // what CEF calls it; empty: a generated unique name
   std::string parent;    // handle of the parent; empty for the main frame
 };
 
-struct BrowserSpec {
+struct BrowserDeclaration {
   std::string handle;
-  std::vector<FrameSpec> frames;  // the main frame first, parents first
+  std::vector<FrameDeclaration> frames;  // the main frame first, parents first
 };
 
 enum class StepKind {
@@ -44,11 +44,11 @@ enum class ExpectKind {
 
 struct Step {
   StepKind kind = StepKind::kRunTasks;
-  std::string path;         // "steps[3]", for messages
-  std::string browser;      // handle; every step but runTasks has one
-  std::string frame;        // handle, for the steps that act on a frame
-  BrowserSpec new_browser;  // createBrowser
-  FrameSpec new_frame;      // addFrame
+  std::string path;                // "steps[3]", for messages
+  std::string browser;             // handle; every step but runTasks has one
+  std::string frame;               // handle, for the steps that act on a frame
+  BrowserDeclaration new_browser;  // createBrowser
+  FrameDeclaration new_frame;      // addFrame
   std::string message_name;
   nlohmann::json args;  // a JSON array, already checked to convert
   std::string code;     // eval, expect
@@ -57,7 +57,7 @@ struct Step {
 };
 
 struct Scenario {
-  std::vector<BrowserSpec> browsers;  // created before the first step
+  std::vector<BrowserDeclaration> browsers;  // created before the first step
   std::vector<Step> steps;
   std::string default_browser;  // the first browser the scenario declares
   // Run posted tasks after every step, as CEF's message loop would soon

@@ -95,7 +95,7 @@ class ScenarioRun {
 
   int Run() {
     FlushSentMessages("browsers");
-    for (const scenario::BrowserSpec& browser : scenario_.browsers)
+    for (const scenario::BrowserDeclaration& browser : scenario_.browsers)
       CreateBrowser(browser);
     if (scenario_.auto_run_tasks)
       renderer_.RunPendingTasks();
@@ -152,18 +152,18 @@ class ScenarioRun {
     }
   }
 
-  void CreateBrowser(const scenario::BrowserSpec& spec) {
-    LiveBrowser& browser = browsers_[spec.handle];
-    browser.id = renderer_.CreateBrowser(spec.frames[0].cef_name);
+  void CreateBrowser(const scenario::BrowserDeclaration& declaration) {
+    LiveBrowser& browser = browsers_[declaration.handle];
+    browser.id = renderer_.CreateBrowser(declaration.frames[0].cef_name);
     const int64 main_frame = renderer_.MainFrameId(browser.id);
-    browser.frames[spec.frames[0].handle] = main_frame;
-    frame_handles_[{browser.id, main_frame}] = spec.frames[0].handle;
-    for (size_t i = 1; i < spec.frames.size(); ++i)
-      AddFrame(spec.handle, spec.frames[i]);
+    browser.frames[declaration.frames[0].handle] = main_frame;
+    frame_handles_[{browser.id, main_frame}] = declaration.frames[0].handle;
+    for (size_t i = 1; i < declaration.frames.size(); ++i)
+      AddFrame(declaration.handle, declaration.frames[i]);
   }
 
   void AddFrame(const std::string& browser_handle,
-                const scenario::FrameSpec& frame) {
+                const scenario::FrameDeclaration& frame) {
     LiveBrowser& browser = browsers_[browser_handle];
     const int64 parent = browser.frames[frame.parent];
     const int64 id = renderer_.AddFrame(browser.id, frame.cef_name, parent);
