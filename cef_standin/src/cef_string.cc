@@ -1,6 +1,8 @@
 // UTF-8, UTF-16 and wide-string conversions behind CefString. Invalid input
 // never fails a conversion: each bad piece becomes U+FFFD, as Chromium's
 // converters (and so CEF's) do.
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "include/internal/cef_string.h"
@@ -116,6 +118,14 @@ void AppendUtf16(char32_t c, String* out) {
   out->push_back(static_cast<Unit>(0xDC00 + (c & 0x3FF)));
 }
 
+template <typename Unit>
+size_t AsciiPrefixLength(const Unit* src, size_t length) {
+  size_t i = 0;
+  while (i < length && static_cast<uint32_t>(src[i]) < 0x80)
+    ++i;
+  return i;
+}
+
 }  // namespace
 
 void cef_string_utf8_to_utf16_std(const char* src,
@@ -127,8 +137,16 @@ void cef_string_utf8_to_utf16_std(const char* src,
   if (!src)
     return;
   const auto* bytes = reinterpret_cast<const unsigned char*>(src);
+  // Nearly every string the renderer converts (names, keys, log text) is
+  // ASCII: widen that prefix in one go, then decode the rest code point by
+  // code point.
+  const size_t ascii = AsciiPrefixLength(bytes, src_len);
+  output->resize(ascii);
+  std::copy(bytes, bytes + ascii, output->begin());
+  if (ascii == src_len)
+    return;
   output->reserve(src_len);
-  for (size_t i = 0; i < src_len;)
+  for (size_t i = ascii; i < src_len;)
     AppendUtf16(ReadUtf8(bytes, src_len, &i), output);
 }
 
@@ -140,8 +158,14 @@ void cef_string_utf16_to_utf8_std(const char16* src,
   output->clear();
   if (!src)
     return;
+  // The ASCII prefix narrows in one go, as above.
+  const size_t ascii = AsciiPrefixLength(src, src_len);
+  output->resize(ascii);
+  std::copy(src, src + ascii, output->begin());
+  if (ascii == src_len)
+    return;
   output->reserve(src_len);
-  for (size_t i = 0; i < src_len;)
+  for (size_t i = ascii; i < src_len;)
     AppendUtf8(ReadUtf16(src, src_len, &i), output);
 }
 

@@ -263,17 +263,31 @@ CefString ToCefString(v8::Isolate* isolate, v8::Local<v8::Value> value) {
   if (value.IsEmpty() || !value->IsString())
     return CefString();
   v8::Local<v8::String> text = value.As<v8::String>();
-  cef_string16_storage buffer(static_cast<size_t>(text->Length()), 0);
-  text->Write(isolate, reinterpret_cast<uint16_t*>(&buffer[0]), 0, -1,
-              v8::String::NO_NULL_TERMINATION);
-  CefString result;
-  result.FromString16(buffer);
-  return result;
+  const int length = text->Length();
+  // Names and keys are short: read them on the stack, so the CefString's
+  // own copy is the only allocation.
+  constexpr int kStackLength = 128;
+  uint16_t stack_buffer[kStackLength];
+  std::vector<uint16_t> heap_buffer;
+  uint16_t* buffer = stack_buffer;
+  if (length > kStackLength) {
+    heap_buffer.resize(static_cast<size_t>(length));
+    buffer = heap_buffer.data();
+  }
+  text->Write(isolate, buffer, 0, length, v8::String::NO_NULL_TERMINATION);
+  return CefString(reinterpret_cast<const char16*>(buffer),
+                   static_cast<size_t>(length));
 }
 
 v8::Local<v8::Private> UserCreatedKey(v8::Isolate* isolate) {
-  return v8::Private::ForApi(isolate,
-                             ToV8String(isolate, "cef_standin#user_created"));
+  // Looked up once: every object, array and function made for the page
+  // needs it, and ForApi is a registry look-up of a new string. There is
+  // only the one isolate, and it lives for the whole process.
+  static v8::Eternal<v8::Private> key(
+      isolate,
+      v8::Private::ForApi(isolate, v8::String::NewFromUtf8Literal(
+                                       isolate, "cef_standin#user_created")));
+  return key.Get(isolate);
 }
 
 void PumpPlatformTasks() {
@@ -320,6 +334,29 @@ std::shared_ptr<ContextState> ContextState::Current(v8::Isolate* isolate) {
   return From(isolate->GetCurrentContext());
 }
 
+void ContextState::TrackValue(V8ValueImpl* value) {
+  value->prev_tracked_ = nullptr;
+  value->next_tracked_ = values_;
+  if (values_)
+    values_->prev_tracked_ = value;
+  values_ = value;
+  value->tracked_ = true;
+}
+
+void ContextState::UntrackValue(V8ValueImpl* value) {
+  // A release has already let go of every value it had.
+  if (!value->tracked_)
+    return;
+  if (value->prev_tracked_)
+    value->prev_tracked_->next_tracked_ = value->next_tracked_;
+  else
+    values_ = value->next_tracked_;
+  if (value->next_tracked_)
+    value->next_tracked_->prev_tracked_ = value->prev_tracked_;
+  value->prev_tracked_ = value->next_tracked_ = nullptr;
+  value->tracked_ = false;
+}
+
 v8::Local<v8::Context> ContextState::GetContext() const {
   return context_.Get(isolate_);
 }
@@ -338,9 +375,14 @@ void ContextState::Release() {
     UnwindEnteredContexts(static_cast<size_t>(lowest - stack.begin()));
   }
 
-  for (V8ValueImpl* value : values_)
+  for (V8ValueImpl* value = values_; value;) {
+    V8ValueImpl* next = value->next_tracked_;
+    value->prev_tracked_ = value->next_tracked_ = nullptr;
+    value->tracked_ = false;
     value->OnContextReleased();
-  values_.clear();
+    value = next;
+  }
+  values_ = nullptr;
 
   std::set<int64> callbacks;
   callbacks.swap(callbacks_);

@@ -53,9 +53,11 @@ class ContextState : public std::enable_shared_from_this<ContextState> {
   // CefV8Context::Enter() calls not yet matched by Exit().
   int enter_count = 0;
 
-  // Object values lose their handles when the context is released.
-  void TrackValue(V8ValueImpl* value) { values_.insert(value); }
-  void UntrackValue(V8ValueImpl* value) { values_.erase(value); }
+  // Object values lose their handles when the context is released. A value
+  // links itself in (see V8ValueImpl): every object a conversion touches is
+  // wrapped, so tracking must not cost an allocation and a tree walk.
+  void TrackValue(V8ValueImpl* value);
+  void UntrackValue(V8ValueImpl* value);
   // Callback holders (see CallbackRegistry) made in this context.
   void TrackCallback(int64 id) { callbacks_.insert(id); }
   void UntrackCallback(int64 id) { callbacks_.erase(id); }
@@ -69,7 +71,7 @@ class ContextState : public std::enable_shared_from_this<ContextState> {
   v8::Global<v8::Context> context_;
   CefRefPtr<CefFrame> frame_;
   CefRefPtr<CefTaskRunner> runner_;
-  std::set<V8ValueImpl*> values_;  // not owned
+  V8ValueImpl* values_ = nullptr;  // the head of the tracked list; not owned
   std::set<int64> callbacks_;
 };
 
@@ -302,6 +304,12 @@ class V8ValueImpl : public CefV8Value {
   bool HasCaught(v8::Isolate* isolate,
                  v8::Local<v8::Context> context,
                  v8::TryCatch& try_catch);
+
+  // ContextState links its object values in a list through these.
+  friend class ContextState;
+  V8ValueImpl* prev_tracked_ = nullptr;
+  V8ValueImpl* next_tracked_ = nullptr;
+  bool tracked_ = false;
 
   const Kind kind_;
   bool bool_value_ = false;

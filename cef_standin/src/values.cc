@@ -29,26 +29,26 @@ ValueNodePtr MakeNull() {
 
 ValueNodePtr MakeBool(bool value) {
   auto node = std::make_shared<ValueNode>(VTYPE_BOOL);
-  node->bool_value = value;
+  node->data = value;
   return node;
 }
 
 ValueNodePtr MakeInt(int value) {
   auto node = std::make_shared<ValueNode>(VTYPE_INT);
-  node->int_value = value;
+  node->data = value;
   return node;
 }
 
 ValueNodePtr MakeDouble(double value) {
   auto node = std::make_shared<ValueNode>(VTYPE_DOUBLE);
   // base::Value cannot hold NaN or infinity and stores 0 instead.
-  node->double_value = std::isfinite(value) ? value : 0.0;
+  node->data = std::isfinite(value) ? value : 0.0;
   return node;
 }
 
 ValueNodePtr MakeString(const CefString& value) {
   auto node = std::make_shared<ValueNode>(VTYPE_STRING);
-  node->string_value = value.ToString();
+  node->data = value.ToString();
   return node;
 }
 
@@ -61,10 +61,14 @@ void MarkDetached(ValueNode* root) {
     if (!IsContainerOrBinary(node->type))
       continue;
     node->detached = true;
-    for (const ValueNodePtr& child : node->list_value)
-      pending.push_back(child.get());
-    for (const auto& entry : node->dictionary_value)
-      pending.push_back(entry.second.get());
+    if (const auto* list = std::get_if<ValueNode::List>(&node->data)) {
+      for (const ValueNodePtr& child : *list)
+        pending.push_back(child.get());
+    } else if (const auto* dictionary =
+                   std::get_if<ValueNode::Dictionary>(&node->data)) {
+      for (const auto& entry : *dictionary)
+        pending.push_back(entry.second.get());
+    }
   }
 }
 
@@ -73,28 +77,28 @@ bool NodesEqual(const ValueNode& a, const ValueNode& b) {
     return false;
   switch (a.type) {
     case VTYPE_BOOL:
-      return a.bool_value == b.bool_value;
+      return a.bool_value() == b.bool_value();
     case VTYPE_INT:
-      return a.int_value == b.int_value;
+      return a.int_value() == b.int_value();
     case VTYPE_DOUBLE:
-      return a.double_value == b.double_value;
+      return a.double_value() == b.double_value();
     case VTYPE_STRING:
-      return a.string_value == b.string_value;
+      return a.string_value() == b.string_value();
     case VTYPE_BINARY:
-      return a.binary_value == b.binary_value;
+      return a.binary_value() == b.binary_value();
     case VTYPE_LIST:
-      return std::equal(a.list_value.begin(), a.list_value.end(),
-                        b.list_value.begin(), b.list_value.end(),
+      return std::equal(a.list_value().begin(), a.list_value().end(),
+                        b.list_value().begin(), b.list_value().end(),
                         [](const ValueNodePtr& x, const ValueNodePtr& y) {
                           return NodesEqual(*x, *y);
                         });
     case VTYPE_DICTIONARY:
-      return std::equal(a.dictionary_value.begin(), a.dictionary_value.end(),
-                        b.dictionary_value.begin(), b.dictionary_value.end(),
-                        [](const auto& x, const auto& y) {
-                          return x.first == y.first &&
-                                 NodesEqual(*x.second, *y.second);
-                        });
+      return std::equal(
+          a.dictionary_value().begin(), a.dictionary_value().end(),
+          b.dictionary_value().begin(), b.dictionary_value().end(),
+          [](const auto& x, const auto& y) {
+            return x.first == y.first && NodesEqual(*x.second, *y.second);
+          });
     default:
       return true;
   }
@@ -106,19 +110,19 @@ bool NodesEqual(const ValueNode& a, const ValueNode& b) {
 ValueNodePtr CopyWithoutEmptyChildren(const ValueNode& node) {
   if (node.type == VTYPE_LIST) {
     auto copy = std::make_shared<ValueNode>(VTYPE_LIST);
-    for (const ValueNodePtr& child : node.list_value) {
+    for (const ValueNodePtr& child : node.list_value()) {
       if (ValueNodePtr child_copy = CopyWithoutEmptyChildren(*child))
-        copy->list_value.push_back(std::move(child_copy));
+        copy->list_value().push_back(std::move(child_copy));
     }
-    return copy->list_value.empty() ? nullptr : copy;
+    return copy->list_value().empty() ? nullptr : copy;
   }
   if (node.type == VTYPE_DICTIONARY) {
     auto copy = std::make_shared<ValueNode>(VTYPE_DICTIONARY);
-    for (const auto& entry : node.dictionary_value) {
+    for (const auto& entry : node.dictionary_value()) {
       if (ValueNodePtr child_copy = CopyWithoutEmptyChildren(*entry.second))
-        copy->dictionary_value.emplace(entry.first, std::move(child_copy));
+        copy->dictionary_value().emplace(entry.first, std::move(child_copy));
     }
-    return copy->dictionary_value.empty() ? nullptr : copy;
+    return copy->dictionary_value().empty() ? nullptr : copy;
   }
   return DeepCopyValueNode(node);
 }
@@ -195,11 +199,11 @@ class ValueHandle {
 };
 
 bool ReadBool(const ValueNodePtr* node) {
-  return node && (*node)->type == VTYPE_BOOL && (*node)->bool_value;
+  return node && (*node)->type == VTYPE_BOOL && (*node)->bool_value();
 }
 
 int ReadInt(const ValueNodePtr* node) {
-  return node && (*node)->type == VTYPE_INT ? (*node)->int_value : 0;
+  return node && (*node)->type == VTYPE_INT ? (*node)->int_value() : 0;
 }
 
 // base::Value::GetAsDouble also reads integers.
@@ -207,14 +211,14 @@ double ReadDouble(const ValueNodePtr* node) {
   if (!node)
     return 0.0;
   if ((*node)->type == VTYPE_INT)
-    return (*node)->int_value;
-  return (*node)->type == VTYPE_DOUBLE ? (*node)->double_value : 0.0;
+    return (*node)->int_value();
+  return (*node)->type == VTYPE_DOUBLE ? (*node)->double_value() : 0.0;
 }
 
 CefString ReadString(const ValueNodePtr* node) {
   if (!node || (*node)->type != VTYPE_STRING)
     return CefString();
-  return CefString((*node)->string_value);
+  return CefString((*node)->string_value());
 }
 
 CefValueType ReadType(const ValueNodePtr* node) {
@@ -275,14 +279,14 @@ class BinaryValueImpl : public CefBinaryValue {
     return CreateRoot(DeepCopyValueNode(handle_.node()));
   }
   size_t GetSize() override {
-    return handle_.IsValid() ? handle_.node().binary_value.size() : 0;
+    return handle_.IsValid() ? handle_.node().binary_value().size() : 0;
   }
   size_t GetData(void* buffer,
                  size_t buffer_size,
                  size_t data_offset) override {
     if (!buffer || buffer_size == 0 || !handle_.IsValid())
       return 0;
-    const std::vector<unsigned char>& data = handle_.node().binary_value;
+    const std::vector<unsigned char>& data = handle_.node().binary_value();
     if (data_offset >= data.size())
       return 0;
     const size_t count = std::min(buffer_size, data.size() - data_offset);
@@ -413,7 +417,7 @@ class DictionaryValueImpl : public CefDictionaryValue {
 
  private:
   std::map<std::string, ValueNodePtr>& entries() const {
-    return handle_.node().dictionary_value;
+    return handle_.node().dictionary_value();
   }
 
   const ValueNodePtr* Find(const CefString& key) const {
@@ -548,7 +552,7 @@ class ListValueImpl : public CefListValue {
 
  private:
   std::vector<ValueNodePtr>& entries() const {
-    return handle_.node().list_value;
+    return handle_.node().list_value();
   }
 
   const ValueNodePtr* Find(size_t index) const {
@@ -577,7 +581,9 @@ class ListValueImpl : public CefListValue {
       return false;
     std::vector<ValueNodePtr>& list = entries();
     if (index >= list.size()) {
-      list.resize(index, MakeNull());
+      // Appending (the common case) needs no padding node.
+      if (index > list.size())
+        list.resize(index, MakeNull());
       list.push_back(std::move(node));
       return true;
     }
@@ -605,19 +611,51 @@ bool DictionaryValueImpl::SetList(const CefString& key,
 
 }  // namespace
 
+ValueNode::ValueNode(CefValueType type) : type(type) {
+  switch (type) {
+    case VTYPE_BOOL:
+      data = false;
+      break;
+    case VTYPE_INT:
+      data = 0;
+      break;
+    case VTYPE_DOUBLE:
+      data = 0.0;
+      break;
+    case VTYPE_STRING:
+      data = std::string();
+      break;
+    case VTYPE_BINARY:
+      data = Binary();
+      break;
+    case VTYPE_LIST:
+      data = List();
+      break;
+    case VTYPE_DICTIONARY:
+      data = Dictionary();
+      break;
+    default:
+      break;
+  }
+}
+
 ValueNodePtr DeepCopyValueNode(const ValueNode& node) {
   auto copy = std::make_shared<ValueNode>(node.type);
-  copy->bool_value = node.bool_value;
-  copy->int_value = node.int_value;
-  copy->double_value = node.double_value;
-  copy->string_value = node.string_value;
-  copy->binary_value = node.binary_value;
-  copy->list_value.reserve(node.list_value.size());
-  for (const ValueNodePtr& child : node.list_value)
-    copy->list_value.push_back(DeepCopyValueNode(*child));
-  for (const auto& entry : node.dictionary_value)
-    copy->dictionary_value.emplace(entry.first,
-                                   DeepCopyValueNode(*entry.second));
+  if (const auto* list = std::get_if<ValueNode::List>(&node.data)) {
+    ValueNode::List& copied = copy->list_value();
+    copied.reserve(list->size());
+    for (const ValueNodePtr& child : *list)
+      copied.push_back(DeepCopyValueNode(*child));
+  } else if (const auto* dictionary =
+                 std::get_if<ValueNode::Dictionary>(&node.data)) {
+    ValueNode::Dictionary& copied = copy->dictionary_value();
+    // In key order, so every insertion goes at the end.
+    for (const auto& entry : *dictionary)
+      copied.emplace_hint(copied.end(), entry.first,
+                          DeepCopyValueNode(*entry.second));
+  } else {
+    copy->data = node.data;
+  }
   return copy;
 }
 
@@ -640,7 +678,7 @@ CefRefPtr<CefBinaryValue> CefBinaryValue::Create(const void* data,
   using standin::internal::ValueNode;
   auto node = std::make_shared<ValueNode>(VTYPE_BINARY);
   const auto* bytes = static_cast<const unsigned char*>(data);
-  node->binary_value.assign(bytes, bytes + data_size);
+  node->binary_value().assign(bytes, bytes + data_size);
   return standin::internal::BinaryValueImpl::CreateRoot(std::move(node));
 }
 

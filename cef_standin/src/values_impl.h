@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "include/cef_values.h"
@@ -25,20 +26,47 @@ using ValueNodePtr = std::shared_ptr<ValueNode>;
 // One value as Chromium's base::Value holds it: strings and keys in UTF-8,
 // which is why dictionary keys sort by their UTF-8 bytes. Scalar nodes are
 // never changed after creation, so they may be shared.
+//
+// A node holds only its own type's data, as base::Value does: a list of a
+// million integers is a million of these, so their size is the stand-in's
+// memory use.
 struct ValueNode {
-  explicit ValueNode(CefValueType type) : type(type) {}
+  using Binary = std::vector<unsigned char>;
+  using List = std::vector<ValueNodePtr>;
+  using Dictionary = std::map<std::string, ValueNodePtr>;
+  using Data = std::variant<std::monostate,
+                            bool,
+                            int,
+                            double,
+                            std::string,
+                            Binary,
+                            List,
+                            Dictionary>;
 
-  CefValueType type;
-  bool bool_value = false;
-  int int_value = 0;
-  double double_value = 0.0;
-  std::string string_value;
-  std::vector<unsigned char> binary_value;
-  std::vector<ValueNodePtr> list_value;
-  std::map<std::string, ValueNodePtr> dictionary_value;
+  // Holds the empty or zero value of |type|.
+  explicit ValueNode(CefValueType type);
+
+  // Each accessor is for nodes of its own type only.
+  bool bool_value() const { return std::get<bool>(data); }
+  int int_value() const { return std::get<int>(data); }
+  double double_value() const { return std::get<double>(data); }
+  const std::string& string_value() const {
+    return std::get<std::string>(data);
+  }
+  Binary& binary_value() { return std::get<Binary>(data); }
+  const Binary& binary_value() const { return std::get<Binary>(data); }
+  List& list_value() { return std::get<List>(data); }
+  const List& list_value() const { return std::get<List>(data); }
+  Dictionary& dictionary_value() { return std::get<Dictionary>(data); }
+  const Dictionary& dictionary_value() const {
+    return std::get<Dictionary>(data);
+  }
+
+  const CefValueType type;
   // Set when the node leaves its tree (removed, replaced, cleared): CEF
   // invalidates every reference to such a value.
   bool detached = false;
+  Data data;
 };
 
 class ValueController {
