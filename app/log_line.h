@@ -5,8 +5,7 @@
 #ifndef QUILLMOSS_APP_LOG_LINE_H_
 #define QUILLMOSS_APP_LOG_LINE_H_
 
-#include <sstream>
-#include <string>
+#include <ostream>
 
 #include "include/internal/cef_logging_internal.h"
 
@@ -15,17 +14,14 @@ namespace quillmoss {
 constexpr int kLogSeverityINFO = 0;
 constexpr int kLogSeverityERROR = 2;
 
-// Composes one line and hands it to cef_log() when destroyed.
+// Composes one line in a narrow string stream and hands it to cef_log()
+// when destroyed.
 class LogLine {
  public:
-  LogLine(const char* source, int line, int severity)
-      : source_(source), line_(line), severity_(severity) {}
+  LogLine(const char* source, int line, int severity);
   LogLine(const LogLine&) = delete;
   LogLine& operator=(const LogLine&) = delete;
-  ~LogLine() {
-    const std::string text = stream_.str();
-    cef_log(source_, line_, severity_, text.c_str());
-  }
+  ~LogLine();
 
   std::ostream& stream() { return stream_; }
 
@@ -33,7 +29,8 @@ class LogLine {
   const char* const source_;
   const int line_;
   const int severity_;
-  std::ostringstream stream_;
+  // Borrowed from the thread's pool for the life of the line.
+  std::ostream& stream_;
 };
 
 // Lets the macro below be one expression whose stream part is skipped.
