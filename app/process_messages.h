@@ -50,6 +50,11 @@ constexpr char kHostCallbackFunctionPrefix[] = "python_callback_";
 // Deepest nesting level that the value conversions accept.
 constexpr int kMaxNestingLevel = 8;
 
+// Longest page array that becomes a list for the host; a longer one arrives
+// as an empty list. A list much longer could not reach the browser process
+// anyway: Chromium refuses IPC messages over 128 MB.
+constexpr int kMaxArrayLength = 1 << 24;
+
 }  // namespace quillmoss
 
 #endif  // QUILLMOSS_APP_PROCESS_MESSAGES_H_

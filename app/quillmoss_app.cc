@@ -17,21 +17,36 @@ namespace {
 
 constexpr char kLogSource[] = "quillmoss_app";
 
-using quillmoss::kBindToFramesKey;
-using quillmoss::kFunctionsKey;
-using quillmoss::kObjectsKey;
-using quillmoss::kPropertiesKey;
+// The bindings keys as CEF strings, converted once: the functions and objects
+// keys are read on every bound call.
+const CefString& BindToFramesKey() {
+  static const CefString key(quillmoss::kBindToFramesKey);
+  return key;
+}
+const CefString& FunctionsKey() {
+  static const CefString key(quillmoss::kFunctionsKey);
+  return key;
+}
+const CefString& PropertiesKey() {
+  static const CefString key(quillmoss::kPropertiesKey);
+  return key;
+}
+const CefString& ObjectsKey() {
+  static const CefString key(quillmoss::kObjectsKey);
+  return key;
+}
 
-bool HasDictionary(CefRefPtr<CefDictionaryValue> dictionary, const char* key) {
+bool HasDictionary(const CefRefPtr<CefDictionaryValue>& dictionary,
+                   const CefString& key) {
   return dictionary->HasKey(key) &&
          dictionary->GetType(key) == VTYPE_DICTIONARY;
 }
 
 // Missing or not a bool means false.
-bool ReadBindToFrames(CefRefPtr<CefDictionaryValue> bindings) {
-  return bindings->HasKey(kBindToFramesKey) &&
-         bindings->GetType(kBindToFramesKey) == VTYPE_BOOL &&
-         bindings->GetBool(kBindToFramesKey);
+bool ReadBindToFrames(const CefRefPtr<CefDictionaryValue>& bindings) {
+  return bindings->HasKey(BindToFramesKey()) &&
+         bindings->GetType(BindToFramesKey()) == VTYPE_BOOL &&
+         bindings->GetBool(BindToFramesKey());
 }
 
 void SendContextMessage(CefRefPtr<CefFrame> frame, const char* name) {
@@ -268,24 +283,24 @@ bool QuillmossApp::BindedFunctionExists(CefRefPtr<CefBrowser> browser,
   const std::string name = functionName.ToString();
   const size_t dot = name.find('.');
   if (dot == std::string::npos) {
-    if (!HasDictionary(bindings, kFunctionsKey)) {
+    if (!HasDictionary(bindings, FunctionsKey())) {
       QLOG(ERROR) << "[Renderer process] BindedFunctionExists(): functions "
                      "dictionary not found";
       return false;
     }
-    return bindings->GetDictionary(kFunctionsKey)->HasKey(functionName);
+    return bindings->GetDictionary(FunctionsKey())->HasKey(functionName);
   }
 
   // Only the first full stop splits: a method name may hold more of them.
   const std::string objectName = name.substr(0, dot);
   const std::string methodName = name.substr(dot + 1);
-  if (!HasDictionary(bindings, kObjectsKey)) {
+  if (!HasDictionary(bindings, ObjectsKey())) {
     QLOG(ERROR) << "[Renderer process] BindedFunctionExists(): objects "
                    "dictionary not found";
     return false;
   }
   const CefRefPtr<CefDictionaryValue> objects =
-      bindings->GetDictionary(kObjectsKey);
+      bindings->GetDictionary(ObjectsKey());
   if (!objects->HasKey(objectName))
     return false;
   if (objects->GetType(objectName) != VTYPE_DICTIONARY) {
@@ -309,13 +324,9 @@ void QuillmossApp::DoJavascriptBindingsForBrowser(
 
   std::vector<int64> frameIds;
   if (ReadBindToFrames(bindings)) {
-    std::vector<CefString> frameNames;
-    browser->GetFrameNames(frameNames);
-    for (const CefString& frameName : frameNames) {
-      const CefRefPtr<CefFrame> frame = browser->GetFrame(frameName);
-      if (frame)
-        frameIds.push_back(frame->GetIdentifier());
-    }
+    // By identifier: pages may give several frames one name, and a look-up
+    // by name finds only the first of them.
+    browser->GetFrameIdentifiers(frameIds);
   }
   // The main frame always gets the bindings, exactly once.
   const CefRefPtr<CefFrame> mainFrame = browser->GetMainFrame();
@@ -382,11 +393,11 @@ void QuillmossApp::DoJavascriptBindingsForFrame(
 
   // Validated before the context is touched: a bad dictionary changes
   // nothing in the page.
-  if (!HasDictionary(bindings, kFunctionsKey) ||
-      !HasDictionary(bindings, kPropertiesKey) ||
-      !HasDictionary(bindings, kObjectsKey) ||
-      !bindings->HasKey(kBindToFramesKey) ||
-      bindings->GetType(kBindToFramesKey) != VTYPE_BOOL) {
+  if (!HasDictionary(bindings, FunctionsKey()) ||
+      !HasDictionary(bindings, PropertiesKey()) ||
+      !HasDictionary(bindings, ObjectsKey()) ||
+      !bindings->HasKey(BindToFramesKey()) ||
+      bindings->GetType(BindToFramesKey()) != VTYPE_BOOL) {
     QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
                    "invalid data [1]";
     return;
@@ -409,11 +420,11 @@ void QuillmossApp::DoJavascriptBindingsForFrame(
   }
 
   const CefRefPtr<CefDictionaryValue> functions =
-      bindings->GetDictionary(kFunctionsKey);
+      bindings->GetDictionary(FunctionsKey());
   const CefRefPtr<CefDictionaryValue> properties =
-      bindings->GetDictionary(kPropertiesKey);
+      bindings->GetDictionary(PropertiesKey());
   const CefRefPtr<CefDictionaryValue> objects =
-      bindings->GetDictionary(kObjectsKey);
+      bindings->GetDictionary(ObjectsKey());
   if (!functions || !functions->IsValid() || !properties ||
       !properties->IsValid() || !objects || !objects->IsValid()) {
     QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "

@@ -17,14 +17,14 @@ namespace bench {
 
 namespace {
 
-struct PayloadSpec {
+struct PayloadRecipe {
   const char* name;
   const char* script;  // evaluates to the value
 };
 
 // (d) is 11,110 records, arrays of objects four levels deep: as deep as the
 // conversion's nesting limit lets an argument go. Its JSON is about 1 MB.
-const PayloadSpec kPayloads[] = {
+const PayloadRecipe kPayloads[] = {
     {"ints", "Array.from({length: 100000}, (_, i) => i)"},
     {"doubles", "Array.from({length: 100000}, (_, i) => i + 0.5)"},
     {"strings",
@@ -57,14 +57,14 @@ std::map<std::string, std::unique_ptr<Payload>>& Payloads() {
   return *payloads;
 }
 
-Payload& GetPayload(const PayloadSpec& spec, const ScopedContext& scope) {
-  std::unique_ptr<Payload>& slot = Payloads()[spec.name];
+Payload& GetPayload(const PayloadRecipe& recipe, const ScopedContext& scope) {
+  std::unique_ptr<Payload>& slot = Payloads()[recipe.name];
   if (slot)
     return *slot;
   slot = std::make_unique<Payload>();
   BenchEnv& env = BenchEnv::Get();
-  const std::string global = std::string("__bench_") + spec.name;
-  env.Eval("globalThis." + global + " = " + spec.script + "; undefined");
+  const std::string global = std::string("__bench_") + recipe.name;
+  env.Eval("globalThis." + global + " = " + recipe.script + "; undefined");
   slot->page_value = env.Eval(global);
 
   v8::Isolate* isolate = scope.isolate();
@@ -76,14 +76,14 @@ Payload& GetPayload(const PayloadSpec& spec, const ScopedContext& scope) {
       v8::JSON::Stringify(scope.v8_context(), v8::Array::New(isolate, &raw, 1))
           .ToLocalChecked();
   slot->json_arguments.Reset(isolate, json);
-  std::fprintf(stderr, "payload %s: %d characters of JSON\n", spec.name,
+  std::fprintf(stderr, "payload %s: %d characters of JSON\n", recipe.name,
                json->Length());
   return *slot;
 }
 
-void PageToHostOurs(benchmark::State& state, const PayloadSpec* spec) {
+void PageToHostOurs(benchmark::State& state, const PayloadRecipe* recipe) {
   ScopedContext scope(BenchEnv::Get().MainContext());
-  Payload& payload = GetPayload(*spec, scope);
+  Payload& payload = GetPayload(*recipe, scope);
   const CefV8ValueList arguments{payload.page_value};
   for (auto _ : state) {
     CefRefPtr<CefListValue> list = V8ArgumentsToCefListValue(arguments);
@@ -91,9 +91,9 @@ void PageToHostOurs(benchmark::State& state, const PayloadSpec* spec) {
   }
 }
 
-void PageToHostBaseline(benchmark::State& state, const PayloadSpec* spec) {
+void PageToHostBaseline(benchmark::State& state, const PayloadRecipe* recipe) {
   ScopedContext scope(BenchEnv::Get().MainContext());
-  Payload& payload = GetPayload(*spec, scope);
+  Payload& payload = GetPayload(*recipe, scope);
   v8::Isolate* isolate = scope.isolate();
   for (auto _ : state) {
     v8::HandleScope handles(isolate);
@@ -104,9 +104,9 @@ void PageToHostBaseline(benchmark::State& state, const PayloadSpec* spec) {
   }
 }
 
-void HostToPageOurs(benchmark::State& state, const PayloadSpec* spec) {
+void HostToPageOurs(benchmark::State& state, const PayloadRecipe* recipe) {
   ScopedContext scope(BenchEnv::Get().MainContext());
-  Payload& payload = GetPayload(*spec, scope);
+  Payload& payload = GetPayload(*recipe, scope);
   for (auto _ : state) {
     CefRefPtr<CefV8Value> array =
         CefListValueToV8Value(payload.host_arguments, 0);
@@ -114,9 +114,9 @@ void HostToPageOurs(benchmark::State& state, const PayloadSpec* spec) {
   }
 }
 
-void HostToPageBaseline(benchmark::State& state, const PayloadSpec* spec) {
+void HostToPageBaseline(benchmark::State& state, const PayloadRecipe* recipe) {
   ScopedContext scope(BenchEnv::Get().MainContext());
-  Payload& payload = GetPayload(*spec, scope);
+  Payload& payload = GetPayload(*recipe, scope);
   v8::Isolate* isolate = scope.isolate();
   for (auto _ : state) {
     v8::HandleScope handles(isolate);
@@ -130,24 +130,24 @@ void HostToPageBaseline(benchmark::State& state, const PayloadSpec* spec) {
 }  // namespace
 
 void RegisterConversionBenchmarks() {
-  for (const PayloadSpec& spec : kPayloads) {
-    const std::string name = spec.name;
+  for (const PayloadRecipe& recipe : kPayloads) {
+    const std::string name = recipe.name;
     benchmark::RegisterBenchmark(("1_page_to_host/" + name + "/ours").c_str(),
-                                 PageToHostOurs, &spec)
+                                 PageToHostOurs, &recipe)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(
         ("1_page_to_host/" + name + "/baseline").c_str(), PageToHostBaseline,
-        &spec)
+        &recipe)
         ->Unit(benchmark::kMillisecond);
   }
-  for (const PayloadSpec& spec : kPayloads) {
-    const std::string name = spec.name;
+  for (const PayloadRecipe& recipe : kPayloads) {
+    const std::string name = recipe.name;
     benchmark::RegisterBenchmark(("2_host_to_page/" + name + "/ours").c_str(),
-                                 HostToPageOurs, &spec)
+                                 HostToPageOurs, &recipe)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(
         ("2_host_to_page/" + name + "/baseline").c_str(), HostToPageBaseline,
-        &spec)
+        &recipe)
         ->Unit(benchmark::kMillisecond);
   }
 }

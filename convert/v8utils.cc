@@ -26,7 +26,7 @@ constexpr char kDictionaryFunction[] = "CefDictionaryValueToV8Value";
 // Appends at the index the list reports as its size at that moment.
 class ListAppender {
  public:
-  explicit ListAppender(CefRefPtr<CefListValue> list) : list_(list) {}
+  explicit ListAppender(const CefRefPtr<CefListValue>& list) : list_(list) {}
   void SetNull() { list_->SetNull(list_->GetSize()); }
   void SetBool(bool value) { list_->SetBool(list_->GetSize(), value); }
   void SetInt(int value) { list_->SetInt(list_->GetSize(), value); }
@@ -45,12 +45,14 @@ class ListAppender {
   }
 
  private:
-  const CefRefPtr<CefListValue> list_;
+  // References, here and in the readers below: each conversion step would
+  // otherwise pay a reference count increment and decrement per element.
+  const CefRefPtr<CefListValue>& list_;
 };
 
 class DictionaryMemberWriter {
  public:
-  DictionaryMemberWriter(CefRefPtr<CefDictionaryValue> dictionary,
+  DictionaryMemberWriter(const CefRefPtr<CefDictionaryValue>& dictionary,
                          const CefString& key)
       : dictionary_(dictionary), key_(key) {}
   void SetNull() { dictionary_->SetNull(key_); }
@@ -71,20 +73,20 @@ class DictionaryMemberWriter {
   }
 
  private:
-  const CefRefPtr<CefDictionaryValue> dictionary_;
+  const CefRefPtr<CefDictionaryValue>& dictionary_;
   const CefString& key_;
 };
 
 // CEF 81 reports IsInt() and IsUInt() for every whole number of either
 // range, and GetIntValue() of 3000000000 wraps to a negative number. The
 // exact double decides which range a number really is in.
-bool FitsInt32(CefRefPtr<CefV8Value> value) {
+bool FitsInt32(const CefRefPtr<CefV8Value>& value) {
   const double number = value->GetDoubleValue();
   return number >= std::numeric_limits<int32_t>::min() &&
          number <= std::numeric_limits<int32_t>::max();
 }
 
-bool FitsUInt32(CefRefPtr<CefV8Value> value) {
+bool FitsUInt32(const CefRefPtr<CefV8Value>& value) {
   const double number = value->GetDoubleValue();
   return number >= 0 && number <= std::numeric_limits<uint32_t>::max();
 }
@@ -100,10 +102,20 @@ CefRefPtr<CefBinaryValue> CreateUInt32Binary(uint32_t number) {
   return CefBinaryValue::Create(bytes, sizeof(bytes));
 }
 
-CefRefPtr<CefListValue> V8ArrayToCefListValue(CefRefPtr<CefV8Value> array,
-                                              int elementLevel) {
+CefRefPtr<CefListValue> V8ArrayToCefListValue(
+    const CefRefPtr<CefV8Value>& array,
+    int elementLevel) {
   CefRefPtr<CefListValue> list = CefListValue::Create();
+  // A sparse array of any length costs the page nothing, but every index
+  // costs an entry here: new Array(2 ** 31 - 1) would run for hours and end
+  // out of memory. CEF reports lengths from 2^31 on as negative.
   const int length = array->GetArrayLength();
+  if (length < 0 || length > quillmoss::kMaxArrayLength) {
+    QLOG(ERROR) << "[Renderer process] V8ArrayToCefListValue(): array length "
+                << static_cast<uint32_t>(length) << " over the limit of "
+                << quillmoss::kMaxArrayLength << ", sending an empty list";
+    return list;
+  }
   for (int i = 0; i < length; ++i)
     V8ValueAppendToCefListValue(array->GetValue(i), list, elementLevel);
   return list;
@@ -112,7 +124,7 @@ CefRefPtr<CefListValue> V8ArrayToCefListValue(CefRefPtr<CefV8Value> array,
 // The conversion table shared by list elements and object members; the first
 // test a value passes decides. |function| names the caller in log lines.
 template <typename Writer>
-void WriteV8Value(CefRefPtr<CefV8Value> value,
+void WriteV8Value(const CefRefPtr<CefV8Value>& value,
                   Writer& out,
                   int nestingLevel,
                   const char* function) {
@@ -163,7 +175,7 @@ void WriteV8Value(CefRefPtr<CefV8Value> value,
 
 class ListEntryReader {
  public:
-  ListEntryReader(CefRefPtr<CefListValue> list, size_t index)
+  ListEntryReader(const CefRefPtr<CefListValue>& list, size_t index)
       : list_(list), index_(index) {}
   CefValueType GetType() { return list_->GetType(index_); }
   bool GetBool() { return list_->GetBool(index_); }
@@ -177,13 +189,13 @@ class ListEntryReader {
   CefRefPtr<CefListValue> GetList() { return list_->GetList(index_); }
 
  private:
-  const CefRefPtr<CefListValue> list_;
+  const CefRefPtr<CefListValue>& list_;
   const size_t index_;
 };
 
 class DictionaryEntryReader {
  public:
-  DictionaryEntryReader(CefRefPtr<CefDictionaryValue> dictionary,
+  DictionaryEntryReader(const CefRefPtr<CefDictionaryValue>& dictionary,
                         const CefString& key)
       : dictionary_(dictionary), key_(key) {}
   CefValueType GetType() { return dictionary_->GetType(key_); }
@@ -198,7 +210,7 @@ class DictionaryEntryReader {
   CefRefPtr<CefListValue> GetList() { return dictionary_->GetList(key_); }
 
  private:
-  const CefRefPtr<CefDictionaryValue> dictionary_;
+  const CefRefPtr<CefDictionaryValue>& dictionary_;
   const CefString& key_;
 };
 

@@ -5,9 +5,6 @@
 
 namespace {
 
-constexpr char kPrefix[] =
-    "[Renderer process] DoJavascriptBindingsForBrowser(): ";
-
 class FrameSelectionTest : public AppFixture {
  protected:
   void Schedule(CefRefPtr<FakeBrowser> browser, bool bind_to_frames) {
@@ -54,7 +51,7 @@ TEST_F(FrameSelectionTest, BadFramesAreSkippedAndTheOthersGoOn) {
   EXPECT_EQ(0u, renderer_->PendingTaskCount());
 }
 
-TEST_F(FrameSelectionTest, MainFrameFoundByNameIsScheduledOnceWhereItStood) {
+TEST_F(FrameSelectionTest, EveryFrameIsScheduledExactlyOnce) {
   const int browser = renderer_->CreateBrowser("top");
   const int64 a = renderer_->AddFrame(browser, "A");
   const int64 b = renderer_->AddFrame(browser, "B");

@@ -1,0 +1,891 @@
+// Page values of every kind, written as page script, go through a bound
+// function to the host; the host sends the recorded arguments back to a
+// stored callback. Aborts when what the host got breaks the conversion table
+// (int32 range -> int, 2^31..2^32-1 -> 4-byte little-endian binary, other
+// numbers -> double, Date -> null, functions -> descriptors of stored
+// callbacks) or the nesting rule, or when the page gets back anything but
+// what the host sent.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "app/javascript_callback.h"
+#include "app/process_messages.h"
+#include "fuzz/fuzz_support.h"
+
+namespace {
+
+using fuzz::Fail;
+
+constexpr int kMaxDepth = 12;
+constexpr int kMaxNodes = 64;
+// The page->host conversion writes values up to nesting level 8, so an entry
+// sits inside at most 9 lists or dictionaries, the argument list included.
+constexpr int kMaxContainersAroundAnEntry = quillmoss::kMaxNestingLevel + 1;
+
+// What the host must receive for one page value.
+struct Expected {
+  enum class Kind {
+    kAny,  // only the nesting rule is checked (cycles, side effects)
+    kNull,
+    kBool,
+    kInt,
+    kUInt,
+    kDouble,
+    kString,
+    kFunction,
+    // Symbols, BigInts and values whose getter threw: no entry in a list,
+    // null in a dictionary.
+    kDropped,
+    kList,
+    kDictionary,
+  };
+  Kind kind = Kind::kAny;
+  bool boolean = false;
+  int32_t integer = 0;
+  uint32_t unsigned_integer = 0;
+  double number = 0;
+  std::string text;  // strings and function names, UTF-8
+  std::vector<Expected> items;
+  // In the order V8 lists them; a key seen twice keeps its first place.
+  std::vector<std::pair<std::u16string, Expected>> members;
+
+  static Expected Of(Kind kind) {
+    Expected expected;
+    expected.kind = kind;
+    return expected;
+  }
+};
+
+void SetMember(Expected* dictionary,
+               const std::u16string& key,
+               Expected value) {
+  for (auto& member : dictionary->members) {
+    if (member.first == key) {
+      member.second = std::move(value);
+      return;
+    }
+  }
+  dictionary->members.emplace_back(key, std::move(value));
+}
+
+// UTF-16 to UTF-8 with each lone surrogate as U+FFFD, which is what CEF's
+// string conversion makes of them.
+std::string Utf8(const std::u16string& units) {
+  std::string out;
+  for (size_t i = 0; i < units.size(); ++i) {
+    char32_t c = units[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() &&
+        units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::string JsString(const std::u16string& units) {
+  std::string out = "'";
+  for (const char16_t unit : units) {
+    if (unit >= 0x20 && unit < 0x7F && unit != '\'' && unit != '\\') {
+      out += static_cast<char>(unit);
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof(escaped), "\\u%04x",
+                    static_cast<unsigned>(unit));
+      out += escaped;
+    }
+  }
+  return out + "'";
+}
+
+std::u16string Ascii(const char* text) {
+  std::u16string out;
+  for (; *text; ++text)
+    out += static_cast<char16_t>(*text);
+  return out;
+}
+
+Expected ExpectNumber(double number) {
+  if (std::isfinite(number) && number == std::trunc(number) &&
+      !(number == 0 && std::signbit(number))) {
+    if (number >= std::numeric_limits<int32_t>::min() &&
+        number <= std::numeric_limits<int32_t>::max()) {
+      Expected expected = Expected::Of(Expected::Kind::kInt);
+      expected.integer = static_cast<int32_t>(number);
+      return expected;
+    }
+    if (number > 0 && number <= std::numeric_limits<uint32_t>::max()) {
+      Expected expected = Expected::Of(Expected::Kind::kUInt);
+      expected.unsigned_integer = static_cast<uint32_t>(number);
+      return expected;
+    }
+  }
+  Expected expected = Expected::Of(Expected::Kind::kDouble);
+  expected.number = number;
+  return expected;
+}
+
+std::string JsNumber(double number) {
+  if (std::isnan(number))
+    return "NaN";
+  if (std::isinf(number))
+    return number > 0 ? "Infinity" : "(-Infinity)";
+  if (number == 0 && std::signbit(number))
+    return "(-0)";
+  char text[40];
+  std::snprintf(text, sizeof(text), "%.17g", number);
+  return number < 0 ? "(" + std::string(text) + ")" : std::string(text);
+}
+
+const double kNumbers[] = {
+    0,
+    1,
+    -1,
+    2147483647.0,
+    -2147483648.0,
+    2147483648.0,
+    4294967295.0,
+    4294967296.0,
+    -2147483649.0,
+    0.5,
+    -0.0,
+    1e300,
+    9007199254740993.0,
+    std::numeric_limits<double>::quiet_NaN(),
+    std::numeric_limits<double>::infinity(),
+    -std::numeric_limits<double>::infinity(),
+    std::numeric_limits<double>::denorm_min(),
+};
+
+const char16_t kUnits[] = {u'a',   u'"',   u'\\',  u'\'',  0,
+                           0x1F,   0x7F,   0xE9,   0x2028, 0xD800,
+                           0xDBFF, 0xDC00, 0xDFFF, 0xFFFF, 0xFFFD};
+
+const char* const kAsciiKeys[] = {
+    "a",          "b",      "c",      "0",           "1", "10",
+    "4294967295", "length", "toJSON", "constructor", "k"};
+
+// Writes a page value as script and says what the host must get for it.
+class PageValueWriter {
+ public:
+  explicit PageValueWriter(FuzzedDataProvider& data) : data_(data) {}
+
+  // |named_only|: anonymous functions would take their name from the
+  // property they are defined in, so member values use named ones.
+  std::string Value(int depth, bool named_only, Expected* expected) {
+    --nodes_left_;
+    const bool may_nest = depth < kMaxDepth && nodes_left_ > 0;
+    switch (data_.ConsumeIntegralInRange(0, may_nest ? 14 : 5)) {
+      case 0: {
+        const double number = Number();
+        *expected = ExpectNumber(number);
+        return JsNumber(number);
+      }
+      case 1: {
+        const std::u16string text = Units();
+        *expected = Expected::Of(Expected::Kind::kString);
+        expected->text = Utf8(text);
+        return JsString(text);
+      }
+      case 2: {
+        switch (data_.ConsumeIntegralInRange(0, 4)) {
+          case 0:
+            *expected = Expected::Of(Expected::Kind::kNull);
+            return "null";
+          case 1:
+            *expected = Expected::Of(Expected::Kind::kNull);
+            return "undefined";
+          case 2:
+            *expected = Expected::Of(Expected::Kind::kDropped);
+            return "Symbol('s')";
+          case 3:
+            *expected = Expected::Of(Expected::Kind::kDropped);
+            return "123n";
+          default: {
+            const bool value = data_.ConsumeBool();
+            *expected = Expected::Of(Expected::Kind::kBool);
+            expected->boolean = value;
+            return value ? "true" : "false";
+          }
+        }
+      }
+      case 3:
+        // Dates have no CEF form, valid or not.
+        *expected = Expected::Of(Expected::Kind::kNull);
+        return "new Date(" + JsNumber(Number()) + ")";
+      case 4:
+        return Function(named_only, expected);
+      case 5:
+        return SpecialObject(expected);
+      case 6:
+      case 7:
+        return ArrayLiteral(depth, expected);
+      case 8:
+        return SparseArray(depth, expected);
+      case 9:
+      case 10:
+        return ObjectLiteral(depth, /*plain=*/false, expected);
+      case 11:
+        return InheritingObject(depth, expected);
+      case 12:
+        return ProxyValue(depth, expected);
+      default:
+        return Cyclic(depth, expected);
+    }
+  }
+
+ private:
+  double Number() {
+    switch (data_.ConsumeIntegralInRange(0, 3)) {
+      case 0:
+        return kNumbers[data_.ConsumeIntegralInRange<size_t>(
+            0, sizeof(kNumbers) / sizeof(kNumbers[0]) - 1)];
+      case 1:
+        // Whole numbers of every magnitude up to 2^63.
+        return static_cast<double>(data_.ConsumeIntegral<int64_t>() >>
+                                   data_.ConsumeIntegralInRange(0, 62));
+      case 2:
+        // Fractions; ConsumeFloatingPoint() gives huge magnitudes or 0.
+        return std::ldexp(data_.ConsumeIntegral<int32_t>(),
+                          -data_.ConsumeIntegralInRange(0, 16));
+      default:
+        return data_.ConsumeFloatingPoint<double>();
+    }
+  }
+
+  std::u16string Units() {
+    std::u16string units;
+    const int length = data_.ConsumeIntegralInRange(0, 10);
+    for (int i = 0; i < length; ++i) {
+      units += data_.ConsumeBool()
+                   ? kUnits[data_.ConsumeIntegralInRange<size_t>(
+                         0, sizeof(kUnits) / sizeof(kUnits[0]) - 1)]
+                   : data_.ConsumeIntegral<char16_t>();
+    }
+    return units;
+  }
+
+  std::u16string Key(bool ascii_only) {
+    if (ascii_only || data_.ConsumeBool()) {
+      return Ascii(kAsciiKeys[data_.ConsumeIntegralInRange<size_t>(
+          0, sizeof(kAsciiKeys) / sizeof(kAsciiKeys[0]) - 1)]);
+    }
+    if (data_.ConsumeIntegralInRange(0, 7) == 0)
+      return Ascii("__proto__");  // an own property when computed
+    return Units();
+  }
+
+  std::string Function(bool named_only, Expected* expected) {
+    const std::string id = std::to_string(next_function_++);
+    *expected = Expected::Of(Expected::Kind::kFunction);
+    switch (data_.ConsumeIntegralInRange(0, named_only ? 3 : 5)) {
+      case 0:
+        expected->text = "f" + id;
+        return "function f" + id + "() { return 1; }";
+      case 1:
+        expected->text = "C" + id;
+        return "class C" + id + " {}";
+      case 2:
+        expected->text = "bound g" + id;
+        return "(function g" + id + "() {}).bind(null)";
+      case 3: {
+        // Named by a literal key, so the name is any string at all: the
+        // descriptor must carry it as data.
+        const std::u16string name = Units();
+        expected->text = Utf8(name);
+        return "({" + JsString(name) + ": function () {}})[" + JsString(name) +
+               "]";
+      }
+      case 4:
+        expected->text = "";
+        return "(() => 0)";
+      default:
+        expected->text = "";
+        return "new Proxy(function p" + id + "() {}, {})";
+    }
+  }
+
+  std::string SpecialObject(Expected* expected) {
+    *expected = Expected::Of(Expected::Kind::kDictionary);
+    switch (data_.ConsumeIntegralInRange(0, 7)) {
+      case 0:
+        return "new Map([[1, 2]])";
+      case 1:
+        return "/re/g";
+      case 2: {
+        const uint8_t a = data_.ConsumeIntegral<uint8_t>();
+        const uint8_t b = data_.ConsumeIntegral<uint8_t>();
+        SetMember(expected, u"0", ExpectNumber(a));
+        SetMember(expected, u"1", ExpectNumber(b));
+        return "new Uint8Array([" + std::to_string(a) + ", " +
+               std::to_string(b) + "])";
+      }
+      case 3: {
+        Expected a = Expected::Of(Expected::Kind::kString);
+        a.text = "a";
+        Expected b = Expected::Of(Expected::Kind::kString);
+        b.text = "b";
+        SetMember(expected, u"0", a);
+        SetMember(expected, u"1", b);
+        return "new String('ab')";
+      }
+      case 4:
+        return "new Number(5)";
+      case 5:
+        return "new Error('e')";
+      case 6:
+        SetMember(expected, u"0", ExpectNumber(1));
+        SetMember(expected, u"1", Expected::Of(Expected::Kind::kNull));
+        return "(function () { return arguments; })(1, null)";
+      default:
+        return "new ArrayBuffer(8)";
+    }
+  }
+
+  std::string ArrayLiteral(int depth, Expected* expected) {
+    *expected = Expected::Of(Expected::Kind::kList);
+    std::string script = "[";
+    const int count = data_.ConsumeIntegralInRange(0, 5);
+    for (int i = 0; i < count; ++i) {
+      if (i > 0)
+        script += ", ";
+      if (data_.ConsumeIntegralInRange(0, 5) == 0) {
+        expected->items.push_back(Expected::Of(Expected::Kind::kNull));
+        if (i == count - 1)
+          script += "undefined";  // a trailing hole would not count
+        continue;                 // a hole
+      }
+      Expected item;
+      script += Value(depth + 1, false, &item);
+      expected->items.push_back(std::move(item));
+    }
+    return script + "]";
+  }
+
+  // new Array(n) with a few elements set, some by throwing getters. Past
+  // the length limit the host gets an empty list.
+  std::string SparseArray(int depth, Expected* expected) {
+    static const size_t kHugeLengths[] = {
+        quillmoss::kMaxArrayLength + size_t{1}, size_t{1} << 30,
+        (size_t{1} << 31) - 1, size_t{1} << 31, 4294967295};
+    size_t length = 0;
+    switch (data_.ConsumeIntegralInRange(0, 3)) {
+      case 0:
+      case 1:
+        length = data_.ConsumeIntegralInRange<size_t>(0, 8);
+        break;
+      case 2:
+        length = data_.ConsumeIntegralInRange<size_t>(0, 300);
+        break;
+      default:
+        length = kHugeLengths[data_.ConsumeIntegralInRange<size_t>(
+            0, sizeof(kHugeLengths) / sizeof(kHugeLengths[0]) - 1)];
+        break;
+    }
+    const bool huge = length > static_cast<size_t>(quillmoss::kMaxArrayLength);
+    *expected = Expected::Of(Expected::Kind::kList);
+    if (!huge)
+      expected->items.assign(length, Expected::Of(Expected::Kind::kNull));
+    std::string script =
+        "(() => { const a = new Array(" + std::to_string(length) + ");";
+    const int count = length ? data_.ConsumeIntegralInRange(0, 4) : 0;
+    for (int i = 0; i < count; ++i) {
+      const size_t index = data_.ConsumeIntegralInRange<size_t>(0, length - 1);
+      if (data_.ConsumeIntegralInRange(0, 3) == 0) {
+        script += "Object.defineProperty(a, " + std::to_string(index) +
+                  ", {get() { throw new Error('element'); }, "
+                  "configurable: true, enumerable: true});";
+        if (!huge)
+          expected->items[index] = Expected::Of(Expected::Kind::kDropped);
+        continue;
+      }
+      Expected item;
+      script += "Object.defineProperty(a, " + std::to_string(index) +
+                ", {value: " + Value(depth + 1, true, &item) +
+                ", configurable: true, enumerable: true, writable: true});";
+      if (!huge)
+        expected->items[index] = std::move(item);
+    }
+    return script + " return a; })()";
+  }
+
+  std::string ObjectLiteral(int depth, bool plain, Expected* expected) {
+    *expected = Expected::Of(Expected::Kind::kDictionary);
+    std::string script = "{";
+    const int count = data_.ConsumeIntegralInRange(0, 5);
+    for (int i = 0; i < count; ++i) {
+      if (i > 0)
+        script += ", ";
+      // Plain members are copied by Object.assign, whose "__proto__"
+      // assignment would set the prototype: ASCII keys only, none of them
+      // "__proto__".
+      const std::u16string key = Key(plain);
+      const int form = plain ? 0 : data_.ConsumeIntegralInRange(0, 5);
+      Expected member;
+      if (form == 4) {
+        script += "get [" + JsString(key) + "]() { return " +
+                  Value(depth + 1, true, &member) + "; }";
+      } else if (form == 5) {
+        script +=
+            "get [" + JsString(key) + "]() { throw new Error('getter'); }";
+        member = Expected::Of(Expected::Kind::kDropped);
+      } else {
+        script += "[" + JsString(key) + "]: " + Value(depth + 1, true, &member);
+      }
+      SetMember(expected, key, std::move(member));
+    }
+    return script + "}";
+  }
+
+  // Enumerable inherited members count too, after the own ones.
+  std::string InheritingObject(int depth, Expected* expected) {
+    Expected inherited;
+    Expected own;
+    const std::string proto = ObjectLiteral(depth, /*plain=*/true, &inherited);
+    const std::string members = ObjectLiteral(depth, /*plain=*/true, &own);
+    *expected = std::move(inherited);
+    for (auto& member : own.members)
+      SetMember(expected, member.first, std::move(member.second));
+    return "Object.assign(Object.create(" + proto + "), " + members + ")";
+  }
+
+  std::string ProxyValue(int depth, Expected* expected) {
+    if (data_.ConsumeBool()) {
+      // An array behind a proxy is no array: its indices become keys.
+      Expected array;
+      std::string script = "new Proxy([";
+      const int count = data_.ConsumeIntegralInRange(0, 4);
+      *expected = Expected::Of(Expected::Kind::kDictionary);
+      for (int i = 0; i < count; ++i) {
+        if (i > 0)
+          script += ", ";
+        Expected item;
+        script += Value(depth + 1, true, &item);
+        SetMember(expected, Ascii(std::to_string(i).c_str()), std::move(item));
+      }
+      return script + "], {})";
+    }
+    const std::string target = ObjectLiteral(depth, false, expected);
+    switch (data_.ConsumeIntegralInRange(0, 2)) {
+      case 0:
+        return "new Proxy(" + target + ", {})";
+      case 1:
+        expected->members.clear();
+        return "new Proxy(" + target +
+               ", {ownKeys() { throw new Error('keys'); }})";
+      default:
+        for (auto& member : expected->members)
+          member.second = Expected::Of(Expected::Kind::kDropped);
+        return "new Proxy(" + target + ", {get() { throw new Error('get'); }})";
+    }
+  }
+
+  // Self-references recurse until the nesting rule stops them; at most two
+  // per level, so the work stays near 2^9 values.
+  std::string Cyclic(int depth, Expected* expected) {
+    Expected ignored;
+    *expected = Expected::Of(Expected::Kind::kAny);
+    const std::string element = Value(depth + 1, true, &ignored);
+    switch (data_.ConsumeIntegralInRange(0, 2)) {
+      case 0:
+        return "(() => { const a = [" + element + "]; a.push(a" +
+               (data_.ConsumeBool() ? ", a" : "") + "); return a; })()";
+      case 1:
+        return "(() => { const o = {v: " + element +
+               "}; o.self = o; return o; })()";
+      default:
+        return "(() => { const a = [" + element +
+               "]; const o = {a}; a.push(o); return o; })()";
+    }
+  }
+
+  FuzzedDataProvider& data_;
+  int nodes_left_ = kMaxNodes;
+  int next_function_ = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Checks of what the host received.
+
+std::string Describe(const std::string& path, const char* what) {
+  return path + ": " + what;
+}
+
+void CheckNesting(CefRefPtr<CefListValue> list,
+                  int containers,
+                  const std::string& path);
+
+void CheckNestingOfDictionary(CefRefPtr<CefDictionaryValue> dictionary,
+                              int containers,
+                              const std::string& path) {
+  CefDictionaryValue::KeyList keys;
+  dictionary->GetKeys(keys);
+  if (!keys.empty() && containers > kMaxContainersAroundAnEntry)
+    Fail(Describe(path, "an entry nested deeper than the rule allows"));
+  for (const CefString& key : keys) {
+    const std::string child = path + "." + key.ToString();
+    if (dictionary->GetType(key) == VTYPE_LIST)
+      CheckNesting(dictionary->GetList(key), containers + 1, child);
+    else if (dictionary->GetType(key) == VTYPE_DICTIONARY)
+      CheckNestingOfDictionary(dictionary->GetDictionary(key), containers + 1,
+                               child);
+  }
+}
+
+void CheckNesting(CefRefPtr<CefListValue> list,
+                  int containers,
+                  const std::string& path) {
+  if (list->GetSize() > 0 && containers > kMaxContainersAroundAnEntry)
+    Fail(Describe(path, "an entry nested deeper than the rule allows"));
+  for (size_t i = 0; i < list->GetSize(); ++i) {
+    const std::string child = path + "[" + std::to_string(i) + "]";
+    if (list->GetType(i) == VTYPE_LIST)
+      CheckNesting(list->GetList(i), containers + 1, child);
+    else if (list->GetType(i) == VTYPE_DICTIONARY)
+      CheckNestingOfDictionary(list->GetDictionary(i), containers + 1, child);
+  }
+}
+
+// Reads one entry of a list or dictionary.
+template <typename Container, typename Key>
+class Entry {
+ public:
+  Entry(Container container, Key key) : container_(container), key_(key) {}
+  CefValueType type() { return container_->GetType(key_); }
+  bool boolean() { return container_->GetBool(key_); }
+  int integer() { return container_->GetInt(key_); }
+  double number() { return container_->GetDouble(key_); }
+  std::string text() { return container_->GetString(key_).ToString(); }
+  CefRefPtr<CefBinaryValue> binary() { return container_->GetBinary(key_); }
+  CefRefPtr<CefListValue> list() { return container_->GetList(key_); }
+  CefRefPtr<CefDictionaryValue> dictionary() {
+    return container_->GetDictionary(key_);
+  }
+
+ private:
+  Container container_;
+  Key key_;
+};
+
+class ReceivedChecker {
+ public:
+  explicit ReceivedChecker(int64 frame_id) : frame_id_(frame_id) {}
+
+  // |level|: the nesting level the list's entries were written at.
+  void CheckList(const std::vector<Expected>& items,
+                 CefRefPtr<CefListValue> list,
+                 int level,
+                 const std::string& path) {
+    std::vector<const Expected*> kept;
+    if (level <= quillmoss::kMaxNestingLevel) {
+      for (const Expected& item : items) {
+        if (item.kind != Expected::Kind::kDropped)
+          kept.push_back(&item);
+      }
+    }
+    if (list->GetSize() != kept.size()) {
+      Fail(path + ": " + std::to_string(list->GetSize()) + " entries, " +
+           std::to_string(kept.size()) + " expected");
+    }
+    for (size_t i = 0; i < kept.size(); ++i) {
+      Entry<CefRefPtr<CefListValue>, size_t> entry(list, i);
+      CheckEntry(*kept[i], entry, level, path + "[" + std::to_string(i) + "]");
+    }
+  }
+
+  void CheckDictionary(const Expected& expected,
+                       CefRefPtr<CefDictionaryValue> dictionary,
+                       int level,
+                       const std::string& path) {
+    // CEF keys are UTF-8: keys that differ only in lone surrogates meet,
+    // and the one V8 lists last wins.
+    std::map<std::string, const Expected*> members;
+    if (level <= quillmoss::kMaxNestingLevel) {
+      for (const auto& member : expected.members)
+        members[Utf8(member.first)] = &member.second;
+    }
+    if (dictionary->GetSize() != members.size()) {
+      Fail(path + ": " + std::to_string(dictionary->GetSize()) + " members, " +
+           std::to_string(members.size()) + " expected");
+    }
+    for (const auto& member : members) {
+      if (!dictionary->HasKey(member.first))
+        Fail(path + ": member missing: " + member.first);
+      const Expected& value = member.second->kind == Expected::Kind::kDropped
+                                  ? null_
+                                  : *member.second;
+      Entry<CefRefPtr<CefDictionaryValue>, CefString> entry(dictionary,
+                                                            member.first);
+      CheckEntry(value, entry, level, path + "." + member.first);
+    }
+  }
+
+ private:
+  template <typename EntryType>
+  void CheckEntry(const Expected& expected,
+                  EntryType& entry,
+                  int level,
+                  const std::string& path) {
+    using Kind = Expected::Kind;
+    const CefValueType type = entry.type();
+    switch (expected.kind) {
+      case Kind::kAny:
+        return;
+      case Kind::kNull:
+      case Kind::kDropped:
+        if (type != VTYPE_NULL)
+          Fail(Describe(path, "not null"));
+        return;
+      case Kind::kBool:
+        if (type != VTYPE_BOOL || entry.boolean() != expected.boolean)
+          Fail(Describe(path, "not the bool"));
+        return;
+      case Kind::kInt:
+        if (type != VTYPE_INT || entry.integer() != expected.integer)
+          Fail(Describe(path, "not the int"));
+        return;
+      case Kind::kUInt: {
+        CefRefPtr<CefBinaryValue> binary = entry.binary();
+        unsigned char bytes[4] = {};
+        if (type != VTYPE_BINARY || binary->GetSize() != 4 ||
+            binary->GetData(bytes, 4, 0) != 4) {
+          Fail(Describe(path, "not a 4-byte binary"));
+        }
+        const uint32_t value = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) |
+                               (static_cast<uint32_t>(bytes[3]) << 24);
+        if (value != expected.unsigned_integer)
+          Fail(Describe(path, "binary does not hold the number"));
+        return;
+      }
+      case Kind::kDouble: {
+        // CEF's values hold no NaN or infinity: they arrive as 0.
+        const double want =
+            std::isfinite(expected.number) ? expected.number : 0.0;
+        const double got = entry.number();
+        if (type != VTYPE_DOUBLE || got != want ||
+            std::signbit(got) != std::signbit(want)) {
+          Fail(Describe(path, "not the double"));
+        }
+        return;
+      }
+      case Kind::kString:
+        if (type != VTYPE_STRING || entry.text() != expected.text)
+          Fail(Describe(path, "not the string"));
+        return;
+      case Kind::kFunction:
+        if (type != VTYPE_STRING)
+          Fail(Describe(path, "function did not become a string"));
+        CheckDescriptor(entry.text(), expected.text, path);
+        return;
+      case Kind::kList:
+        if (type != VTYPE_LIST)
+          Fail(Describe(path, "not a list"));
+        CheckList(expected.items, entry.list(), level + 1, path);
+        return;
+      case Kind::kDictionary:
+        if (type != VTYPE_DICTIONARY)
+          Fail(Describe(path, "not a dictionary"));
+        CheckDictionary(expected, entry.dictionary(), level + 1, path);
+        return;
+    }
+  }
+
+  void CheckDescriptor(const std::string& text,
+                       const std::string& name,
+                       const std::string& path) {
+    const std::string marker = quillmoss::kCallbackDescriptorMarker;
+    if (text.compare(0, marker.size(), marker) != 0)
+      Fail(Describe(path, "descriptor without its marker"));
+    const nlohmann::json descriptor =
+        nlohmann::json::parse(text.substr(marker.size()), nullptr, false);
+    if (!descriptor.is_object() || descriptor.size() != 4 ||
+        descriptor.value("what", "") != "javascript-callback" ||
+        !descriptor["callbackId"].is_number_integer() ||
+        descriptor["frameId"] != frame_id_ ||
+        descriptor.value("functionName", "\x01") != name) {
+      Fail(path + ": bad descriptor " + text + " (function " + name + ")");
+    }
+    if (g_javascriptCallbacks.count(descriptor["callbackId"].get<int>()) != 1)
+      Fail(Describe(path, "descriptor names no stored callback"));
+  }
+
+  const int64 frame_id_;
+  const Expected null_ = Expected::Of(Expected::Kind::kNull);
+};
+
+// ---------------------------------------------------------------------------
+// What the page must see when the host sends a recorded list back: the
+// host->page conversion, which turns containers beyond level 8 into null and
+// binaries that are no host callback into null.
+
+nlohmann::json PageJson(CefRefPtr<CefListValue> list, size_t index, int level);
+nlohmann::json PageJson(CefRefPtr<CefDictionaryValue> dictionary,
+                        const CefString& key,
+                        int level);
+
+template <typename Container, typename Key>
+nlohmann::json PageJsonOf(Container container, Key key, int level) {
+  switch (container->GetType(key)) {
+    case VTYPE_BOOL:
+      return container->GetBool(key);
+    case VTYPE_INT:
+      return container->GetInt(key);
+    case VTYPE_DOUBLE:
+      return container->GetDouble(key);
+    case VTYPE_STRING:
+      return container->GetString(key).ToString();
+    case VTYPE_LIST: {
+      if (level + 1 > quillmoss::kMaxNestingLevel)
+        return nullptr;
+      CefRefPtr<CefListValue> list = container->GetList(key);
+      nlohmann::json array = nlohmann::json::array();
+      for (size_t i = 0; i < list->GetSize(); ++i)
+        array.push_back(PageJson(list, i, level + 1));
+      return array;
+    }
+    case VTYPE_DICTIONARY: {
+      if (level + 1 > quillmoss::kMaxNestingLevel)
+        return nullptr;
+      CefRefPtr<CefDictionaryValue> dictionary = container->GetDictionary(key);
+      CefDictionaryValue::KeyList keys;
+      dictionary->GetKeys(keys);
+      nlohmann::json object = nlohmann::json::object();
+      for (const CefString& member : keys) {
+        // Assigning "__proto__" sets the prototype (or does nothing): no
+        // own member.
+        if (member.ToString() != "__proto__")
+          object[member.ToString()] = PageJson(dictionary, member, level + 1);
+      }
+      return object;
+    }
+    default:
+      return nullptr;
+  }
+}
+
+nlohmann::json PageJson(CefRefPtr<CefListValue> list, size_t index, int level) {
+  return PageJsonOf(list, index, level);
+}
+
+nlohmann::json PageJson(CefRefPtr<CefDictionaryValue> dictionary,
+                        const CefString& key,
+                        int level) {
+  return PageJsonOf(dictionary, key, level);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  FuzzedDataProvider data(bytes, size);
+  fuzz::Session session;
+  standin::Renderer& renderer = session.renderer();
+
+  const int browser = renderer.CreateBrowser();
+  const int64 frame = renderer.MainFrameId(browser);
+  renderer.CreateContext(browser, frame);
+  CefRefPtr<CefDictionaryValue> bindings = CefDictionaryValue::Create();
+  bindings->SetBool(quillmoss::kBindToFramesKey, false);
+  CefRefPtr<CefDictionaryValue> functions = CefDictionaryValue::Create();
+  functions->SetBool("record", true);
+  bindings->SetDictionary(quillmoss::kFunctionsKey, functions);
+  bindings->SetDictionary(quillmoss::kPropertiesKey,
+                          CefDictionaryValue::Create());
+  bindings->SetDictionary(quillmoss::kObjectsKey, CefDictionaryValue::Create());
+  CefRefPtr<CefProcessMessage> install =
+      CefProcessMessage::Create(quillmoss::kDoJavascriptBindingsMessage);
+  install->GetArgumentList()->SetDictionary(0, bindings);
+  renderer.DeliverMessage(browser, frame, install);
+  renderer.RunPendingTasks();
+  renderer.ClearSentMessages();
+
+  // record(<values>..., the callback the host answers).
+  PageValueWriter writer(data);
+  std::vector<Expected> expected;
+  std::string call = "record(";
+  const int count = data.ConsumeIntegralInRange(0, 5);
+  for (int i = 0; i < count; ++i) {
+    Expected value;
+    call += writer.Value(0, false, &value) + ", ";
+    expected.push_back(std::move(value));
+  }
+  call += "function answer(...args) { globalThis.got = args; })";
+  Expected answer = Expected::Of(Expected::Kind::kFunction);
+  answer.text = "answer";
+  expected.push_back(answer);
+
+  if (fuzz::Verbose())
+    std::fprintf(stderr, "%s\n", call.c_str());
+  const standin::ScriptResult result = renderer.Eval(browser, frame, call);
+  if (!result.ok || result.value != "null")
+    Fail("the bound call did not return null: " + result.exception + "\n" +
+         call);
+  const std::vector<standin::SentMessage>& sent = renderer.SentMessages();
+  if (sent.size() != 1 || sent[0].message->GetName().ToString() !=
+                              quillmoss::kV8FunctionHandlerExecuteMessage) {
+    Fail("expected one V8FunctionHandler::Execute message\n" + call);
+  }
+  CefRefPtr<CefListValue> message_args = sent[0].message->GetArgumentList();
+  if (message_args->GetString(0).ToString() != "record" ||
+      message_args->GetType(1) != VTYPE_LIST) {
+    Fail("the message does not carry the name and a list\n" + call);
+  }
+  CefRefPtr<CefListValue> recorded = message_args->GetList(1);
+  CheckNesting(recorded, 1, "args");
+  ReceivedChecker(frame).CheckList(expected, recorded, 0, "args");
+
+  // The host answers with everything it got.
+  const std::string descriptor =
+      recorded->GetString(recorded->GetSize() - 1).ToString();
+  const int answer_id = nlohmann::json::parse(descriptor.substr(
+      std::string(quillmoss::kCallbackDescriptorMarker).size()))["callbackId"];
+  CefRefPtr<CefProcessMessage> reply =
+      CefProcessMessage::Create(quillmoss::kExecuteJavascriptCallbackMessage);
+  CefRefPtr<CefListValue> reply_args = reply->GetArgumentList();
+  reply_args->SetInt(0, answer_id);
+  nlohmann::json want = nlohmann::json::array();
+  for (size_t i = 0; i < recorded->GetSize(); ++i) {
+    fuzz::AppendListEntry(recorded, i, reply_args);
+    want.push_back(PageJson(recorded, i, 0));
+  }
+  renderer.ClearSentMessages();
+  if (!renderer.DeliverMessage(browser, frame, reply))
+    Fail("the callback message was refused\n" + call);
+  const standin::ScriptResult got =
+      renderer.Eval(browser, frame, "JSON.stringify(globalThis.got)");
+  // The script's value is the JSON text of a string holding JSON text.
+  const nlohmann::json text = nlohmann::json::parse(got.value, nullptr, false);
+  const nlohmann::json page =
+      got.ok && text.is_string()
+          ? nlohmann::json::parse(text.get<std::string>(), nullptr, false)
+          : nlohmann::json();
+  if (page != want) {
+    Fail("the page got " + page.dump() + "\nthe host sent " + want.dump() +
+         "\n" + call);
+  }
+  return 0;
+}

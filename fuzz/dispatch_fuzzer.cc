@@ -1,0 +1,359 @@
+// Drives one renderer through whatever the bytes choose: browsers, frames,
+// contexts made and released, messages of every name with argument trees of
+// every CEF type, posted tasks, page calls of whatever got installed, and
+// browsers destroyed. It looks for crashes, sanitizer reports and leaked
+// stand-in objects; the renderer must survive all of it.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/javascript_callback.h"
+#include "app/process_messages.h"
+#include "fuzz/fuzz_support.h"
+
+namespace {
+
+constexpr int kMaxSteps = 48;
+constexpr size_t kMaxBrowsers = 3;
+constexpr size_t kMaxFramesPerBrowser = 5;
+
+const char* const kMessageNames[] = {
+    quillmoss::kDoJavascriptBindingsMessage,
+    quillmoss::kExecuteJavascriptCallbackMessage,
+    quillmoss::kOnContextCreatedMessage,
+    quillmoss::kOnContextReleasedMessage,
+    quillmoss::kExecutePythonCallbackMessage,
+    quillmoss::kV8FunctionHandlerExecuteMessage,
+    "dojavascriptbindings",
+    "",
+};
+
+// Names page script will find on the global and call; some clash with what
+// the page or the split into object and method gives a meaning to.
+const char* const kBindingNames[] = {
+    "f",     "g",      "register", "a.b",         "",  "x y",
+    "\"q\\", "window", "toString", "constructor", "0", "__proto__",
+};
+
+// Arguments of page calls. Some run bound functions again when the host
+// calls them back, some throw while being converted.
+const char* const kArgumentTemplates[] = {
+    "1",
+    "-2147483648",
+    "2147483648",
+    "4294967295",
+    "4294967296",
+    "0.5",
+    "NaN",
+    "-0",
+    "Infinity",
+    "'text'",
+    "'\\ud800x\\udc00'",
+    "null",
+    "undefined",
+    "true",
+    "[1,[2,[3,[4,[5,[6,[7,[8,[9,[10,[11]]]]]]]]]]]",
+    "{a: {b: {c: 1}}, d: [1, 2]}",
+    "function cb(...a) { globalThis.calls = (globalThis.calls | 0) + 1; "
+    "return a.length; }",
+    "function again(...a) { const t = pick(a.length); return t && t(...a, "
+    "again); }",
+    "function thrower() { throw new Error('callback threw'); }",
+    "new Date(5)",
+    "Symbol('s')",
+    "10n",
+    "(() => { const a = [1]; a.push(a); return a; })()",
+    "{get x() { throw new Error('getter'); }, y: 1}",
+    "new Proxy({}, {ownKeys() { throw 1; }})",
+    "new Proxy([1, 2], {get() { throw 2; }})",
+    "[, 1, , 2]",
+    "Object.defineProperty([1, 2], 0, {get() { throw 3; }})",
+    "new Uint8Array(3)",
+    "{get x() { const t = pick(1); return t && t(7); }}",
+    "new Array(2 ** 31 - 1)",
+    "{a: new Array(4294967295)}",
+};
+
+// Collects the callable things that page script can reach from the global:
+// bound functions, methods of bound objects and host callbacks inside
+// properties. |pick(n)| chooses among them.
+constexpr char kPagePrelude[] =
+    "(() => {"
+    "const targets = [];"
+    "const seen = new Set();"
+    "const walk = (v, depth) => {"
+    "  if (depth > 3 || v === null || seen.has(v)) return;"
+    "  if (typeof v === 'function') { targets.push(v); return; }"
+    "  if (typeof v !== 'object') return;"
+    "  seen.add(v);"
+    "  for (const k of Object.keys(v)) {"
+    "    const d = Object.getOwnPropertyDescriptor(v, k);"
+    "    if (d && 'value' in d) walk(d.value, depth + 1);"
+    "  }"
+    "};"
+    "for (const k of Object.keys(globalThis)) {"
+    "  if (k !== 'window' && k !== 'calls') walk(globalThis[k], 0);"
+    "}"
+    "const pick = (n) => targets.length ? targets[n % targets.length] : null;";
+
+struct Browser {
+  int id = 0;
+  std::vector<int64> frames;  // the main frame first
+};
+
+class Driver {
+ public:
+  Driver(FuzzedDataProvider& data, standin::Renderer& renderer)
+      : data_(data), renderer_(renderer) {}
+
+  void Run() {
+    const bool verbose = fuzz::Verbose();
+    for (int step = 0; step < kMaxSteps && data_.remaining_bytes() > 0;
+         ++step) {
+      const int operation = data_.ConsumeIntegralInRange(0, 10);
+      if (verbose)
+        std::fprintf(stderr, "step %d: operation %d\n", step, operation);
+      switch (operation) {
+        case 0:
+          CreateBrowser();
+          break;
+        case 1:
+          AddFrame();
+          break;
+        case 2:
+          WithFrame([this](Browser& b, int64 frame) {
+            renderer_.CreateContext(b.id, frame);
+          });
+          break;
+        case 3:
+          WithFrame([this](Browser& b, int64 frame) {
+            renderer_.ReleaseContext(b.id, frame);
+          });
+          break;
+        case 4:
+        case 5:
+          SendMessage();
+          break;
+        case 6:
+          renderer_.RunPendingTasks();
+          break;
+        case 7:
+        case 8:
+          CallFromPage();
+          break;
+        case 9:
+          ExecuteCallbackDirectly();
+          break;
+        default:
+          DestroyBrowser();
+          break;
+      }
+      if (verbose) {
+        for (const standin::SentMessage& sent : renderer_.SentMessages()) {
+          std::fprintf(stderr, "  sent %s\n",
+                       sent.message->GetName().ToString().c_str());
+        }
+        for (const standin::LogRecord& record : standin::LogRecords())
+          std::fprintf(stderr, "  log %s\n", record.message.c_str());
+      }
+      renderer_.ClearSentMessages();
+      standin::ClearLog();
+    }
+  }
+
+ private:
+  Browser* PickBrowser() {
+    if (browsers_.empty())
+      return nullptr;
+    return &browsers_[data_.ConsumeIntegralInRange<size_t>(
+        0, browsers_.size() - 1)];
+  }
+
+  template <typename Action>
+  void WithFrame(Action action) {
+    Browser* browser = PickBrowser();
+    if (!browser)
+      return;
+    // Mostly the main frame: that is where the host speaks.
+    const size_t index = data_.ConsumeBool()
+                             ? 0
+                             : data_.ConsumeIntegralInRange<size_t>(
+                                   0, browser->frames.size() - 1);
+    action(*browser, browser->frames[index]);
+  }
+
+  void CreateBrowser() {
+    if (browsers_.size() >= kMaxBrowsers)
+      return;
+    Browser browser;
+    browser.id = renderer_.CreateBrowser(data_.ConsumeBool() ? "" : "main");
+    browser.frames.push_back(renderer_.MainFrameId(browser.id));
+    if (data_.ConsumeBool())
+      renderer_.CreateContext(browser.id, browser.frames[0]);
+    browsers_.push_back(browser);
+  }
+
+  void AddFrame() {
+    Browser* browser = PickBrowser();
+    if (!browser || browser->frames.size() >= kMaxFramesPerBrowser)
+      return;
+    const int64 parent = browser->frames[data_.ConsumeIntegralInRange<size_t>(
+        0, browser->frames.size() - 1)];
+    const int64 frame = renderer_.AddFrame(
+        browser->id, data_.ConsumeRandomLengthString(8), parent);
+    if (frame == 0)
+      return;
+    browser->frames.push_back(frame);
+    if (data_.ConsumeBool())
+      renderer_.CreateContext(browser->id, frame);
+  }
+
+  void DestroyBrowser() {
+    if (browsers_.empty())
+      return;
+    const size_t index =
+        data_.ConsumeIntegralInRange<size_t>(0, browsers_.size() - 1);
+    renderer_.DestroyBrowser(browsers_[index].id);
+    browsers_.erase(browsers_.begin() + static_cast<std::ptrdiff_t>(index));
+  }
+
+  std::string MessageName() {
+    const size_t count = sizeof(kMessageNames) / sizeof(kMessageNames[0]);
+    const size_t choice = data_.ConsumeIntegralInRange<size_t>(0, count);
+    if (choice == count)
+      return data_.ConsumeRandomLengthString(32);
+    return kMessageNames[choice];
+  }
+
+  std::string BindingName() {
+    if (data_.ConsumeIntegralInRange(0, 3) == 0)
+      return data_.ConsumeRandomLengthString(12);
+    return kBindingNames[data_.ConsumeIntegralInRange<size_t>(
+        0, sizeof(kBindingNames) / sizeof(kBindingNames[0]) - 1)];
+  }
+
+  // A dictionary shaped like the host's bindings, with a fault or two.
+  CefRefPtr<CefDictionaryValue> Bindings() {
+    CefRefPtr<CefDictionaryValue> bindings = CefDictionaryValue::Create();
+    fuzz::ValueBuilder values(data_, 12, 48);
+    switch (data_.ConsumeIntegralInRange(0, 5)) {
+      case 0:
+        break;  // missing
+      case 1:
+        bindings->SetInt(quillmoss::kBindToFramesKey, 1);
+        break;
+      default:
+        bindings->SetBool(quillmoss::kBindToFramesKey, data_.ConsumeBool());
+        break;
+    }
+    if (data_.ConsumeIntegralInRange(0, 7) != 0) {
+      CefRefPtr<CefDictionaryValue> functions = CefDictionaryValue::Create();
+      const int count = data_.ConsumeIntegralInRange(0, 4);
+      for (int i = 0; i < count; ++i)
+        functions->SetBool(BindingName(), true);
+      bindings->SetDictionary(quillmoss::kFunctionsKey, functions);
+    } else {
+      bindings->SetString(quillmoss::kFunctionsKey, "not a dictionary");
+    }
+    if (data_.ConsumeIntegralInRange(0, 7) != 0) {
+      CefRefPtr<CefDictionaryValue> properties = CefDictionaryValue::Create();
+      values.FillDictionary(properties, 2);
+      bindings->SetDictionary(quillmoss::kPropertiesKey, properties);
+    }
+    if (data_.ConsumeIntegralInRange(0, 7) != 0) {
+      CefRefPtr<CefDictionaryValue> objects = CefDictionaryValue::Create();
+      const int count = data_.ConsumeIntegralInRange(0, 3);
+      for (int i = 0; i < count; ++i) {
+        const std::string object = BindingName();
+        if (data_.ConsumeIntegralInRange(0, 5) == 0) {
+          objects->SetInt(object, 1);
+          continue;
+        }
+        CefRefPtr<CefDictionaryValue> methods = CefDictionaryValue::Create();
+        const int method_count = data_.ConsumeIntegralInRange(0, 3);
+        for (int m = 0; m < method_count; ++m)
+          methods->SetNull(BindingName());
+        objects->SetDictionary(object, methods);
+      }
+      bindings->SetDictionary(quillmoss::kObjectsKey, objects);
+    }
+    return bindings;
+  }
+
+  void SendMessage() {
+    WithFrame([this](Browser& b, int64 frame) {
+      const std::string name = MessageName();
+      CefRefPtr<CefProcessMessage> message = CefProcessMessage::Create(name);
+      CefRefPtr<CefListValue> args = message->GetArgumentList();
+      fuzz::ValueBuilder values(data_, 12, 64);
+      if (name == quillmoss::kDoJavascriptBindingsMessage &&
+          data_.ConsumeIntegralInRange(0, 3) != 0) {
+        args->SetDictionary(0, Bindings());
+        if (data_.ConsumeIntegralInRange(0, 7) == 0)
+          values.FillList(args, 1, 2);  // extra arguments
+      } else if (name == quillmoss::kExecuteJavascriptCallbackMessage &&
+                 data_.ConsumeIntegralInRange(0, 3) != 0) {
+        args->SetInt(0, CallbackId());
+        values.FillList(args, 1);
+      } else {
+        values.FillList(args, 1);
+      }
+      renderer_.DeliverMessage(b.id, frame, message);
+    });
+  }
+
+  // Mostly an id that is or was in the registry.
+  int CallbackId() {
+    if (data_.ConsumeIntegralInRange(0, 5) == 0)
+      return data_.ConsumeIntegral<int>();
+    return data_.ConsumeIntegralInRange(0, g_lastJavascriptCallbackId + 1);
+  }
+
+  void CallFromPage() {
+    WithFrame([this](Browser& b, int64 frame) {
+      std::string script = kPagePrelude;
+      script += "const t = pick(" +
+                std::to_string(data_.ConsumeIntegral<uint16_t>()) + ");";
+      script += "if (!t) return 'nothing to call';";
+      script += "return t(";
+      const int count = data_.ConsumeIntegralInRange(0, 4);
+      for (int i = 0; i < count; ++i) {
+        if (i > 0)
+          script += ", ";
+        script += kArgumentTemplates[data_.ConsumeIntegralInRange<size_t>(
+            0, sizeof(kArgumentTemplates) / sizeof(kArgumentTemplates[0]) - 1)];
+      }
+      script += ");})()";
+      // Throwing is fine (an unbound name, a refused frame): the renderer
+      // must go on.
+      const standin::ScriptResult result = renderer_.Eval(b.id, frame, script);
+      if (fuzz::Verbose()) {
+        std::fprintf(stderr, "  page call: %s\n  -> %s%s\n",
+                     script.c_str() + sizeof(kPagePrelude) - 1,
+                     result.value.c_str(), result.exception.c_str());
+      }
+    });
+  }
+
+  void ExecuteCallbackDirectly() {
+    CefRefPtr<CefListValue> args = CefListValue::Create();
+    fuzz::ValueBuilder values(data_, 12, 32);
+    values.FillList(args, 1);
+    ExecuteJavascriptCallback(CallbackId(), args);
+  }
+
+  FuzzedDataProvider& data_;
+  standin::Renderer& renderer_;
+  std::vector<Browser> browsers_;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  FuzzedDataProvider data(bytes, size);
+  fuzz::Session session;
+  Driver(data, session.renderer()).Run();
+  return 0;
+}

@@ -1,0 +1,278 @@
+#include "fuzz/fuzz_support.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <vector>
+
+#include "app/javascript_callback.h"
+
+namespace fuzz {
+
+namespace {
+
+// Keys the application reads, JavaScript treats specially, or that split
+// object and method names.
+const char* const kKeys[] = {
+    "bindToFrames", "functions", "properties",
+    "objects",      "__proto__", "constructor",
+    "toString",     "window",    "",
+    "a.b",          "0",         "4294967295",
+    "length",       "f",         "$int",
+};
+
+const double kDoubles[] = {
+    0.0,
+    -0.0,
+    0.5,
+    -1.5,
+    2147483648.0,
+    4294967295.0,
+    4294967296.0,
+    1e300,
+    std::numeric_limits<double>::quiet_NaN(),
+    std::numeric_limits<double>::infinity(),
+    -std::numeric_limits<double>::infinity(),
+    std::numeric_limits<double>::denorm_min(),
+};
+
+const int kInts[] = {0,
+                     1,
+                     -1,
+                     20,
+                     std::numeric_limits<int>::max(),
+                     std::numeric_limits<int>::min()};
+
+const size_t kBinarySizes[] = {0, 1, 3, 4, 5, 19, 20, 21, 40};
+
+class ListSlot {
+ public:
+  ListSlot(CefRefPtr<CefListValue> list, size_t index)
+      : list_(list), index_(index) {}
+  void SetNull() { list_->SetNull(index_); }
+  void SetBool(bool value) { list_->SetBool(index_, value); }
+  void SetInt(int value) { list_->SetInt(index_, value); }
+  void SetDouble(double value) { list_->SetDouble(index_, value); }
+  void SetString(const std::string& value) { list_->SetString(index_, value); }
+  void SetBinary(CefRefPtr<CefBinaryValue> value) {
+    list_->SetBinary(index_, value);
+  }
+  void SetList(CefRefPtr<CefListValue> value) { list_->SetList(index_, value); }
+  void SetDictionary(CefRefPtr<CefDictionaryValue> value) {
+    list_->SetDictionary(index_, value);
+  }
+
+ private:
+  CefRefPtr<CefListValue> list_;
+  size_t index_;
+};
+
+class DictionarySlot {
+ public:
+  DictionarySlot(CefRefPtr<CefDictionaryValue> dictionary,
+                 const std::string& key)
+      : dictionary_(dictionary), key_(key) {}
+  void SetNull() { dictionary_->SetNull(key_); }
+  void SetBool(bool value) { dictionary_->SetBool(key_, value); }
+  void SetInt(int value) { dictionary_->SetInt(key_, value); }
+  void SetDouble(double value) { dictionary_->SetDouble(key_, value); }
+  void SetString(const std::string& value) {
+    dictionary_->SetString(key_, value);
+  }
+  void SetBinary(CefRefPtr<CefBinaryValue> value) {
+    dictionary_->SetBinary(key_, value);
+  }
+  void SetList(CefRefPtr<CefListValue> value) {
+    dictionary_->SetList(key_, value);
+  }
+  void SetDictionary(CefRefPtr<CefDictionaryValue> value) {
+    dictionary_->SetDictionary(key_, value);
+  }
+
+ private:
+  CefRefPtr<CefDictionaryValue> dictionary_;
+  std::string key_;
+};
+
+}  // namespace
+
+void Fail(const std::string& what) {
+  std::fprintf(stderr, "fuzz check failed: %s\n", what.c_str());
+  std::fflush(stderr);
+  std::abort();
+}
+
+bool Verbose() {
+  static const bool verbose = std::getenv("FUZZ_VERBOSE") != nullptr;
+  return verbose;
+}
+
+Session::Session()
+    : live_at_start_(standin::LiveObjectCount()), app_(new QuillmossApp) {
+  ResetJavascriptCallbacksForTesting();
+  standin::ClearLog();
+  renderer_ = std::make_unique<standin::Renderer>(app_.get());
+}
+
+Session::~Session() {
+  renderer_.reset();
+  ResetJavascriptCallbacksForTesting();
+  app_ = nullptr;
+  standin::ClearLog();
+  const int live = standin::LiveObjectCount();
+  if (live != live_at_start_) {
+    Fail("stand-in objects leaked: " + std::to_string(live) + " alive, " +
+         std::to_string(live_at_start_) + " at the start");
+  }
+}
+
+std::string ValueBuilder::Key() {
+  if (data_.ConsumeBool())
+    return kKeys[data_.ConsumeIntegralInRange<size_t>(
+        0, sizeof(kKeys) / sizeof(kKeys[0]) - 1)];
+  return data_.ConsumeRandomLengthString(16);
+}
+
+template <typename Slot>
+void ValueBuilder::SetValue(Slot& slot, int depth) {
+  --nodes_left_;
+  const bool may_nest = depth < max_depth_ && nodes_left_ > 0;
+  switch (data_.ConsumeIntegralInRange(0, may_nest ? 10 : 7)) {
+    case 0:
+      slot.SetNull();
+      break;
+    case 1:
+      slot.SetBool(data_.ConsumeBool());
+      break;
+    case 2:
+      slot.SetInt(data_.ConsumeBool()
+                      ? kInts[data_.ConsumeIntegralInRange<size_t>(
+                            0, sizeof(kInts) / sizeof(kInts[0]) - 1)]
+                      : data_.ConsumeIntegral<int>());
+      break;
+    case 3:
+      switch (data_.ConsumeIntegralInRange(0, 2)) {
+        case 0:
+          slot.SetDouble(kDoubles[data_.ConsumeIntegralInRange<size_t>(
+              0, sizeof(kDoubles) / sizeof(kDoubles[0]) - 1)]);
+          break;
+        case 1: {
+          // ConsumeFloatingPoint() gives huge magnitudes or 0; ordinary
+          // fractions come from here.
+          const double whole = data_.ConsumeIntegral<int32_t>();
+          slot.SetDouble(
+              std::ldexp(whole, -data_.ConsumeIntegralInRange(0, 16)));
+          break;
+        }
+        default:
+          slot.SetDouble(data_.ConsumeFloatingPoint<double>());
+          break;
+      }
+      break;
+    case 4:
+      slot.SetString(data_.ConsumeRandomLengthString(24));
+      break;
+    case 5:
+    case 6: {
+      const size_t size =
+          data_.ConsumeBool()
+              ? kBinarySizes[data_.ConsumeIntegralInRange<size_t>(
+                    0, sizeof(kBinarySizes) / sizeof(kBinarySizes[0]) - 1)]
+              : data_.ConsumeIntegralInRange<size_t>(0, 40);
+      std::vector<unsigned char> bytes(size, 0);
+      // A 20-byte value reads as a host callback: give it a small id.
+      if (size >= 4 && data_.ConsumeBool())
+        bytes[0] = data_.ConsumeIntegral<unsigned char>();
+      else
+        for (unsigned char& byte : bytes)
+          byte = data_.ConsumeIntegral<unsigned char>();
+      // An empty binary value cannot be made: Create() gives null and the
+      // setter refuses it.
+      slot.SetBinary(CefBinaryValue::Create(bytes.data(), bytes.size()));
+      break;
+    }
+    case 7: {
+      // A dictionary already handed to another container: CEF invalidated
+      // the reference, so the setter must refuse it.
+      CefRefPtr<CefDictionaryValue> taken = CefDictionaryValue::Create();
+      taken->SetInt("x", 1);
+      CefRefPtr<CefListValue> owner = CefListValue::Create();
+      owner->SetDictionary(0, taken);
+      slot.SetDictionary(taken);
+      break;
+    }
+    case 8:
+    case 9: {
+      CefRefPtr<CefListValue> list = CefListValue::Create();
+      FillList(list, depth + 1);
+      slot.SetList(list);
+      break;
+    }
+    default: {
+      CefRefPtr<CefDictionaryValue> dictionary = CefDictionaryValue::Create();
+      FillDictionary(dictionary, depth + 1);
+      slot.SetDictionary(dictionary);
+      break;
+    }
+  }
+}
+
+void ValueBuilder::FillList(CefRefPtr<CefListValue> list,
+                            int depth,
+                            int max_entries) {
+  const int count = data_.ConsumeIntegralInRange(0, max_entries);
+  for (int i = 0; i < count && nodes_left_ > 0; ++i) {
+    // Now and then past the end, which pads with nulls.
+    const size_t index =
+        list->GetSize() + (data_.ConsumeIntegralInRange(0, 7) == 0
+                               ? data_.ConsumeIntegralInRange<size_t>(1, 3)
+                               : 0);
+    ListSlot slot(list, index);
+    SetValue(slot, depth);
+  }
+}
+
+void ValueBuilder::FillDictionary(CefRefPtr<CefDictionaryValue> dictionary,
+                                  int depth,
+                                  int max_entries) {
+  const int count = data_.ConsumeIntegralInRange(0, max_entries);
+  for (int i = 0; i < count && nodes_left_ > 0; ++i) {
+    DictionarySlot slot(dictionary, Key());
+    SetValue(slot, depth);
+  }
+}
+
+void AppendListEntry(CefRefPtr<CefListValue> from,
+                     size_t index,
+                     CefRefPtr<CefListValue> to) {
+  const size_t at = to->GetSize();
+  switch (from->GetType(index)) {
+    case VTYPE_BOOL:
+      to->SetBool(at, from->GetBool(index));
+      break;
+    case VTYPE_INT:
+      to->SetInt(at, from->GetInt(index));
+      break;
+    case VTYPE_DOUBLE:
+      to->SetDouble(at, from->GetDouble(index));
+      break;
+    case VTYPE_STRING:
+      to->SetString(at, from->GetString(index));
+      break;
+    case VTYPE_BINARY:
+      to->SetBinary(at, from->GetBinary(index)->Copy());
+      break;
+    case VTYPE_DICTIONARY:
+      to->SetDictionary(at, from->GetDictionary(index)->Copy(false));
+      break;
+    case VTYPE_LIST:
+      to->SetList(at, from->GetList(index)->Copy());
+      break;
+    default:
+      to->SetNull(at);
+      break;
+  }
+}
+
+}  // namespace fuzz

@@ -1,0 +1,76 @@
+// What the fuzz targets share: a fresh application and renderer per input
+// with a leak check, and CEF value trees built from fuzz bytes.
+#ifndef QUILLMOSS_FUZZ_FUZZ_SUPPORT_H_
+#define QUILLMOSS_FUZZ_FUZZ_SUPPORT_H_
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <memory>
+#include <string>
+
+#include "app/quillmoss_app.h"
+#include "include/cef_values.h"
+#include "renderer_driver.h"
+
+namespace fuzz {
+
+// Prints |what| and aborts, so libFuzzer keeps the input as a crash.
+[[noreturn]] void Fail(const std::string& what);
+
+// FUZZ_VERBOSE=1: the targets print what each input does, to read a crash.
+bool Verbose();
+
+// One input's world. Destroying it tears the renderer down and aborts when
+// stand-in objects outlive it: a leak is a crash for the fuzzer.
+class Session {
+ public:
+  Session();
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  standin::Renderer& renderer() { return *renderer_; }
+  QuillmossApp* app() { return app_.get(); }
+
+ private:
+  const int live_at_start_;
+  CefRefPtr<QuillmossApp> app_;
+  std::unique_ptr<standin::Renderer> renderer_;
+};
+
+// CEF value trees of every type from fuzz bytes: binaries of 0-40 bytes
+// (4 and 20 favoured, 20 starting with a small id), doubles with NaN, -0 and
+// infinities, strings that need not be UTF-8, lists padded by setting past
+// their end, nesting to |max_depth|, at most |max_nodes| values in all.
+class ValueBuilder {
+ public:
+  ValueBuilder(FuzzedDataProvider& data, int max_depth, int max_nodes)
+      : data_(data), max_depth_(max_depth), nodes_left_(max_nodes) {}
+  ValueBuilder(const ValueBuilder&) = delete;
+  ValueBuilder& operator=(const ValueBuilder&) = delete;
+
+  // Appends up to |max_entries| values; |depth| is the list's own depth.
+  void FillList(CefRefPtr<CefListValue> list, int depth, int max_entries = 6);
+  void FillDictionary(CefRefPtr<CefDictionaryValue> dictionary,
+                      int depth,
+                      int max_entries = 6);
+  // A key, often one the application or JavaScript gives a meaning to.
+  std::string Key();
+
+ private:
+  template <typename Slot>
+  void SetValue(Slot& slot, int depth);
+
+  FuzzedDataProvider& data_;
+  const int max_depth_;
+  int nodes_left_;
+};
+
+// Appends entry |index| of |from| to the end of |to| (containers copied).
+void AppendListEntry(CefRefPtr<CefListValue> from,
+                     size_t index,
+                     CefRefPtr<CefListValue> to);
+
+}  // namespace fuzz
+
+#endif  // QUILLMOSS_FUZZ_FUZZ_SUPPORT_H_

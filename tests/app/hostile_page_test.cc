@@ -1,0 +1,255 @@
+// Page script that works against the conversion: accessors and traps that
+// throw or change the value while it is read, huge and deep values, cycles.
+// The renderer must convert what it can, log what it cannot, never leave an
+// exception in the page and never hang.
+#include <nlohmann/json.hpp>
+
+#include "simulator/cef_value_json.h"
+#include "tests/app/app_fixture.h"
+
+namespace {
+
+constexpr char kUnknownTypeLine[] =
+    "[Renderer process] V8ObjectToCefDictionaryValue(): unknown V8 type";
+constexpr char kGetKeysLine[] =
+    "[Renderer process] V8ObjectToCefDictionaryValue(): GetKeys() failed";
+
+class HostilePageTest : public AppFixture {
+ protected:
+  void SetUp() override {
+    AppFixture::SetUp();
+    browser_ = CreateBrowserWithContext();
+    SendBindings(browser_, MakeBindings({"capture"}, nullptr, {}));
+    TakeSent();
+    standin::ClearLog();
+  }
+
+  // The argument lists of the capture() calls sent since the last call.
+  std::vector<CefRefPtr<CefListValue>> TakeCaptures() {
+    std::vector<CefRefPtr<CefListValue>> lists;
+    for (const standin::SentMessage& sent : TakeSent()) {
+      EXPECT_EQ(quillmoss::kV8FunctionHandlerExecuteMessage,
+                sent.message->GetName().ToString());
+      // A copy: references into a message die with it.
+      lists.push_back(sent.message->GetArgumentList()->GetList(1)->Copy());
+    }
+    return lists;
+  }
+
+  // Calls capture(<arguments>) inside a try block and returns the JSON form
+  // of the one argument list the host got; the page must see no exception.
+  std::string Capture(const std::string& arguments) {
+    EXPECT_EQ("\"no exception\"",
+              EvalMain(browser_, "(() => { try { capture(" + arguments +
+                                     "); return 'no exception'; } catch (e) "
+                                     "{ return 'page saw ' + e; } })()"));
+    const std::vector<CefRefPtr<CefListValue>> lists = TakeCaptures();
+    EXPECT_EQ(1u, lists.size());
+    return lists.empty() ? std::string()
+                         : standin::CefListToJson(lists[0]).dump();
+  }
+
+  int browser_ = 0;
+};
+
+TEST_F(HostilePageTest, ThrowingAccessorsAndTrapsLeaveNullMembers) {
+  struct Row {
+    const char* argument;
+    const char* expected;
+    int null_lines;  // "unknown V8 type": one per member whose read threw
+    bool keys_failed;
+  };
+  const Row rows[] = {
+      // Whatever is thrown, also what cannot be turned into text.
+      {"{get a() { throw undefined; }, b: 1}", R"([{"a":null,"b":1}])", 1},
+      {"{get a() { throw Symbol('s'); }}", R"([{"a":null}])", 1},
+      {"{get a() { throw {toString() { throw new Error('again'); }}; }}",
+       R"([{"a":null}])", 1},
+      // A getter that runs out of stack.
+      {"{get a() { const f = () => f() + 1; return f(); }, b: 2}",
+       R"([{"a":null,"b":2}])", 1},
+      // Inherited getters throw for the object they are read from.
+      {"Object.create({get a() { throw 1; }, b: 'x'})",
+       R"([{"a":null,"b":"x"}])", 1},
+      // Traps that the key listing needs.
+      {"new Proxy({a: 1}, {getOwnPropertyDescriptor() { throw 1; }})", "[{}]",
+       0, true},
+      {"new Proxy({a: 1}, {getPrototypeOf() { throw 1; }})", "[{}]", 0, true},
+      {"new Proxy({a: 1}, {ownKeys() { return 5; }})", "[{}]", 0, true},
+      {"new Proxy({a: 1}, {ownKeys() { return ['a', 'a']; }})", "[{}]", 0,
+       true},
+      // An array behind a throwing proxy is an object of null members.
+      {"new Proxy([1, 2], {get() { throw 1; }})", R"([{"0":null,"1":null}])",
+       2},
+      // Getters that change the object while it is read: the keys were
+      // listed first, so a deleted member is null and an added one is left.
+      {"{get a() { delete this.b; this.z = 1; return 1; }, b: 2}",
+       R"([{"a":1,"b":null}])", 0},
+      {"(() => { const a = [0, 1, 2]; Object.defineProperty(a, 0, "
+       "{get() { a.length = 1; return 0; }}); return a; })()",
+       "[[0,null,null]]", 0},
+  };
+  for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
+    SCOPED_TRACE(::testing::Message()
+                 << "row " << i << ": " << rows[i].argument);
+    standin::ClearLog();
+    EXPECT_EQ(rows[i].expected, Capture(rows[i].argument));
+    std::vector<std::string> expected_lines;
+    if (rows[i].keys_failed)
+      expected_lines.push_back(kGetKeysLine);
+    expected_lines.insert(expected_lines.end(), rows[i].null_lines,
+                          kUnknownTypeLine);
+    EXPECT_EQ(expected_lines, LogTexts("v8utils"));
+  }
+  // Nothing was left pending: the page's next script runs normally.
+  EXPECT_EQ("2", EvalMain(browser_, "1 + 1"));
+}
+
+// A getter may call bound functions itself: the inner call reaches the host
+// first, and the outer conversion goes on afterwards.
+TEST_F(HostilePageTest, GetterCallingTheBoundFunctionNestsTheCalls) {
+  EXPECT_EQ("\"done\"", EvalMain(browser_,
+                                 "capture({get a() { capture('inner', () => "
+                                 "0); return 'outer'; }}, function f() {}); "
+                                 "'done'"));
+  const std::vector<CefRefPtr<CefListValue>> lists = TakeCaptures();
+  ASSERT_EQ(2u, lists.size());
+  EXPECT_EQ("inner", lists[0]->GetString(0).ToString());
+  EXPECT_EQ("outer", lists[1]->GetDictionary(0)->GetString("a").ToString());
+  // Ids follow the order in which the functions were stored.
+  const std::string marker = quillmoss::kCallbackDescriptorMarker;
+  EXPECT_EQ(1, nlohmann::json::parse(lists[0]->GetString(1).ToString().substr(
+                   marker.size()))["callbackId"]);
+  EXPECT_EQ(2, nlohmann::json::parse(lists[1]->GetString(1).ToString().substr(
+                   marker.size()))["callbackId"]);
+}
+
+TEST_F(HostilePageTest, HundredThousandMembersAndElementsArriveWhole) {
+  EvalMain(browser_,
+           "const o = {}; for (let i = 0; i < 100000; ++i) o['k' + i] = i; "
+           "capture(o, Array.from({length: 100000}, (_, i) => 'v' + i)); 0");
+  const std::vector<CefRefPtr<CefListValue>> lists = TakeCaptures();
+  ASSERT_EQ(1u, lists.size());
+  CefRefPtr<CefDictionaryValue> members = lists[0]->GetDictionary(0);
+  ASSERT_EQ(100000u, members->GetSize());
+  EXPECT_EQ(0, members->GetInt("k0"));
+  EXPECT_EQ(99999, members->GetInt("k99999"));
+  CefRefPtr<CefListValue> elements = lists[0]->GetList(1);
+  ASSERT_EQ(100000u, elements->GetSize());
+  EXPECT_EQ("v99999", elements->GetString(99999).ToString());
+  EXPECT_TRUE(LogTexts("v8utils").empty());
+}
+
+// Nesting far past the limit costs no more than nesting to it, and the
+// conversion's recursion never goes deeper than the limit.
+TEST_F(HostilePageTest, DeepValuesStopAtTheLimit) {
+  std::string nine_lists = "[]";
+  for (int i = 0; i < 8; ++i)
+    nine_lists = "[" + nine_lists + "]";
+  EXPECT_EQ("[" + nine_lists + "]",
+            Capture("(() => { let v = []; for (let i = 0; i < 100000; ++i) "
+                    "v = [v]; return v; })()"));
+  std::string nine_dictionaries = "{}";
+  for (int i = 0; i < 8; ++i)
+    nine_dictionaries = "{\"k\":" + nine_dictionaries + "}";
+  EXPECT_EQ("[" + nine_dictionaries + "]",
+            Capture("(() => { let v = {}; for (let i = 0; i < 100000; ++i) "
+                    "v = {k: v}; return v; })()"));
+}
+
+// Counts entries at each nesting level, the argument list being level 0.
+void CountByLevel(CefRefPtr<CefListValue> list,
+                  size_t level,
+                  std::vector<size_t>* counts) {
+  if (counts->size() <= level)
+    counts->resize(level + 1);
+  (*counts)[level] += list->GetSize();
+  for (size_t i = 0; i < list->GetSize(); ++i) {
+    if (list->GetType(i) == VTYPE_LIST)
+      CountByLevel(list->GetList(i), level + 1, counts);
+  }
+}
+
+// A cycle is unrolled to the nesting limit once for each reference: with r
+// references per level the work grows as r^9, so three is as far as a test
+// goes (ten would take hours).
+TEST_F(HostilePageTest, CyclesUnrollToTheLimitForEachReference) {
+  EvalMain(browser_, "const a = ['x']; a.push(a, a, a); capture(a); 0");
+  const std::vector<CefRefPtr<CefListValue>> lists = TakeCaptures();
+  ASSERT_EQ(1u, lists.size());
+  std::vector<size_t> counts;
+  CountByLevel(lists[0], 0, &counts);
+  // Each list holds 'x' and three lists; those at level 8 arrive empty.
+  const std::vector<size_t> expected = {1,   4,   12,   36,   108,
+                                        324, 972, 2916, 8748, 0};
+  EXPECT_EQ(expected, counts);
+  // One line for each element dropped below the limit.
+  EXPECT_EQ(std::vector<std::string>(
+                4 * 6561,
+                "[Renderer process] V8ValueAppendToCefListValue(): max "
+                "nesting level (8) exceeded"),
+            LogTexts("v8utils"));
+}
+
+// A sparse array costs the page nothing whatever its length; converting it
+// index by index would not end. Past the limit it arrives as an empty list
+// with one line, at any depth.
+TEST_F(HostilePageTest, HugeSparseArraysArriveEmptyWithALine) {
+  struct Row {
+    const char* length;
+    const char* logged;
+  };
+  const Row rows[] = {
+      {"4294967295", "4294967295"},  {"2 ** 31", "2147483648"},
+      {"2 ** 31 - 1", "2147483647"}, {"2 ** 30", "1073741824"},
+      {"2 ** 24 + 1", "16777217"},
+  };
+  for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
+    SCOPED_TRACE(::testing::Message() << "row " << i << ": " << rows[i].length);
+    standin::ClearLog();
+    EXPECT_EQ(R"([[],{"a":[]}])",
+              Capture(std::string("new Array(") + rows[i].length +
+                      "), {a: Object.defineProperty(new Array(" +
+                      rows[i].length + "), 5, {get() { throw 1; }})}"));
+    const std::string line =
+        std::string(
+            "[Renderer process] V8ArrayToCefListValue(): array "
+            "length ") +
+        rows[i].logged + " over the limit of 16777216, sending an empty list";
+    EXPECT_EQ(std::vector<std::string>(2, line), LogTexts("v8utils"));
+  }
+  EXPECT_EQ(1 << 24, quillmoss::kMaxArrayLength);
+  // Below the limit every index arrives, holes as null.
+  EvalMain(browser_, "const s = new Array(100000); s[99999] = 1; capture(s)");
+  const std::vector<CefRefPtr<CefListValue>> lists = TakeCaptures();
+  ASSERT_EQ(1u, lists.size());
+  CefRefPtr<CefListValue> sparse = lists[0]->GetList(0);
+  ASSERT_EQ(100000u, sparse->GetSize());
+  EXPECT_EQ(VTYPE_NULL, sparse->GetType(0));
+  EXPECT_EQ(1, sparse->GetInt(99999));
+}
+
+// Pages name their frames: several may share a name, and a name may equal
+// the one Chromium generated for an unnamed frame. With bindToFrames every
+// frame still gets the bindings, each exactly once.
+TEST_F(HostilePageTest, FramesSharingANameAllGetBindingsOnce) {
+  const int browser = renderer_->CreateBrowser();
+  const int64 unnamed = renderer_->AddFrame(browser, "");
+  std::vector<CefString> names;
+  renderer_->GetBrowser(browser)->GetFrameNames(names);
+  const std::string generated = names.back().ToString();
+  const std::vector<int64> frames = {MainFrame(browser), unnamed,
+                                     renderer_->AddFrame(browser, "twin"),
+                                     renderer_->AddFrame(browser, "twin"),
+                                     renderer_->AddFrame(browser, generated)};
+  for (const int64 frame : frames)
+    renderer_->CreateContext(browser, frame);
+  SendBindings(browser, MakeBindings({"f"}, nullptr, {}, true),
+               /*run_tasks=*/false);
+  EXPECT_EQ(frames.size(), renderer_->PendingTaskCount());
+  renderer_->RunPendingTasks();
+  for (const int64 frame : frames)
+    EXPECT_EQ("\"function\"", Eval(browser, frame, "typeof f")) << frame;
+}
+
+}  // namespace

@@ -1,0 +1,347 @@
+// What a page in a sub-frame, or page script choosing names, must not be
+// able to do: speak for the host, get bindings it was not given, shape the
+// descriptors the host parses, or have the host run a function of a page
+// that is gone.
+#include <cstring>
+#include <map>
+#include <set>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/app/app_fixture.h"
+
+namespace {
+
+constexpr char kSubFrameLine[] =
+    "QuillmossApp::OnProcessMessageReceived: received process message from "
+    "non-main frame.";
+
+// Names of messages in both directions, near misses and oddities.
+std::vector<std::string> MessageNames() {
+  return {quillmoss::kDoJavascriptBindingsMessage,
+          quillmoss::kExecuteJavascriptCallbackMessage,
+          quillmoss::kOnContextCreatedMessage,
+          quillmoss::kOnContextReleasedMessage,
+          quillmoss::kExecutePythonCallbackMessage,
+          quillmoss::kV8FunctionHandlerExecuteMessage,
+          "",
+          "DoJavascriptBindings ",
+          std::string("DoJavascriptBindings\0x", 22),
+          "\xC3\xA9\xF0\x9F\x98\x80",
+          std::string(10000, 'x')};
+}
+
+// A message with arguments that the main frame would act on.
+CefRefPtr<CefProcessMessage> ActionableMessage(const std::string& name) {
+  CefRefPtr<CefProcessMessage> message = CefProcessMessage::Create(name);
+  CefRefPtr<CefListValue> args = message->GetArgumentList();
+  if (name == quillmoss::kDoJavascriptBindingsMessage) {
+    args->SetDictionary(0, MakeBindings({"f"}, nullptr, {}, true));
+  } else {
+    args->SetInt(0, 1);
+    args->SetString(1, "from a sub-frame");
+  }
+  return message;
+}
+
+class SecurityTest : public AppFixture {
+ protected:
+  // A browser whose main frame and |sub_frames| nested and sibling
+  // sub-frames all have contexts. Returns the sub-frames' identifiers.
+  std::vector<int64> BrowserWithSubFrames(int browser, int sub_frames) {
+    std::vector<int64> frames;
+    for (int i = 0; i < sub_frames; ++i) {
+      // Every other frame is a child of the one before; names repeat or are
+      // empty, as pages choose them.
+      const int64 parent = i % 2 == 1 ? frames.back() : 0;
+      frames.push_back(
+          renderer_->AddFrame(browser, i % 3 == 0 ? "" : "child", parent));
+      renderer_->CreateContext(browser, frames.back());
+    }
+    TakeSent();
+    standin::ClearLog();
+    return frames;
+  }
+
+  std::string TypeOf(int browser, int64 frame, const char* name) {
+    return Eval(browser, frame, std::string("typeof ") + name);
+  }
+
+  // Sends ExecuteJavascriptCallback for |id| through the main frame.
+  bool RunCallback(int browser, int id) {
+    CefRefPtr<CefProcessMessage> message =
+        CefProcessMessage::Create(quillmoss::kExecuteJavascriptCallbackMessage);
+    message->GetArgumentList()->SetInt(0, id);
+    message->GetArgumentList()->SetInt(1, id);
+    const bool taken =
+        renderer_->DeliverMessage(browser, MainFrame(browser), message);
+    EXPECT_TRUE(taken);
+    return taken;
+  }
+};
+
+TEST_F(SecurityTest, EveryMessageFromAnySubFrameIsRefused) {
+  const int browser = CreateBrowserWithContext();
+  const int other = CreateBrowserWithContext();
+  std::vector<int64> frames = BrowserWithSubFrames(browser, 6);
+  const std::vector<int64> other_frames = BrowserWithSubFrames(other, 2);
+  // A stored callback that the refused messages name.
+  SendBindings(browser, MakeBindings({"keep"}, nullptr, {}));
+  EvalMain(browser, "window.ran = 0; keep(function () { ++window.ran; })");
+  ASSERT_EQ(1u, g_javascriptCallbacks.size());
+  TakeSent();
+  // A frame without a context is refused as well.
+  frames.push_back(renderer_->AddFrame(browser, "no context"));
+
+  std::vector<std::pair<int, int64>> targets;
+  for (const int64 frame : frames)
+    targets.emplace_back(browser, frame);
+  for (const int64 frame : other_frames)
+    targets.emplace_back(other, frame);
+  for (const std::string& name : MessageNames()) {
+    for (const auto& target : targets) {
+      SCOPED_TRACE(::testing::Message() << "message '" << name.substr(0, 40)
+                                        << "' through frame " << target.second);
+      standin::ClearLog();
+      EXPECT_FALSE(renderer_->DeliverMessage(target.first, target.second,
+                                             ActionableMessage(name)));
+      EXPECT_EQ(std::vector<std::string>{kSubFrameLine}, AllLogTexts());
+    }
+  }
+  EXPECT_TRUE(TakeSent().empty());
+  EXPECT_EQ(0u, renderer_->PendingTaskCount());
+  EXPECT_EQ("0", EvalMain(browser, "window.ran"));
+  // Only the first browser's own bindings, from its main frame, are kept.
+  EXPECT_EQ(1u, QuillmossAppTestPeer::BindingsCount(app_.get()));
+  for (const int64 frame : other_frames)
+    EXPECT_EQ("\"undefined\"", TypeOf(other, frame, "f"));
+  EXPECT_EQ("\"undefined\"", EvalMain(browser, "typeof f"));
+}
+
+// With bindToFrames anything but true, sub-frames get nothing: not from the
+// first bindings, not from later ones, not in contexts made afterwards.
+TEST_F(SecurityTest, SubFramesNeverGetBindingsUnlessAskedFor) {
+  struct Row {
+    const char* description;
+    void (*set_bind_to_frames)(CefRefPtr<CefDictionaryValue>);
+  };
+  const Row rows[] = {
+      {"false",
+       [](CefRefPtr<CefDictionaryValue> b) {
+         b->SetBool(quillmoss::kBindToFramesKey, false);
+       }},
+      {"the int 1",
+       [](CefRefPtr<CefDictionaryValue> b) {
+         b->SetInt(quillmoss::kBindToFramesKey, 1);
+       }},
+      {"the string true",
+       [](CefRefPtr<CefDictionaryValue> b) {
+         b->SetString(quillmoss::kBindToFramesKey, "true");
+       }},
+      {"a list holding true",
+       [](CefRefPtr<CefDictionaryValue> b) {
+         CefRefPtr<CefListValue> list = CefListValue::Create();
+         list->SetBool(0, true);
+         b->SetList(quillmoss::kBindToFramesKey, list);
+       }},
+  };
+  for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
+    SCOPED_TRACE(::testing::Message()
+                 << "row " << i << ": bindToFrames " << rows[i].description);
+    const int browser = CreateBrowserWithContext();
+    const std::vector<int64> frames = BrowserWithSubFrames(browser, 4);
+    CefRefPtr<CefDictionaryValue> properties = CefDictionaryValue::Create();
+    properties->SetString("secret", "host data");
+    for (const char* name : {"first", "second"}) {
+      CefRefPtr<CefDictionaryValue> bindings =
+          MakeBindings({name}, properties->Copy(false), {{"api", {"call"}}});
+      rows[i].set_bind_to_frames(bindings);
+      SendBindings(browser, bindings);
+      // A navigation in a sub-frame after the bindings arrived.
+      renderer_->CreateContext(browser, frames[1]);
+      const int64 added = renderer_->AddFrame(browser, "late", frames[0]);
+      renderer_->CreateContext(browser, added);
+      renderer_->RunPendingTasks();
+      for (const int64 frame :
+           {frames[0], frames[1], frames[2], frames[3], added}) {
+        EXPECT_EQ(R"(["undefined","undefined","undefined","undefined"])",
+                  Eval(browser, frame,
+                       "[typeof first, typeof second, typeof secret, "
+                       "typeof api]"))
+            << "frame " << frame << " after " << name;
+      }
+    }
+    // Only rows with a bool install at all; the main frame then has them.
+    EXPECT_EQ(i == 0 ? "\"function\"" : "\"undefined\"",
+              EvalMain(browser, "typeof second"));
+    renderer_->DestroyBrowser(browser);
+  }
+}
+
+// Bindings that turn bindToFrames off stop binding sub-frames from then on:
+// a navigated sub-frame and a new one get nothing.
+TEST_F(SecurityTest, TurningBindToFramesOffStopsBindingNewSubFramePages) {
+  const int browser = CreateBrowserWithContext();
+  const int64 sub = BrowserWithSubFrames(browser, 1)[0];
+  SendBindings(browser, MakeBindings({"f"}, nullptr, {}, true));
+  ASSERT_EQ("\"function\"", TypeOf(browser, sub, "f"));
+  SendBindings(browser, MakeBindings({"f", "g"}, nullptr, {}, false));
+  renderer_->CreateContext(browser, sub);
+  const int64 added = renderer_->AddFrame(browser, "new", sub);
+  renderer_->CreateContext(browser, added);
+  renderer_->RunPendingTasks();
+  for (const int64 frame : {sub, added}) {
+    EXPECT_EQ(R"(["undefined","undefined"])",
+              Eval(browser, frame, "[typeof f, typeof g]"));
+  }
+  EXPECT_EQ("\"function\"", EvalMain(browser, "typeof g"));
+}
+
+// Page script chooses function names through many routes; whatever they
+// hold, the host parses exactly the four members with the name as data.
+TEST_F(SecurityTest, FunctionNamesNeverChangeTheDescriptorsMembers) {
+  const int browser = CreateBrowserWithContext();
+  const int64 sub = BrowserWithSubFrames(browser, 1)[0];
+  SendBindings(browser, MakeBindings({"take"}, nullptr, {}, true));
+  TakeSent();
+
+  struct Route {
+    const char* script;  // $ is replaced by a string literal of the name
+    const char* prefix;  // what V8 puts before the name
+  };
+  // Literal keys: a computed key names the function only at run time, and
+  // V8's Function::GetName() reports the name given at compile time.
+  const Route routes[] = {
+      {"({$: function () {}})[$]", ""},
+      {"({$: () => 0})[$]", ""},
+      {"({$() {}})[$]", ""},
+      {"({get $() {}}).__lookupGetter__($)", "get "},
+      {"({$: function () {}})[$].bind(null)", "bound "},
+      {"({$: class {}})[$]", ""},
+  };
+
+  std::vector<std::string> names = {"\"",
+                                    "\\",
+                                    "\"}",
+                                    "\",\"callbackId\":0,\"",
+                                    "\xE2\x80\xA8\xE2\x80\xA9",
+                                    "/*",
+                                    std::string(100000, 'n')};
+  std::string controls;
+  for (char c = 1; c < 0x20; ++c)
+    controls += c;
+  names.push_back(controls + "\x7F");
+  for (size_t n = 0; n < names.size(); ++n) {
+    // The name as a JSON string literal is a valid JavaScript literal.
+    const std::string literal = nlohmann::json(names[n]).dump();
+    for (size_t r = 0; r < sizeof(routes) / sizeof(routes[0]); ++r) {
+      SCOPED_TRACE(::testing::Message() << "name " << n << ", route " << r);
+      std::string script = routes[r].script;
+      for (size_t at; (at = script.find('$')) != std::string::npos;)
+        script.replace(at, 1, literal);
+      for (const int64 frame : {MainFrame(browser), sub}) {
+        EXPECT_EQ("null", Eval(browser, frame,
+                               "take([{f: " + script + "}], " + script + ")"));
+        const std::vector<standin::SentMessage> sent = TakeSent();
+        ASSERT_EQ(1u, sent.size());
+        CefRefPtr<CefListValue> args =
+            sent[0].message->GetArgumentList()->GetList(1);
+        const std::string nested =
+            args->GetList(0)->GetDictionary(0)->GetString("f").ToString();
+        for (const std::string& descriptor :
+             {nested, args->GetString(1).ToString()}) {
+          const std::string marker = quillmoss::kCallbackDescriptorMarker;
+          ASSERT_EQ(0u, descriptor.find(marker));
+          const nlohmann::json parsed =
+              nlohmann::json::parse(descriptor.substr(marker.size()));
+          ASSERT_EQ(4u, parsed.size()) << parsed.dump();
+          EXPECT_EQ("javascript-callback", parsed["what"]);
+          EXPECT_EQ(
+              1u, g_javascriptCallbacks.count(parsed["callbackId"].get<int>()));
+          EXPECT_EQ(frame, parsed["frameId"]);
+          EXPECT_EQ(routes[r].prefix + names[n], parsed["functionName"]);
+        }
+      }
+    }
+  }
+}
+
+// Lone surrogates cannot reach the host as such: CEF strings become UTF-8,
+// where each is U+FFFD, so the descriptor stays valid JSON.
+TEST_F(SecurityTest, LoneSurrogatesInNamesArriveReplaced) {
+  const int browser = CreateBrowserWithContext();
+  SendBindings(browser, MakeBindings({"take"}, nullptr, {}));
+  TakeSent();
+  EvalMain(browser,
+           "take({'\\ud800\"\\udc00': function () {}}['\\ud800\"\\udc00'])");
+  const std::vector<standin::SentMessage> sent = TakeSent();
+  ASSERT_EQ(1u, sent.size());
+  const std::string descriptor =
+      sent[0].message->GetArgumentList()->GetList(1)->GetString(0).ToString();
+  const nlohmann::json parsed = nlohmann::json::parse(
+      descriptor.substr(strlen(quillmoss::kCallbackDescriptorMarker)));
+  EXPECT_EQ("\xEF\xBF\xBD\"\xEF\xBF\xBD", parsed["functionName"]);
+}
+
+// Callbacks stored from many frames of two browsers: releasing, replacing
+// or destroying a frame's context leaves none of its ids runnable, in any
+// later page of that frame, and never touches the other frames' ids.
+TEST_F(SecurityTest, CallbacksOfAGoneContextCannotBeRunById) {
+  const int first = CreateBrowserWithContext();
+  const int second = CreateBrowserWithContext();
+  std::vector<std::pair<int, int64>> frames = {{first, MainFrame(first)},
+                                               {second, MainFrame(second)}};
+  for (const int64 frame : BrowserWithSubFrames(first, 3))
+    frames.emplace_back(first, frame);
+  for (const int64 frame : BrowserWithSubFrames(second, 2))
+    frames.emplace_back(second, frame);
+  for (const int browser : {first, second})
+    SendBindings(browser, MakeBindings({"keep"}, nullptr, {}, true));
+  // Each frame stores three callbacks that count their runs in the frame.
+  std::map<int, size_t> frame_of_id;
+  for (size_t f = 0; f < frames.size(); ++f) {
+    Eval(frames[f].first, frames[f].second,
+         "window.runs = 0; for (let i = 0; i < 3; ++i) "
+         "keep(() => { ++window.runs; })");
+    for (int i = 0; i < 3; ++i)
+      frame_of_id[g_lastJavascriptCallbackId - i] = f;
+  }
+  TakeSent();
+  ASSERT_EQ(3 * frames.size(), g_javascriptCallbacks.size());
+
+  // Frame 2 released, frame 3 navigated (released and made anew), the second
+  // browser destroyed with all its frames.
+  renderer_->ReleaseContext(frames[2].first, frames[2].second);
+  renderer_->CreateContext(frames[3].first, frames[3].second);
+  Eval(frames[3].first, frames[3].second, "window.runs = 0");
+  renderer_->DestroyBrowser(second);
+  const std::set<size_t> gone = {1, 2, 3, 5, 6};
+
+  for (const auto& entry : frame_of_id) {
+    SCOPED_TRACE(::testing::Message()
+                 << "id " << entry.first << " of frame " << entry.second);
+    const bool live = gone.count(entry.second) == 0;
+    EXPECT_EQ(live, g_javascriptCallbacks.count(entry.first) == 1);
+    standin::ClearLog();
+    RunCallback(first, entry.first);
+    if (!live) {
+      EXPECT_EQ(
+          "[Renderer process] ExecuteJavascriptCallback(): callback "
+          "not found, id=" +
+              std::to_string(entry.first),
+          AllLogTexts().back());
+    }
+  }
+  // Every live callback ran once; the new page of frame 3 saw nothing.
+  for (const size_t f : {0, 4})
+    EXPECT_EQ("3", Eval(frames[f].first, frames[f].second, "window.runs"));
+  EXPECT_EQ("0", Eval(frames[3].first, frames[3].second, "window.runs"));
+  EXPECT_EQ(6u, g_javascriptCallbacks.size());
+
+  // New callbacks get new ids: a gone id never names a new function.
+  Eval(frames[3].first, frames[3].second, "keep(() => 0)");
+  EXPECT_EQ(0u, frame_of_id.count(g_lastJavascriptCallbackId));
+  EXPECT_GT(g_lastJavascriptCallbackId, frame_of_id.rbegin()->first);
+}
+
+}  // namespace
