@@ -692,7 +692,7 @@ def hand_written_conversion():
                        [("b", n(3.0))]),
                       ("object", [("__proto__", n(1.0)),
                                   ("\ud800", n(1.0)), ("\udc00", n(2.0))])],
-        "special_values": [("special", "uint8array", 1, 255),
+        "unusual_values": [("special", "uint8array", 1, 255),
                      ("special", "string object"), ("special", "map"),
                      ("special", "arguments"), ("special", "error")],
     }

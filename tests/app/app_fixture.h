@@ -22,6 +22,15 @@ class QuillmossAppTestPeer {
   }
 };
 
+// Builds a bindings dictionary: function names, properties as given, and
+// objects with their method names.
+inline CefRefPtr<CefDictionaryValue> MakeBindings(
+    const std::vector<std::string>& functions,
+    CefRefPtr<CefDictionaryValue> properties,
+    const std::vector<std::pair<std::string, std::vector<std::string>>>&
+        objects,
+    bool bind_to_frames = false);
+
 class AppFixture : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -50,6 +59,16 @@ class AppFixture : public ::testing::Test {
   }
 
   int64 MainFrame(int browser) { return renderer_->MainFrameId(browser); }
+
+  // A browser whose main frame has a context with |functions| bound, the
+  // installation's messages and log lines cleared.
+  int CreateBoundBrowser(const std::vector<std::string>& functions) {
+    const int browser = CreateBrowserWithContext();
+    SendBindings(browser, MakeBindings(functions, nullptr, {}));
+    renderer_->ClearSentMessages();
+    standin::ClearLog();
+    return browser;
+  }
 
   // Delivers "DoJavascriptBindings" through the main frame and runs the
   // installation tasks it posts.
@@ -107,14 +126,12 @@ class AppFixture : public ::testing::Test {
   int live_objects_at_start_ = 0;
 };
 
-// Builds a bindings dictionary: function names, properties as given, and
-// objects with their method names.
 inline CefRefPtr<CefDictionaryValue> MakeBindings(
     const std::vector<std::string>& functions,
     CefRefPtr<CefDictionaryValue> properties,
     const std::vector<std::pair<std::string, std::vector<std::string>>>&
         objects,
-    bool bind_to_frames = false) {
+    bool bind_to_frames) {
   CefRefPtr<CefDictionaryValue> bindings = CefDictionaryValue::Create();
   bindings->SetBool(quillmoss::kBindToFramesKey, bind_to_frames);
   CefRefPtr<CefDictionaryValue> function_dict = CefDictionaryValue::Create();

@@ -18,10 +18,7 @@ class HostilePageTest : public AppFixture {
  protected:
   void SetUp() override {
     AppFixture::SetUp();
-    browser_ = CreateBrowserWithContext();
-    SendBindings(browser_, MakeBindings({"capture"}, nullptr, {}));
-    TakeSent();
-    standin::ClearLog();
+    browser_ = CreateBoundBrowser({"capture"});
   }
 
   // The argument lists of the capture() calls sent since the last call.

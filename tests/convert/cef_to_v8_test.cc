@@ -38,8 +38,7 @@ class CefToV8Test : public AppFixture {
  protected:
   void SetUp() override {
     AppFixture::SetUp();
-    browser_ = CreateBrowserWithContext();
-    SendBindings(browser_, MakeBindings({"register"}, nullptr, {}));
+    browser_ = CreateBoundBrowser({"register"});
     EvalMain(browser_, kRecorder);
     callback_id_ = g_lastJavascriptCallbackId;
     TakeSent();

@@ -19,10 +19,7 @@ class V8ToCefTest : public AppFixture {
  protected:
   void SetUp() override {
     AppFixture::SetUp();
-    browser_ = CreateBrowserWithContext();
-    SendBindings(browser_, MakeBindings({"capture"}, nullptr, {}));
-    TakeSent();
-    standin::ClearLog();
+    browser_ = CreateBoundBrowser({"capture"});
   }
 
   // Calls capture(<arguments>) from page script and returns the argument
