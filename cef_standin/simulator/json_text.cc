@@ -38,10 +38,10 @@ bool IsNumberChar(char c) {
          c == 'e' || c == 'E';
 }
 
-// Offset of the number literal |token| outside strings, or 0.
-size_t FindNumberToken(const std::string& text, const std::string& token) {
-  if (token.empty())
-    return 0;
+// Calls |visit(i)| for every byte of |text| outside string literals, until
+// it returns true; returns that byte's offset, or npos.
+template <typename Visit>
+size_t FindOutsideStrings(const std::string& text, Visit visit) {
   bool in_string = false;
   bool escaped = false;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -59,14 +59,23 @@ size_t FindNumberToken(const std::string& text, const std::string& token) {
       in_string = true;
       continue;
     }
-    const size_t end = i + token.size();
-    if (text.compare(i, token.size(), token) == 0 &&
-        (i == 0 || !IsNumberChar(text[i - 1])) &&
-        (end >= text.size() || !IsNumberChar(text[end]))) {
+    if (visit(i))
       return i;
-    }
   }
-  return 0;
+  return std::string::npos;
+}
+
+// Offset of the number literal |token| outside strings, or 0.
+size_t FindNumberToken(const std::string& text, const std::string& token) {
+  if (token.empty())
+    return 0;
+  const size_t found = FindOutsideStrings(text, [&](size_t i) {
+    const size_t end = i + token.size();
+    return text.compare(i, token.size(), token) == 0 &&
+           (i == 0 || !IsNumberChar(text[i - 1])) &&
+           (end >= text.size() || !IsNumberChar(text[end]));
+  });
+  return found == std::string::npos ? 0 : found;
 }
 
 }  // namespace
@@ -111,29 +120,14 @@ bool ParseJsonText(const std::string& text,
 
 size_t FindExcessiveNesting(const std::string& text, int max_depth) {
   int depth = 0;
-  bool in_string = false;
-  bool escaped = false;
-  for (size_t i = 0; i < text.size(); ++i) {
+  return FindOutsideStrings(text, [&](size_t i) {
     const char c = text[i];
-    if (in_string) {
-      if (escaped)
-        escaped = false;
-      else if (c == '\\')
-        escaped = true;
-      else if (c == '"')
-        in_string = false;
-      continue;
-    }
-    if (c == '"') {
-      in_string = true;
-    } else if (c == '[' || c == '{') {
-      if (++depth > max_depth)
-        return i;
-    } else if (c == ']' || c == '}') {
+    if (c == '[' || c == '{')
+      return ++depth > max_depth;
+    if (c == ']' || c == '}')
       --depth;
-    }
-  }
-  return std::string::npos;
+    return false;
+  });
 }
 
 std::string DescribeTextPosition(const std::string& text, size_t offset) {

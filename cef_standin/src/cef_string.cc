@@ -126,39 +126,19 @@ size_t AsciiPrefixLength(const Unit* src, size_t length) {
   return i;
 }
 
-}  // namespace
-
-void cef_string_utf8_to_utf16_std(const char* src,
-                                  size_t src_len,
-                                  cef_string16_storage* output) {
+// Nearly every string the renderer converts (names, keys, log text) is ASCII:
+// that prefix is copied in one go, the rest decoded code point by code point.
+template <typename Unit, typename Output, typename Read, typename Append>
+void Transcode(const Unit* src,
+               size_t src_len,
+               Output* output,
+               Read read,
+               Append append) {
   if (!output)
     return;
   output->clear();
   if (!src)
     return;
-  const auto* bytes = reinterpret_cast<const unsigned char*>(src);
-  // Nearly every string the renderer converts (names, keys, log text) is
-  // ASCII: widen that prefix in one go, then decode the rest code point by
-  // code point.
-  const size_t ascii = AsciiPrefixLength(bytes, src_len);
-  output->resize(ascii);
-  std::copy(bytes, bytes + ascii, output->begin());
-  if (ascii == src_len)
-    return;
-  output->reserve(src_len);
-  for (size_t i = ascii; i < src_len;)
-    AppendUtf16(ReadUtf8(bytes, src_len, &i), output);
-}
-
-void cef_string_utf16_to_utf8_std(const char16* src,
-                                  size_t src_len,
-                                  std::string* output) {
-  if (!output)
-    return;
-  output->clear();
-  if (!src)
-    return;
-  // The ASCII prefix narrows in one go, as above.
   const size_t ascii = AsciiPrefixLength(src, src_len);
   output->resize(ascii);
   std::copy(src, src + ascii, output->begin());
@@ -166,7 +146,31 @@ void cef_string_utf16_to_utf8_std(const char16* src,
     return;
   output->reserve(src_len);
   for (size_t i = ascii; i < src_len;)
-    AppendUtf8(ReadUtf16(src, src_len, &i), output);
+    append(read(src, src_len, &i), output);
+}
+
+}  // namespace
+
+void cef_string_utf8_to_utf16_std(const char* src,
+                                  size_t src_len,
+                                  cef_string16_storage* output) {
+  Transcode(
+      reinterpret_cast<const unsigned char*>(src), src_len, output,
+      [](const unsigned char* bytes, size_t length, size_t* i) {
+        return ReadUtf8(bytes, length, i);
+      },
+      [](char32_t c, cef_string16_storage* out) { AppendUtf16(c, out); });
+}
+
+void cef_string_utf16_to_utf8_std(const char16* src,
+                                  size_t src_len,
+                                  std::string* output) {
+  Transcode(
+      src, src_len, output,
+      [](const char16* units, size_t length, size_t* i) {
+        return ReadUtf16(units, length, i);
+      },
+      [](char32_t c, std::string* out) { AppendUtf8(c, out); });
 }
 
 void cef_string_wide_to_utf16_std(const wchar_t* src,
