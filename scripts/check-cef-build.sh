@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Builds the child-process executable against a CEF 81.3 binary distribution
+# (Linux layout: Release/libcef.so) in a fresh build directory, with CEF's own
+# CMake files and flags, and checks what came out:
+#   - it linked, against libcef.so and CEF's wrapper library;
+#   - the system's sources read no header of this project outside entry/,
+#     app/ and convert/ (CEF's headers are the only other ones);
+#   - everything it imports from libcef is a function of CEF's C API;
+#   - no code of the stand-in, of V8 or of the JSON library went into it;
+#   - with MinGW i686 installed, the _WIN32 branches of entry/ and app/
+#     compile against the distribution's headers with CEF's Windows defines.
+# Prints one line with the result; exits 1 on a failed check.
+#   scripts/check-cef-build.sh CEF_ROOT [BUILD_DIR]
+set -euo pipefail
+
+if [ $# -lt 1 ] || [ $# -gt 2 ]; then
+  echo "usage: $0 CEF_ROOT [BUILD_DIR]" >&2
+  exit 2
+fi
+src=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$1" && pwd)
+own_build=0
+if [ $# -eq 2 ]; then
+  build=$2
+else
+  build=$(mktemp -d "${TMPDIR:-/tmp}/quillmoss-cef-build.XXXXXX")
+  own_build=1
+fi
+rm -rf "$build" && mkdir -p "$build"
+
+fail() {
+  echo "CEF build check: FAILED against $root: $*"
+  exit 1
+}
+
+[ -f "$root/cmake/FindCEF.cmake" ] ||
+  fail "no cmake/FindCEF.cmake: not a CEF binary distribution root"
+libcef="$root/Release/libcef.so"
+[ -f "$libcef" ] || fail "no Release/libcef.so: this script checks Linux distributions"
+version=$(sed -n 's/^#define CEF_VERSION "\(.*\)"$/\1/p' "$root/include/cef_version.h")
+[[ "$version" == 81.3.* ]] || fail "CEF_VERSION is '$version', not 81.3"
+
+log="$build/check.log"
+show_log() { tail -n 40 "$log" | sed 's/^/  | /' >&2; }
+
+if ! cmake -S "$src" -B "$build" -DCEF_ROOT="$root" -DCMAKE_BUILD_TYPE=Release \
+    >"$log" 2>&1; then
+  show_log
+  fail "configure failed (log: $log)"
+fi
+if ! cmake --build "$build" -j"$(nproc)" --target quillmoss_subprocess >>"$log" 2>&1; then
+  show_log
+  fail "build failed (log: $log)"
+fi
+
+exe="$build/quillmoss_subprocess"
+[ -x "$exe" ] || fail "no executable at $exe"
+# Captured first: grep -q closing a pipe early trips pipefail.
+dynamic=$(readelf -d "$exe")
+symbols=$(nm -C "$exe")
+grep -q 'NEEDED.*\[libcef\.so\]' <<<"$dynamic" || fail "not linked against libcef.so"
+# The C++ API reaches libcef only through the wrapper's CToCpp/CppToC glue.
+grep -q 'CToCpp' <<<"$symbols" || fail "CEF's wrapper library is not in it"
+
+# Every project header the system's objects were compiled with, from the
+# compiler's own dependency files.
+outside=$(find "$build/CMakeFiles/quillmoss_subprocess.dir" -name '*.o.d' -print0 |
+  xargs -0 cat | tr -s ' \\' '\n\n' | grep "^$src/" |
+  grep -v -E "^$src/(entry|app|convert)/" | sort -u || true)
+[ -z "$outside" ] || fail "system sources include project headers outside entry/, app/, convert/: $(echo $outside)"
+
+# C API functions the distribution declares.
+declared=$(grep -rhoE 'CEF_EXPORT[^(;]*\(' "$root/include" |
+  grep -oE '[A-Za-z_][A-Za-z0-9_]*[[:space:]]*\($' | tr -d ' (' | sort -u)
+exported=$(nm -D --defined-only "$libcef" | awk '{print $3}' | sed 's/@.*//' | sort -u)
+imported=$(nm -D --undefined-only "$exe" | awk '{print $2}' | sed 's/@.*//' | sort -u)
+from_libcef=$(comm -12 <(echo "$imported") <(echo "$exported"))
+[ -n "$from_libcef" ] || fail "imports nothing from libcef"
+not_c_api=$(comm -23 <(echo "$from_libcef") <(echo "$declared"))
+[ -z "$not_c_api" ] || fail "imports from libcef what is not CEF's C API: $(echo $not_c_api)"
+
+foreign=$(grep -E 'v8::|nlohmann|standin|node::|RendererDriver|[Ss]cenario' <<<"$symbols" |
+  head -n 5 || true)
+[ -z "$foreign" ] || fail "stand-in, V8 or JSON code linked in: $(echo "$foreign" | head -n 1)"
+if grep -E 'NEEDED.*(libnode|libv8|libuv)' <<<"$dynamic" >/dev/null; then
+  fail "linked against a JavaScript engine"
+fi
+
+windows="Windows branches not compile-checked (no i686-w64-mingw32-g++-posix)"
+mingw=$(command -v i686-w64-mingw32-g++-posix || true)
+if [ -n "$mingw" ]; then
+  # The sources with Windows branches, with CEF's Windows defines
+  # (cef_variables.cmake) and strictness; CEF's headers carry MSVC pragmas.
+  for source in $(grep -l -E '\b_WIN32\b' "$src"/entry/*.cc "$src"/app/*.cc); do
+    if ! "$mingw" -std=c++17 -fsyntax-only -fno-exceptions -fno-rtti \
+        -Wall -Werror -Wno-unused-parameter -Wno-unknown-pragmas \
+        -DWIN32 -D_WIN32 -D_WINDOWS -DUNICODE -D_UNICODE -DWINVER=0x0601 \
+        -D_WIN32_WINNT=0x601 -DNOMINMAX -DWIN32_LEAN_AND_MEAN \
+        -I"$src" -I"$root" "$source" >>"$log" 2>&1; then
+      show_log
+      fail "${source#$src/} does not compile for Windows against CEF's headers"
+    fi
+  done
+  windows="Windows branches compile with MinGW i686"
+fi
+
+count=$(echo "$from_libcef" | wc -l)
+echo "CEF build check: passed against CEF $version: linked with CEF's flags;" \
+  "$count imports from libcef, all CEF C API functions; no stand-in, V8 or" \
+  "JSON code; $windows"
+[ "$own_build" = 0 ] || rm -rf "$build"
