@@ -6,8 +6,8 @@
 #include <string>
 #include <unordered_map>
 
-#include "app/log_line.h"
-#include "app/process_messages.h"
+#include "common/log_line.h"
+#include "common/process_messages.h"
 #include "convert/v8utils.h"
 
 int g_lastJavascriptCallbackId = 0;

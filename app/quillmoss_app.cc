@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "app/javascript_callback.h"
-#include "app/log_line.h"
+#include "common/log_line.h"
 #include "app/platform_shell.h"
-#include "app/process_messages.h"
+#include "common/process_messages.h"
 #include "app/v8function_handler.h"
 #include "convert/v8utils.h"
 #include "include/base/cef_bind.h"

@@ -1,7 +1,7 @@
 #include "app/v8function_handler.h"
 
-#include "app/log_line.h"
-#include "app/process_messages.h"
+#include "common/log_line.h"
+#include "common/process_messages.h"
 #include "app/quillmoss_app.h"
 #include "convert/v8utils.h"
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/process_messages.h"
+#include "common/process_messages.h"
 
 namespace bench {
 

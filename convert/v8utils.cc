@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/javascript_callback.h"
-#include "app/log_line.h"
-#include "app/process_messages.h"
+#include "common/log_line.h"
+#include "common/process_messages.h"
 #include "app/v8function_handler.h"
 
 namespace {

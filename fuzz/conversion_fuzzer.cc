@@ -17,7 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/javascript_callback.h"
-#include "app/process_messages.h"
+#include "common/process_messages.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/javascript_callback.h"
-#include "app/process_messages.h"
+#include "common/process_messages.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

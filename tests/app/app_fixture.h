@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "app/javascript_callback.h"
-#include "app/process_messages.h"
+#include "common/process_messages.h"
 #include "app/quillmoss_app.h"
 #include "renderer_driver.h"
 

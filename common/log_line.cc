@@ -1,4 +1,4 @@
-#include "app/log_line.h"
+#include "common/log_line.h"
 
 #include <memory>
 #include <sstream>

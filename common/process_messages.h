@@ -1,8 +1,8 @@
 // Names and layouts of the process messages between the renderer and the
 // host's browser process, and the keys of the bindings dictionary. Every
 // sender, receiver and test uses these.
-#ifndef QUILLMOSS_APP_PROCESS_MESSAGES_H_
-#define QUILLMOSS_APP_PROCESS_MESSAGES_H_
+#ifndef QUILLMOSS_COMMON_PROCESS_MESSAGES_H_
+#define QUILLMOSS_COMMON_PROCESS_MESSAGES_H_
 
 #include <cstddef>
 
@@ -57,4 +57,4 @@ constexpr int kMaxArrayLength = 1 << 24;
 
 }  // namespace quillmoss
 
-#endif  // QUILLMOSS_APP_PROCESS_MESSAGES_H_
+#endif  // QUILLMOSS_COMMON_PROCESS_MESSAGES_H_

@@ -2,8 +2,8 @@
 // (`kLogSource` in the unit) and, like CEF's own LOG, asks for the minimum
 // log level before it composes anything. It is a separate macro so that it
 // never clashes with CEF's LOG when built against a real CEF.
-#ifndef QUILLMOSS_APP_LOG_LINE_H_
-#define QUILLMOSS_APP_LOG_LINE_H_
+#ifndef QUILLMOSS_COMMON_LOG_LINE_H_
+#define QUILLMOSS_COMMON_LOG_LINE_H_
 
 #include <ostream>
 
@@ -48,4 +48,4 @@ struct LogLineVoidify {
                                  ::quillmoss::kLogSeverity##severity) \
                 .stream()
 
-#endif  // QUILLMOSS_APP_LOG_LINE_H_
+#endif  // QUILLMOSS_COMMON_LOG_LINE_H_
