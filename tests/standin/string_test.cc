@@ -101,6 +101,19 @@ TEST(StringConversionTest, CefStringRoundTrips) {
   EXPECT_EQ(mended, CefString(mended).ToString());
 }
 
+TEST(StringConversionTest, CefStringFromUnitsComparesThemUnsigned) {
+  const char16 units[] = {'a', 0xE000, 'z'};
+  const CefString text(units, 2, /*copy=*/true);
+  EXPECT_EQ(2u, text.length());
+  EXPECT_EQ("a\xEE\x80\x80", text.ToString());
+  EXPECT_TRUE(CefString(units, 0, true).empty());
+  // UTF-16 units order as unsigned numbers: U+E000 sorts after 'z'.
+  EXPECT_LT(CefString(units + 2, 1, true), CefString(units + 1, 1, true));
+  const base::string16 copy = text.ToString16();
+  EXPECT_EQ(1u, copy.find(static_cast<char16>(0xE000)));
+  EXPECT_EQ(text, CefString(copy));
+}
+
 TEST(StringConversionTest, NullInputGivesEmptyOutput) {
   std::string utf8 = "stale";
   standin::cef_string_utf16_to_utf8_std(nullptr, 3, &utf8);
