@@ -151,15 +151,17 @@ void Transcode(const Unit* src,
 
 }  // namespace
 
+namespace standin {
+
 void cef_string_utf8_to_utf16_std(const char* src,
                                   size_t src_len,
-                                  cef_string16_storage* output) {
+                                  base::string16* output) {
   Transcode(
       reinterpret_cast<const unsigned char*>(src), src_len, output,
       [](const unsigned char* bytes, size_t length, size_t* i) {
         return ReadUtf8(bytes, length, i);
       },
-      [](char32_t c, cef_string16_storage* out) { AppendUtf16(c, out); });
+      [](char32_t c, base::string16* out) { AppendUtf16(c, out); });
 }
 
 void cef_string_utf16_to_utf8_std(const char16* src,
@@ -175,7 +177,7 @@ void cef_string_utf16_to_utf8_std(const char16* src,
 
 void cef_string_wide_to_utf16_std(const wchar_t* src,
                                   size_t src_len,
-                                  cef_string16_storage* output) {
+                                  base::string16* output) {
   if (!output)
     return;
   output->clear();
@@ -212,3 +214,5 @@ void cef_string_utf16_to_wide_std(const char16* src,
 #endif
   }
 }
+
+}  // namespace standin

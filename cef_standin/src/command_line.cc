@@ -24,13 +24,13 @@ constexpr std::u16string_view kSwitchTerminator = u"--";
 constexpr char16_t kSwitchValueSeparator = u'=';
 
 std::u16string ToU16(const CefString& text) {
-  const cef_string16_storage units = text.ToString16();
+  const base::string16 units = text.ToString16();
   return std::u16string(units.begin(), units.end());
 }
 
 CefString FromU16(const std::u16string& text) {
   CefString result;
-  result.FromString16(cef_string16_storage(text.begin(), text.end()));
+  result.FromString16(base::string16(text.begin(), text.end()));
   return result;
 }
 

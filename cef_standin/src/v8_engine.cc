@@ -276,7 +276,7 @@ CefString ToCefString(v8::Isolate* isolate, v8::Local<v8::Value> value) {
   }
   text->Write(isolate, buffer, 0, length, v8::String::NO_NULL_TERMINATION);
   return CefString(reinterpret_cast<const char16*>(buffer),
-                   static_cast<size_t>(length));
+                   static_cast<size_t>(length), /*copy=*/true);
 }
 
 v8::Local<v8::Private> UserCreatedKey(v8::Isolate* isolate) {

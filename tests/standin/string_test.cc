@@ -9,15 +9,15 @@
 namespace {
 
 std::u16string ToUtf16(const std::string& utf8) {
-  cef_string16_storage out;
-  cef_string_utf8_to_utf16_std(utf8.data(), utf8.size(), &out);
+  base::string16 out;
+  standin::cef_string_utf8_to_utf16_std(utf8.data(), utf8.size(), &out);
   return std::u16string(out.begin(), out.end());
 }
 
 std::string ToUtf8(const std::u16string& utf16) {
-  const cef_string16_storage units(utf16.begin(), utf16.end());
+  const base::string16 units(utf16.begin(), utf16.end());
   std::string out;
-  cef_string_utf16_to_utf8_std(units.data(), units.size(), &out);
+  standin::cef_string_utf16_to_utf8_std(units.data(), units.size(), &out);
   return out;
 }
 
@@ -79,13 +79,13 @@ TEST(StringConversionTest, WideStringsAreUtf32OnLinux) {
   const std::wstring wide = {L'a', static_cast<wchar_t>(0x1F600),
                              static_cast<wchar_t>(0xD800),
                              static_cast<wchar_t>(0x110000)};
-  cef_string16_storage utf16;
-  cef_string_wide_to_utf16_std(wide.data(), wide.size(), &utf16);
+  base::string16 utf16;
+  standin::cef_string_wide_to_utf16_std(wide.data(), wide.size(), &utf16);
   EXPECT_EQ(u"a\xD83D\xDE00\uFFFD\uFFFD",
             std::u16string(utf16.begin(), utf16.end()));
 
   std::wstring back;
-  cef_string_utf16_to_wide_std(utf16.data(), utf16.size(), &back);
+  standin::cef_string_utf16_to_wide_std(utf16.data(), utf16.size(), &back);
   EXPECT_EQ((std::wstring{L'a', static_cast<wchar_t>(0x1F600), 0xFFFD, 0xFFFD}),
             back);
 }
@@ -101,12 +101,25 @@ TEST(StringConversionTest, CefStringRoundTrips) {
   EXPECT_EQ(mended, CefString(mended).ToString());
 }
 
+TEST(StringConversionTest, CefStringFromUnitsComparesThemUnsigned) {
+  const char16 units[] = {'a', 0xE000, 'z'};
+  const CefString text(units, 2, /*copy=*/true);
+  EXPECT_EQ(2u, text.length());
+  EXPECT_EQ("a\xEE\x80\x80", text.ToString());
+  EXPECT_TRUE(CefString(units, 0, true).empty());
+  // UTF-16 units order as unsigned numbers: U+E000 sorts after 'z'.
+  EXPECT_LT(CefString(units + 2, 1, true), CefString(units + 1, 1, true));
+  const base::string16 copy = text.ToString16();
+  EXPECT_EQ(1u, copy.find(static_cast<char16>(0xE000)));
+  EXPECT_EQ(text, CefString(copy));
+}
+
 TEST(StringConversionTest, NullInputGivesEmptyOutput) {
   std::string utf8 = "stale";
-  cef_string_utf16_to_utf8_std(nullptr, 3, &utf8);
+  standin::cef_string_utf16_to_utf8_std(nullptr, 3, &utf8);
   EXPECT_EQ("", utf8);
-  cef_string16_storage utf16(3, 'x');
-  cef_string_utf8_to_utf16_std(nullptr, 3, &utf16);
+  base::string16 utf16(3, 'x');
+  standin::cef_string_utf8_to_utf16_std(nullptr, 3, &utf16);
   EXPECT_TRUE(utf16.empty());
 }
 

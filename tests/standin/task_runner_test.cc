@@ -85,4 +85,38 @@ TEST_F(TaskRunnerTest, ClosureTasksRunTheirClosureOnce) {
   EXPECT_EQ(3, count);
 }
 
+class Counter : public CefBaseRefCounted {
+ public:
+  void Add(int n) { total_ += n; }
+  void Report(int* out) const { *out = total_; }
+
+ private:
+  int total_ = 0;
+  IMPLEMENT_REFCOUNTING(Counter);
+};
+
+TEST(BindTest, ARefCountedReceiverIsKeptUnlessUnretained) {
+  CefRefPtr<Counter> counter = new Counter();
+  base::Closure retained = base::Bind(&Counter::Add, counter.get(), 2);
+  EXPECT_FALSE(counter->HasOneRef());
+  base::Closure copy = retained;
+  EXPECT_TRUE(copy.Equals(retained));
+  retained.Run();
+  retained.Reset();
+  EXPECT_TRUE(retained.is_null());
+  EXPECT_FALSE(counter->HasOneRef()) << "the copy shares the bound state";
+  copy.Run();
+  copy.Reset();
+  EXPECT_TRUE(counter->HasOneRef());
+
+  base::Closure unretained =
+      base::Bind(&Counter::Add, base::Unretained(counter.get()), 1);
+  EXPECT_TRUE(counter->HasOneRef());
+  unretained.Run();
+
+  int total = 0;
+  base::Bind(&Counter::Report, counter, &total).Run();
+  EXPECT_EQ(5, total);
+}
+
 }  // namespace

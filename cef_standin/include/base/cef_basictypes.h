@@ -5,8 +5,6 @@
 #include <stddef.h>
 #include <stdint.h>
 
-typedef int8_t int8;
-typedef uint8_t uint8;
 typedef int16_t int16;
 typedef uint16_t uint16;
 typedef int32_t int32;

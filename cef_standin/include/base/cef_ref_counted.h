@@ -31,7 +31,6 @@ class scoped_refptr {
   T* get() const { return ptr_; }
   operator T*() const { return ptr_; }
   T* operator->() const { return ptr_; }
-  T& operator*() const { return *ptr_; }
 
   scoped_refptr<T>& operator=(T* p) {
     // AddRef first so that self assignment works.

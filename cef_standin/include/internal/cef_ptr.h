@@ -7,20 +7,10 @@
 template <class T>
 using CefRawPtr = T*;
 
-// A smart pointer for reference-counted CEF objects. Like CEF 81's, it has
-// copy constructors only: moving a CefRefPtr copies it.
+// A smart pointer for reference-counted CEF objects: scoped_refptr itself, so
+// like CEF 81's it has copy constructors only (moving a CefRefPtr copies it)
+// and no operator*.
 template <class T>
-class CefRefPtr : public scoped_refptr<T> {
- public:
-  typedef scoped_refptr<T> parent;
-
-  CefRefPtr() : parent() {}
-  CefRefPtr(T* p) : parent(p) {}
-  CefRefPtr(const CefRefPtr<T>& r) : parent(r) {}
-  template <typename U>
-  CefRefPtr(const CefRefPtr<U>& r) : parent(r) {}
-  CefRefPtr<T>& operator=(const CefRefPtr<T>& r) = default;
-  using parent::operator=;
-};
+using CefRefPtr = scoped_refptr<T>;
 
 #endif  // CEF_INCLUDE_INTERNAL_CEF_PTR_H_
