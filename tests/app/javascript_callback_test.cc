@@ -120,6 +120,7 @@ TEST_F(JavascriptCallbackTest, RemovalLogsPerEntryAndKeepsOtherFrames) {
   Store(sub_frame, "(function b() {})");
   Store(main_frame, "(function c() {})");
   Store(main_frame, "(function d() {})");
+  EXPECT_TRUE(quillmoss::IsFrameIndexInStepForTesting());
   standin::ClearLog();
 
   RemoveJavascriptCallbacksForFrame(main_frame);
@@ -130,12 +131,25 @@ TEST_F(JavascriptCallbackTest, RemovalLogsPerEntryAndKeepsOtherFrames) {
   EXPECT_EQ(expected, LogTexts("javascript_callback"));
   ASSERT_EQ(1u, quillmoss::CountJavascriptCallbacksForTesting());
   EXPECT_EQ(2, quillmoss::GetJavascriptCallbackIdsForTesting().front());
+  EXPECT_TRUE(quillmoss::IsFrameIndexInStepForTesting());
 
   // A frame with nothing stored: nothing changes, nothing is logged.
   standin::ClearLog();
   RemoveJavascriptCallbacksForFrame(main_frame);
   EXPECT_TRUE(standin::LogRecords().empty());
   EXPECT_EQ(1u, quillmoss::CountJavascriptCallbacksForTesting());
+
+  // Looking up a removed or never-issued id finds nothing and adds nothing.
+  for (const int id : {1, 3, 5, 0, -1}) {
+    SCOPED_TRACE(::testing::Message() << "id " << id);
+    quillmoss::JavascriptCallback callback;
+    EXPECT_FALSE(quillmoss::GetJavascriptCallback(id, &callback));
+    EXPECT_FALSE(callback.first);
+    EXPECT_FALSE(callback.second);
+  }
+  EXPECT_EQ(std::vector<int>{2},
+            quillmoss::GetJavascriptCallbackIdsForTesting());
+  EXPECT_TRUE(quillmoss::IsFrameIndexInStepForTesting());
 }
 
 TEST_F(JavascriptCallbackTest, RemovalOnAnEmptyRegistryAsksNothing) {

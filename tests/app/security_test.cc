@@ -316,6 +316,7 @@ TEST_F(SecurityTest, CallbacksOfAGoneContextCannotBeRunById) {
   Eval(frames[3].first, frames[3].second, "window.runs = 0");
   renderer_->DestroyBrowser(second);
   const std::set<size_t> gone = {1, 2, 3, 5, 6};
+  EXPECT_TRUE(quillmoss::IsFrameIndexInStepForTesting());
 
   for (const auto& entry : frame_of_id) {
     SCOPED_TRACE(::testing::Message()

@@ -204,6 +204,9 @@ TEST_F(CefToV8Test, SameIdRunsAgainAndEveryFailureIsLogged) {
 TEST_F(CefToV8Test, UnknownIdsAndAnEmptyRegistry) {
   EXPECT_FALSE(ExecuteJavascriptCallback(42, List("[]")));
   EXPECT_FALSE(ExecuteJavascriptCallback(-5, List("[]")));
+  // Unknown ids leave the registry as it was.
+  EXPECT_EQ(std::vector<int>{callback_id_},
+            quillmoss::GetJavascriptCallbackIdsForTesting());
   renderer_->ReleaseContext(browser_, MainFrame(browser_));
   standin::ClearLog();
   EXPECT_FALSE(ExecuteJavascriptCallback(callback_id_, List("[]")));
