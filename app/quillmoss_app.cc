@@ -58,6 +58,31 @@ void SendContextMessage(CefRefPtr<CefFrame> frame, const char* name) {
   frame->SendProcessMessage(PID_BROWSER, CefProcessMessage::Create(name));
 }
 
+// The frames a browser's bindings go into, by identifier: every frame when
+// "bindToFrames" is true, and the main frame always, exactly once.
+std::vector<int64> ChooseFrameIds(
+    const CefRefPtr<CefBrowser>& browser,
+    const CefRefPtr<CefDictionaryValue>& bindings) {
+  std::vector<int64> frameIds;
+  if (ReadBindToFrames(bindings)) {
+    // By identifier: pages may give several frames one name, and a look-up
+    // by name finds only the first of them.
+    browser->GetFrameIdentifiers(frameIds);
+  }
+  const CefRefPtr<CefFrame> main_frame = browser->GetMainFrame();
+  if (!main_frame) {
+    QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForBrowser(): "
+                   "GetMainFrame() failed";
+    return frameIds;
+  }
+  const int64 main_frame_id = main_frame->GetIdentifier();
+  if (std::find(frameIds.begin(), frameIds.end(), main_frame_id) ==
+      frameIds.end()) {
+    frameIds.push_back(main_frame_id);
+  }
+  return frameIds;
+}
+
 // Leaves a context on every way out of an installation that entered it.
 class ScopedContextEntry {
  public:
@@ -436,24 +461,8 @@ void QuillmossApp::DoJavascriptBindingsForBrowser(
     return;
   }
 
-  std::vector<int64> frameIds;
-  if (quillmoss::ReadBindToFrames(bindings)) {
-    // By identifier: pages may give several frames one name, and a look-up
-    // by name finds only the first of them.
-    browser->GetFrameIdentifiers(frameIds);
-  }
-  // The main frame always gets the bindings, exactly once.
-  const CefRefPtr<CefFrame> main_frame = browser->GetMainFrame();
-  if (main_frame) {
-    const int64 main_frame_id = main_frame->GetIdentifier();
-    if (std::find(frameIds.begin(), frameIds.end(), main_frame_id) ==
-        frameIds.end()) {
-      frameIds.push_back(main_frame_id);
-    }
-  } else {
-    QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForBrowser(): "
-                   "GetMainFrame() failed";
-  }
+  const std::vector<int64> frameIds =
+      quillmoss::ChooseFrameIds(browser, bindings);
   if (frameIds.empty()) {
     QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForBrowser(): "
                    "frameIds.size() == 0";
