@@ -237,7 +237,8 @@ QuillmossApp::~QuillmossApp() = default;
 void QuillmossApp::OnBeforeCommandLineProcessing(
     const CefString& process_type,
     CefRefPtr<CefCommandLine> command_line) {
-  // Loaded in every process, whatever the switches.
+  // Loaded in every process and never freed, so the look-up is cheap
+  // wherever the switch appears.
   quillmoss::LoadShellLibrary();
   if (!command_line)
     return;
