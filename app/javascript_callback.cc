@@ -2,24 +2,34 @@
 
 #include <cstdio>
 #include <limits>
+#include <map>
 #include <set>
 #include <string>
 #include <unordered_map>
 
+#include "app/javascript_callback_test_hooks.h"
 #include "common/log_line.h"
 #include "common/process_messages.h"
 #include "convert/v8utils.h"
 
-int g_lastJavascriptCallbackId = 0;
-std::map<int, JavascriptCallback> g_javascriptCallbacks;
+using quillmoss::JavascriptCallback;
 
 namespace {
 
 constexpr char kLogSource[] = "javascript_callback";
 
+// The last callback id issued in this process; 0 before the first.
+int g_lastJavascriptCallbackId = 0;
+
+// Callback id -> (frame of the context the function was stored from, the
+// function). An entry is added each time a function crosses to the host and
+// goes when its frame's V8 context is released; calling it keeps it.
+std::map<int, JavascriptCallback> g_javascriptCallbacks;
+
 // Frame identifier -> the ids stored from it, ascending. Lets a context
 // release find its frame's entries without visiting every other frame's.
 // Frame identifiers never change, so the one read at store time stays right.
+// Changes only together with g_javascriptCallbacks.
 std::unordered_map<int64, std::set<int>> g_callbackIdsByFrame;
 
 // Writes |name| as the body of a JSON string. Page script chooses function
@@ -82,50 +92,56 @@ int NextJavascriptCallbackId() {
 
 CefString StoreJavascriptCallback(CefRefPtr<CefFrame> frame,
                                   CefRefPtr<CefV8Value> function) {
-  const int callbackId = NextJavascriptCallbackId();
-  const int64 frameId = frame->GetIdentifier();
+  const int callback_id = NextJavascriptCallbackId();
+  const int64 frame_id = frame->GetIdentifier();
   const CefString name = function->GetFunctionName();
-  const std::string functionName =
+  const std::string function_name =
       name.empty() ? std::string() : name.ToString();
 
   std::string descriptor(quillmoss::kCallbackDescriptorMarker);
   descriptor.append("{");
   descriptor.append("\"what\":\"javascript-callback\"");
-  descriptor.append(",\"callbackId\":").append(std::to_string(callbackId));
-  descriptor.append(",\"frameId\":").append(std::to_string(frameId));
+  descriptor.append(",\"callbackId\":").append(std::to_string(callback_id));
+  descriptor.append(",\"frameId\":").append(std::to_string(frame_id));
   descriptor.append(",\"functionName\":\"");
-  AppendJsonStringBody(functionName, &descriptor);
+  AppendJsonStringBody(function_name, &descriptor);
   descriptor.append("\"}");
 
-  g_javascriptCallbacks[callbackId] = JavascriptCallback(frame, function);
-  g_callbackIdsByFrame[frameId].insert(callbackId);
+  // The id is not live (see NextJavascriptCallbackId), so this inserts.
+  g_javascriptCallbacks.emplace(callback_id,
+                                JavascriptCallback(frame, function));
+  g_callbackIdsByFrame[frame_id].insert(callback_id);
 
   CefString result;
   result.FromString(descriptor);
   return result;
 }
 
-bool GetJavascriptCallback(int callbackId, JavascriptCallback* callback) {
-  const auto it = g_javascriptCallbacks.find(callbackId);
+namespace quillmoss {
+
+bool GetJavascriptCallback(int callback_id, JavascriptCallback* callback) {
+  const auto it = g_javascriptCallbacks.find(callback_id);
   if (it == g_javascriptCallbacks.end())
     return false;
   *callback = it->second;
   return true;
 }
 
+}  // namespace quillmoss
+
 void RemoveJavascriptCallbacksForFrame(CefRefPtr<CefFrame> frame) {
   if (g_javascriptCallbacks.empty())
     return;
-  const int64 frameId = frame->GetIdentifier();
-  const auto index = g_callbackIdsByFrame.find(frameId);
+  const int64 frame_id = frame->GetIdentifier();
+  const auto index = g_callbackIdsByFrame.find(frame_id);
   if (index == g_callbackIdsByFrame.end())
     return;
   // Take the ids out first: erasing an entry releases a V8 function, which
   // must not find the index half-changed.
-  const std::set<int> callbackIds = std::move(index->second);
+  const std::set<int> callback_ids = std::move(index->second);
   g_callbackIdsByFrame.erase(index);
-  for (const int callbackId : callbackIds) {
-    if (g_javascriptCallbacks.erase(callbackId) == 0)
+  for (const int callback_id : callback_ids) {
+    if (g_javascriptCallbacks.erase(callback_id) == 0)
       continue;
     QLOG(INFO) << "[Renderer process] RemoveJavascriptCallbacksForFrame(): "
                   "removed js callback from the map";
@@ -139,7 +155,7 @@ bool ExecuteJavascriptCallback(int callbackId, CefRefPtr<CefListValue> args) {
     return false;
   }
   JavascriptCallback callback;
-  if (!GetJavascriptCallback(callbackId, &callback)) {
+  if (!quillmoss::GetJavascriptCallback(callbackId, &callback)) {
     QLOG(ERROR) << "[Renderer process] ExecuteJavascriptCallback(): callback "
                    "not found, id="
                 << callbackId;
@@ -171,12 +187,53 @@ bool ExecuteJavascriptCallback(int callbackId, CefRefPtr<CefListValue> args) {
   return false;
 }
 
-void SetLastJavascriptCallbackIdForTesting(int id) {
-  g_lastJavascriptCallbackId = id;
-}
+namespace quillmoss {
 
 void ResetJavascriptCallbacksForTesting() {
   g_callbackIdsByFrame.clear();
   g_javascriptCallbacks.clear();
   g_lastJavascriptCallbackId = 0;
 }
+
+void SetLastJavascriptCallbackIdForTesting(int id) {
+  g_lastJavascriptCallbackId = id;
+}
+
+int GetLastJavascriptCallbackIdForTesting() {
+  return g_lastJavascriptCallbackId;
+}
+
+size_t CountJavascriptCallbacksForTesting() {
+  return g_javascriptCallbacks.size();
+}
+
+bool HasJavascriptCallbackForTesting(int callback_id) {
+  return g_javascriptCallbacks.count(callback_id) != 0;
+}
+
+std::vector<int> GetJavascriptCallbackIdsForTesting() {
+  std::vector<int> ids;
+  ids.reserve(g_javascriptCallbacks.size());
+  for (const auto& entry : g_javascriptCallbacks)
+    ids.push_back(entry.first);
+  return ids;
+}
+
+bool IsFrameIndexInStepForTesting() {
+  size_t indexed = 0;
+  for (const auto& frame_ids : g_callbackIdsByFrame) {
+    if (frame_ids.second.empty())
+      return false;
+    for (const int callback_id : frame_ids.second) {
+      const auto it = g_javascriptCallbacks.find(callback_id);
+      if (it == g_javascriptCallbacks.end() ||
+          it->second.first->GetIdentifier() != frame_ids.first) {
+        return false;
+      }
+      ++indexed;
+    }
+  }
+  return indexed == g_javascriptCallbacks.size();
+}
+
+}  // namespace quillmoss

@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "app/javascript_callback.h"
-#include "common/log_line.h"
 #include "app/platform_shell.h"
-#include "common/process_messages.h"
 #include "app/v8function_handler.h"
+#include "common/log_line.h"
+#include "common/process_messages.h"
 #include "convert/v8utils.h"
 #include "include/base/cef_bind.h"
 #include "include/wrapper/cef_closure_task.h"
@@ -17,22 +17,27 @@ namespace {
 
 constexpr char kLogSource[] = "quillmoss_app";
 
+}  // namespace
+
+namespace quillmoss {
+namespace {
+
 // The bindings keys as CEF strings, converted once: the functions and objects
 // keys are read on every bound call.
 const CefString& BindToFramesKey() {
-  static const CefString key(quillmoss::kBindToFramesKey);
+  static const CefString key(kBindToFramesKey);
   return key;
 }
 const CefString& FunctionsKey() {
-  static const CefString key(quillmoss::kFunctionsKey);
+  static const CefString key(kFunctionsKey);
   return key;
 }
 const CefString& PropertiesKey() {
-  static const CefString key(quillmoss::kPropertiesKey);
+  static const CefString key(kPropertiesKey);
   return key;
 }
 const CefString& ObjectsKey() {
-  static const CefString key(quillmoss::kObjectsKey);
+  static const CefString key(kObjectsKey);
   return key;
 }
 
@@ -51,6 +56,31 @@ bool ReadBindToFrames(const CefRefPtr<CefDictionaryValue>& bindings) {
 
 void SendContextMessage(CefRefPtr<CefFrame> frame, const char* name) {
   frame->SendProcessMessage(PID_BROWSER, CefProcessMessage::Create(name));
+}
+
+// The frames a browser's bindings go into, by identifier: every frame when
+// "bindToFrames" is true, and the main frame always, exactly once.
+std::vector<int64> ChooseFrameIds(
+    const CefRefPtr<CefBrowser>& browser,
+    const CefRefPtr<CefDictionaryValue>& bindings) {
+  std::vector<int64> frameIds;
+  if (ReadBindToFrames(bindings)) {
+    // By identifier: pages may give several frames one name, and a look-up
+    // by name finds only the first of them.
+    browser->GetFrameIdentifiers(frameIds);
+  }
+  const CefRefPtr<CefFrame> main_frame = browser->GetMainFrame();
+  if (!main_frame) {
+    QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForBrowser(): "
+                   "GetMainFrame() failed";
+    return frameIds;
+  }
+  const int64 main_frame_id = main_frame->GetIdentifier();
+  if (std::find(frameIds.begin(), frameIds.end(), main_frame_id) ==
+      frameIds.end()) {
+    frameIds.push_back(main_frame_id);
+  }
+  return frameIds;
 }
 
 // Leaves a context on every way out of an installation that entered it.
@@ -73,7 +103,128 @@ class ScopedContextEntry {
   CefRefPtr<CefV8Context> context_;
 };
 
+// The three dictionaries and the flag, each of its type.
+bool HasBindingsLayout(const CefRefPtr<CefDictionaryValue>& bindings) {
+  return HasDictionary(bindings, FunctionsKey()) &&
+         HasDictionary(bindings, PropertiesKey()) &&
+         HasDictionary(bindings, ObjectsKey()) &&
+         bindings->HasKey(BindToFramesKey()) &&
+         bindings->GetType(BindToFramesKey()) == VTYPE_BOOL;
+}
+
+// Inside an entered context (the context hook) the given context is the one
+// being created: use it as it is. Otherwise (a posted task) enter it, for as
+// long as |entry| lives. False when there is no context to install into.
+bool EnterContextForInstallation(const CefRefPtr<CefV8Context>& context,
+                                 ScopedContextEntry* entry) {
+  if (!CefV8Context::InContext()) {
+    if (!context || !context->IsValid()) {
+      QLOG(INFO) << "[Renderer process] DoJavascriptBindingsForFrame(): V8 "
+                    "context provided by CEF is invalid";
+      return false;
+    }
+    entry->Enter(context);
+    return true;
+  }
+  if (!context) {
+    QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): V8 "
+                   "context not available";
+    return false;
+  }
+  return true;
+}
+
+// The installation steps below log their own failure and return false, which
+// ends the installation; whatever earlier steps set stays in the page.
+
+bool InstallFunctions(const CefRefPtr<CefV8Value>& global,
+                      const CefRefPtr<CefDictionaryValue>& functions,
+                      const CefRefPtr<V8FunctionHandler>& handler) {
+  std::vector<CefString> function_names;
+  if (!functions->GetKeys(function_names)) {
+    QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
+                   "functions->GetKeys() failed";
+    return false;
+  }
+  for (const CefString& function_name : function_names) {
+    global->SetValue(function_name,
+                     CefV8Value::CreateFunction(function_name, handler),
+                     V8_PROPERTY_ATTRIBUTE_NONE);
+  }
+  return true;
+}
+
+bool InstallProperties(const CefRefPtr<CefV8Value>& global,
+                       const CefRefPtr<CefDictionaryValue>& properties) {
+  const CefRefPtr<CefV8Value> v8Properties =
+      CefDictionaryValueToV8Value(properties, 0);
+  std::vector<CefString> property_names;
+  if (!v8Properties->GetKeys(property_names)) {
+    QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
+                   "v8Properties->GetKeys() failed";
+    return false;
+  }
+  for (const CefString& property_name : property_names) {
+    global->SetValue(property_name, v8Properties->GetValue(property_name),
+                     V8_PROPERTY_ATTRIBUTE_NONE);
+  }
+  return true;
+}
+
+// The object's global is set before its methods are read, so an object
+// whose methods cannot be read still appears, empty.
+bool InstallObject(const CefRefPtr<CefV8Value>& global,
+                   const CefRefPtr<CefDictionaryValue>& objects,
+                   const CefString& object_name,
+                   const CefRefPtr<V8FunctionHandler>& handler) {
+  const CefRefPtr<CefV8Value> object =
+      CefV8Value::CreateObject(nullptr, nullptr);
+  global->SetValue(object_name, object, V8_PROPERTY_ATTRIBUTE_NONE);
+  if (objects->GetType(object_name) != VTYPE_DICTIONARY) {
+    QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
+                   "objects->GetType() != VTYPE_DICTIONARY";
+    return false;
+  }
+  const CefRefPtr<CefDictionaryValue> methods =
+      objects->GetDictionary(object_name);
+  std::vector<CefString> method_names;
+  if (!methods || !methods->IsValid() || !methods->GetKeys(method_names)) {
+    QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
+                   "methods->GetKeys() failed";
+    return false;
+  }
+  if (!object)
+    return true;
+  // A method's function carries the full name, which is what the handler
+  // looks up on every call.
+  const std::string object_prefix = object_name.ToString() + ".";
+  for (const CefString& method_name : method_names) {
+    const CefString full_name(object_prefix + method_name.ToString());
+    object->SetValue(method_name,
+                     CefV8Value::CreateFunction(full_name, handler),
+                     V8_PROPERTY_ATTRIBUTE_NONE);
+  }
+  return true;
+}
+
+bool InstallObjects(const CefRefPtr<CefV8Value>& global,
+                    const CefRefPtr<CefDictionaryValue>& objects,
+                    const CefRefPtr<V8FunctionHandler>& handler) {
+  std::vector<CefString> object_names;
+  if (!objects->GetKeys(object_names)) {
+    QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
+                   "objects->GetKeys() failed";
+    return false;
+  }
+  for (const CefString& object_name : object_names) {
+    if (!InstallObject(global, objects, object_name, handler))
+      return false;
+  }
+  return true;
+}
+
 }  // namespace
+}  // namespace quillmoss
 
 QuillmossApp::QuillmossApp() = default;
 
@@ -86,28 +237,16 @@ QuillmossApp::~QuillmossApp() = default;
 void QuillmossApp::OnBeforeCommandLineProcessing(
     const CefString& process_type,
     CefRefPtr<CefCommandLine> command_line) {
-  // Loaded in every process and never freed, so the look-up below is cheap
+  // Loaded in every process and never freed, so the look-up is cheap
   // wherever the switch appears.
-  const quillmoss::platform::ModuleHandle shell =
-      quillmoss::platform::LoadLibraryW(L"shell32.dll");
+  quillmoss::LoadShellLibrary();
   if (!command_line)
     return;
-  const CefString appUserModelId =
+  const CefString app_user_model_id =
       command_line->GetSwitchValue("app-user-model-id");
-  if (appUserModelId.empty())
+  if (app_user_model_id.empty())
     return;
-
-  // Older Windows versions lack the function; a missing library or entry
-  // point is a failure like any other, never a call through null.
-  quillmoss::platform::SetAppUserModelIdFunction setAppUserModelId = nullptr;
-  if (shell) {
-    setAppUserModelId =
-        reinterpret_cast<quillmoss::platform::SetAppUserModelIdFunction>(
-            quillmoss::platform::GetProcAddress(
-                shell, "SetCurrentProcessExplicitAppUserModelID"));
-  }
-  const std::wstring id = appUserModelId.ToWString();
-  if (!setAppUserModelId || setAppUserModelId(id.c_str()) != 0)
+  if (!quillmoss::SetAppUserModelId(app_user_model_id.ToWString()))
     QLOG(ERROR) << "SetCurrentProcessExplicitAppUserModelID failed";
 }
 
@@ -170,12 +309,12 @@ void QuillmossApp::OnContextCreated(CefRefPtr<CefBrowser> browser,
                                     CefRefPtr<CefV8Context> context) {
   QLOG(INFO) << "[Renderer process] OnContextCreated()";
   // The host hears of every context before any binding is installed in it.
-  SendContextMessage(frame, quillmoss::kOnContextCreatedMessage);
+  quillmoss::SendContextMessage(frame, quillmoss::kOnContextCreatedMessage);
 
   const CefRefPtr<CefDictionaryValue> bindings = GetBindingsForBrowser(browser);
   if (!bindings)
     return;
-  if (frame->IsMain() || ReadBindToFrames(bindings))
+  if (frame->IsMain() || quillmoss::ReadBindToFrames(bindings))
     DoJavascriptBindingsForFrame(browser, frame, context);
 }
 
@@ -183,7 +322,7 @@ void QuillmossApp::OnContextReleased(CefRefPtr<CefBrowser> browser,
                                      CefRefPtr<CefFrame> frame,
                                      CefRefPtr<CefV8Context> context) {
   QLOG(INFO) << "[Renderer process] OnContextReleased()";
-  SendContextMessage(frame, quillmoss::kOnContextReleasedMessage);
+  quillmoss::SendContextMessage(frame, quillmoss::kOnContextReleasedMessage);
   RemoveJavascriptCallbacksForFrame(frame);
 }
 
@@ -238,10 +377,10 @@ bool QuillmossApp::OnProcessMessageReceived(
     }
     const int callbackId = arguments->GetInt(quillmoss::kCallbackIdIndex);
     // A received argument list is read-only.
-    CefRefPtr<CefListValue> callArguments =
+    CefRefPtr<CefListValue> call_arguments =
         arguments->IsReadOnly() ? arguments->Copy() : arguments;
-    callArguments->Remove(quillmoss::kCallbackIdIndex);
-    ExecuteJavascriptCallback(callbackId, callArguments);
+    call_arguments->Remove(quillmoss::kCallbackIdIndex);
+    ExecuteJavascriptCallback(callbackId, call_arguments);
     return true;
   }
 
@@ -283,32 +422,33 @@ bool QuillmossApp::BindedFunctionExists(CefRefPtr<CefBrowser> browser,
   const std::string name = functionName.ToString();
   const size_t dot = name.find('.');
   if (dot == std::string::npos) {
-    if (!HasDictionary(bindings, FunctionsKey())) {
+    if (!quillmoss::HasDictionary(bindings, quillmoss::FunctionsKey())) {
       QLOG(ERROR) << "[Renderer process] BindedFunctionExists(): functions "
                      "dictionary not found";
       return false;
     }
-    return bindings->GetDictionary(FunctionsKey())->HasKey(functionName);
+    return bindings->GetDictionary(quillmoss::FunctionsKey())
+        ->HasKey(functionName);
   }
 
   // Only the first full stop splits: a method name may hold more of them.
-  const std::string objectName = name.substr(0, dot);
-  const std::string methodName = name.substr(dot + 1);
-  if (!HasDictionary(bindings, ObjectsKey())) {
+  const std::string object_name = name.substr(0, dot);
+  const std::string method_name = name.substr(dot + 1);
+  if (!quillmoss::HasDictionary(bindings, quillmoss::ObjectsKey())) {
     QLOG(ERROR) << "[Renderer process] BindedFunctionExists(): objects "
                    "dictionary not found";
     return false;
   }
   const CefRefPtr<CefDictionaryValue> objects =
-      bindings->GetDictionary(ObjectsKey());
-  if (!objects->HasKey(objectName))
+      bindings->GetDictionary(quillmoss::ObjectsKey());
+  if (!objects->HasKey(object_name))
     return false;
-  if (objects->GetType(objectName) != VTYPE_DICTIONARY) {
+  if (objects->GetType(object_name) != VTYPE_DICTIONARY) {
     QLOG(ERROR) << "[Renderer process] BindedFunctionExists(): objects "
                    "dictionary has invalid type";
     return false;
   }
-  return objects->GetDictionary(objectName)->HasKey(methodName);
+  return objects->GetDictionary(object_name)->HasKey(method_name);
 }
 
 // Installation.
@@ -322,24 +462,8 @@ void QuillmossApp::DoJavascriptBindingsForBrowser(
     return;
   }
 
-  std::vector<int64> frameIds;
-  if (ReadBindToFrames(bindings)) {
-    // By identifier: pages may give several frames one name, and a look-up
-    // by name finds only the first of them.
-    browser->GetFrameIdentifiers(frameIds);
-  }
-  // The main frame always gets the bindings, exactly once.
-  const CefRefPtr<CefFrame> mainFrame = browser->GetMainFrame();
-  if (mainFrame) {
-    const int64 mainFrameId = mainFrame->GetIdentifier();
-    if (std::find(frameIds.begin(), frameIds.end(), mainFrameId) ==
-        frameIds.end()) {
-      frameIds.push_back(mainFrameId);
-    }
-  } else {
-    QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForBrowser(): "
-                   "GetMainFrame() failed";
-  }
+  const std::vector<int64> frameIds =
+      quillmoss::ChooseFrameIds(browser, bindings);
   if (frameIds.empty()) {
     QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForBrowser(): "
                    "frameIds.size() == 0";
@@ -364,15 +488,15 @@ void QuillmossApp::DoJavascriptBindingsForBrowser(
                      "GetV8Context() failed";
       continue;
     }
-    const CefRefPtr<CefTaskRunner> taskRunner = context->GetTaskRunner();
-    if (!taskRunner) {
+    const CefRefPtr<CefTaskRunner> task_runner = context->GetTaskRunner();
+    if (!task_runner) {
       QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForBrowser(): "
                      "GetTaskRunner() failed";
       continue;
     }
     // The task looks the bindings up again when it runs, so bindings that
     // were replaced in the meantime are the ones installed.
-    taskRunner->PostTask(CefCreateClosureTask(
+    task_runner->PostTask(CefCreateClosureTask(
         base::Bind(&QuillmossApp::DoJavascriptBindingsForFrame, this, browser,
                    frame, context)));
   }
@@ -393,38 +517,22 @@ void QuillmossApp::DoJavascriptBindingsForFrame(
 
   // Validated before the context is touched: a bad dictionary changes
   // nothing in the page.
-  if (!HasDictionary(bindings, FunctionsKey()) ||
-      !HasDictionary(bindings, PropertiesKey()) ||
-      !HasDictionary(bindings, ObjectsKey()) ||
-      !bindings->HasKey(BindToFramesKey()) ||
-      bindings->GetType(BindToFramesKey()) != VTYPE_BOOL) {
+  if (!quillmoss::HasBindingsLayout(bindings)) {
     QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
                    "invalid data [1]";
     return;
   }
 
-  // Inside an entered context (the context hook) the given context is the
-  // one being created: use it as it is. Otherwise (a posted task) enter it.
-  ScopedContextEntry entry;
-  if (!CefV8Context::InContext()) {
-    if (!context || !context->IsValid()) {
-      QLOG(INFO) << "[Renderer process] DoJavascriptBindingsForFrame(): V8 "
-                    "context provided by CEF is invalid";
-      return;
-    }
-    entry.Enter(context);
-  } else if (!context) {
-    QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): V8 "
-                   "context not available";
+  quillmoss::ScopedContextEntry entry;
+  if (!quillmoss::EnterContextForInstallation(context, &entry))
     return;
-  }
 
   const CefRefPtr<CefDictionaryValue> functions =
-      bindings->GetDictionary(FunctionsKey());
+      bindings->GetDictionary(quillmoss::FunctionsKey());
   const CefRefPtr<CefDictionaryValue> properties =
-      bindings->GetDictionary(PropertiesKey());
+      bindings->GetDictionary(quillmoss::PropertiesKey());
   const CefRefPtr<CefDictionaryValue> objects =
-      bindings->GetDictionary(ObjectsKey());
+      bindings->GetDictionary(quillmoss::ObjectsKey());
   if (!functions || !functions->IsValid() || !properties ||
       !properties->IsValid() || !objects || !objects->IsValid()) {
     QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
@@ -439,63 +547,9 @@ void QuillmossApp::DoJavascriptBindingsForFrame(
     return;
   }
   const CefRefPtr<V8FunctionHandler> handler = new V8FunctionHandler(this, 0);
-
-  std::vector<CefString> functionNames;
-  if (!functions->GetKeys(functionNames)) {
-    QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
-                   "functions->GetKeys() failed";
+  if (!quillmoss::InstallFunctions(global, functions, handler) ||
+      !quillmoss::InstallProperties(global, properties)) {
     return;
   }
-  for (const CefString& functionName : functionNames) {
-    global->SetValue(functionName,
-                     CefV8Value::CreateFunction(functionName, handler),
-                     V8_PROPERTY_ATTRIBUTE_NONE);
-  }
-
-  const CefRefPtr<CefV8Value> v8Properties =
-      CefDictionaryValueToV8Value(properties, 0);
-  std::vector<CefString> propertyNames;
-  if (!v8Properties->GetKeys(propertyNames)) {
-    QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
-                   "v8Properties->GetKeys() failed";
-    return;
-  }
-  for (const CefString& propertyName : propertyNames) {
-    global->SetValue(propertyName, v8Properties->GetValue(propertyName),
-                     V8_PROPERTY_ATTRIBUTE_NONE);
-  }
-
-  std::vector<CefString> objectNames;
-  if (!objects->GetKeys(objectNames)) {
-    QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
-                   "objects->GetKeys() failed";
-    return;
-  }
-  for (const CefString& objectName : objectNames) {
-    const CefRefPtr<CefV8Value> object =
-        CefV8Value::CreateObject(nullptr, nullptr);
-    global->SetValue(objectName, object, V8_PROPERTY_ATTRIBUTE_NONE);
-    if (objects->GetType(objectName) != VTYPE_DICTIONARY) {
-      QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
-                     "objects->GetType() != VTYPE_DICTIONARY";
-      return;
-    }
-    const CefRefPtr<CefDictionaryValue> methods =
-        objects->GetDictionary(objectName);
-    std::vector<CefString> methodNames;
-    if (!methods || !methods->IsValid() || !methods->GetKeys(methodNames)) {
-      QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
-                     "methods->GetKeys() failed";
-      return;
-    }
-    if (!object)
-      continue;
-    const std::string objectPrefix = objectName.ToString() + ".";
-    for (const CefString& methodName : methodNames) {
-      const CefString fullName(objectPrefix + methodName.ToString());
-      object->SetValue(methodName,
-                       CefV8Value::CreateFunction(fullName, handler),
-                       V8_PROPERTY_ATTRIBUTE_NONE);
-    }
-  }
+  quillmoss::InstallObjects(global, objects, handler);
 }

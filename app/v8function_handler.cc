@@ -1,8 +1,11 @@
 #include "app/v8function_handler.h"
 
+#include <string>
+
+#include "app/quillmoss_app.h"
 #include "common/log_line.h"
 #include "common/process_messages.h"
-#include "app/quillmoss_app.h"
+#include "convert/callback_hooks.h"
 #include "convert/v8utils.h"
 
 namespace {
@@ -10,6 +13,40 @@ namespace {
 constexpr char kLogSource[] = "v8function_handler";
 
 }  // namespace
+
+namespace quillmoss {
+namespace {
+
+// Both kinds of call travel alike: a message |message_name| whose first
+// argument names the callee (set by |set_callee|) and whose second is the
+// call's arguments converted. Sent through |frame|, if there is one.
+template <class SetCallee>
+void SendCallToBrowser(const CefRefPtr<CefFrame>& frame,
+                       const char* message_name,
+                       const CefV8ValueList& arguments,
+                       SetCallee set_callee) {
+  const CefRefPtr<CefListValue> call_arguments =
+      V8ArgumentsToCefListValue(arguments);
+  CefRefPtr<CefProcessMessage> message =
+      CefProcessMessage::Create(message_name);
+  CefRefPtr<CefListValue> message_arguments = message->GetArgumentList();
+  set_callee(message_arguments);
+  message_arguments->SetList(kCallArgumentsIndex, call_arguments);
+  if (frame)
+    frame->SendProcessMessage(PID_BROWSER, message);
+}
+
+}  // namespace
+
+CefRefPtr<CefV8Value> CreateHostCallbackFunction(int host_callback_id) {
+  // Each conversion makes a new handler and function.
+  const std::string name =
+      kHostCallbackFunctionPrefix + std::to_string(host_callback_id);
+  return CefV8Value::CreateFunction(
+      name, new V8FunctionHandler(nullptr, host_callback_id));
+}
+
+}  // namespace quillmoss
 
 V8FunctionHandler::V8FunctionHandler(CefRefPtr<QuillmossApp> app,
                                      int hostCallbackId)
@@ -34,15 +71,12 @@ bool V8FunctionHandler::Execute(const CefString& name,
   if (hostCallbackId_ != 0) {
     QLOG(INFO) << "[Renderer process] V8FunctionHandler::Execute(): python "
                   "callback";
-    const CefRefPtr<CefListValue> callArguments =
-        V8ArgumentsToCefListValue(arguments);
-    CefRefPtr<CefProcessMessage> message =
-        CefProcessMessage::Create(quillmoss::kExecutePythonCallbackMessage);
-    CefRefPtr<CefListValue> messageArguments = message->GetArgumentList();
-    messageArguments->SetInt(quillmoss::kHostCallbackIdIndex, hostCallbackId_);
-    messageArguments->SetList(quillmoss::kCallArgumentsIndex, callArguments);
-    if (frame)
-      frame->SendProcessMessage(PID_BROWSER, message);
+    quillmoss::SendCallToBrowser(
+        frame, quillmoss::kExecutePythonCallbackMessage, arguments,
+        [this](const CefRefPtr<CefListValue>& message_arguments) {
+          message_arguments->SetInt(quillmoss::kHostCallbackIdIndex,
+                                    hostCallbackId_);
+        });
     retval = CefV8Value::CreateNull();
     return true;
   }
@@ -55,15 +89,11 @@ bool V8FunctionHandler::Execute(const CefString& name,
         name.ToString() + "()");
     return true;
   }
-  const CefRefPtr<CefListValue> callArguments =
-      V8ArgumentsToCefListValue(arguments);
-  CefRefPtr<CefProcessMessage> message =
-      CefProcessMessage::Create(quillmoss::kV8FunctionHandlerExecuteMessage);
-  CefRefPtr<CefListValue> messageArguments = message->GetArgumentList();
-  messageArguments->SetString(quillmoss::kFunctionNameIndex, name);
-  messageArguments->SetList(quillmoss::kCallArgumentsIndex, callArguments);
-  if (frame)
-    frame->SendProcessMessage(PID_BROWSER, message);
+  quillmoss::SendCallToBrowser(
+      frame, quillmoss::kV8FunctionHandlerExecuteMessage, arguments,
+      [&name](const CefRefPtr<CefListValue>& message_arguments) {
+        message_arguments->SetString(quillmoss::kFunctionNameIndex, name);
+      });
   retval = CefV8Value::CreateNull();
   return true;
 }

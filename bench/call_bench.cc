@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "app/javascript_callback.h"
+#include "app/javascript_callback_test_hooks.h"
 #include "bench_env.h"
 #include "benchmarks.h"
 
@@ -89,7 +90,7 @@ CallbackCase MakeCallbackCase() {
       " return a; }");
   StoreJavascriptCallback(env.Frame(env.page_browser(), env.page_frame()),
                           result.function);
-  result.id = g_lastJavascriptCallbackId;
+  result.id = quillmoss::GetLastJavascriptCallbackIdForTesting();
   result.arguments = CefListValue::Create();
   result.arguments->SetInt(0, 7);
   result.arguments->SetString(1, "seven");
@@ -106,7 +107,7 @@ void CallbackOurs(benchmark::State& state) {
       break;
     }
   }
-  ResetJavascriptCallbacksForTesting();
+  quillmoss::ResetJavascriptCallbacksForTesting();
 }
 
 void CallbackBaseline(benchmark::State& state) {
@@ -127,7 +128,7 @@ void CallbackBaseline(benchmark::State& state) {
         function->Call(context, context->Global(), 3, argv).ToLocalChecked();
     benchmark::DoNotOptimize(result);
   }
-  ResetJavascriptCallbacksForTesting();
+  quillmoss::ResetJavascriptCallbacksForTesting();
 }
 
 }  // namespace

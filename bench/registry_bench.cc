@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "app/javascript_callback.h"
+#include "app/javascript_callback_test_hooks.h"
 #include "bench_env.h"
 #include "benchmarks.h"
 
@@ -17,7 +18,7 @@ constexpr int kOtherCallbacks = 100000;
 void StoreAndRemove(benchmark::State& state, bool crowded) {
   BenchEnv& env = BenchEnv::Get();
   ScopedContext scope(env.MainContext());
-  ResetJavascriptCallbacksForTesting();
+  quillmoss::ResetJavascriptCallbacksForTesting();
   CefRefPtr<CefV8Value> function = env.Eval("(function stored() {})");
   if (crowded) {
     for (int i = 0; i < kOtherCallbacks; ++i) {
@@ -38,9 +39,9 @@ void StoreAndRemove(benchmark::State& state, bool crowded) {
       env.ClearRecords();
   }
   const size_t expected = crowded ? kOtherCallbacks : 0;
-  if (g_javascriptCallbacks.size() != expected)
+  if (quillmoss::CountJavascriptCallbacksForTesting() != expected)
     state.SkipWithError("the frame's callbacks were not all removed");
-  ResetJavascriptCallbacksForTesting();
+  quillmoss::ResetJavascriptCallbacksForTesting();
   env.ClearRecords();
 }
 

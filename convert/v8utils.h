@@ -15,20 +15,20 @@ CefRefPtr<CefListValue> V8ArgumentsToCefListValue(
 // Appends at most one entry, at the list's current end.
 void V8ValueAppendToCefListValue(CefRefPtr<CefV8Value> value,
                                  CefRefPtr<CefListValue> list,
-                                 int nestingLevel);
+                                 int nesting_level);
 // Never returns null: a new empty dictionary on every failure.
 CefRefPtr<CefDictionaryValue> V8ObjectToCefDictionaryValue(
     CefRefPtr<CefV8Value> value,
-    int nestingLevel);
+    int nesting_level);
 
 // Host -> page. Must run inside an entered V8 context. A 20-byte binary value
 // becomes a function that calls the host callback whose id it carries.
 // Never returns null: a V8 null on failure.
-CefRefPtr<CefV8Value> CefListValueToV8Value(CefRefPtr<CefListValue> listValue,
-                                            int nestingLevel);
+CefRefPtr<CefV8Value> CefListValueToV8Value(CefRefPtr<CefListValue> list_value,
+                                            int nesting_level);
 CefRefPtr<CefV8Value> CefDictionaryValueToV8Value(
-    CefRefPtr<CefDictionaryValue> dictValue,
-    int nestingLevel);
-CefV8ValueList CefListValueToV8Arguments(CefRefPtr<CefListValue> listValue);
+    CefRefPtr<CefDictionaryValue> dict_value,
+    int nesting_level);
+CefV8ValueList CefListValueToV8Arguments(CefRefPtr<CefListValue> list_value);
 
 #endif  // QUILLMOSS_CONVERT_V8UTILS_H_

@@ -5,8 +5,6 @@
 #if defined(_WIN32)
 #include <windows.h>
 
-#include "app/platform_shell.h"
-
 int APIENTRY wWinMain(HINSTANCE hInstance,
                       HINSTANCE hPrevInstance,
                       LPWSTR lpCmdLine,
@@ -14,7 +12,7 @@ int APIENTRY wWinMain(HINSTANCE hInstance,
   // The whole process command line, program path included, as CEF reads it.
   CefRefPtr<CefCommandLine> command_line = CefCommandLine::CreateCommandLine();
   if (command_line)
-    command_line->InitFromString(quillmoss::platform::GetCommandLineW());
+    command_line->InitFromString(::GetCommandLineW());
   CefMainArgs main_args(hInstance);
   return RunChildProcess(main_args, command_line);
 }

@@ -17,6 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/javascript_callback.h"
+#include "app/javascript_callback_test_hooks.h"
 #include "common/process_messages.h"
 #include "fuzz/fuzz_support.h"
 
@@ -730,7 +731,8 @@ class ReceivedChecker {
         descriptor.value("functionName", "\x01") != name) {
       Fail(path + ": bad descriptor " + text + " (function " + name + ")");
     }
-    if (g_javascriptCallbacks.count(descriptor["callbackId"].get<int>()) != 1)
+    if (!quillmoss::HasJavascriptCallbackForTesting(
+            descriptor["callbackId"].get<int>()))
       Fail(Describe(path, "descriptor names no stored callback"));
   }
 

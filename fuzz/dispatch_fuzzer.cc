@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/javascript_callback.h"
+#include "app/javascript_callback_test_hooks.h"
 #include "common/process_messages.h"
 #include "fuzz/fuzz_support.h"
 
@@ -308,7 +309,8 @@ class Driver {
   int CallbackId() {
     if (data_.ConsumeIntegralInRange(0, 5) == 0)
       return data_.ConsumeIntegral<int>();
-    return data_.ConsumeIntegralInRange(0, g_lastJavascriptCallbackId + 1);
+    return data_.ConsumeIntegralInRange(
+        0, quillmoss::GetLastJavascriptCallbackIdForTesting() + 1);
   }
 
   void CallFromPage() {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/javascript_callback.h"
+#include "app/javascript_callback_test_hooks.h"
 
 namespace fuzz {
 
@@ -110,14 +111,14 @@ bool Verbose() {
 
 Session::Session()
     : live_at_start_(standin::LiveObjectCount()), app_(new QuillmossApp) {
-  ResetJavascriptCallbacksForTesting();
+  quillmoss::ResetJavascriptCallbacksForTesting();
   standin::ClearLog();
   renderer_ = std::make_unique<standin::Renderer>(app_.get());
 }
 
 Session::~Session() {
   renderer_.reset();
-  ResetJavascriptCallbacksForTesting();
+  quillmoss::ResetJavascriptCallbacksForTesting();
   app_ = nullptr;
   standin::ClearLog();
   const int live = standin::LiveObjectCount();

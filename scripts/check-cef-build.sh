@@ -89,9 +89,11 @@ fi
 windows="Windows branches not compile-checked (no i686-w64-mingw32-g++-posix)"
 mingw=$(command -v i686-w64-mingw32-g++-posix || true)
 if [ -n "$mingw" ]; then
-  # The sources with Windows branches, with CEF's Windows defines
-  # (cef_variables.cmake) and strictness; CEF's headers carry MSVC pragmas.
-  for source in $(grep -l -E '\b_WIN32\b' "$src"/entry/*.cc "$src"/app/*.cc); do
+  # The sources with Windows branches and the Windows-only ones (*_win.cc),
+  # with CEF's Windows defines (cef_variables.cmake) and strictness; CEF's
+  # headers carry MSVC pragmas.
+  for source in $(grep -l -E '\b_WIN32\b' "$src"/entry/*.cc "$src"/app/*.cc) \
+                "$src"/app/*_win.cc; do
     if ! "$mingw" -std=c++17 -fsyntax-only -fno-exceptions -fno-rtti \
         -Wall -Werror -Wno-unused-parameter -Wno-unknown-pragmas \
         -DWIN32 -D_WIN32 -D_WINDOWS -DUNICODE -D_UNICODE -DWINVER=0x0601 \

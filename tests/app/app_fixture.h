@@ -11,9 +11,23 @@
 #include <gtest/gtest.h>
 
 #include "app/javascript_callback.h"
-#include "common/process_messages.h"
+#include "app/javascript_callback_test_hooks.h"
 #include "app/quillmoss_app.h"
+#include "common/process_messages.h"
 #include "renderer_driver.h"
+
+// The function and the frame stored under |callback_id|; empty when there is
+// no such entry.
+inline CefRefPtr<CefV8Value> StoredFunction(int callback_id) {
+  quillmoss::JavascriptCallback callback;
+  quillmoss::GetJavascriptCallback(callback_id, &callback);
+  return callback.second;
+}
+inline CefRefPtr<CefFrame> StoredFrame(int callback_id) {
+  quillmoss::JavascriptCallback callback;
+  quillmoss::GetJavascriptCallback(callback_id, &callback);
+  return callback.first;
+}
 
 class QuillmossAppTestPeer {
  public:
@@ -35,7 +49,7 @@ class AppFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     live_objects_at_start_ = standin::LiveObjectCount();
-    ResetJavascriptCallbacksForTesting();
+    quillmoss::ResetJavascriptCallbacksForTesting();
     app_ = new QuillmossApp;
     renderer_ = std::make_unique<standin::Renderer>(app_.get());
     standin::ClearLog();
@@ -43,7 +57,7 @@ class AppFixture : public ::testing::Test {
 
   void TearDown() override {
     renderer_.reset();
-    ResetJavascriptCallbacksForTesting();
+    quillmoss::ResetJavascriptCallbacksForTesting();
     app_ = nullptr;
     EXPECT_EQ(live_objects_at_start_, standin::LiveObjectCount())
         << "stand-in objects leaked";

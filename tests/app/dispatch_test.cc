@@ -88,7 +88,7 @@ TEST_F(DispatchTest, UnboundNameThrowsAndSendsNothing) {
                "})()"));
   EXPECT_TRUE(TakeSent().empty());
   // A refused call stores no function.
-  EXPECT_TRUE(g_javascriptCallbacks.empty());
+  EXPECT_EQ(0u, quillmoss::CountJavascriptCallbacksForTesting());
 }
 
 TEST_F(DispatchTest, ContextMessagesForEveryContextBeforeAnyInstallation) {
@@ -318,7 +318,7 @@ TEST_F(DispatchTest, CallbackMessageCallsTheStoredFunctionWithItsArguments) {
   EvalMain(browser,
            "window.calls = []; register(function onDone(...args) { "
            "calls.push(args); })");
-  ASSERT_EQ(1, g_lastJavascriptCallbackId);
+  ASSERT_EQ(1, quillmoss::GetLastJavascriptCallbackIdForTesting());
 
   CefRefPtr<CefProcessMessage> with_args =
       Message(quillmoss::kExecuteJavascriptCallbackMessage);
@@ -341,7 +341,7 @@ TEST_F(DispatchTest, ReleasedContextDropsItsFramesCallbacksOnly) {
   SendBindings(browser, MakeBindings({"register"}, nullptr, {}, true));
   Eval(browser, sub, "register(function a() {}, function b() {})");
   EvalMain(browser, "register(function c() {})");
-  ASSERT_EQ(3u, g_javascriptCallbacks.size());
+  ASSERT_EQ(3u, quillmoss::CountJavascriptCallbacksForTesting());
   TakeSent();
   standin::ClearLog();
 
@@ -353,8 +353,8 @@ TEST_F(DispatchTest, ReleasedContextDropsItsFramesCallbacksOnly) {
       "[Renderer process] RemoveJavascriptCallbacksForFrame(): removed js "
       "callback from the map"};
   EXPECT_EQ(expected, AllLogTexts());
-  ASSERT_EQ(1u, g_javascriptCallbacks.size());
-  EXPECT_EQ(3, g_javascriptCallbacks.begin()->first);
+  ASSERT_EQ(1u, quillmoss::CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(3, quillmoss::GetJavascriptCallbackIdsForTesting().front());
   // A released frame's callback cannot be run by id.
   standin::ClearLog();
   EXPECT_FALSE(ExecuteJavascriptCallback(1, CefListValue::Create()));

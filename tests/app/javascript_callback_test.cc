@@ -39,7 +39,7 @@ class JavascriptCallbackTest : public AppFixture {
 
 TEST_F(JavascriptCallbackTest, DescriptorHasTheExactForm) {
   CefRefPtr<FakeFrame> frame12 = new FakeFrame(12, "f", false);
-  SetLastJavascriptCallbackIdForTesting(6);
+  quillmoss::SetLastJavascriptCallbackIdForTesting(6);
   EXPECT_EQ(
       "####quillmoss####{\"what\":\"javascript-callback\",\"callbackId\":7,"
       "\"frameId\":12,\"functionName\":\"onDone\"}",
@@ -82,7 +82,8 @@ TEST_F(JavascriptCallbackTest, FunctionNamesCannotInjectDescriptorMembers) {
         nlohmann::json::parse(descriptor.substr(marker.size()));
     ASSERT_EQ(4u, parsed.size());
     EXPECT_EQ("javascript-callback", parsed["what"]);
-    EXPECT_EQ(g_lastJavascriptCallbackId, parsed["callbackId"]);
+    EXPECT_EQ(quillmoss::GetLastJavascriptCallbackIdForTesting(),
+              parsed["callbackId"]);
     EXPECT_EQ(frame_, parsed["frameId"]);
     EXPECT_EQ(std::string(rows[i].name), parsed["functionName"]);
   }
@@ -95,20 +96,19 @@ TEST_F(JavascriptCallbackTest, IdsCountUpAcrossFramesAndRemovals) {
   CefRefPtr<CefFrame> sub_frame = renderer_->GetFrame(browser_, sub);
 
   Store(main_frame, "(function f() {})");
-  EXPECT_EQ(1, g_lastJavascriptCallbackId);
+  EXPECT_EQ(1, quillmoss::GetLastJavascriptCallbackIdForTesting());
   RemoveJavascriptCallbacksForFrame(main_frame);
-  EXPECT_TRUE(g_javascriptCallbacks.empty());
+  EXPECT_EQ(0u, quillmoss::CountJavascriptCallbacksForTesting());
 
   Store(sub_frame, "window.f = function f() {}");
   Store(sub_frame, "f");
-  EXPECT_EQ(3, g_lastJavascriptCallbackId);
-  ASSERT_EQ(2u, g_javascriptCallbacks.size());
-  EXPECT_EQ(2, g_javascriptCallbacks.begin()->first);
+  EXPECT_EQ(3, quillmoss::GetLastJavascriptCallbackIdForTesting());
+  ASSERT_EQ(2u, quillmoss::CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(2, quillmoss::GetJavascriptCallbackIdsForTesting().front());
   // The same function stored twice is two entries.
   CefRefPtr<CefV8Context> context = main_frame->GetV8Context();
   context->Enter();
-  EXPECT_TRUE(
-      g_javascriptCallbacks[2].second->IsSame(g_javascriptCallbacks[3].second));
+  EXPECT_TRUE(StoredFunction(2)->IsSame(StoredFunction(3)));
   context->Exit();
 }
 
@@ -120,6 +120,7 @@ TEST_F(JavascriptCallbackTest, RemovalLogsPerEntryAndKeepsOtherFrames) {
   Store(sub_frame, "(function b() {})");
   Store(main_frame, "(function c() {})");
   Store(main_frame, "(function d() {})");
+  EXPECT_TRUE(quillmoss::IsFrameIndexInStepForTesting());
   standin::ClearLog();
 
   RemoveJavascriptCallbacksForFrame(main_frame);
@@ -128,14 +129,27 @@ TEST_F(JavascriptCallbackTest, RemovalLogsPerEntryAndKeepsOtherFrames) {
       "[Renderer process] RemoveJavascriptCallbacksForFrame(): removed js "
       "callback from the map");
   EXPECT_EQ(expected, LogTexts("javascript_callback"));
-  ASSERT_EQ(1u, g_javascriptCallbacks.size());
-  EXPECT_EQ(2, g_javascriptCallbacks.begin()->first);
+  ASSERT_EQ(1u, quillmoss::CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(2, quillmoss::GetJavascriptCallbackIdsForTesting().front());
+  EXPECT_TRUE(quillmoss::IsFrameIndexInStepForTesting());
 
   // A frame with nothing stored: nothing changes, nothing is logged.
   standin::ClearLog();
   RemoveJavascriptCallbacksForFrame(main_frame);
   EXPECT_TRUE(standin::LogRecords().empty());
-  EXPECT_EQ(1u, g_javascriptCallbacks.size());
+  EXPECT_EQ(1u, quillmoss::CountJavascriptCallbacksForTesting());
+
+  // Looking up a removed or never-issued id finds nothing and adds nothing.
+  for (const int id : {1, 3, 5, 0, -1}) {
+    SCOPED_TRACE(::testing::Message() << "id " << id);
+    quillmoss::JavascriptCallback callback;
+    EXPECT_FALSE(quillmoss::GetJavascriptCallback(id, &callback));
+    EXPECT_FALSE(callback.first);
+    EXPECT_FALSE(callback.second);
+  }
+  EXPECT_EQ(std::vector<int>{2},
+            quillmoss::GetJavascriptCallbackIdsForTesting());
+  EXPECT_TRUE(quillmoss::IsFrameIndexInStepForTesting());
 }
 
 TEST_F(JavascriptCallbackTest, RemovalOnAnEmptyRegistryAsksNothing) {
@@ -151,14 +165,16 @@ TEST_F(JavascriptCallbackTest, IdCounterWrapsToFreePositiveIds) {
   CefRefPtr<CefFrame> frame = renderer_->GetFrame(browser_, frame_);
   Store(frame, "(function f() {})");  // id 1
   Store(frame, "(function f() {})");  // id 2
-  SetLastJavascriptCallbackIdForTesting(std::numeric_limits<int>::max() - 1);
+  quillmoss::SetLastJavascriptCallbackIdForTesting(
+      std::numeric_limits<int>::max() - 1);
   Store(frame, "(function f() {})");
-  EXPECT_EQ(std::numeric_limits<int>::max(), g_lastJavascriptCallbackId);
+  EXPECT_EQ(std::numeric_limits<int>::max(),
+            quillmoss::GetLastJavascriptCallbackIdForTesting());
   Store(frame, "(function f() {})");
-  EXPECT_EQ(3, g_lastJavascriptCallbackId);
-  EXPECT_EQ(4u, g_javascriptCallbacks.size());
-  for (const auto& entry : g_javascriptCallbacks)
-    EXPECT_GT(entry.first, 0);
+  EXPECT_EQ(3, quillmoss::GetLastJavascriptCallbackIdForTesting());
+  EXPECT_EQ(4u, quillmoss::CountJavascriptCallbacksForTesting());
+  for (const int id : quillmoss::GetJavascriptCallbackIdsForTesting())
+    EXPECT_GT(id, 0);
 }
 
 }  // namespace

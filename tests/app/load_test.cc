@@ -84,7 +84,7 @@ TEST_F(LoadTest, MillionBoundCallsLeaveNothingBehind) {
       PrintMemory("after the first batch (V8's heap has grown)");
   }
   PrintMemory("after the calls");
-  EXPECT_TRUE(g_javascriptCallbacks.empty());
+  EXPECT_EQ(0u, quillmoss::CountJavascriptCallbacksForTesting());
 }
 
 TEST_F(LoadTest, HundredThousandCallbacksGoWithTheirContexts) {
@@ -107,9 +107,10 @@ TEST_F(LoadTest, HundredThousandCallbacksGoWithTheirContexts) {
     SCOPED_TRACE(::testing::Message() << "after " << stored << " callbacks");
     EvalMain(browser, store);
     Eval(browser, sub, store);
-    ASSERT_EQ(static_cast<size_t>(kBatch), g_javascriptCallbacks.size());
-    for (int id = g_lastJavascriptCallbackId - 99;
-         id <= g_lastJavascriptCallbackId; ++id) {
+    ASSERT_EQ(static_cast<size_t>(kBatch),
+              quillmoss::CountJavascriptCallbacksForTesting());
+    for (int id = quillmoss::GetLastJavascriptCallbackIdForTesting() - 99;
+         id <= quillmoss::GetLastJavascriptCallbackIdForTesting(); ++id) {
       CefRefPtr<CefProcessMessage> message = CefProcessMessage::Create(
           quillmoss::kExecuteJavascriptCallbackMessage);
       message->GetArgumentList()->SetInt(0, id);
@@ -117,12 +118,13 @@ TEST_F(LoadTest, HundredThousandCallbacksGoWithTheirContexts) {
       ASSERT_TRUE(
           renderer_->DeliverMessage(browser, MainFrame(browser), message));
     }
-    EXPECT_EQ(std::to_string(g_lastJavascriptCallbackId),
-              Eval(browser, sub, "window.last"));
+    EXPECT_EQ(
+        std::to_string(quillmoss::GetLastJavascriptCallbackIdForTesting()),
+        Eval(browser, sub, "window.last"));
 
     renderer_->CreateContext(browser, MainFrame(browser));
     renderer_->ReleaseContext(browser, sub);
-    ASSERT_TRUE(g_javascriptCallbacks.empty());
+    ASSERT_EQ(0u, quillmoss::CountJavascriptCallbacksForTesting());
     renderer_->CreateContext(browser, sub);
     renderer_->ClearSentMessages();
     standin::ClearLog();
@@ -131,7 +133,7 @@ TEST_F(LoadTest, HundredThousandCallbacksGoWithTheirContexts) {
       PrintMemory("after the first round");
   }
   PrintMemory("after the callbacks");
-  EXPECT_EQ(callbacks, g_lastJavascriptCallbackId);
+  EXPECT_EQ(callbacks, quillmoss::GetLastJavascriptCallbackIdForTesting());
 }
 
 }  // namespace

@@ -6,16 +6,16 @@
 
 #include <gtest/gtest.h>
 
-#include "app/platform_shell.h"
 #include "app/quillmoss_app.h"
 #include "renderer_driver.h"
+#include "support/fake_shell.h"
 
 namespace {
 
 class QuillmossAppTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    quillmoss::platform::ResetFakeShell();
+    quillmoss::ResetFakeShell();
     standin::ClearLog();
   }
 
@@ -91,19 +91,16 @@ TEST(QuillmossAppRefCountTest, HandlersAreTheObjectItselfAndShareItsCount) {
 TEST_F(QuillmossAppTest, NoAppUserModelIdLooksNothingUpButLoadsTheShell) {
   ProcessCommandLine("renderer", {});
   ProcessCommandLine("gpu-process", {"--app-user-model-id="});
-  const quillmoss::platform::FakeShell& shell =
-      quillmoss::platform::GetFakeShell();
+  const quillmoss::FakeShell& shell = quillmoss::GetFakeShell();
   EXPECT_EQ(2, shell.load_library_calls);
-  EXPECT_EQ(L"shell32.dll", shell.last_loaded_library);
-  EXPECT_EQ(0, shell.get_proc_address_calls);
+  EXPECT_EQ(0, shell.set_app_user_model_id_requests);
   EXPECT_EQ(0, shell.app_user_model_id_calls);
   EXPECT_TRUE(standin::LogRecords().empty());
 }
 
 TEST_F(QuillmossAppTest, SetsTheAppUserModelIdSilently) {
   ProcessCommandLine("", {"--app-user-model-id=Example.Host.1"});
-  const quillmoss::platform::FakeShell& shell =
-      quillmoss::platform::GetFakeShell();
+  const quillmoss::FakeShell& shell = quillmoss::GetFakeShell();
   EXPECT_EQ(1, shell.app_user_model_id_calls);
   EXPECT_EQ(L"Example.Host.1", shell.last_app_user_model_id);
   EXPECT_TRUE(standin::LogRecords().empty());
@@ -125,15 +122,17 @@ TEST_F(QuillmossAppTest, EveryShellFailureGivesExactlyOneErrorLine) {
   };
   for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
     SCOPED_TRACE(::testing::Message() << "row " << i);
-    quillmoss::platform::ResetFakeShell();
+    quillmoss::ResetFakeShell();
     standin::ClearLog();
-    quillmoss::platform::FakeShell& shell = quillmoss::platform::GetFakeShell();
+    quillmoss::FakeShell& shell = quillmoss::GetFakeShell();
     shell.library_loads = rows[i].library_loads;
     shell.has_app_user_model_id_function = rows[i].has_function;
     shell.app_user_model_id_result = rows[i].result;
 
     ProcessCommandLine("renderer", {"--app-user-model-id=Example.Host"});
 
+    EXPECT_EQ(1, shell.load_library_calls);
+    EXPECT_EQ(1, shell.set_app_user_model_id_requests);
     EXPECT_EQ(rows[i].expected_calls, shell.app_user_model_id_calls);
     ASSERT_EQ(1u, standin::LogRecords().size());
     const standin::LogRecord& line = standin::LogRecords()[0];

@@ -88,7 +88,7 @@ TEST_F(SecurityTest, EveryMessageFromAnySubFrameIsRefused) {
   // A stored callback that the refused messages name.
   SendBindings(browser, MakeBindings({"keep"}, nullptr, {}));
   EvalMain(browser, "window.ran = 0; keep(function () { ++window.ran; })");
-  ASSERT_EQ(1u, g_javascriptCallbacks.size());
+  ASSERT_EQ(1u, quillmoss::CountJavascriptCallbacksForTesting());
   TakeSent();
   // A frame without a context is refused as well.
   frames.push_back(renderer_->AddFrame(browser, "no context"));
@@ -256,8 +256,8 @@ TEST_F(SecurityTest, FunctionNamesNeverChangeTheDescriptorsMembers) {
               nlohmann::json::parse(descriptor.substr(marker.size()));
           ASSERT_EQ(4u, parsed.size()) << parsed.dump();
           EXPECT_EQ("javascript-callback", parsed["what"]);
-          EXPECT_EQ(
-              1u, g_javascriptCallbacks.count(parsed["callbackId"].get<int>()));
+          EXPECT_TRUE(quillmoss::HasJavascriptCallbackForTesting(
+              parsed["callbackId"].get<int>()));
           EXPECT_EQ(frame, parsed["frameId"]);
           EXPECT_EQ(routes[r].prefix + names[n], parsed["functionName"]);
         }
@@ -304,10 +304,10 @@ TEST_F(SecurityTest, CallbacksOfAGoneContextCannotBeRunById) {
          "window.runs = 0; for (let i = 0; i < 3; ++i) "
          "keep(() => { ++window.runs; })");
     for (int i = 0; i < 3; ++i)
-      frame_of_id[g_lastJavascriptCallbackId - i] = f;
+      frame_of_id[quillmoss::GetLastJavascriptCallbackIdForTesting() - i] = f;
   }
   TakeSent();
-  ASSERT_EQ(3 * frames.size(), g_javascriptCallbacks.size());
+  ASSERT_EQ(3 * frames.size(), quillmoss::CountJavascriptCallbacksForTesting());
 
   // Frame 2 released, frame 3 navigated (released and made anew), the second
   // browser destroyed with all its frames.
@@ -316,12 +316,13 @@ TEST_F(SecurityTest, CallbacksOfAGoneContextCannotBeRunById) {
   Eval(frames[3].first, frames[3].second, "window.runs = 0");
   renderer_->DestroyBrowser(second);
   const std::set<size_t> gone = {1, 2, 3, 5, 6};
+  EXPECT_TRUE(quillmoss::IsFrameIndexInStepForTesting());
 
   for (const auto& entry : frame_of_id) {
     SCOPED_TRACE(::testing::Message()
                  << "id " << entry.first << " of frame " << entry.second);
     const bool live = gone.count(entry.second) == 0;
-    EXPECT_EQ(live, g_javascriptCallbacks.count(entry.first) == 1);
+    EXPECT_EQ(live, quillmoss::HasJavascriptCallbackForTesting(entry.first));
     standin::ClearLog();
     RunCallback(first, entry.first);
     if (!live) {
@@ -336,12 +337,14 @@ TEST_F(SecurityTest, CallbacksOfAGoneContextCannotBeRunById) {
   for (const size_t f : {0, 4})
     EXPECT_EQ("3", Eval(frames[f].first, frames[f].second, "window.runs"));
   EXPECT_EQ("0", Eval(frames[3].first, frames[3].second, "window.runs"));
-  EXPECT_EQ(6u, g_javascriptCallbacks.size());
+  EXPECT_EQ(6u, quillmoss::CountJavascriptCallbacksForTesting());
 
   // New callbacks get new ids: a gone id never names a new function.
   Eval(frames[3].first, frames[3].second, "keep(() => 0)");
-  EXPECT_EQ(0u, frame_of_id.count(g_lastJavascriptCallbackId));
-  EXPECT_GT(g_lastJavascriptCallbackId, frame_of_id.rbegin()->first);
+  EXPECT_EQ(0u, frame_of_id.count(
+                    quillmoss::GetLastJavascriptCallbackIdForTesting()));
+  EXPECT_GT(quillmoss::GetLastJavascriptCallbackIdForTesting(),
+            frame_of_id.rbegin()->first);
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ class CefToV8Test : public AppFixture {
     AppFixture::SetUp();
     browser_ = CreateBoundBrowser({"register"});
     EvalMain(browser_, kRecorder);
-    callback_id_ = g_lastJavascriptCallbackId;
+    callback_id_ = quillmoss::GetLastJavascriptCallbackIdForTesting();
     TakeSent();
     standin::ClearLog();
   }
@@ -191,10 +191,10 @@ TEST_F(CefToV8Test, SameIdRunsAgainAndEveryFailureIsLogged) {
   EXPECT_FALSE(ExecuteJavascriptCallback(-5, List("[]")));
   // A function that throws keeps its entry.
   EvalMain(browser_, "register(function fails() { throw new Error('no'); })");
-  const int failing_id = g_lastJavascriptCallbackId;
+  const int failing_id = quillmoss::GetLastJavascriptCallbackIdForTesting();
   standin::ClearLog();
   EXPECT_FALSE(ExecuteJavascriptCallback(failing_id, List("[]")));
-  EXPECT_EQ(1u, g_javascriptCallbacks.count(failing_id));
+  EXPECT_TRUE(quillmoss::HasJavascriptCallbackForTesting(failing_id));
   EXPECT_EQ(std::vector<std::string>{"[Renderer process] "
                                      "ExecuteJavascriptCallback(): "
                                      "callback->ExecuteFunction() failed"},
@@ -204,6 +204,9 @@ TEST_F(CefToV8Test, SameIdRunsAgainAndEveryFailureIsLogged) {
 TEST_F(CefToV8Test, UnknownIdsAndAnEmptyRegistry) {
   EXPECT_FALSE(ExecuteJavascriptCallback(42, List("[]")));
   EXPECT_FALSE(ExecuteJavascriptCallback(-5, List("[]")));
+  // Unknown ids leave the registry as it was.
+  EXPECT_EQ(std::vector<int>{callback_id_},
+            quillmoss::GetJavascriptCallbackIdsForTesting());
   renderer_->ReleaseContext(browser_, MainFrame(browser_));
   standin::ClearLog();
   EXPECT_FALSE(ExecuteJavascriptCallback(callback_id_, List("[]")));
@@ -220,10 +223,9 @@ TEST_F(CefToV8Test, AFrameWithoutAContextIsRefusedBeforeAnyEntry) {
   CefRefPtr<CefV8Context> context =
       renderer_->GetFrame(browser_, MainFrame(browser_))->GetV8Context();
   ASSERT_TRUE(context->Enter());
-  StoreJavascriptCallback(sub_frame,
-                          g_javascriptCallbacks[callback_id_].second);
+  StoreJavascriptCallback(sub_frame, StoredFunction(callback_id_));
   context->Exit();
-  const int id = g_lastJavascriptCallbackId;
+  const int id = quillmoss::GetLastJavascriptCallbackIdForTesting();
   standin::ClearLog();
 
   EXPECT_FALSE(ExecuteJavascriptCallback(id, List("[1]")));

@@ -89,9 +89,8 @@ TEST_F(V8ToCefTest, FunctionsAreStoredAndTravelAsDescriptors) {
                 .dump(),
             Capture("window.onDone = function onDone() {}, onDone, "
                     "{cb: () => 1}, (() => 1)"));
-  EXPECT_EQ(4u, g_javascriptCallbacks.size());
-  EXPECT_EQ(MainFrame(browser_),
-            g_javascriptCallbacks[1].first->GetIdentifier());
+  EXPECT_EQ(4u, quillmoss::CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(MainFrame(browser_), StoredFrame(1)->GetIdentifier());
 }
 
 TEST_F(V8ToCefTest, SelfReferenceEndsAtTheNestingLimit) {

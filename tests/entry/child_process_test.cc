@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/platform_shell.h"
 #include "entry/child_process.h"
 #include "renderer_driver.h"
+#include "support/fake_shell.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ int RunEntry(std::vector<std::string> args, bool with_command_line = true) {
 }
 
 TEST(ChildProcessTest, HighDpiSupportFollowsSwitchPresenceOnly) {
-  quillmoss::platform::ResetFakeShell();
+  quillmoss::ResetFakeShell();
   struct Row {
     std::vector<std::string> args;
     int expected_calls;

@@ -1,0 +1,24 @@
+// The two things value conversion needs from the renderer's bindings: keeping
+// a page's function for the host, and making a function that calls the host
+// back. app/ defines them; declaring them here lets convert/ depend on
+// nothing above it.
+#ifndef QUILLMOSS_CONVERT_CALLBACK_HOOKS_H_
+#define QUILLMOSS_CONVERT_CALLBACK_HOOKS_H_
+
+#include "include/cef_frame.h"
+#include "include/cef_v8.h"
+
+// Keeps |function| under a new id and returns its callback descriptor.
+// |frame| is the frame of the current V8 context. Never fails.
+CefString StoreJavascriptCallback(CefRefPtr<CefFrame> frame,
+                                  CefRefPtr<CefV8Value> function);
+
+namespace quillmoss {
+
+// A function that, when page script calls it, sends the host callback
+// |host_callback_id| its arguments. Null outside an entered V8 context.
+CefRefPtr<CefV8Value> CreateHostCallbackFunction(int host_callback_id);
+
+}  // namespace quillmoss
+
+#endif  // QUILLMOSS_CONVERT_CALLBACK_HOOKS_H_
