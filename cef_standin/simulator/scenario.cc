@@ -150,7 +150,6 @@ class Parser {
   void AdoptBrowsers(const BrowserStates& browsers) { browsers_ = browsers; }
 
  private:
-
   bool ParseBrowser(const json& object,
                     const std::string& path,
                     const KeyList& extra_keys,
@@ -270,8 +269,9 @@ class Parser {
   }
 
   bool ParseMessage(const json& object, Step* step) {
-    if (!CheckKeys(object, step->path,
-                   {"do", "browser", "frame", "name", "args", "afterDestroy"}) ||
+    if (!CheckKeys(
+            object, step->path,
+            {"do", "browser", "frame", "name", "args", "afterDestroy"}) ||
         !ReadAfterDestroy(object, step) || !ResolveFrame(object, step) ||
         !GetString(object, step->path, "name", /*allow_empty=*/false,
                    &step->message_name)) {

@@ -45,8 +45,8 @@ enum class ExpectKind {
 
 struct Step {
   StepKind kind = StepKind::kRunTasks;
-  std::string path;                // "steps[3]", for messages
-  std::string browser;             // handle; every step but runTasks has one
+  std::string path;     // "steps[3]", for messages
+  std::string browser;  // handle; every step but runTasks has one
   // createContext, releaseContext, message: the hook comes after the browser
   // was destroyed, with its leftover browser and frame objects.
   bool after_destroy = false;

@@ -240,8 +240,7 @@ class ScenarioRun {
         step.after_destroy
             ? renderer_.DeliverMessageAfterDestroy(BrowserId(step),
                                                    FrameId(step), message)
-            : renderer_.DeliverMessage(BrowserId(step), FrameId(step),
-                                       message);
+            : renderer_.DeliverMessage(BrowserId(step), FrameId(step), message);
     if (!handled) {
       Note(step.path, "the application did not handle message " +
                           ToJsonText(step.message_name));
@@ -302,11 +301,10 @@ class ScenarioRun {
   // A console call of page script, after what the script sent before it.
   void PrintConsole(const ConsoleMessage& message) {
     FlushSentMessages(current_path_);
-    out_ << "{\"browser\":" << message.browser_id
-         << ",\"frame\":" << ToJsonText(FrameJson(message.browser_id,
-                                                  message.frame_id))
-         << ",\"console\":" << ToJsonText(message.method)
-         << ",\"level\":\"" << LevelName(message.level) << "\""
+    out_ << "{\"browser\":" << message.browser_id << ",\"frame\":"
+         << ToJsonText(FrameJson(message.browser_id, message.frame_id))
+         << ",\"console\":" << ToJsonText(message.method) << ",\"level\":\""
+         << LevelName(message.level) << "\""
          << ",\"message\":" << ToJsonText(message.message)
          << ",\"source\":" << ToJsonText(message.source)
          << ",\"line\":" << message.line << "}\n";
@@ -494,8 +492,8 @@ int RunScenarioProcess(CefRefPtr<CefApp> app,
   }
   if (path == kLiveScenario) {
     SetLogEcho(stderr);
-    const int code = RunLiveSession(app, std::cin, "stdin", std::cout,
-                                    std::cerr);
+    const int code =
+        RunLiveSession(app, std::cin, "stdin", std::cout, std::cerr);
     std::cout.flush();
     SetLogEcho(nullptr);
     return code;

@@ -19,8 +19,8 @@ struct ConsoleMethod {
 
 // Chromium's console levels as CEF 81 maps them to log severities.
 constexpr ConsoleMethod kConsoleMethods[] = {
-    {"log", LOGSEVERITY_INFO},       {"info", LOGSEVERITY_INFO},
-    {"warn", LOGSEVERITY_WARNING},   {"error", LOGSEVERITY_ERROR},
+    {"log", LOGSEVERITY_INFO},     {"info", LOGSEVERITY_INFO},
+    {"warn", LOGSEVERITY_WARNING}, {"error", LOGSEVERITY_ERROR},
     {"debug", LOGSEVERITY_DEBUG},
 };
 

@@ -159,6 +159,11 @@ class Renderer:
         self._lines.put(None)
 
     @property
+    def pid(self) -> int:
+        """The simulator's process id."""
+        return self._process.pid
+
+    @property
     def stderr(self) -> str:
         """Everything the simulator wrote to stderr so far (until close)."""
         if self._stderr.closed:

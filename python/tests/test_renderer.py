@@ -107,7 +107,7 @@ def test_late_hooks_do_not_crash_the_renderer(renderer):
 
 def test_a_dead_simulator_raises(renderer):
     renderer.create_browser("b1")
-    os.kill(renderer._process.pid, signal.SIGKILL)
+    os.kill(renderer.pid, signal.SIGKILL)
     with pytest.raises(SimulatorDied) as caught:
         renderer.run_tasks()
     assert caught.value.exit_code == -signal.SIGKILL

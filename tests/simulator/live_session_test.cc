@@ -69,12 +69,14 @@ TEST_F(LiveSessionTest, RefusedLinesGetAnErrorAndTheSessionGoesOn) {
   EXPECT_EQ(0u, lines[1].find(R"({"step":1,"ok":false,"error":"steps[1]: )"
                               R"(no browser exists yet)"))
       << lines[1];
-  EXPECT_EQ(0u, lines[2].find(
-                    R"({"step":2,"ok":false,"error":"steps[2]: must be an object")"))
+  EXPECT_EQ(
+      0u, lines[2].find(
+              R"({"step":2,"ok":false,"error":"steps[2]: must be an object")"))
       << lines[2];
   EXPECT_EQ(R"({"step":3,"ok":true,"notes":[],"log":[]})", lines[3]);
-  EXPECT_EQ(0u, lines[4].find(R"({"step":4,"ok":false,"error":"steps[4].id: )"
-                              R"(browser 'b1' is already declared at steps[3]")"))
+  EXPECT_EQ(0u,
+            lines[4].find(R"({"step":4,"ok":false,"error":"steps[4].id: )"
+                          R"(browser 'b1' is already declared at steps[3]")"))
       << lines[4];
   EXPECT_EQ(R"({"step":5,"ok":true,"notes":[],"log":[]})", lines[5]);
   EXPECT_EQ(R"({"step":6,"ok":false,"error":"expectation failed: \"1\" gave )"

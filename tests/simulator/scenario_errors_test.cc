@@ -102,7 +102,8 @@ TEST(ScenarioErrorsTest, RefusedWithThePlaceOfTheFault) {
       {WithBrowser(
            R"([{"do": "destroyBrowser"}, {"do": "message", "frame": "Z", "name": "M", "afterDestroy": true}])"),
        "steps[1].frame: unknown frame 'Z' in browser 'b1'"},
-      {WithBrowser(R"([{"do": "eval", "frame": "main", "code": "1", "afterDestroy": true}])"),
+      {WithBrowser(
+           R"([{"do": "eval", "frame": "main", "code": "1", "afterDestroy": true}])"),
        "steps[0].afterDestroy: unknown key"},
       {WithBrowser(R"([{"do": "message", "frame": "B", "name": ""}])"),
        "steps[0].name: must not be empty"},
