@@ -29,6 +29,7 @@ class Renderer::Impl : public internal::RendererLink {
   ~Impl() override {
     while (!browsers_.empty())
       DestroyBrowser(browsers_.begin()->first);
+    destroyed_.clear();
     queue_->Clear();
     internal::PopRendererQueue(queue_);
   }
@@ -78,7 +79,65 @@ class Renderer::Impl : public internal::RendererLink {
     if (handler_)
       handler_->OnBrowserDestroyed(browser.get());
     browsers_.erase(browser_id);
+    // Kept for hooks that come late (the *AfterDestroy calls).
+    destroyed_[browser_id] = {browser, browser->frames()};
     browser->Detach();
+  }
+
+  // The detached frame of a destroyed browser.
+  CefRefPtr<FrameImpl> FindDestroyedFrame(int browser_id,
+                                          int64 frame_id,
+                                          const char* caller) {
+    const auto it = destroyed_.find(browser_id);
+    if (it == destroyed_.end()) {
+      RendererError(std::string(caller) + ": no destroyed browser " +
+                    std::to_string(browser_id));
+      return nullptr;
+    }
+    for (const CefRefPtr<FrameImpl>& frame : it->second.frames) {
+      if (frame->GetIdentifier() == frame_id)
+        return frame;
+    }
+    RendererError(std::string(caller) + ": no frame " +
+                  std::to_string(frame_id) + " in destroyed browser " +
+                  std::to_string(browser_id));
+    return nullptr;
+  }
+
+  void RunContextHookAfterDestroy(int browser_id,
+                                  int64 frame_id,
+                                  bool created) {
+    CefRefPtr<FrameImpl> frame = FindDestroyedFrame(
+        browser_id, frame_id,
+        created ? "CreateContextAfterDestroy" : "ReleaseContextAfterDestroy");
+    if (!frame)
+      return;
+    CefRefPtr<CefV8Context> context = internal::CreateFrameContext(
+        frame.get(), new internal::TaskRunnerImpl(queue_));
+    if (!context)
+      return;
+    CefRefPtr<BrowserImpl> browser = destroyed_[browser_id].browser;
+    if (handler_ && created) {
+      internal::RunInContext(context, [&] {
+        handler_->OnContextCreated(browser.get(), frame.get(), context);
+      });
+    } else if (handler_) {
+      internal::RunWithScriptForbidden([&] {
+        handler_->OnContextReleased(browser.get(), frame.get(), context);
+      });
+    }
+    // No page lives in a destroyed browser to use it.
+    internal::DisposeContext(context);
+  }
+
+  bool DeliverMessageAfterDestroy(int browser_id,
+                                  int64 frame_id,
+                                  CefRefPtr<CefProcessMessage> message) {
+    CefRefPtr<FrameImpl> frame =
+        FindDestroyedFrame(browser_id, frame_id, "DeliverMessageAfterDestroy");
+    if (!frame)
+      return false;
+    return HandMessage(destroyed_[browser_id].browser, frame, message);
   }
 
   CefRefPtr<BrowserImpl> FindBrowser(int browser_id, const char* caller) {
@@ -158,6 +217,12 @@ class Renderer::Impl : public internal::RendererLink {
         FindFrame(browser_id, frame_id, "DeliverMessage");
     if (!frame)
       return false;
+    return HandMessage(browsers_[browser_id], frame, message);
+  }
+
+  bool HandMessage(CefRefPtr<BrowserImpl> browser,
+                   CefRefPtr<FrameImpl> frame,
+                   CefRefPtr<CefProcessMessage> message) {
     if (!message || !message->IsValid()) {
       RendererError("DeliverMessage: no valid message");
       return false;
@@ -167,7 +232,7 @@ class Renderer::Impl : public internal::RendererLink {
     CefRefPtr<CefProcessMessage> received =
         internal::MakeReceivedMessage(message);
     const bool handled = handler_->OnProcessMessageReceived(
-        browsers_[browser_id].get(), frame.get(), PID_BROWSER, received);
+        browser.get(), frame.get(), PID_BROWSER, received);
     internal::InvalidateReceivedMessage(received);
     return handled;
   }
@@ -212,6 +277,15 @@ class Renderer::Impl : public internal::RendererLink {
     sent_.push_back(sent);
   }
 
+  void RecordConsoleMessage(const ConsoleMessage& message) override {
+    if (console_listener_)
+      console_listener_(message);
+  }
+
+  void SetConsoleListener(ConsoleListener listener) {
+    console_listener_ = std::move(listener);
+  }
+
   const std::vector<SentMessage>& sent() const { return sent_; }
   void ClearSent() { sent_.clear(); }
   CefRefPtr<CefRenderProcessHandler> handler() const { return handler_; }
@@ -223,8 +297,15 @@ class Renderer::Impl : public internal::RendererLink {
   // Browser id -> the open browser; added by CreateBrowser(), removed by
   // DestroyBrowser().
   std::map<int, CefRefPtr<BrowserImpl>> browsers_;
+  struct DestroyedBrowser {
+    CefRefPtr<BrowserImpl> browser;
+    std::vector<CefRefPtr<FrameImpl>> frames;  // detached
+  };
+  // Browser id -> what a destroyed browser left, for late hooks.
+  std::map<int, DestroyedBrowser> destroyed_;
   int next_browser_id_ = 1;
   std::vector<SentMessage> sent_;
+  ConsoleListener console_listener_;
 };
 
 Renderer::Renderer(CefRefPtr<CefApp> app)
@@ -296,6 +377,25 @@ const std::vector<SentMessage>& Renderer::SentMessages() const {
 
 void Renderer::ClearSentMessages() {
   impl_->ClearSent();
+}
+
+void Renderer::SetConsoleListener(ConsoleListener listener) {
+  impl_->SetConsoleListener(std::move(listener));
+}
+
+void Renderer::CreateContextAfterDestroy(int browser_id, int64 frame_id) {
+  impl_->RunContextHookAfterDestroy(browser_id, frame_id, /*created=*/true);
+}
+
+void Renderer::ReleaseContextAfterDestroy(int browser_id, int64 frame_id) {
+  impl_->RunContextHookAfterDestroy(browser_id, frame_id, /*created=*/false);
+}
+
+bool Renderer::DeliverMessageAfterDestroy(
+    int browser_id,
+    int64 frame_id,
+    CefRefPtr<CefProcessMessage> message) {
+  return impl_->DeliverMessageAfterDestroy(browser_id, frame_id, message);
 }
 
 CefRefPtr<CefRenderProcessHandler> Renderer::handler() const {

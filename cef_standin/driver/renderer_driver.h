@@ -4,6 +4,7 @@
 #ifndef CEF_STANDIN_DRIVER_RENDERER_DRIVER_H_
 #define CEF_STANDIN_DRIVER_RENDERER_DRIVER_H_
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,6 +51,19 @@ struct ScriptResult {
                            // when it has no JSON form ("undefined" etc.)
   std::string exception;   // the thrown value as text, when !ok
 };
+
+// A console.log/info/warn/error/debug call of page script, as CEF hands it
+// to the browser process's CefDisplayHandler::OnConsoleMessage.
+struct ConsoleMessage {
+  int browser_id = 0;
+  int64 frame_id = 0;
+  std::string method;  // "log", "info", "warn", "error" or "debug"
+  cef_log_severity_t level = LOGSEVERITY_INFO;
+  std::string message;  // String() of every argument, joined by spaces
+  std::string source;   // URL of the calling script; empty for eval'd code
+  int line = 0;         // line of the call in that script
+};
+using ConsoleListener = std::function<void(const ConsoleMessage&)>;
 
 // One renderer process. The application's render-process handler is asked
 // for once, at construction. Frames and browsers keep a non-owning pointer
@@ -101,6 +115,20 @@ class Renderer {
   // Messages sent through any frame of this renderer, oldest first.
   const std::vector<SentMessage>& SentMessages() const;
   void ClearSentMessages();
+
+  // Called for every console message of page script, while the script
+  // runs. Without a listener console calls are dropped.
+  void SetConsoleListener(ConsoleListener listener);
+
+  // The hooks as they come when CEF calls them late, after
+  // OnBrowserDestroyed: with the destroyed browser and its detached frame.
+  // A fresh context is made for the context hooks and disposed afterwards.
+  // Each needs a browser that DestroyBrowser() destroyed.
+  void CreateContextAfterDestroy(int browser_id, int64 frame_id);
+  void ReleaseContextAfterDestroy(int browser_id, int64 frame_id);
+  bool DeliverMessageAfterDestroy(int browser_id,
+                                  int64 frame_id,
+                                  CefRefPtr<CefProcessMessage> message);
 
   CefRefPtr<CefRenderProcessHandler> handler() const;
 

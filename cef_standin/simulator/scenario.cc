@@ -87,15 +87,69 @@ class Parser {
     return true;
   }
 
-  const std::string& error() const { return error_; }
+  bool ParseStep(const json& object, const std::string& path, Step* step) {
+    step->path = path;
+    if (!object.is_object())
+      return Fail(path, "must be an object");
+    std::string verb;
+    if (!GetString(object, path, "do", /*allow_empty=*/false, &verb))
+      return false;
+    const auto* kind = std::find_if(
+        std::begin(kStepKinds), std::end(kStepKinds),
+        [&verb](const StepKindName& entry) { return verb == entry.name; });
+    if (kind == std::end(kStepKinds)) {
+      KeyList names;
+      for (const StepKindName& entry : kStepKinds)
+        names.push_back(entry.name);
+      return Fail(
+          JsonPathMember(path, "do"),
+          "unknown step " + Quote(verb) + " (one of: " + Join(names) + ")");
+    }
+    step->kind = kind->kind;
+    switch (step->kind) {
+      case StepKind::kCreateBrowser:
+        return ParseBrowser(object, path, {"do"}, &step->new_browser);
+      case StepKind::kAddFrame:
+        return ParseAddFrame(object, step);
+      case StepKind::kDestroyBrowser:
+        if (!CheckKeys(object, path, {"do", "browser"}) ||
+            !ResolveBrowser(object, step)) {
+          return false;
+        }
+        browsers_[step->browser].destroyed_at = path;
+        return true;
+      case StepKind::kCreateContext:
+      case StepKind::kReleaseContext:
+        return CheckKeys(object, path,
+                         {"do", "browser", "frame", "afterDestroy"}) &&
+               ReadAfterDestroy(object, step) && ResolveFrame(object, step);
+      case StepKind::kMessage:
+        return ParseMessage(object, step);
+      case StepKind::kRunTasks:
+        return CheckKeys(object, path, {"do"});
+      case StepKind::kEval:
+        return CheckKeys(object, path, {"do", "browser", "frame", "code"}) &&
+               ResolveFrame(object, step) &&
+               GetString(object, path, "code", /*allow_empty=*/true,
+                         &step->code);
+      case StepKind::kExpect:
+        return ParseExpect(object, step);
+    }
+    return Fail(path, "unhandled step");
+  }
 
- private:
   struct BrowserState {
     std::string declared_at;
     std::string destroyed_at;  // empty while the browser lives
     std::set<std::string> frames;
   };
+  using BrowserStates = std::map<std::string, BrowserState>;
 
+  const std::string& error() const { return error_; }
+  const BrowserStates& browsers() const { return browsers_; }
+  void AdoptBrowsers(const BrowserStates& browsers) { browsers_ = browsers; }
+
+ private:
   bool ParseBrowser(const json& object,
                     const std::string& path,
                     const KeyList& extra_keys,
@@ -190,56 +244,6 @@ class Parser {
     return true;
   }
 
-  bool ParseStep(const json& object, const std::string& path, Step* step) {
-    step->path = path;
-    if (!object.is_object())
-      return Fail(path, "must be an object");
-    std::string verb;
-    if (!GetString(object, path, "do", /*allow_empty=*/false, &verb))
-      return false;
-    const auto* kind = std::find_if(
-        std::begin(kStepKinds), std::end(kStepKinds),
-        [&verb](const StepKindName& entry) { return verb == entry.name; });
-    if (kind == std::end(kStepKinds)) {
-      KeyList names;
-      for (const StepKindName& entry : kStepKinds)
-        names.push_back(entry.name);
-      return Fail(
-          JsonPathMember(path, "do"),
-          "unknown step " + Quote(verb) + " (one of: " + Join(names) + ")");
-    }
-    step->kind = kind->kind;
-    switch (step->kind) {
-      case StepKind::kCreateBrowser:
-        return ParseBrowser(object, path, {"do"}, &step->new_browser);
-      case StepKind::kAddFrame:
-        return ParseAddFrame(object, step);
-      case StepKind::kDestroyBrowser:
-        if (!CheckKeys(object, path, {"do", "browser"}) ||
-            !ResolveBrowser(object, step)) {
-          return false;
-        }
-        browsers_[step->browser].destroyed_at = path;
-        return true;
-      case StepKind::kCreateContext:
-      case StepKind::kReleaseContext:
-        return CheckKeys(object, path, {"do", "browser", "frame"}) &&
-               ResolveFrame(object, step);
-      case StepKind::kMessage:
-        return ParseMessage(object, step);
-      case StepKind::kRunTasks:
-        return CheckKeys(object, path, {"do"});
-      case StepKind::kEval:
-        return CheckKeys(object, path, {"do", "browser", "frame", "code"}) &&
-               ResolveFrame(object, step) &&
-               GetString(object, path, "code", /*allow_empty=*/true,
-                         &step->code);
-      case StepKind::kExpect:
-        return ParseExpect(object, step);
-    }
-    return Fail(path, "unhandled step");
-  }
-
   bool ParseAddFrame(const json& object, Step* step) {
     if (!CheckKeys(object, step->path,
                    {"do", "browser", "name", "frameName", "parent"}) ||
@@ -254,10 +258,21 @@ class Parser {
         &step->new_frame);
   }
 
+  bool ReadAfterDestroy(const json& object, Step* step) {
+    if (!object.contains("afterDestroy"))
+      return true;
+    if (!object["afterDestroy"].is_boolean())
+      return Fail(JsonPathMember(step->path, "afterDestroy"),
+                  "must be true or false");
+    step->after_destroy = object["afterDestroy"].get<bool>();
+    return true;
+  }
+
   bool ParseMessage(const json& object, Step* step) {
-    if (!CheckKeys(object, step->path,
-                   {"do", "browser", "frame", "name", "args"}) ||
-        !ResolveFrame(object, step) ||
+    if (!CheckKeys(
+            object, step->path,
+            {"do", "browser", "frame", "name", "args", "afterDestroy"}) ||
+        !ReadAfterDestroy(object, step) || !ResolveFrame(object, step) ||
         !GetString(object, step->path, "name", /*allow_empty=*/false,
                    &step->message_name)) {
       return false;
@@ -329,6 +344,14 @@ class Parser {
       }
     }
     const BrowserState& state = browsers_[step->browser];
+    if (step->after_destroy) {
+      if (state.destroyed_at.empty()) {
+        return Fail(where, "browser " + Quote(step->browser) +
+                               " lives (afterDestroy needs a destroyed "
+                               "browser)");
+      }
+      return true;
+    }
     if (!state.destroyed_at.empty()) {
       return Fail(where, "browser " + Quote(step->browser) +
                              " was destroyed at " + state.destroyed_at);
@@ -404,11 +427,57 @@ class Parser {
   }
 
   Scenario* const scenario_;
-  std::map<std::string, BrowserState> browsers_;
+  BrowserStates browsers_;
   std::string error_;
 };
 
 }  // namespace
+
+class StepReader::Impl {
+ public:
+  explicit Impl(Scenario* scenario) : scenario_(scenario) {}
+
+  bool Read(const std::string& text,
+            const std::string& path,
+            Step* step,
+            std::string* error) {
+    json object;
+    if (!ParseJsonText(text, &object, error)) {
+      *error = path + ": " + *error;
+      return false;
+    }
+    // A refused step must leave no trace: parse into a copy and keep it only
+    // when the step is good.
+    Scenario scenario = *scenario_;
+    Parser parser(&scenario);
+    parser.AdoptBrowsers(browsers_);
+    if (!parser.ParseStep(object, path, step)) {
+      *error = parser.error();
+      return false;
+    }
+    *scenario_ = std::move(scenario);
+    browsers_ = parser.browsers();
+    return true;
+  }
+
+ private:
+  Scenario* const scenario_;
+  Parser::BrowserStates browsers_;
+};
+
+StepReader::StepReader()
+    : scenario_(std::make_unique<Scenario>()),
+      impl_(std::make_unique<Impl>(scenario_.get())) {}
+
+StepReader::~StepReader() = default;
+
+bool StepReader::Read(const std::string& text,
+                      const std::string& path,
+                      Step* step,
+                      std::string* error) {
+  *step = Step();
+  return impl_->Read(text, path, step, error);
+}
 
 bool Parse(const std::string& text, Scenario* scenario, std::string* error) {
   json document;

@@ -4,6 +4,7 @@
 #ifndef CEF_STANDIN_SIMULATOR_SCENARIO_H_
 #define CEF_STANDIN_SIMULATOR_SCENARIO_H_
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,8 +45,11 @@ enum class ExpectKind {
 
 struct Step {
   StepKind kind = StepKind::kRunTasks;
-  std::string path;                // "steps[3]", for messages
-  std::string browser;             // handle; every step but runTasks has one
+  std::string path;     // "steps[3]", for messages
+  std::string browser;  // handle; every step but runTasks has one
+  // createContext, releaseContext, message: the hook comes after the browser
+  // was destroyed, with its leftover browser and frame objects.
+  bool after_destroy = false;
   std::string frame;               // handle, for the steps that act on a frame
   BrowserDeclaration new_browser;  // createBrowser
   FrameDeclaration new_frame;      // addFrame
@@ -68,6 +72,32 @@ struct Scenario {
 // Reads and checks a scenario. On failure returns false and sets |error| to
 // "line L, column C: what" for text that is not JSON, or "<path>: what".
 bool Parse(const std::string& text, Scenario* scenario, std::string* error);
+
+// Reads the steps of a live session one at a time, with the checks Parse()
+// makes on a whole scenario. The reader's scenario has no steps; it keeps
+// the default browser once a step declares one.
+class StepReader {
+ public:
+  StepReader();
+  ~StepReader();
+  StepReader(const StepReader&) = delete;
+  StepReader& operator=(const StepReader&) = delete;
+
+  // Reads |text|, one JSON object, as the step at |path|. On failure returns
+  // false with |error| set as Parse() sets it; the reader is left as it was,
+  // so later steps are checked as if the refused one never came.
+  bool Read(const std::string& text,
+            const std::string& path,
+            Step* step,
+            std::string* error);
+
+  const Scenario& scenario() const { return *scenario_; }
+
+ private:
+  class Impl;
+  std::unique_ptr<Scenario> scenario_;
+  std::unique_ptr<Impl> impl_;
+};
 
 }  // namespace scenario
 }  // namespace standin

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <map>
 #include <utility>
+#include <vector>
 
 #include "renderer_driver.h"
 #include "simulator/cef_value_json.h"
@@ -72,6 +73,29 @@ std::string DescribeOutcome(const Outcome& outcome) {
   return std::string();
 }
 
+// CEF's names of the console levels (cef_log_severity_t).
+const char* LevelName(cef_log_severity_t level) {
+  switch (level) {
+    case LOGSEVERITY_DEBUG:
+      return "debug";
+    case LOGSEVERITY_INFO:
+      return "info";
+    case LOGSEVERITY_WARNING:
+      return "warning";
+    case LOGSEVERITY_ERROR:
+      return "error";
+    default:
+      return "default";
+  }
+}
+
+// How one step went, for the line that closes it in a live session.
+struct StepReport {
+  bool ok = true;
+  std::string error;               // why not ok
+  std::vector<std::string> notes;  // what went to stderr about the step
+};
+
 struct LiveBrowser {
   int id = 0;
   std::map<std::string, int64> frames;  // handle -> frame identifier
@@ -89,23 +113,44 @@ class ScenarioRun {
         scenario_(scenario),
         source_name_(source_name),
         out_(out),
-        err_(err) {}
+        err_(err) {
+    renderer_.SetConsoleListener(
+        [this](const ConsoleMessage& message) { PrintConsole(message); });
+  }
   ScenarioRun(const ScenarioRun&) = delete;
   ScenarioRun& operator=(const ScenarioRun&) = delete;
 
   int Run() {
-    FlushSentMessages("browsers");
+    Begin();
+    for (const Step& step : scenario_.steps)
+      RunOneStep(step);
+    return Finish();
+  }
+
+  // Creates the browsers the scenario declares before its steps.
+  void Begin() {
+    current_path_ = "browsers";
+    FlushSentMessages(current_path_);
     for (const scenario::BrowserDeclaration& browser : scenario_.browsers)
       CreateBrowser(browser);
     if (scenario_.auto_run_tasks)
       renderer_.RunPendingTasks();
-    FlushSentMessages("browsers");
-    for (const Step& step : scenario_.steps) {
-      RunStep(step);
-      if (scenario_.auto_run_tasks)
-        renderer_.RunPendingTasks();
-      FlushSentMessages(step.path);
-    }
+    FlushSentMessages(current_path_);
+  }
+
+  StepReport RunOneStep(const Step& step) {
+    report_ = StepReport();
+    current_path_ = step.path;
+    RunStep(step);
+    if (scenario_.auto_run_tasks)
+      renderer_.RunPendingTasks();
+    FlushSentMessages(step.path);
+    return std::move(report_);
+  }
+
+  // Reports what never ran; returns the exit code.
+  int Finish() {
+    current_path_ = "end";
     const size_t pending = renderer_.PendingTaskCount();
     if (pending > 0) {
       Note("end", std::to_string(pending) +
@@ -127,10 +172,16 @@ class ScenarioRun {
         renderer_.DestroyBrowser(browsers_[step.browser].id);
         return;
       case StepKind::kCreateContext:
-        renderer_.CreateContext(BrowserId(step), FrameId(step));
+        if (step.after_destroy)
+          renderer_.CreateContextAfterDestroy(BrowserId(step), FrameId(step));
+        else
+          renderer_.CreateContext(BrowserId(step), FrameId(step));
         return;
       case StepKind::kReleaseContext:
-        renderer_.ReleaseContext(BrowserId(step), FrameId(step));
+        if (step.after_destroy)
+          renderer_.ReleaseContextAfterDestroy(BrowserId(step), FrameId(step));
+        else
+          renderer_.ReleaseContext(BrowserId(step), FrameId(step));
         return;
       case StepKind::kMessage:
         DeliverMessage(step);
@@ -185,7 +236,12 @@ class ScenarioRun {
       Note(step.path, error);
       return;
     }
-    if (!renderer_.DeliverMessage(BrowserId(step), FrameId(step), message)) {
+    const bool handled =
+        step.after_destroy
+            ? renderer_.DeliverMessageAfterDestroy(BrowserId(step),
+                                                   FrameId(step), message)
+            : renderer_.DeliverMessage(BrowserId(step), FrameId(step), message);
+    if (!handled) {
       Note(step.path, "the application did not handle message " +
                           ToJsonText(step.message_name));
     }
@@ -236,8 +292,29 @@ class ScenarioRun {
     if (held)
       return;
     expect_failed_ = true;
-    Note(step.path, "expectation failed: " + ToJsonText(step.code) + " gave " +
-                        DescribeOutcome(outcome) + ", expected " + wanted);
+    report_.ok = false;
+    report_.error = "expectation failed: " + ToJsonText(step.code) + " gave " +
+                    DescribeOutcome(outcome) + ", expected " + wanted;
+    Note(step.path, report_.error);
+  }
+
+  // A console call of page script, after what the script sent before it.
+  void PrintConsole(const ConsoleMessage& message) {
+    FlushSentMessages(current_path_);
+    out_ << "{\"browser\":" << message.browser_id << ",\"frame\":"
+         << ToJsonText(FrameJson(message.browser_id, message.frame_id))
+         << ",\"console\":" << ToJsonText(message.method) << ",\"level\":\""
+         << LevelName(message.level) << "\""
+         << ",\"message\":" << ToJsonText(message.message)
+         << ",\"source\":" << ToJsonText(message.source)
+         << ",\"line\":" << message.line << "}\n";
+  }
+
+  // The scenario's name for a frame, or its identifier when it has none.
+  json FrameJson(int browser_id, int64 frame_id) const {
+    const auto handle = frame_handles_.find({browser_id, frame_id});
+    return handle == frame_handles_.end() ? json(frame_id)
+                                          : json(handle->second);
   }
 
   void FlushSentMessages(const std::string& path) {
@@ -249,9 +326,7 @@ class ScenarioRun {
                        " was sent to a renderer process; CEF drops it");
         continue;
       }
-      const auto handle = frame_handles_.find({sent.browser_id, sent.frame_id});
-      const json frame = handle == frame_handles_.end() ? json(sent.frame_id)
-                                                        : json(handle->second);
+      const json frame = FrameJson(sent.browser_id, sent.frame_id);
       const json args = sent.message
                             ? CefListToJson(sent.message->GetArgumentList())
                             : json::array();
@@ -271,6 +346,7 @@ class ScenarioRun {
 
   void Note(const std::string& path, const std::string& text) {
     err_ << source_name_ << ": " << path << ": " << text << "\n";
+    report_.notes.push_back(text);
   }
 
   Renderer renderer_;
@@ -281,7 +357,42 @@ class ScenarioRun {
   std::map<std::string, LiveBrowser> browsers_;
   std::map<std::pair<int, int64>, std::string> frame_handles_;
   bool expect_failed_ = false;
+  std::string current_path_;  // of the step running, for console lines
+  StepReport report_;         // of the step running
 };
+
+bool IsBlank(const std::string& line) {
+  return line.find_first_not_of(" \t\r") == std::string::npos;
+}
+
+json LogJson(const std::vector<LogRecord>& records) {
+  static const char* const kSeverities[] = {"INFO", "WARNING", "ERROR",
+                                            "FATAL"};
+  json log = json::array();
+  for (const LogRecord& record : records) {
+    const bool named = record.severity >= 0 && record.severity < 4;
+    log.push_back({{"severity", named ? kSeverities[record.severity]
+                                      : std::to_string(record.severity)},
+                   {"source", record.file},
+                   {"line", record.line},
+                   {"message", record.message}});
+  }
+  return log;
+}
+
+// The line that closes a step of a live session.
+std::string CloseLine(size_t index,
+                      const StepReport& report,
+                      const std::vector<LogRecord>& log) {
+  // Written by hand to keep "step" first, where a reader looks for it.
+  std::string line = "{\"step\":" + std::to_string(index) +
+                     ",\"ok\":" + (report.ok ? "true" : "false");
+  if (!report.ok)
+    line += ",\"error\":" + ToJsonText(report.error);
+  line += ",\"notes\":" + ToJsonText(json(report.notes));
+  line += ",\"log\":" + ToJsonText(LogJson(log));
+  return line + "}";
+}
 
 bool ReadFile(const std::string& path, std::string* text, std::string* why) {
   FILE* file = std::fopen(path.c_str(), "rb");
@@ -327,6 +438,49 @@ int RunScenario(CefRefPtr<CefApp> app,
   }
 }
 
+int RunLiveSession(CefRefPtr<CefApp> app,
+                   std::istream& in,
+                   const std::string& source_name,
+                   std::ostream& out,
+                   std::ostream& err) {
+  try {
+    if (!app)
+      app = new EmptyApp();
+    scenario::StepReader reader;
+    ScenarioRun run(app, reader.scenario(), source_name, out, err);
+    run.Begin();
+    bool step_failed = false;
+    size_t index = 0;
+    std::string line;
+    while (std::getline(in, line)) {
+      if (IsBlank(line))
+        continue;
+      ClearLog();
+      StepReport report;
+      Step step;
+      std::string error;
+      if (reader.Read(line, JsonPathIndex("steps", index), &step, &error)) {
+        report = run.RunOneStep(step);
+      } else {
+        report.ok = false;
+        report.error = error;
+        err << source_name << ": " << error << "\n";
+      }
+      step_failed |= !report.ok;
+      out << CloseLine(index, report, LogRecords()) << "\n";
+      out.flush();
+      ++index;
+    }
+    ClearLog();
+    const int code = run.Finish();
+    return step_failed ? kScenarioExpectFailed : code;
+  } catch (const std::exception& e) {
+    err << source_name << ": internal error of the simulator: " << e.what()
+        << "\n";
+    return kScenarioMalformed;
+  }
+}
+
 int RunScenarioProcess(CefRefPtr<CefApp> app,
                        CefRefPtr<CefCommandLine> command_line) {
   const std::string path =
@@ -335,6 +489,14 @@ int RunScenarioProcess(CefRefPtr<CefApp> app,
   if (path.empty()) {
     std::cerr << "renderer simulator: --type=renderer needs --scenario=FILE\n";
     return kScenarioMalformed;
+  }
+  if (path == kLiveScenario) {
+    SetLogEcho(stderr);
+    const int code =
+        RunLiveSession(app, std::cin, "stdin", std::cout, std::cerr);
+    std::cout.flush();
+    SetLogEcho(nullptr);
+    return code;
   }
   std::string text;
   std::string why;

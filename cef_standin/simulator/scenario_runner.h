@@ -27,8 +27,25 @@ int RunScenario(CefRefPtr<CefApp> app,
                 std::ostream& out,
                 std::ostream& err);
 
+// Runs a live session: steps come from |in|, one JSON object a line, in the
+// scenario's step vocabulary (browsers are declared by createBrowser steps).
+// Each step's output goes to |out| as in RunScenario(), followed by one line
+// that closes it: {"step":N,"ok":...,"notes":[...],"log":[...]}, with
+// "error" when the step was refused or its expectation failed. A refused
+// step changes nothing and the session goes on. Blank lines are skipped.
+// Returns kScenarioPassed, or kScenarioExpectFailed if any step failed.
+int RunLiveSession(CefRefPtr<CefApp> app,
+                   std::istream& in,
+                   const std::string& source_name,
+                   std::ostream& out,
+                   std::ostream& err);
+
+// The --scenario value that asks for a live session on stdin.
+constexpr char kLiveScenario[] = "-";
+
 // The renderer child process of `--type=renderer --scenario=FILE`: runs FILE
-// with stdout and stderr, the log echoed to stderr.
+// with stdout and stderr, the log echoed to stderr; `--scenario=-` runs a
+// live session on stdin.
 int RunScenarioProcess(CefRefPtr<CefApp> app,
                        CefRefPtr<CefCommandLine> command_line);
 

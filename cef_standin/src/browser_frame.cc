@@ -214,5 +214,20 @@ void FrameImpl::SendProcessMessage(CefProcessId target_process,
                           target_process, message->Copy());
 }
 
+void FrameImpl::ReportConsoleMessage(ConsoleMessage message) {
+  RendererLink* link = browser_ ? browser_->link() : nullptr;
+  if (!link)
+    return;
+  message.browser_id = browser_->GetIdentifier();
+  message.frame_id = identifier_;
+  link->RecordConsoleMessage(message);
+}
+
+void ReportConsoleMessage(CefRefPtr<CefFrame> frame, ConsoleMessage message) {
+  // Every frame the stand-in hands out is a FrameImpl.
+  if (frame)
+    static_cast<FrameImpl*>(frame.get())->ReportConsoleMessage(message);
+}
+
 }  // namespace internal
 }  // namespace standin

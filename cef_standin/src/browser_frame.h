@@ -9,6 +9,7 @@
 #include "include/cef_frame.h"
 #include "include/cef_v8.h"
 #include "live_objects.h"
+#include "renderer_driver.h"
 
 namespace standin {
 namespace internal {
@@ -23,6 +24,7 @@ class RendererLink {
                                  int64 frame_id,
                                  CefProcessId target,
                                  CefRefPtr<CefProcessMessage> message) = 0;
+  virtual void RecordConsoleMessage(const ConsoleMessage& message) = 0;
 
  protected:
   virtual ~RendererLink() = default;
@@ -113,6 +115,10 @@ class FrameImpl : public CefFrame {
   CefRefPtr<CefV8Context> GetV8Context() override;
   void SendProcessMessage(CefProcessId target_process,
                           CefRefPtr<CefProcessMessage> message) override;
+
+  // Hands a console call of the frame's page script to the renderer; dropped
+  // once the frame is detached.
+  void ReportConsoleMessage(ConsoleMessage message);
 
  private:
   CefRefPtr<BrowserImpl> browser_;

@@ -51,6 +51,10 @@ ScriptResult RunPageScript(CefRefPtr<CefV8Context> context,
                            const std::string& script_url,
                            int start_line);
 
+// Routes a console call of |frame|'s page script to its renderer
+// (browser_frame.cc); the engine fills in method, level, text and place.
+void ReportConsoleMessage(CefRefPtr<CefFrame> frame, ConsoleMessage message);
+
 // Whether any context is entered right now.
 bool IsAnyContextEntered();
 

@@ -638,6 +638,7 @@ CefRefPtr<CefV8Context> CreateFrameContext(CefRefPtr<CefFrame> frame,
   v8::HandleScope handle_scope(isolate);
   v8::Local<v8::Context> context = v8::Context::New(isolate);
   InstallWindow(isolate, context);
+  InstallConsole(isolate, context);
   auto state = std::make_shared<ContextState>(isolate, context, frame, runner);
   return new V8ContextImpl(state);
 }

@@ -25,6 +25,10 @@ v8::Isolate* GetIsolate(const char* caller);
 v8::Local<v8::String> ToV8String(v8::Isolate* isolate, const CefString& text);
 CefString ToCefString(v8::Isolate* isolate, v8::Local<v8::Value> value);
 
+// Gives |context| a console whose log, info, warn, error and debug report to
+// the frame's renderer (v8_engine_console.cc).
+void InstallConsole(v8::Isolate* isolate, v8::Local<v8::Context> context);
+
 // Everything the stand-in knows about one page context. Shared by the
 // CefV8Context objects and the object values of that context; the V8 context
 // itself points back at it (embedder data) until Release().

@@ -93,6 +93,18 @@ TEST(ScenarioErrorsTest, RefusedWithThePlaceOfTheFault) {
       {WithBrowser(
            R"([{"do": "destroyBrowser"}, {"do": "destroyBrowser", "browser": "b1"}])"),
        "steps[1].browser: browser 'b1' was destroyed at steps[0]"},
+      {WithBrowser(
+           R"([{"do": "createContext", "frame": "main", "afterDestroy": true}])"),
+       "steps[0]: browser 'b1' lives (afterDestroy needs a destroyed browser)"},
+      {WithBrowser(
+           R"([{"do": "releaseContext", "frame": "main", "afterDestroy": 1}])"),
+       "steps[0].afterDestroy: must be true or false"},
+      {WithBrowser(
+           R"([{"do": "destroyBrowser"}, {"do": "message", "frame": "Z", "name": "M", "afterDestroy": true}])"),
+       "steps[1].frame: unknown frame 'Z' in browser 'b1'"},
+      {WithBrowser(
+           R"([{"do": "eval", "frame": "main", "code": "1", "afterDestroy": true}])"),
+       "steps[0].afterDestroy: unknown key"},
       {WithBrowser(R"([{"do": "message", "frame": "B", "name": ""}])"),
        "steps[0].name: must not be empty"},
       {WithBrowser(

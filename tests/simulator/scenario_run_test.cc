@@ -255,6 +255,73 @@ TEST_F(ScenarioRunTest, RunsWithoutAnApplication) {
   EXPECT_EQ("{\"eval\":\"main\",\"result\":[1,\"a\",null]}\n", out_.str());
 }
 
+TEST_F(ScenarioRunTest, ConsoleCallsPrintInOrderWithTheMessages) {
+  EXPECT_EQ(kScenarioPassed, Run(R"json({
+    "browsers": [{"id": "b1", "frames": [{"name": "main"}, {"name": "A"}]}],
+    "steps": [
+      {"do": "createContext", "frame": "A"},
+      {"do": "eval", "frame": "A",
+       "code": "report('a');\nconsole.log('b', 1, {x: 1}, [2, 3]); report('c'); 4"},
+      {"do": "eval", "frame": "A",
+       "code": "console.info('i'); console.warn('w'); console.error('e'); console.debug()"},
+      {"do": "eval", "frame": "A",
+       "code": "console.log({toString() { throw new Error('no'); }}, Symbol('s'))"}
+    ]})json"));
+  EXPECT_EQ(
+      R"({"browser":1,"frame":"A","name":"ContextCreated","args":["A"]})"
+      "\n"
+      R"({"browser":1,"frame":"A","name":"report","args":["a"]})"
+      "\n"
+      R"({"browser":1,"frame":"A","console":"log","level":"info",)"
+      R"("message":"b 1 [object Object] 2,3","source":"","line":2})"
+      "\n"
+      R"({"browser":1,"frame":"A","name":"report","args":["c"]})"
+      "\n"
+      R"({"eval":"A","result":4})"
+      "\n"
+      R"({"browser":1,"frame":"A","console":"info","level":"info",)"
+      R"("message":"i","source":"","line":1})"
+      "\n"
+      R"({"browser":1,"frame":"A","console":"warn","level":"warning",)"
+      R"("message":"w","source":"","line":1})"
+      "\n"
+      R"({"browser":1,"frame":"A","console":"error","level":"error",)"
+      R"("message":"e","source":"","line":1})"
+      "\n"
+      R"({"browser":1,"frame":"A","console":"debug","level":"debug",)"
+      R"("message":"","source":"","line":1})"
+      "\n"
+      R"({"eval":"A","text":"undefined"})"
+      "\n"
+      R"({"browser":1,"frame":"A","console":"log","level":"info",)"
+      R"j("message":"<a value without a text form> Symbol(s)","source":"",)j"
+      R"("line":1})"
+      "\n"
+      R"({"eval":"A","text":"undefined"})"
+      "\n",
+      out_.str());
+}
+
+TEST_F(ScenarioRunTest, HooksAfterDestroyReachTheApplication) {
+  ClearLog();
+  EXPECT_EQ(kScenarioPassed, Run(R"json({
+    "browsers": [{"id": "b1", "frames": [{"name": "main"}, {"name": "A"}]}],
+    "steps": [
+      {"do": "destroyBrowser"},
+      {"do": "createContext", "frame": "A", "afterDestroy": true},
+      {"do": "releaseContext", "frame": "main", "afterDestroy": true},
+      {"do": "message", "frame": "main", "name": "Echo", "args": [1],
+       "afterDestroy": true}
+    ]})json"));
+  // The hooks ran; what they sent through a detached frame went nowhere.
+  EXPECT_EQ("", out_.str());
+  EXPECT_EQ("", err_.str());
+  int gone = 0;
+  for (const LogRecord& record : LogRecords())
+    gone += record.message.find("the frame is gone") != std::string::npos;
+  EXPECT_EQ(2, gone);
+}
+
 class ScenarioProcessTest : public testing::Test {
  protected:
   void TearDown() override { std::remove(path_.c_str()); }

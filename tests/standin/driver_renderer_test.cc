@@ -176,6 +176,46 @@ TEST_F(DriverTest, HooksComeInCefOrder) {
   EXPECT_EQ(nullptr, renderer_->GetBrowser(browser_id_));
 }
 
+TEST_F(DriverTest, HooksAfterDestroyGetTheDetachedObjects) {
+  const int64 child = renderer_->AddFrame(browser_id_, "child");
+  renderer_->CreateContextAfterDestroy(browser_id_, child);
+  EXPECT_TRUE(LogContains("no destroyed browser 1"));
+  renderer_->DestroyBrowser(browser_id_);
+  app_->events.clear();
+  renderer_->CreateContextAfterDestroy(browser_id_, child);
+  renderer_->ReleaseContextAfterDestroy(browser_id_, main_frame_id_);
+  EXPECT_FALSE(renderer_->DeliverMessageAfterDestroy(
+      browser_id_, main_frame_id_, CefProcessMessage::Create("late")));
+  renderer_->ReleaseContextAfterDestroy(browser_id_, 999);
+  EXPECT_TRUE(LogContains("no frame 999 in destroyed browser 1"));
+  EXPECT_EQ((std::vector<std::string>{"context-created child",
+                                      "context-released <!--framePath //-->",
+                                      "message late"}),
+            app_->events);
+}
+
+TEST_F(DriverTest, ConsoleCallsReachTheListener) {
+  std::vector<standin::ConsoleMessage> calls;
+  renderer_->SetConsoleListener(
+      [&calls](const standin::ConsoleMessage& message) {
+        calls.push_back(message);
+      });
+  const int64 child = renderer_->AddFrame(browser_id_, "child");
+  renderer_->CreateContext(browser_id_, child);
+  EXPECT_TRUE(
+      renderer_->Eval(browser_id_, child, "\nconsole.error('a', null, 2)").ok);
+  ASSERT_EQ(1u, calls.size());
+  EXPECT_EQ(browser_id_, calls[0].browser_id);
+  EXPECT_EQ(child, calls[0].frame_id);
+  EXPECT_EQ("error", calls[0].method);
+  EXPECT_EQ(LOGSEVERITY_ERROR, calls[0].level);
+  EXPECT_EQ("a null 2", calls[0].message);
+  EXPECT_EQ(2, calls[0].line);
+  // The rest of the console is V8's own, and silent.
+  EXPECT_TRUE(renderer_->Eval(browser_id_, child, "console.table([1])").ok);
+  EXPECT_EQ(1u, calls.size());
+}
+
 TEST_F(DriverTest, FramesOutlivingTheirRendererAnswerSafely) {
   CefRefPtr<CefFrame> frame = main_frame();
   CefRefPtr<CefBrowser> browser = frame->GetBrowser();

@@ -1,0 +1,400 @@
+"""The renderer simulator driven live from Python.
+
+A :class:`Renderer` starts ``quillmoss_subprocess --type=renderer
+--scenario=-`` and plays the browser process against it one step at a time:
+each call writes one step line and reads the step's output up to the line
+that closes it.
+"""
+
+from __future__ import annotations
+
+import json
+import os
+import pathlib
+import queue
+import subprocess
+import tempfile
+import threading
+from dataclasses import dataclass, field
+from typing import IO, Any, Iterable
+
+from .values import JavascriptCallback, bindings, from_cef_json, to_cef_json
+
+EXECUTABLE_ENV = "QUILLMOSS_SUBPROCESS"
+
+_REPO_ROOT = pathlib.Path(__file__).resolve().parents[2]
+
+
+class SimulatorError(Exception):
+    """Something went wrong between Python and the simulator."""
+
+
+class SimulatorDied(SimulatorError):
+    """The simulator process ended while a step was under way."""
+
+    def __init__(self, exit_code: int | None, stderr: str) -> None:
+        tail = "\n".join(stderr.splitlines()[-20:])
+        super().__init__(f"the renderer simulator died (exit code {exit_code})"
+                         + (f":\n{tail}" if tail else ""))
+        self.exit_code = exit_code
+        self.stderr = stderr
+
+
+class StepRefused(SimulatorError):
+    """The simulator refused a step, or its expectation did not hold."""
+
+    def __init__(self, index: int, error: str) -> None:
+        super().__init__(error)
+        self.index = index
+        self.error = error
+
+
+class PageError(SimulatorError):
+    """Page script threw."""
+
+    def __init__(self, frame: str, text: str) -> None:
+        super().__init__(f"page script in frame {frame!r} threw: {text}")
+        self.frame = frame
+        self.text = text
+
+
+@dataclass(frozen=True)
+class Message:
+    """A process message the renderer sent to the browser process."""
+
+    browser: int
+    frame: str | int  # the frame's name, or its id when it has none
+    name: str
+    args: list[Any]
+
+
+@dataclass(frozen=True)
+class ConsoleMessage:
+    """A console call of page script, as the host's display handler sees it."""
+
+    browser: int
+    frame: str | int
+    method: str  # "log", "info", "warn", "error", "debug"
+    level: str   # CEF's severity: "debug", "info", "warning", "error"
+    message: str
+    source: str
+    line: int
+
+
+@dataclass(frozen=True)
+class LogLine:
+    """A line of the renderer's log."""
+
+    severity: str
+    source: str
+    line: int
+    message: str
+
+    @property
+    def text(self) -> str:
+        return f"[{self.severity}:{self.source}({self.line})] {self.message}"
+
+
+@dataclass(frozen=True)
+class JsText:
+    """What page script gave when it has no JSON form: String() of it."""
+
+    text: str
+
+
+@dataclass
+class StepResult:
+    """Everything one step produced."""
+
+    index: int
+    messages: list[Message] = field(default_factory=list)
+    console: list[ConsoleMessage] = field(default_factory=list)
+    evals: list[dict[str, Any]] = field(default_factory=list)
+    notes: list[str] = field(default_factory=list)
+    log: list[LogLine] = field(default_factory=list)
+
+
+def find_executable() -> pathlib.Path:
+    """$QUILLMOSS_SUBPROCESS, else the executable of the checkout's build."""
+    configured = os.environ.get(EXECUTABLE_ENV)
+    if configured:
+        return pathlib.Path(configured)
+    return _REPO_ROOT / "build" / "quillmoss_subprocess"
+
+
+class Renderer:
+    """One renderer process under the host's control."""
+
+    def __init__(self, executable: str | os.PathLike[str] | None = None,
+                 timeout: float = 60.0) -> None:
+        path = pathlib.Path(executable) if executable else find_executable()
+        if not path.is_file():
+            raise SimulatorError(
+                f"no simulator at {path}: build the project or set "
+                f"${EXECUTABLE_ENV}")
+        self.timeout = timeout
+        self.messages: list[Message] = []
+        self.console: list[ConsoleMessage] = []
+        self.log: list[LogLine] = []
+        self._browsers: dict[str, Browser] = {}
+        self._next_browser_id = 1
+        self._next_step = 0
+        self._exit_code: int | None = None
+        # A file, not a pipe: nobody must drain it for the process to go on.
+        self._stderr: IO[bytes] = tempfile.TemporaryFile()
+        self._process = subprocess.Popen(
+            [str(path), "--type=renderer", "--scenario=-"],
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self._stderr,
+            text=True, encoding="utf-8", bufsize=1)
+        self._lines: queue.Queue[str | None] = queue.Queue()
+        self._reader = threading.Thread(target=self._read_stdout, daemon=True)
+        self._reader.start()
+
+    # Process --------------------------------------------------------------
+
+    def _read_stdout(self) -> None:
+        assert self._process.stdout is not None
+        for line in self._process.stdout:
+            self._lines.put(line)
+        self._lines.put(None)
+
+    @property
+    def pid(self) -> int:
+        """The simulator's process id."""
+        return self._process.pid
+
+    @property
+    def stderr(self) -> str:
+        """Everything the simulator wrote to stderr so far (until close)."""
+        if self._stderr.closed:
+            return ""
+        self._stderr.seek(0)
+        return self._stderr.read().decode("utf-8", "replace")
+
+    def _died(self) -> SimulatorDied:
+        try:
+            code = self._process.wait(timeout=self.timeout)
+        except subprocess.TimeoutExpired:
+            code = None
+        return SimulatorDied(code, self.stderr)
+
+    def close(self) -> int:
+        """Ends the session (end of input) and returns the exit code."""
+        if self._exit_code is not None:
+            return self._exit_code
+        if self._process.stdin and not self._process.stdin.closed:
+            try:
+                self._process.stdin.close()
+            except BrokenPipeError:
+                pass
+        try:
+            code = self._process.wait(timeout=self.timeout)
+        except subprocess.TimeoutExpired:
+            self._process.kill()
+            code = self._process.wait()
+        self._reader.join(timeout=self.timeout)
+        if self._process.stdout:
+            self._process.stdout.close()
+        self._stderr.close()
+        self._exit_code = code
+        return code
+
+    def __enter__(self) -> Renderer:
+        return self
+
+    def __exit__(self, *exc_info: object) -> None:
+        self.close()
+
+    # Steps ----------------------------------------------------------------
+
+    def step(self, step: dict[str, Any]) -> StepResult:
+        """Plays one step (the scenario vocabulary) and returns its output.
+
+        Raises StepRefused when the simulator refuses it or its expectation
+        fails, SimulatorDied when the process ends meanwhile.
+        """
+        index = self._next_step
+        self._next_step += 1
+        line = json.dumps(step, ensure_ascii=False, allow_nan=False)
+        assert self._process.stdin is not None
+        try:
+            self._process.stdin.write(line + "\n")
+            self._process.stdin.flush()
+        except (BrokenPipeError, OSError):
+            raise self._died() from None
+        result = StepResult(index)
+        while True:
+            try:
+                text = self._lines.get(timeout=self.timeout)
+            except queue.Empty:
+                self._process.kill()
+                raise SimulatorError(
+                    f"no answer to step {index} within {self.timeout} s; "
+                    "the simulator was killed") from None
+            if text is None:
+                raise self._died()
+            output = json.loads(text)
+            if "step" in output:
+                return self._close_step(index, output, result)
+            self._take_output(output, result)
+
+    def _take_output(self, output: dict[str, Any], result: StepResult) -> None:
+        if "name" in output:
+            message = Message(output["browser"], output["frame"], output["name"],
+                              from_cef_json(output["args"]))
+            result.messages.append(message)
+            self.messages.append(message)
+        elif "console" in output:
+            console = ConsoleMessage(
+                output["browser"], output["frame"], output["console"],
+                output["level"], output["message"], output["source"],
+                output["line"])
+            result.console.append(console)
+            self.console.append(console)
+        else:
+            result.evals.append(output)
+
+    def _close_step(self, index: int, close: dict[str, Any],
+                    result: StepResult) -> StepResult:
+        if close["step"] != index:
+            raise SimulatorError(
+                f"step {index} was answered as step {close['step']}")
+        result.notes = list(close.get("notes", []))
+        result.log = [LogLine(entry["severity"], entry["source"], entry["line"],
+                              entry["message"]) for entry in close.get("log", [])]
+        self.log.extend(result.log)
+        if not close["ok"]:
+            raise StepRefused(index, close.get("error", "refused"))
+        return result
+
+    def take_messages(self) -> list[Message]:
+        """The messages sent since the last call, oldest first."""
+        taken, self.messages = self.messages, []
+        return taken
+
+    # Browsers -------------------------------------------------------------
+
+    def create_browser(self, handle: str,
+                       frames: Iterable[str | dict[str, str]] = ("main",)
+                       ) -> Browser:
+        """Creates a browser; frames are names (children of the main frame)
+        or {"name", "parent"?, "frameName"?} dictionaries, the main frame
+        first."""
+        declared = [{"name": frame} if isinstance(frame, str) else dict(frame)
+                    for frame in frames]
+        self.step({"do": "createBrowser", "id": handle, "frames": declared})
+        browser = Browser(self, handle, self._next_browser_id,
+                          [frame["name"] for frame in declared])
+        self._next_browser_id += 1
+        self._browsers[handle] = browser
+        return browser
+
+    def browser(self, handle: str) -> Browser:
+        return self._browsers[handle]
+
+    def run_tasks(self) -> StepResult:
+        """Runs the tasks posted to the renderer thread."""
+        return self.step({"do": "runTasks"})
+
+
+class Browser:
+    """A browser of the renderer; its frames by name."""
+
+    def __init__(self, renderer: Renderer, handle: str, browser_id: int,
+                 frame_names: list[str]) -> None:
+        self.renderer = renderer
+        self.handle = handle
+        self.id = browser_id
+        self.destroyed = False
+        self._frames = {name: Frame(self, name) for name in frame_names}
+        self.main_frame = self._frames[frame_names[0]]
+
+    def frame(self, name: str) -> Frame:
+        return self._frames[name]
+
+    def add_frame(self, name: str, parent: str | None = None,
+                  frame_name: str | None = None) -> Frame:
+        step: dict[str, Any] = {"do": "addFrame", "browser": self.handle,
+                                "name": name}
+        if parent is not None:
+            step["parent"] = parent
+        if frame_name is not None:
+            step["frameName"] = frame_name
+        self.renderer.step(step)
+        self._frames[name] = Frame(self, name)
+        return self._frames[name]
+
+    def destroy(self) -> StepResult:
+        """Releases the browser's contexts, then OnBrowserDestroyed."""
+        result = self.renderer.step({"do": "destroyBrowser",
+                                     "browser": self.handle})
+        self.destroyed = True
+        return result
+
+
+class Frame:
+    """A frame: its contexts, the host's messages through it, page script."""
+
+    def __init__(self, browser: Browser, name: str) -> None:
+        self.browser = browser
+        self.name = name
+
+    def _step(self, verb: str, **keys: Any) -> StepResult:
+        step = {"do": verb, "browser": self.browser.handle, "frame": self.name}
+        step.update(keys)
+        return self.browser.renderer.step(step)
+
+    def _late(self, after_destroy: bool) -> dict[str, Any]:
+        return {"afterDestroy": True} if after_destroy else {}
+
+    def create_context(self, after_destroy: bool = False) -> StepResult:
+        """A fresh V8 context (OnContextCreated). With after_destroy the hook
+        comes late, for a browser already destroyed."""
+        return self._step("createContext", **self._late(after_destroy))
+
+    def release_context(self, after_destroy: bool = False) -> StepResult:
+        return self._step("releaseContext", **self._late(after_destroy))
+
+    def send(self, name: str, *args: Any,
+             after_destroy: bool = False) -> StepResult:
+        """The browser process sends message ``name`` through this frame."""
+        return self._step("message", name=name, args=to_cef_json(list(args), "args"),
+                          **self._late(after_destroy))
+
+    def do_javascript_bindings(self, functions: Iterable[str] = (),
+                               properties: dict[str, Any] | None = None,
+                               objects: dict[str, Iterable[str]] | None = None,
+                               bind_to_frames: bool = False,
+                               run_tasks: bool = True) -> StepResult:
+        """Sends "DoJavascriptBindings"; then runs the installation tasks
+        unless run_tasks is False."""
+        result = self.send("DoJavascriptBindings", bindings(
+            tuple(functions), properties,
+            {name: tuple(methods) for name, methods in (objects or {}).items()},
+            bind_to_frames))
+        if run_tasks:
+            tasks = self.browser.renderer.run_tasks()
+            result.messages += tasks.messages
+            result.console += tasks.console
+            result.log += tasks.log
+            result.notes += tasks.notes
+        return result
+
+    def execute_javascript_callback(self, callback: int | JavascriptCallback,
+                                    *args: Any) -> StepResult:
+        """Sends "ExecuteJavascriptCallback": the host calls a page function."""
+        callback_id = (callback.callback_id
+                       if isinstance(callback, JavascriptCallback) else callback)
+        return self.send("ExecuteJavascriptCallback", callback_id, *args)
+
+    def eval(self, code: str) -> Any:
+        """Runs page script; returns its value (JSON.stringify of it, as a
+        Python value) or a JsText for a value without a JSON form. Raises
+        PageError when the script throws."""
+        result = self._step("eval", code=code)
+        outcome = result.evals[-1]
+        if "exception" in outcome:
+            raise PageError(self.name, outcome["exception"])
+        if "text" in outcome:
+            return JsText(outcome["text"])
+        return outcome["result"]

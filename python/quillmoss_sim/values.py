@@ -1,0 +1,153 @@
+"""Python values <-> the JSON form of CEF values the simulator reads and writes.
+
+Python's own types choose the CEF type: ``int`` is a CEF int (int32), ``float``
+a double even when whole, ``bytes`` a binary value, :class:`HostCallback` the
+20-byte binary that stands for a host callback. In what the renderer sends,
+a string that carries a callback descriptor becomes a
+:class:`JavascriptCallback`.
+"""
+
+from __future__ import annotations
+
+import json
+import math
+from dataclasses import dataclass
+from typing import Any
+
+INT32_MIN = -(2**31)
+INT32_MAX = 2**31 - 1
+
+# What a JavaScript function passed to the host turns into on its way out.
+CALLBACK_MARKER = "####quillmoss####"
+
+
+@dataclass(frozen=True)
+class HostCallback:
+    """A host function handed to the page; the page calls it by this id."""
+
+    callback_id: int
+
+    def __post_init__(self) -> None:
+        if not INT32_MIN <= self.callback_id <= INT32_MAX:
+            raise ValueError(f"host callback id {self.callback_id} is not an int32")
+
+
+@dataclass(frozen=True)
+class JavascriptCallback:
+    """A page function kept by the renderer, as its descriptor names it."""
+
+    callback_id: int
+    frame_id: int
+    function_name: str
+    descriptor: str  # the string as it came, marker included
+
+
+class Invalid:
+    """An invalid CEF value reference in the renderer's output."""
+
+    def __repr__(self) -> str:
+        return "INVALID"
+
+
+class Truncated:
+    """A value nested deeper than the output writes."""
+
+    def __repr__(self) -> str:
+        return "TRUNCATED"
+
+
+INVALID = Invalid()
+TRUNCATED = Truncated()
+
+
+def to_cef_json(value: Any, path: str = "value") -> Any:
+    """Maps a Python value to the simulator's JSON form of a CEF value."""
+    if value is None or isinstance(value, (bool, str)):
+        return value
+    if isinstance(value, HostCallback):
+        return {"$callback": value.callback_id}
+    if isinstance(value, int):
+        if not INT32_MIN <= value <= INT32_MAX:
+            raise ValueError(
+                f"{path}: {value} does not fit a CEF int (int32); pass a float")
+        return value
+    if isinstance(value, float):
+        if math.isnan(value):
+            return {"$double": "NaN"}
+        if math.isinf(value):
+            return {"$double": "Infinity" if value > 0 else "-Infinity"}
+        # json writes floats with a fraction or an exponent: they stay doubles.
+        return value
+    if isinstance(value, (bytes, bytearray, memoryview)):
+        data = bytes(value)
+        if not data:
+            raise ValueError(f"{path}: CEF has no empty binary value")
+        return {"$binary": data.hex()}
+    if isinstance(value, (list, tuple)):
+        return [to_cef_json(item, f"{path}[{i}]") for i, item in enumerate(value)]
+    if isinstance(value, dict):
+        converted: dict[str, Any] = {}
+        for key, item in value.items():
+            if not isinstance(key, str):
+                raise TypeError(f"{path}: dictionary key {key!r} is not a string")
+            converted[key] = to_cef_json(item, f"{path}.{key}")
+        # A lone "$" key would read as a tag.
+        if len(converted) == 1 and next(iter(converted)).startswith("$"):
+            return {"$dict": converted}
+        return converted
+    raise TypeError(f"{path}: {type(value).__name__} has no CEF value")
+
+
+def parse_callback_descriptor(text: str) -> JavascriptCallback | None:
+    """The callback a descriptor string names, or None for any other string."""
+    if not text.startswith(CALLBACK_MARKER):
+        return None
+    try:
+        fields = json.loads(text[len(CALLBACK_MARKER):])
+        return JavascriptCallback(
+            callback_id=int(fields["callbackId"]),
+            frame_id=int(fields["frameId"]),
+            function_name=str(fields["functionName"]),
+            descriptor=text)
+    except (ValueError, KeyError, TypeError):
+        return None
+
+
+def from_cef_json(value: Any) -> Any:
+    """Maps the renderer's JSON form of a CEF value to a Python value."""
+    if isinstance(value, str):
+        callback = parse_callback_descriptor(value)
+        return callback if callback is not None else value
+    if isinstance(value, list):
+        return [from_cef_json(item) for item in value]
+    if isinstance(value, dict):
+        if len(value) == 1:
+            (tag, inner), = value.items()
+            if tag == "$binary":
+                return bytes.fromhex(inner)
+            if tag == "$dict":
+                return {key: from_cef_json(item) for key, item in inner.items()}
+            if tag == "$invalid":
+                return INVALID
+            if tag == "$truncated":
+                return TRUNCATED
+        return {key: from_cef_json(item) for key, item in value.items()}
+    return value
+
+
+def bindings(functions: list[str] | tuple[str, ...] = (),
+             properties: dict[str, Any] | None = None,
+             objects: dict[str, list[str] | tuple[str, ...]] | None = None,
+             bind_to_frames: bool = False) -> dict[str, Any]:
+    """The bindings dictionary of "DoJavascriptBindings", all four keys set.
+
+    ``functions`` and each object's methods are names; the renderer reads only
+    the keys of those dictionaries.
+    """
+    return {
+        "bindToFrames": bind_to_frames,
+        "functions": {name: None for name in functions},
+        "properties": dict(properties or {}),
+        "objects": {name: {method: None for method in methods}
+                    for name, methods in (objects or {}).items()},
+    }

@@ -1,0 +1,103 @@
+"""Every JSON example of the docs runs, and live mode prints what file mode
+prints, on the docs' scenarios and on examples/."""
+
+import json
+import pathlib
+import re
+import subprocess
+
+import pytest
+
+from quillmoss_sim import find_executable
+
+REPO = pathlib.Path(__file__).resolve().parents[2]
+DOCS = [REPO / "README.md", *sorted((REPO / "docs").glob("*.md"))]
+FENCE = re.compile(r"^```(json|jsonl|python)\n(.*?)^```", re.MULTILINE | re.DOTALL)
+
+
+def blocks(kind):
+    found = []
+    for doc in DOCS:
+        for number, match in enumerate(FENCE.finditer(doc.read_text())):
+            if match.group(1) == kind:
+                found.append(pytest.param(match.group(2),
+                                          id=f"{doc.name}-{number}"))
+    return found
+
+
+def run(args, stdin=None, cwd=None):
+    return subprocess.run([str(find_executable()), "--type=renderer", *args],
+                          input=stdin, capture_output=True, text=True,
+                          cwd=cwd, timeout=120)
+
+
+def live_steps(scenario):
+    """The steps of a scenario file as live-session lines."""
+    auto = scenario.get("autoRunTasks", False)
+    steps = [{"do": "createBrowser", **browser}
+             for browser in scenario.get("browsers", [])]
+    if auto:
+        steps.append({"do": "runTasks"})
+    for step in scenario["steps"]:
+        steps.append(step)
+        if auto:
+            steps.append({"do": "runTasks"})
+    return "".join(json.dumps(step) + "\n" for step in steps)
+
+
+def log_lines(stderr):
+    return [line for line in stderr.splitlines() if line.startswith("[")]
+
+
+def check_live_matches_file(path, cwd=None):
+    by_file = run([f"--scenario={path}"], cwd=cwd)
+    scenario = json.loads(pathlib.Path(cwd or ".", path).read_text())
+    live = run(["--scenario=-"], stdin=live_steps(scenario))
+    assert (live.returncode, by_file.returncode) == (0, 0), (
+        by_file.stderr + live.stderr)
+    lines = [json.loads(line) for line in live.stdout.splitlines()]
+    closes = [line for line in lines if "step" in line]
+    assert all(close["ok"] for close in closes), closes
+    output = [line for line in live.stdout.splitlines()
+              if not line.startswith('{"step":')]
+    assert output == by_file.stdout.splitlines()
+    # The same log on stderr; the closing lines carry it too, but for the
+    # teardown of browsers still open at the end, which closes no step.
+    logged = [f"[{entry['severity']}:{entry['source']}({entry['line']})] "
+              f"{entry['message']}" for close in closes for entry in close["log"]]
+    file_log = log_lines(by_file.stderr)
+    assert log_lines(live.stderr) == file_log
+    assert file_log[:len(logged)] == logged
+
+
+@pytest.mark.parametrize("text", blocks("json"))
+def test_doc_scenarios_run_in_both_modes(text, tmp_path):
+    path = tmp_path / "doc.json"
+    path.write_text(text)
+    check_live_matches_file(path)
+
+
+@pytest.mark.parametrize("text", blocks("jsonl"))
+def test_doc_live_sessions_succeed(text):
+    session = run(["--scenario=-"], stdin=text)
+    assert session.returncode == 0, session.stderr
+    closes = [json.loads(line) for line in session.stdout.splitlines()
+              if line.startswith('{"step":')]
+    assert len(closes) == len([line for line in text.splitlines()
+                               if line.strip()])
+    assert all(close["ok"] for close in closes), closes
+
+
+@pytest.mark.parametrize("name", sorted(
+    path.name for path in (REPO / "examples").glob("*.json")))
+def test_examples_live_matches_file(name):
+    check_live_matches_file(name, cwd=REPO / "examples")
+
+
+def test_docs_have_examples():
+    assert blocks("json") and blocks("jsonl")
+
+
+@pytest.mark.parametrize("text", blocks("python"))
+def test_doc_python_snippets_run(text):
+    exec(compile(text, "README snippet", "exec"), {})
