@@ -94,9 +94,11 @@ class ScopedContextEntry {
       context_->Exit();
   }
 
-  void Enter(CefRefPtr<CefV8Context> context) {
-    context->Enter();
+  bool Enter(CefRefPtr<CefV8Context> context) {
+    if (!context->Enter())
+      return false;
     context_ = context;
+    return true;
   }
 
  private:
@@ -112,23 +114,26 @@ bool HasBindingsLayout(const CefRefPtr<CefDictionaryValue>& bindings) {
          bindings->GetType(BindToFramesKey()) == VTYPE_BOOL;
 }
 
-// Inside an entered context (the context hook) the given context is the one
-// being created: use it as it is. Otherwise (a posted task) enter it, for as
-// long as |entry| lives. False when there is no context to install into.
+// When the given context is already the current one (the context hook runs
+// with the new context entered), use it as it is. Otherwise enter it, for as
+// long as |entry| lives: also when another frame's context is current (a
+// posted task run from a nested message loop), since values are made in the
+// current context. False when there is no context to install into.
 bool EnterContextForInstallation(const CefRefPtr<CefV8Context>& context,
                                  ScopedContextEntry* entry) {
-  if (!CefV8Context::InContext()) {
-    if (!context || !context->IsValid()) {
-      QLOG(INFO) << "[Renderer process] DoJavascriptBindingsForFrame(): V8 "
-                    "context provided by CEF is invalid";
+  if (CefV8Context::InContext()) {
+    if (!context) {
+      QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): V8 "
+                     "context not available";
       return false;
     }
-    entry->Enter(context);
-    return true;
+    const CefRefPtr<CefV8Context> current = CefV8Context::GetCurrentContext();
+    if (current && current->IsSame(context))
+      return true;
   }
-  if (!context) {
-    QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): V8 "
-                   "context not available";
+  if (!context || !context->IsValid() || !entry->Enter(context)) {
+    QLOG(INFO) << "[Renderer process] DoJavascriptBindingsForFrame(): V8 "
+                  "context provided by CEF is invalid";
     return false;
   }
   return true;

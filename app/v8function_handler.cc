@@ -67,6 +67,19 @@ bool V8FunctionHandler::Execute(const CefString& name,
   const CefRefPtr<CefV8Context> context = CefV8Context::GetCurrentContext();
   const CefRefPtr<CefBrowser> browser = context->GetBrowser();
   const CefRefPtr<CefFrame> frame = context->GetFrame();
+  // A function kept by another frame's page is still callable after its own
+  // page went; CEF then runs it in that old context, which has no frame and
+  // no browser. Nothing can be sent, and no callback could be stored.
+  if (!browser || !frame) {
+    QLOG(ERROR) << "[Renderer process] V8FunctionHandler::Execute(): the V8 "
+                   "context has no browser or frame: "
+                << name.ToString();
+    exception.FromString(
+        "[Quillmoss] V8FunctionHandler::Execute() FAILED: the page of this "
+        "function is gone: " +
+        name.ToString() + "()");
+    return true;
+  }
 
   if (hostCallbackId_ != 0) {
     QLOG(INFO) << "[Renderer process] V8FunctionHandler::Execute(): python "

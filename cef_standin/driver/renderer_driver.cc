@@ -30,6 +30,7 @@ class Renderer::Impl : public internal::RendererLink {
     while (!browsers_.empty())
       DestroyBrowser(browsers_.begin()->first);
     destroyed_.clear();
+    internal::DropLeftoverFunctions();
     queue_->Clear();
     internal::PopRendererQueue(queue_);
   }
@@ -254,6 +255,37 @@ class Renderer::Impl : public internal::RendererLink {
     return internal::RunPageScript(frame->context(), code, std::string(), 1);
   }
 
+  bool KeepValue(int browser_id,
+                 int64 from_frame_id,
+                 const std::string& code,
+                 int64 to_frame_id,
+                 const std::string& name) {
+    CefRefPtr<FrameImpl> from = FindFrame(browser_id, from_frame_id, "KeepValue");
+    CefRefPtr<FrameImpl> to = FindFrame(browser_id, to_frame_id, "KeepValue");
+    if (!from || !to)
+      return false;
+    const CefRefPtr<CefV8Context> source = from->context();
+    const CefRefPtr<CefV8Context> target = to->context();
+    if (!source || !target) {
+      RendererError("KeepValue: both frames need a JavaScript context");
+      return false;
+    }
+    CefRefPtr<CefV8Value> value;
+    CefRefPtr<CefV8Exception> exception;
+    if (!source->Eval(code, std::string(), 1, value, exception)) {
+      RendererError("KeepValue: the code threw: " +
+                    (exception ? exception->GetMessage().ToString()
+                               : std::string("(no exception)")));
+      return false;
+    }
+    if (!target->Enter())
+      return false;
+    const bool set =
+        target->GetGlobal()->SetValue(name, value, V8_PROPERTY_ATTRIBUTE_NONE);
+    target->Exit();
+    return set;
+  }
+
   size_t RunPendingTasks() {
     if (internal::IsAnyContextEntered())
       RendererError("tasks run while a context is entered");
@@ -361,6 +393,14 @@ ScriptResult Renderer::Eval(int browser_id,
                             int64 frame_id,
                             const std::string& code) {
   return impl_->Eval(browser_id, frame_id, code);
+}
+
+bool Renderer::KeepValue(int browser_id,
+                         int64 from_frame_id,
+                         const std::string& code,
+                         int64 to_frame_id,
+                         const std::string& name) {
+  return impl_->KeepValue(browser_id, from_frame_id, code, to_frame_id, name);
 }
 
 size_t Renderer::RunPendingTasks() {

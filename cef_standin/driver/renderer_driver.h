@@ -33,6 +33,11 @@ void SetMinLogLevel(int level);
 // V8 values, task runners, command lines) alive right now.
 int LiveObjectCount();
 
+// Error lines logged since process start for a call that hits NOTREACHED()
+// in CEF (a method on a value of the wrong kind, a call needing a context
+// outside one). The system must never cause one.
+int CefMisuseCount();
+
 // Times CefEnableHighDPISupport() was called in this process.
 int HighDpiSupportCalls();
 
@@ -106,6 +111,17 @@ class Renderer {
 
   // Runs |code| in the frame's current context, entered for the call.
   ScriptResult Eval(int browser_id, int64 frame_id, const std::string& code);
+
+  // Runs |code| in the source frame's context and sets its result as the
+  // global |name| of the target frame's context (same browser), as page
+  // script reaches another frame's values (a parent keeping an iframe's
+  // function). What is kept outlives the source frame's context. False, with
+  // an error line, when either frame has no context or |code| threw.
+  bool KeepValue(int browser_id,
+                 int64 from_frame_id,
+                 const std::string& code,
+                 int64 to_frame_id,
+                 const std::string& name);
 
   // Runs posted tasks, in posting order, until none is left (tasks posted
   // while running run too). Returns how many ran.

@@ -31,6 +31,7 @@ constexpr StepKindName kStepKinds[] = {
     {"runTasks", StepKind::kRunTasks},
     {"eval", StepKind::kEval},
     {"expect", StepKind::kExpect},
+    {"keep", StepKind::kKeep},
 };
 
 std::string Quote(const std::string& text) {
@@ -134,6 +135,8 @@ class Parser {
                          &step->code);
       case StepKind::kExpect:
         return ParseExpect(object, step);
+      case StepKind::kKeep:
+        return ParseKeep(object, step);
     }
     return Fail(path, "unhandled step");
   }
@@ -288,6 +291,26 @@ class Parser {
                        JsonPathMember(step->path, "args"))) {
       error_ = error;
       return false;
+    }
+    return true;
+  }
+
+  bool ParseKeep(const json& object, Step* step) {
+    if (!CheckKeys(object, step->path,
+                   {"do", "browser", "frame", "code", "into", "as"}) ||
+        !ResolveFrame(object, step) ||
+        !GetString(object, step->path, "code", /*allow_empty=*/false,
+                   &step->code) ||
+        !GetString(object, step->path, "into", /*allow_empty=*/false,
+                   &step->into_frame) ||
+        !GetString(object, step->path, "as", /*allow_empty=*/false,
+                   &step->global_name)) {
+      return false;
+    }
+    if (!browsers_[step->browser].frames.count(step->into_frame)) {
+      return Fail(JsonPathMember(step->path, "into"),
+                  "unknown frame " + Quote(step->into_frame) + " in browser " +
+                      Quote(step->browser));
     }
     return true;
   }

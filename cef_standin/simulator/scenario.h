@@ -34,6 +34,7 @@ enum class StepKind {
   kRunTasks,
   kEval,
   kExpect,
+  kKeep,
 };
 
 enum class ExpectKind {
@@ -55,7 +56,9 @@ struct Step {
   FrameDeclaration new_frame;      // addFrame
   std::string message_name;
   nlohmann::json args;  // a JSON array, already checked to convert
-  std::string code;     // eval, expect
+  std::string code;     // eval, expect, keep
+  std::string into_frame;   // keep: handle of the frame that keeps the value
+  std::string global_name;  // keep: the global it is kept under
   ExpectKind expect_kind = ExpectKind::kResult;
   nlohmann::json expected;
 };

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 
 #include "include/internal/cef_logging_internal.h"
 #include "renderer_internal.h"
@@ -30,6 +32,33 @@ std::string GeneratedUniqueName(const std::string& path) {
 void RendererLog(int severity, const std::string& message) {
   cef_log("cef_standin", 0, severity, message.c_str());
 }
+
+namespace {
+std::atomic<int> g_misuse_count{0};
+}  // namespace
+
+void RendererMisuse(const std::string& message) {
+  ++g_misuse_count;
+  RendererError("CEF NOTREACHED(): " + message);
+}
+
+void RendererFatal(const std::string& message) {
+  const std::string line =
+      "[stand-in] CEF 81 aborts the renderer here: " + message;
+  RendererLog(3 /* LOG_FATAL */, line);
+  // The log may not be echoed; a death test reads stderr.
+  std::fprintf(stderr, "[FATAL:cef_standin(0)] %s\n", line.c_str());
+  std::fflush(stderr);
+  std::abort();
+}
+
+}  // namespace internal
+
+int CefMisuseCount() {
+  return internal::g_misuse_count.load();
+}
+
+namespace internal {
 
 BrowserImpl::BrowserImpl(int identifier, RendererLink* link)
     : identifier_(identifier), link_(link) {}

@@ -21,6 +21,13 @@ void RendererLog(int severity, const std::string& message);
 inline void RendererError(const std::string& message) {
   RendererLog(2 /* LOG_ERROR */, "[stand-in] " + message);
 }
+// Where CEF hits NOTREACHED() (a method on a value of the wrong kind, a call
+// that needs a context outside one): silent in release builds of CEF, a crash
+// with DCHECKs on. An error line that says so, counted for CefMisuseCount().
+void RendererMisuse(const std::string& message);
+// Where CEF 81 itself aborts (or corrupts) the renderer, whatever the caller
+// checked beforehand: a fatal line naming the limitation, then abort().
+[[noreturn]] void RendererFatal(const std::string& message);
 
 // A new page context for |frame|, posting its tasks to |runner|. The context
 // keeps both until it is disposed. nullptr when the build has no engine.
@@ -40,9 +47,14 @@ void RunInContext(CefRefPtr<CefV8Context> context,
 // embedder that a context goes away.
 void RunWithScriptForbidden(const std::function<void()>& callback);
 
-// Invalidates |context| and every object value of it, releases the handlers
-// of its functions and lets V8 collect it.
+// Invalidates |context| and every object value of it and lets V8 collect
+// it. Its functions keep their handlers until V8 collects them, as in CEF:
+// called later from another context, they run in this one, frameless.
 void DisposeContext(CefRefPtr<CefV8Context> context);
+
+// Releases the handlers of functions whose contexts went but which V8 has
+// not collected yet; the renderer calls it when it goes.
+void DropLeftoverFunctions();
 
 // Runs page script in |context| (entered for the call) for the driver and for
 // CefFrame::ExecuteJavaScript().

@@ -386,8 +386,14 @@ void ContextState::Release() {
 
   std::set<int64> callbacks;
   callbacks.swap(callbacks_);
-  for (int64 id : callbacks)
+  for (int64 id : callbacks) {
+    // CEF keeps a function's handler until V8 collects the function: page
+    // script of another frame may still hold it and call it.
+    const CallbackHolder* holder = CallbackRegistry::Find(id);
+    if (holder && holder->handler)
+      continue;
     CallbackRegistry::Remove(id);
+  }
 
   v8::Local<v8::Context> context = GetContext();
   context->SetAlignedPointerInEmbedderData(kStateEmbedderIndex, nullptr);
@@ -718,6 +724,17 @@ bool IsAnyContextEntered() {
 void RunEngineTasks() {
   if (GetIsolate("RunEngineTasks"))
     PumpPlatformTasks();
+}
+
+void DropLeftoverFunctions() {
+  std::vector<int64> leftovers;
+  for (const auto& entry : Callbacks()) {
+    const std::shared_ptr<ContextState> state = entry.second->state.lock();
+    if (!state || !state->IsValid())
+      leftovers.push_back(entry.first);
+  }
+  for (int64 id : leftovers)
+    CallbackRegistry::Remove(id);
 }
 
 void CollectGarbageForTesting() {

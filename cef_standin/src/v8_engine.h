@@ -66,8 +66,8 @@ class ContextState : public std::enable_shared_from_this<ContextState> {
   void TrackCallback(int64 id) { callbacks_.insert(id); }
   void UntrackCallback(int64 id) { callbacks_.erase(id); }
 
-  // Invalidates the context, its object values and the handlers of its
-  // functions.
+  // Invalidates the context, its object values and its accessors; its
+  // functions keep their handlers.
   void Release();
 
  private:
@@ -108,9 +108,11 @@ bool IsScriptForbidden();
 
 // The C++ side of a function made by CreateFunction() or an object with an
 // accessor: its handler and name. Owned by the registry; released when V8
-// collects the JavaScript object or, at the latest, when its context is
-// released. The JavaScript side only knows the id, so a call that arrives
-// after the release finds nothing instead of freed memory.
+// collects the JavaScript object. An accessor goes at the latest when its
+// context is released, a function's handler (as in CEF) only when V8 collects
+// the function or the renderer goes. The JavaScript side only knows the id,
+// so a call that arrives after the release finds nothing instead of freed
+// memory.
 struct CallbackHolder {
   int64 id = 0;
   CefString name;

@@ -92,9 +92,16 @@ void CallHandler(const v8::FunctionCallbackInfo<v8::Value>& info) {
   CallbackHolder* holder = CallbackRegistry::Find(id);
   v8::Local<v8::Context> context = isolate->GetCurrentContext();
   std::shared_ptr<ContextState> state = ContextState::From(context);
-  if (!holder || !holder->handler || !state) {
+  if (!holder || !holder->handler) {
     ThrowError(isolate, "the handler of this function is gone");
     return;
+  }
+  if (!state) {
+    // The function outlived its context: page script of another frame kept
+    // it. CEF starts a fresh state for a context it no longer tracks, so the
+    // handler runs with that context current and valid, but frameless.
+    state = std::make_shared<ContextState>(
+        isolate, context, nullptr, CefTaskRunner::GetForThread(TID_RENDERER));
   }
   // Copies: the call may release the context and with it the holder.
   CefRefPtr<CefV8Handler> handler = holder->handler;
@@ -192,7 +199,7 @@ std::shared_ptr<ContextState> CurrentStateFor(v8::Isolate* isolate,
                                               const char* caller) {
   std::shared_ptr<ContextState> state = ContextState::Current(isolate);
   if (!state)
-    RendererError(std::string(caller) + ": not currently in a V8 context");
+    RendererMisuse(std::string(caller) + ": not currently in a V8 context");
   return state;
 }
 
@@ -209,12 +216,12 @@ class V8ValueImpl::ObjectCall {
       return;
     scope_.emplace(isolate_);
     if (!value->IsValid() || value->kind_ != Kind::kObject) {
-      RendererError(std::string(caller) + ": the value is not a valid object");
+      RendererMisuse(std::string(caller) + ": the value is not a valid object");
       return;
     }
     state_ = ContextState::Current(isolate_);
     if (!state_) {
-      RendererError(std::string(caller) + ": not currently in a V8 context");
+      RendererMisuse(std::string(caller) + ": not currently in a V8 context");
       return;
     }
     context_ = state_->GetContext();
@@ -254,8 +261,23 @@ CefRefPtr<V8ValueImpl> V8ValueImpl::Wrap(
     return FromUInt(value.As<v8::Uint32>()->Value());
   if (value->IsNumber())
     return FromDouble(value.As<v8::Number>()->Value());
-  if (value->IsDate())
-    return FromDate(value.As<v8::Date>()->ValueOf());
+  if (value->IsDate()) {
+    // CEF asks V8 for the Date's number, which runs the page's valueOf or
+    // Symbol.toPrimitive, and takes the result unchecked.
+    v8::Local<v8::Context> context =
+        state && state->IsValid() ? state->GetContext()
+                                  : isolate->GetCurrentContext();
+    if (context.IsEmpty())
+      return FromDate(value.As<v8::Date>()->ValueOf());
+    v8::TryCatch try_catch(isolate);
+    v8::Local<v8::Number> number;
+    if (!value->ToNumber(context).ToLocal(&number)) {
+      RendererFatal(
+          "wrapping a Date whose valueOf or Symbol.toPrimitive threw: CEF "
+          "takes ToNumber(...).ToLocalChecked() of a Date");
+    }
+    return FromDate(number->Value());
+  }
   if (value->IsString())
     return FromString(ToCefString(isolate, value));
   if (value->IsObject() && state && state->IsValid()) {
@@ -694,8 +716,9 @@ bool V8ValueImpl::GetKeys(std::vector<CefString>& keys) {
                               v8::IndexFilter::kIncludeIndices,
                               v8::KeyConversionMode::kConvertToString)
            .ToLocal(&names)) {
-    HasCaught(call.isolate(), call.context(), try_catch);
-    return false;
+    RendererFatal(
+        "CefV8Value::GetKeys: listing the keys threw (a Proxy trap): CEF "
+        "takes GetPropertyNames(...).ToLocalChecked()");
   }
   for (uint32_t i = 0; i < names->Length(); ++i) {
     v8::Local<v8::Value> name;
@@ -713,7 +736,7 @@ int V8ValueImpl::GetArrayLength() {
   if (!call.ok())
     return 0;
   if (!call.object()->IsArray()) {
-    RendererError("CefV8Value::GetArrayLength: the value is not an array");
+    RendererMisuse("CefV8Value::GetArrayLength: the value is not an array");
     return 0;
   }
   return static_cast<int>(call.object().As<v8::Array>()->Length());
@@ -724,11 +747,16 @@ CefString V8ValueImpl::GetFunctionName() {
   if (!call.ok())
     return CefString();
   if (!call.object()->IsFunction()) {
-    RendererError("CefV8Value::GetFunctionName: the value is not a function");
+    RendererMisuse("CefV8Value::GetFunctionName: the value is not a function");
     return CefString();
   }
-  return ToCefString(call.isolate(),
-                     call.object().As<v8::Function>()->GetName());
+  v8::Local<v8::Value> name = call.object().As<v8::Function>()->GetName();
+  if (!name->IsString()) {
+    RendererFatal(
+        "CefV8Value::GetFunctionName: V8 gives undefined for the name of a "
+        "callable Proxy, and CEF reads it as a string unchecked");
+  }
+  return ToCefString(call.isolate(), name);
 }
 
 CefRefPtr<CefV8Handler> V8ValueImpl::GetFunctionHandler() {
@@ -736,7 +764,7 @@ CefRefPtr<CefV8Handler> V8ValueImpl::GetFunctionHandler() {
   if (!call.ok())
     return nullptr;
   if (!call.object()->IsFunction()) {
-    RendererError(
+    RendererMisuse(
         "CefV8Value::GetFunctionHandler: the value is not a function");
     return nullptr;
   }
@@ -757,11 +785,11 @@ CefRefPtr<CefV8Value> V8ValueImpl::ExecuteFunctionWithContext(
     const CefV8ValueList& arguments) {
   const char* caller = "CefV8Value::ExecuteFunction";
   if (kind_ != Kind::kObject || !IsValid()) {
-    RendererError(std::string(caller) + ": the value is not a valid object");
+    RendererMisuse(std::string(caller) + ": the value is not a valid object");
     return nullptr;
   }
   if (context && !context->IsValid()) {
-    RendererError(std::string(caller) + ": the context is not valid");
+    RendererMisuse(std::string(caller) + ": the context is not valid");
     return nullptr;
   }
   if (object && (!object->IsValid() || !object->IsObject())) {
@@ -797,7 +825,7 @@ CefRefPtr<CefV8Value> V8ValueImpl::ExecuteFunctionWithContext(
 
   v8::Local<v8::Value> function = handle_.Get(isolate);
   if (!function->IsFunction()) {
-    RendererError(std::string(caller) + ": the value is not a function");
+    RendererMisuse(std::string(caller) + ": the value is not a function");
     return nullptr;
   }
   v8::Local<v8::Value> receiver = object
@@ -833,6 +861,7 @@ using standin::internal::ContextState;
 using standin::internal::CurrentStateFor;
 using standin::internal::GetIsolate;
 using standin::internal::RendererError;
+using standin::internal::RendererMisuse;
 using standin::internal::ToV8String;
 using standin::internal::UserCreatedKey;
 using standin::internal::V8ValueImpl;

@@ -98,6 +98,8 @@ bool IsAnyContextEntered() {
 
 void RunEngineTasks() {}
 
+void DropLeftoverFunctions() {}
+
 void CollectGarbageForTesting() {}
 
 }  // namespace internal

@@ -1,6 +1,7 @@
 // A renderer driven by the stand-in around the system's own application
 // object. Every test starts with an empty callback registry and ends with the
-// stand-in's live-object count back where it started.
+// stand-in's live-object count back where it started, and with no call of the
+// system's that CEF answers with NOTREACHED().
 #ifndef QUILLMOSS_TESTS_APP_APP_FIXTURE_H_
 #define QUILLMOSS_TESTS_APP_APP_FIXTURE_H_
 
@@ -49,6 +50,7 @@ class AppFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     live_objects_at_start_ = standin::LiveObjectCount();
+    misuses_at_start_ = standin::CefMisuseCount();
     quillmoss::ResetJavascriptCallbacksForTesting();
     app_ = new QuillmossApp;
     renderer_ = std::make_unique<standin::Renderer>(app_.get());
@@ -61,6 +63,9 @@ class AppFixture : public ::testing::Test {
     app_ = nullptr;
     EXPECT_EQ(live_objects_at_start_, standin::LiveObjectCount())
         << "stand-in objects leaked";
+    // Release builds of CEF let these pass silently, debug builds crash.
+    EXPECT_EQ(misuses_at_start_, standin::CefMisuseCount())
+        << "the system called CEF where CEF hits NOTREACHED() (see the log)";
   }
 
   // A browser whose main frame has a live V8 context.
@@ -138,6 +143,7 @@ class AppFixture : public ::testing::Test {
 
  private:
   int live_objects_at_start_ = 0;
+  int misuses_at_start_ = 0;
 };
 
 inline CefRefPtr<CefDictionaryValue> MakeBindings(

@@ -231,6 +231,36 @@ TEST_F(DispatchTest, TaskForAReleasedContextOnlyLogsThatItIsInvalid) {
   EXPECT_EQ(expected, AllLogTexts());
 }
 
+// An installation task run while another frame's context is current (a
+// nested message loop) still makes the bound values in its own frame's
+// context: functions of that page's realm that speak for that frame.
+TEST_F(DispatchTest, InstallationEntersItsOwnContextWhateverIsCurrent) {
+  const int browser = CreateBrowserWithContext();
+  const int64 child = renderer_->AddFrame(browser, "child");
+  renderer_->CreateContext(browser, child);
+  CefRefPtr<CefBrowser> cef_browser = renderer_->GetBrowser(browser);
+  app_->SetBindingsForBrowser(
+      cef_browser, MakeBindings({"saveFile"}, nullptr, {{"api", {"call"}}}));
+  CefRefPtr<CefFrame> main = renderer_->GetFrame(browser, MainFrame(browser));
+  CefRefPtr<CefV8Context> child_context =
+      renderer_->GetFrame(browser, child)->GetV8Context();
+  ASSERT_TRUE(child_context->Enter());
+  app_->DoJavascriptBindingsForFrame(cef_browser, main, main->GetV8Context());
+  EXPECT_TRUE(child_context->Exit());
+  TakeSent();
+
+  EXPECT_EQ("[true,true]",
+            EvalMain(browser,
+                     "[saveFile instanceof Function, "
+                     "Object.getPrototypeOf(api) === Object.prototype]"));
+  EXPECT_EQ("\"undefined\"", Eval(browser, child, "typeof saveFile"));
+  EvalMain(browser, "saveFile(1); api.call(2)");
+  const std::vector<standin::SentMessage> sent = TakeSent();
+  ASSERT_EQ(2u, sent.size());
+  for (const standin::SentMessage& message : sent)
+    EXPECT_EQ(MainFrame(browser), message.frame_id);
+}
+
 TEST_F(DispatchTest, RefusesMalformedBindingsMessages) {
   const int browser = CreateBrowserWithContext();
   CefRefPtr<CefProcessMessage> two_args =

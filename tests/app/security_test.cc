@@ -347,4 +347,59 @@ TEST_F(SecurityTest, CallbacksOfAGoneContextCannotBeRunById) {
             frame_of_id.rbegin()->first);
 }
 
+// A parent page may keep a sub-frame's functions and call them after the
+// sub-frame's page went. CEF still runs the handler then, in the old
+// context, which belongs to no frame: nothing may be sent or stored, and the
+// page learns why.
+TEST_F(SecurityTest, FunctionsKeptFromAGonePageSendAndStoreNothing) {
+  const int browser = CreateBrowserWithContext();
+  const int64 child = renderer_->AddFrame(browser, "child");
+  renderer_->CreateContext(browser, child);
+  unsigned char callback_bytes[quillmoss::kHostCallbackBinarySize] = {12};
+  CefRefPtr<CefDictionaryValue> properties = CefDictionaryValue::Create();
+  properties->SetBinary(
+      "onReady",
+      CefBinaryValue::Create(callback_bytes, sizeof(callback_bytes)));
+  SendBindings(browser, MakeBindings({"saveFile"}, properties,
+                                     {{"external", {"close"}}}, true));
+  struct Row {
+    const char* kept;  // in the child's page
+    const char* name;  // the function's name in the exception
+  };
+  const Row rows[] = {
+      {"saveFile", "saveFile"},
+      {"external.close", "external.close"},
+      {"onReady", "python_callback_12"},
+  };
+  for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
+    const std::string global = "kept" + std::to_string(i);
+    ASSERT_TRUE(renderer_->KeepValue(browser, child, rows[i].kept,
+                                     MainFrame(browser), global));
+  }
+  renderer_->ReleaseContext(browser, child);
+  TakeSent();
+
+  for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
+    SCOPED_TRACE(::testing::Message() << "row " << i << ": " << rows[i].kept);
+    standin::ClearLog();
+    const std::string seen = EvalMain(
+        browser, "(() => { try { kept" + std::to_string(i) +
+                     "('x', function done() {}, {f() {}}); return 'returned'; "
+                     "} catch (e) { return String(e); } })()");
+    EXPECT_EQ("\"Error: [Quillmoss] V8FunctionHandler::Execute() FAILED: the "
+              "page of this function is gone: " +
+                  std::string(rows[i].name) + "()\"",
+              seen);
+    EXPECT_TRUE(TakeSent().empty());
+    EXPECT_EQ(0u, quillmoss::CountJavascriptCallbacksForTesting());
+    const std::vector<std::string> expected = {
+        "[Renderer process] V8FunctionHandler::Execute(): the V8 context "
+        "has no browser or frame: " +
+        std::string(rows[i].name)};
+    EXPECT_EQ(expected, AllLogTexts());
+    ASSERT_EQ(1u, standin::LogRecords().size());
+    EXPECT_EQ(2, standin::LogRecords()[0].severity);
+  }
+}
+
 }  // namespace

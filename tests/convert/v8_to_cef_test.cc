@@ -127,12 +127,12 @@ TEST_F(V8ToCefTest, ThrowingGettersAndTrapsBecomeNullAndDoNotReachThePage) {
       "[Renderer process] V8ValueAppendToCefListValue(): IsValid() failed"};
   EXPECT_EQ(expected, LogTexts("v8utils"));
 
+  // A throwing ownKeys trap aborts CEF itself (the death test of
+  // hostile_page_test.cc); a throwing get trap is one member's null.
   standin::ClearLog();
-  EXPECT_EQ("[{},{\"k\":null}]",
-            Capture("new Proxy({}, {ownKeys() { throw new Error('keys'); }}), "
-                    "new Proxy({k: 1}, {get() { throw new Error('get'); }})"));
+  EXPECT_EQ("[{\"k\":null}]",
+            Capture("new Proxy({k: 1}, {get() { throw new Error('get'); }})"));
   const std::vector<std::string> proxy_lines = {
-      "[Renderer process] V8ObjectToCefDictionaryValue(): GetKeys() failed",
       "[Renderer process] V8ObjectToCefDictionaryValue(): unknown V8 type"};
   EXPECT_EQ(proxy_lines, LogTexts("v8utils"));
   // The page's next statement runs normally: nothing was left pending.

@@ -13,8 +13,10 @@
 namespace standin {
 namespace {
 
+// A function called after its context went has no frame to send through.
 void Send(CefRefPtr<CefFrame> frame, CefRefPtr<CefProcessMessage> message) {
-  frame->SendProcessMessage(PID_BROWSER, message);
+  if (frame)
+    frame->SendProcessMessage(PID_BROWSER, message);
 }
 
 // window.report(text) sends "report" with the text and returns 7.
@@ -177,6 +179,23 @@ TEST_F(ScenarioRunTest, PrintsWhatTheBrowserProcessAndThePageSee) {
                             "handle message \"Unknown\""))
       << err_.str();
   EXPECT_EQ(live_before, LiveObjectCount());
+}
+
+// A function kept by another frame runs after its own context went, in that
+// context, which belongs to no frame: here the handler has nowhere to send.
+TEST_F(ScenarioRunTest, KeptFunctionsOutliveTheirContext) {
+  EXPECT_EQ(kScenarioPassed, Run(R"json({
+    "browsers": [{"id": "b1", "frames": [{"name": "main"}, {"name": "A"}]}],
+    "steps": [
+      {"do": "createContext", "frame": "main"},
+      {"do": "createContext", "frame": "A"},
+      {"do": "keep", "frame": "A", "code": "report", "into": "main",
+       "as": "keptReport"},
+      {"do": "releaseContext", "frame": "A"},
+      {"do": "expect", "frame": "main", "code": "keptReport(1)", "result": 7}
+    ]})json"))
+      << err_.str();
+  EXPECT_EQ(std::string::npos, out_.str().find("\"report\"")) << out_.str();
 }
 
 TEST_F(ScenarioRunTest, ThrownScriptsAreReportedNotFatal) {

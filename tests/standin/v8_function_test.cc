@@ -112,7 +112,7 @@ TEST_F(V8FunctionTest, CreateFunctionRefusesWithoutHandlerOrContext) {
   EXPECT_EQ(nullptr, CefV8Value::CreateFunction("f", nullptr));
 }
 
-TEST_F(V8FunctionTest, PageKeepsTheHandlerAliveUntilRelease) {
+TEST_F(V8FunctionTest, PageKeepsTheHandlerAliveUntilCollected) {
   int alive = 0;
   {
     ScopedEnter enter(context());
@@ -126,8 +126,82 @@ TEST_F(V8FunctionTest, PageKeepsTheHandlerAliveUntilRelease) {
   ASSERT_EQ(1, alive);
   EXPECT_EQ("9", PageEval("kept()").value);
 
+  // As in CEF, the release leaves the handler to V8's collection.
   renderer_->ReleaseContext(browser_id_, main_frame_id_);
+  EXPECT_EQ(1, alive);
+  standin::internal::CollectGarbageForTesting();
   EXPECT_EQ(0, alive);
+}
+
+// What a handler sees when a function is called after its context went.
+class FramelessProbe : public CefV8Handler {
+ public:
+  bool Execute(const CefString& name,
+               CefRefPtr<CefV8Value> object,
+               const CefV8ValueList& arguments,
+               CefRefPtr<CefV8Value>& retval,
+               CefString& exception) override {
+    ++calls;
+    in_context = CefV8Context::InContext();
+    CefRefPtr<CefV8Context> current = CefV8Context::GetCurrentContext();
+    current_valid = current && current->IsValid();
+    has_browser = current && current->GetBrowser();
+    has_frame = current && current->GetFrame();
+    for (const CefRefPtr<CefV8Value>& argument : arguments)
+      valid_arguments += argument && argument->IsValid();
+    if (arguments.size() == 2) {
+      object_argument = arguments[0]->IsObject();
+      function_name = arguments[1]->GetFunctionName().ToString();
+    }
+    retval = CefV8Value::CreateInt(static_cast<int32>(arguments.size()));
+    return true;
+  }
+
+  int calls = 0;
+  bool in_context = false;
+  bool current_valid = false;
+  bool has_browser = true;
+  bool has_frame = true;
+  int valid_arguments = 0;
+  bool object_argument = false;
+  std::string function_name;
+
+ private:
+  IMPLEMENT_REFCOUNTING(FramelessProbe);
+};
+
+// Page script of another frame may keep a function (a parent holding an
+// iframe's global) and call it after the function's context was released.
+// CEF then still runs the handler, in that old context, now frameless.
+TEST_F(V8FunctionTest, KeptFunctionRunsFramelessAfterItsContextWent) {
+  const int64 child = renderer_->AddFrame(browser_id_, "child");
+  renderer_->CreateContext(browser_id_, child);
+  CefRefPtr<FramelessProbe> probe = new FramelessProbe();
+  {
+    CefRefPtr<CefV8Context> child_context =
+        renderer_->GetFrame(browser_id_, child)->GetV8Context();
+    ScopedEnter enter(child_context);
+    child_context->GetGlobal()->SetValue(
+        "probe", CefV8Value::CreateFunction("probe", probe.get()),
+        V8_PROPERTY_ATTRIBUTE_NONE);
+  }
+  ASSERT_TRUE(
+      renderer_->KeepValue(browser_id_, child, "probe", main_frame_id_, "kept"));
+  renderer_->ReleaseContext(browser_id_, child);
+  standin::internal::CollectGarbageForTesting();
+
+  const standin::ScriptResult result =
+      PageEval("kept({a: 1}, function done() {})");
+  EXPECT_TRUE(result.ok) << result.exception;
+  EXPECT_EQ("2", result.value);
+  EXPECT_EQ(1, probe->calls);
+  EXPECT_TRUE(probe->in_context);
+  EXPECT_TRUE(probe->current_valid);
+  EXPECT_FALSE(probe->has_browser);
+  EXPECT_FALSE(probe->has_frame);
+  EXPECT_EQ(2, probe->valid_arguments);
+  EXPECT_TRUE(probe->object_argument);
+  EXPECT_EQ("done", probe->function_name);
 }
 
 TEST_F(V8FunctionTest, CollectedFunctionReleasesItsHandler) {
