@@ -313,6 +313,10 @@ CefRefPtr<CefV8Value> CefDictionaryValueToV8Value(
 CefV8ValueList CefListValueToV8Arguments(CefRefPtr<CefListValue> list_value) {
   const CefRefPtr<CefV8Value> array = CefListValueToV8Value(list_value, 0);
   CefV8ValueList arguments;
+  // A refused list comes back as null; CEF asserts on the length of a
+  // non-array.
+  if (!array->IsArray())
+    return arguments;
   const int length = array->GetArrayLength();
   for (int i = 0; i < length; ++i)
     arguments.push_back(array->GetValue(i));

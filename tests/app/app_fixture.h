@@ -65,7 +65,8 @@ class AppFixture : public ::testing::Test {
         << "stand-in objects leaked";
     // Release builds of CEF let these pass silently, debug builds crash.
     EXPECT_EQ(misuses_at_start_, standin::CefMisuseCount())
-        << "the system called CEF where CEF hits NOTREACHED() (see the log)";
+        << "the system called CEF where CEF hits NOTREACHED(): "
+        << ::testing::PrintToString(MisuseLines());
   }
 
   // A browser whose main frame has a live V8 context.
@@ -136,6 +137,16 @@ class AppFixture : public ::testing::Test {
     for (const standin::LogRecord& record : standin::LogRecords())
       texts.push_back(record.message);
     return texts;
+  }
+
+  // The misuse lines still in the log (a test may have cleared it since).
+  static std::vector<std::string> MisuseLines() {
+    std::vector<std::string> lines;
+    for (const standin::LogRecord& record : standin::LogRecords()) {
+      if (record.message.find("CEF NOTREACHED()") != std::string::npos)
+        lines.push_back(record.message);
+    }
+    return lines;
   }
 
   CefRefPtr<QuillmossApp> app_;

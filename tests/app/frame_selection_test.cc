@@ -69,9 +69,10 @@ TEST_F(FrameSelectionTest, EveryFrameIsScheduledExactlyOnce) {
     EXPECT_EQ("\"function\"", Eval(browser, frame, "typeof f"));
 }
 
-TEST_F(FrameSelectionTest, InstallationWithoutAGlobalStopsWithItsLine) {
-  // A context that is entered but has no global object: take a released
-  // context while another one is entered.
+// A released context given while another one is entered: the installation
+// does not make its values in the entered one, it tries to enter the given
+// context and stops there.
+TEST_F(FrameSelectionTest, ReleasedContextWhileAnotherIsEnteredInstallsNothing) {
   const int browser = CreateBrowserWithContext();
   const int64 sub = renderer_->AddFrame(browser, "child");
   renderer_->CreateContext(browser, sub);
@@ -88,7 +89,8 @@ TEST_F(FrameSelectionTest, InstallationWithoutAGlobalStopsWithItsLine) {
                                      renderer_->GetFrame(browser, sub), dead);
   live->Exit();
   EXPECT_EQ(
-      "[Renderer process] DoJavascriptBindingsForFrame(): GetGlobal() failed",
+      "[Renderer process] DoJavascriptBindingsForFrame(): V8 context provided "
+      "by CEF is invalid",
       LogTexts("quillmoss_app").back());
   EXPECT_EQ("\"undefined\"", EvalMain(browser, "typeof f"));
 }

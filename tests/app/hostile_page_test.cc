@@ -121,7 +121,8 @@ TEST_F(HostilePageDeathTest, ValuesThatAbortCefAbortTheStandIn) {
       // or as a member read by the conversion.
       {"Object.assign(new Date(0), {valueOf() { throw 1; }})",
        "wrapping a Date"},
-      {"Object.assign(new Date(0), {[Symbol.toPrimitive]() { throw 1; }})",
+      {"Object.defineProperty(new Date(0), Symbol.toPrimitive, "
+       "{value() { throw 1; }})",
        "wrapping a Date"},
       {"{when: Object.assign(new Date(0), {valueOf() { throw 1; }})}",
        "wrapping a Date"},

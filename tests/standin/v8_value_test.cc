@@ -205,13 +205,12 @@ TEST_F(V8ValueTest, ThrowingGettersLeaveNothingPending) {
   EXPECT_TRUE(getter->ClearException());
   EXPECT_FALSE(getter->HasException());
 
-  CefRefPtr<CefV8Value> proxy = Eval(
-      "new Proxy({}, {get() { throw new Error('trap'); },"
-      "              ownKeys() { throw new Error('keys'); }})");
+  // A throwing ownKeys trap would abort CEF in GetKeys() (see the death test
+  // in tests/app/hostile_page_test.cc); a throwing get trap does not.
+  CefRefPtr<CefV8Value> proxy =
+      Eval("new Proxy({}, {get() { throw new Error('trap'); }})");
   EXPECT_EQ(nullptr, proxy->GetValue("x"));
   EXPECT_EQ(nullptr, proxy->GetValue(0));
-  std::vector<CefString> keys;
-  EXPECT_FALSE(proxy->GetKeys(keys));
 
   // Nothing was left pending: the page goes on.
   EXPECT_EQ(3, Eval("1 + 2")->GetIntValue());
