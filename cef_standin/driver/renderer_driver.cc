@@ -260,7 +260,8 @@ class Renderer::Impl : public internal::RendererLink {
                  const std::string& code,
                  int64 to_frame_id,
                  const std::string& name) {
-    CefRefPtr<FrameImpl> from = FindFrame(browser_id, from_frame_id, "KeepValue");
+    CefRefPtr<FrameImpl> from =
+        FindFrame(browser_id, from_frame_id, "KeepValue");
     CefRefPtr<FrameImpl> to = FindFrame(browser_id, to_frame_id, "KeepValue");
     if (!from || !to)
       return false;

@@ -55,8 +55,8 @@ struct Step {
   BrowserDeclaration new_browser;  // createBrowser
   FrameDeclaration new_frame;      // addFrame
   std::string message_name;
-  nlohmann::json args;  // a JSON array, already checked to convert
-  std::string code;     // eval, expect, keep
+  nlohmann::json args;      // a JSON array, already checked to convert
+  std::string code;         // eval, expect, keep
   std::string into_frame;   // keep: handle of the frame that keeps the value
   std::string global_name;  // keep: the global it is kept under
   ExpectKind expect_kind = ExpectKind::kResult;

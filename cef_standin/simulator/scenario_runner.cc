@@ -201,11 +201,12 @@ class ScenarioRun {
         Expect(step);
         return;
       case StepKind::kKeep:
-        if (!renderer_.KeepValue(BrowserId(step), FrameId(step), step.code,
-                                 browsers_[step.browser].frames[step.into_frame],
-                                 step.global_name)) {
-          Note(step.path, "could not keep the value as " +
-                              ToJsonText(step.global_name));
+        if (!renderer_.KeepValue(
+                BrowserId(step), FrameId(step), step.code,
+                browsers_[step.browser].frames[step.into_frame],
+                step.global_name)) {
+          Note(step.path,
+               "could not keep the value as " + ToJsonText(step.global_name));
         }
         // What the code sent went out before it returned.
         FlushSentMessages(step.path);

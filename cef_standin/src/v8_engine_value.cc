@@ -264,9 +264,9 @@ CefRefPtr<V8ValueImpl> V8ValueImpl::Wrap(
   if (value->IsDate()) {
     // CEF asks V8 for the Date's number, which runs the page's valueOf or
     // Symbol.toPrimitive, and takes the result unchecked.
-    v8::Local<v8::Context> context =
-        state && state->IsValid() ? state->GetContext()
-                                  : isolate->GetCurrentContext();
+    v8::Local<v8::Context> context = state && state->IsValid()
+                                         ? state->GetContext()
+                                         : isolate->GetCurrentContext();
     if (context.IsEmpty())
       return FromDate(value.As<v8::Date>()->ValueOf());
     v8::TryCatch try_catch(isolate);

@@ -72,7 +72,8 @@ TEST_F(FrameSelectionTest, EveryFrameIsScheduledExactlyOnce) {
 // A released context given while another one is entered: the installation
 // does not make its values in the entered one, it tries to enter the given
 // context and stops there.
-TEST_F(FrameSelectionTest, ReleasedContextWhileAnotherIsEnteredInstallsNothing) {
+TEST_F(FrameSelectionTest,
+       ReleasedContextWhileAnotherIsEnteredInstallsNothing) {
   const int browser = CreateBrowserWithContext();
   const int64 sub = renderer_->AddFrame(browser, "child");
   renderer_->CreateContext(browser, sub);

@@ -357,9 +357,8 @@ TEST_F(SecurityTest, FunctionsKeptFromAGonePageSendAndStoreNothing) {
   renderer_->CreateContext(browser, child);
   unsigned char callback_bytes[quillmoss::kHostCallbackBinarySize] = {12};
   CefRefPtr<CefDictionaryValue> properties = CefDictionaryValue::Create();
-  properties->SetBinary(
-      "onReady",
-      CefBinaryValue::Create(callback_bytes, sizeof(callback_bytes)));
+  properties->SetBinary("onReady", CefBinaryValue::Create(
+                                       callback_bytes, sizeof(callback_bytes)));
   SendBindings(browser, MakeBindings({"saveFile"}, properties,
                                      {{"external", {"close"}}}, true));
   struct Row {
@@ -386,10 +385,11 @@ TEST_F(SecurityTest, FunctionsKeptFromAGonePageSendAndStoreNothing) {
         browser, "(() => { try { kept" + std::to_string(i) +
                      "('x', function done() {}, {f() {}}); return 'returned'; "
                      "} catch (e) { return String(e); } })()");
-    EXPECT_EQ("\"Error: [Quillmoss] V8FunctionHandler::Execute() FAILED: the "
-              "page of this function is gone: " +
-                  std::string(rows[i].name) + "()\"",
-              seen);
+    EXPECT_EQ(
+        "\"Error: [Quillmoss] V8FunctionHandler::Execute() FAILED: the "
+        "page of this function is gone: " +
+            std::string(rows[i].name) + "()\"",
+        seen);
     EXPECT_TRUE(TakeSent().empty());
     EXPECT_EQ(0u, quillmoss::CountJavascriptCallbacksForTesting());
     const std::vector<std::string> expected = {

@@ -185,8 +185,8 @@ TEST_F(V8FunctionTest, KeptFunctionRunsFramelessAfterItsContextWent) {
         "probe", CefV8Value::CreateFunction("probe", probe.get()),
         V8_PROPERTY_ATTRIBUTE_NONE);
   }
-  ASSERT_TRUE(
-      renderer_->KeepValue(browser_id_, child, "probe", main_frame_id_, "kept"));
+  ASSERT_TRUE(renderer_->KeepValue(browser_id_, child, "probe", main_frame_id_,
+                                   "kept"));
   renderer_->ReleaseContext(browser_id_, child);
   standin::internal::CollectGarbageForTesting();
 
