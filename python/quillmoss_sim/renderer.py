@@ -387,6 +387,12 @@ class Frame:
                        if isinstance(callback, JavascriptCallback) else callback)
         return self.send("ExecuteJavascriptCallback", callback_id, *args)
 
+    def keep(self, code: str, into: Frame, name: str) -> StepResult:
+        """Runs code in this frame's page and sets what it gave as the global
+        name of into's page (same browser), as a parent page keeps an
+        iframe's function; it outlives this frame's page."""
+        return self._step("keep", code=code, into=into.name, **{"as": name})
+
     def eval(self, code: str) -> Any:
         """Runs page script; returns its value (JSON.stringify of it, as a
         Python value) or a JsText for a value without a JSON form. Raises

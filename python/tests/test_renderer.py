@@ -105,6 +105,20 @@ def test_late_hooks_do_not_crash_the_renderer(renderer):
     assert renderer.close() == 1  # two steps were refused
 
 
+def test_functions_kept_from_a_gone_page_reach_nothing(renderer):
+    browser = renderer.create_browser("b1", ["main", "A"])
+    page, child = browser.main_frame, browser.frame("A")
+    page.create_context()
+    child.create_context()
+    page.do_javascript_bindings(functions=["f"], bind_to_frames=True)
+    child.keep("f", into=page, name="keptF")
+    child.release_context()
+    renderer.take_messages()
+    with pytest.raises(PageError, match="the page of this function is gone: f"):
+        page.eval("keptF(() => 0)")
+    assert renderer.take_messages() == []
+
+
 def test_a_dead_simulator_raises(renderer):
     renderer.create_browser("b1")
     os.kill(renderer.pid, signal.SIGKILL)
