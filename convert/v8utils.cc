@@ -113,11 +113,10 @@ int KeyCost(const CefString& key) {
 }
 
 // |function| is the caller, the one the lines name.
-CefRefPtr<CefListValue> V8ArrayToCefListValue(
-    const CefRefPtr<CefV8Value>& array,
-    int element_level,
-    const char* function,
-    ConversionBudget* budget) {
+CefRefPtr<CefListValue> V8ArrayToList(const CefRefPtr<CefV8Value>& array,
+                                      int element_level,
+                                      const char* function,
+                                      ConversionBudget* budget) {
   CefRefPtr<CefListValue> list = CefListValue::Create();
   // A sparse array of any length costs the page nothing, but every index
   // costs an entry here. CEF reports lengths from 2^31 on as negative.
@@ -173,7 +172,7 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
     container->SetString(key, text);
   } else if (value->IsArray()) {
     container->SetList(
-        key, V8ArrayToCefListValue(value, nesting_level + 1, function, budget));
+        key, V8ArrayToList(value, nesting_level + 1, function, budget));
   } else if (value->IsFunction()) {
     // A function cannot cross processes: the host gets a descriptor naming
     // it and calls it back by id. Its frame comes from the current context.
