@@ -456,6 +456,16 @@ bool QuillmossApp::BindedFunctionExists(CefRefPtr<CefBrowser> browser,
   return objects->GetDictionary(object_name)->HasKey(method_name);
 }
 
+bool QuillmossApp::BindingsReachFrame(CefRefPtr<CefBrowser> browser,
+                                      CefRefPtr<CefFrame> frame) {
+  if (!frame)
+    return false;
+  if (frame->IsMain())
+    return true;
+  const CefRefPtr<CefDictionaryValue> bindings = GetBindingsForBrowser(browser);
+  return bindings && quillmoss::ReadBindToFrames(bindings);
+}
+
 // Installation.
 
 void QuillmossApp::DoJavascriptBindingsForBrowser(

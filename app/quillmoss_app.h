@@ -69,6 +69,11 @@ class QuillmossApp : public CefApp,
   void RemoveBindingsForBrowser(CefRefPtr<CefBrowser> browser);
   bool BindedFunctionExists(CefRefPtr<CefBrowser> browser,
                             const CefString& functionName);
+  // Whether the browser's current bindings reach |frame|: the main frame
+  // always, a sub-frame only while "bindToFrames" is true. A sub-frame bound
+  // earlier keeps its functions after the host turned that off.
+  bool BindingsReachFrame(CefRefPtr<CefBrowser> browser,
+                          CefRefPtr<CefFrame> frame);
 
   // Installation of the stored bindings: scheduled into every chosen frame of
   // a browser, or done at once into one V8 context.

@@ -95,7 +95,10 @@ bool V8FunctionHandler::Execute(const CefString& name,
   }
 
   QLOG(INFO) << "[Renderer process] V8FunctionHandler::Execute(): js binding";
-  if (!app_ || !app_->BindedFunctionExists(browser, name)) {
+  // A sub-frame's call counts as unbound once the bindings no longer reach
+  // sub-frames, though its function objects stay in the page.
+  if (!app_ || !app_->BindedFunctionExists(browser, name) ||
+      !app_->BindingsReachFrame(browser, frame)) {
     exception.FromString(
         "[Quillmoss] V8FunctionHandler::Execute() FAILED: function does not "
         "exist: " +

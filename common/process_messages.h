@@ -50,10 +50,25 @@ constexpr char kHostCallbackFunctionPrefix[] = "python_callback_";
 // Deepest nesting level that the value conversions accept.
 constexpr int kMaxNestingLevel = 8;
 
+// Entries that one conversion may write, in either direction: the arguments
+// of one page call, one installation's properties, one callback's
+// arguments. Shared references unroll to the nesting limit once per
+// reference, so a small page value can stand for millions of entries (an
+// array holding itself six times: about two million, ten million lines).
+// Past this many the rest is left out of what goes to the host and null in
+// what goes to the page, with one line for the call. No real payload comes
+// near it, and at a few hundred bytes an entry in the worst shapes a 32-bit
+// renderer stays far below 1 GB.
+constexpr int kMaxConversionEntries = 1 << 20;
+// A string (a value, or a dictionary key) takes one entry more for every this
+// many UTF-16 units, so about 64 million characters fit in one call.
+constexpr int kStringUnitsPerEntry = 64;
+
 // Longest page array that becomes a list for the host; a longer one arrives
-// as an empty list. A list much longer could not reach the browser process
-// anyway: Chromium refuses IPC messages over 128 MB.
-constexpr int kMaxArrayLength = 1 << 24;
+// as an empty list without a single element read. It could never arrive
+// whole under the entry limit, and a sparse array costs the page nothing
+// whatever its length.
+constexpr int kMaxArrayLength = kMaxConversionEntries;
 
 }  // namespace quillmoss
 

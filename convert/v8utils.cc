@@ -1,5 +1,6 @@
 #include "convert/v8utils.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -49,22 +50,85 @@ CefRefPtr<CefBinaryValue> CreateUInt32Binary(uint32_t number) {
   return CefBinaryValue::Create(bytes, sizeof(bytes));
 }
 
-CefRefPtr<CefListValue> V8ArrayToCefListValue(
-    const CefRefPtr<CefV8Value>& array,
-    int element_level) {
+// Entries one crossing may still write. Made by the outermost conversion
+// call and passed down, so that nested and reentrant conversions (a getter
+// calling a bound function) each count their own.
+class ConversionBudget {
+ public:
+  ConversionBudget() = default;
+  ConversionBudget(const ConversionBudget&) = delete;
+  ConversionBudget& operator=(const ConversionBudget&) = delete;
+
+  // Takes |cost| entries. The first refusal logs the call's only line about
+  // it, naming |function|; every later take is refused silently.
+  bool Take(const char* function, int cost = 1) {
+    if (!refused_ && cost <= remaining_) {
+      remaining_ -= cost;
+      return true;
+    }
+    if (!refused_) {
+      refused_ = true;
+      QLOG(ERROR) << "[Renderer process] " << function << "(): more than "
+                  << kMaxConversionEntries
+                  << " entries in one call, the rest is left out or null";
+    }
+    return false;
+  }
+  // Once true, containers stop reading their remaining members.
+  bool refused() const { return refused_; }
+
+ private:
+  int remaining_ = kMaxConversionEntries;
+  bool refused_ = false;
+};
+
+void AppendV8Value(const CefRefPtr<CefV8Value>& value,
+                   const CefRefPtr<CefListValue>& list,
+                   int nesting_level,
+                   ConversionBudget* budget);
+CefRefPtr<CefDictionaryValue> V8ObjectToDictionary(
+    const CefRefPtr<CefV8Value>& value,
+    int nesting_level,
+    ConversionBudget* budget);
+CefRefPtr<CefV8Value> CefListToV8Array(const CefRefPtr<CefListValue>& list,
+                                       int nesting_level,
+                                       ConversionBudget* budget);
+CefRefPtr<CefV8Value> CefDictionaryToV8Object(
+    const CefRefPtr<CefDictionaryValue>& dictionary,
+    int nesting_level,
+    ConversionBudget* budget);
+
+// What a string costs on top of its entry: one more per
+// kStringUnitsPerEntry UTF-16 units. One shared string met at every turn of
+// a cycle would otherwise be copied once for each, whatever its length.
+int TextCost(size_t length) {
+  return static_cast<int>(std::min<size_t>(length / kStringUnitsPerEntry,
+                                           kMaxConversionEntries + size_t{1}));
+}
+int KeyCost(size_t /*index*/) {
+  return 0;
+}
+int KeyCost(const CefString& key) {
+  return TextCost(key.length());
+}
+
+// |function| is the caller, the one the lines name.
+CefRefPtr<CefListValue> V8ArrayToList(const CefRefPtr<CefV8Value>& array,
+                                      int element_level,
+                                      const char* function,
+                                      ConversionBudget* budget) {
   CefRefPtr<CefListValue> list = CefListValue::Create();
   // A sparse array of any length costs the page nothing, but every index
-  // costs an entry here: new Array(2 ** 31 - 1) would run for hours and end
-  // out of memory. CEF reports lengths from 2^31 on as negative.
+  // costs an entry here. CEF reports lengths from 2^31 on as negative.
   const int length = array->GetArrayLength();
   if (length < 0 || length > kMaxArrayLength) {
-    QLOG(ERROR) << "[Renderer process] V8ArrayToCefListValue(): array length "
+    QLOG(ERROR) << "[Renderer process] " << function << "(): array length "
                 << static_cast<uint32_t>(length) << " over the limit of "
                 << kMaxArrayLength << ", sending an empty list";
     return list;
   }
-  for (int i = 0; i < length; ++i)
-    V8ValueAppendToCefListValue(array->GetValue(i), list, element_level);
+  for (int i = 0; i < length && !budget->refused(); ++i)
+    AppendV8Value(array->GetValue(i), list, element_level, budget);
   return list;
 }
 
@@ -78,7 +142,8 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
                   const CefRefPtr<Container>& container,
                   const Key& key,
                   int nesting_level,
-                  const char* function) {
+                  const char* function,
+                  ConversionBudget* budget) {
   // An empty member (its getter threw) passes no test.
   if (!value) {
     container->SetNull(key);
@@ -99,9 +164,15 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
     // Dates have no CEF form; they arrive as null on purpose, unlogged.
     container->SetNull(key);
   } else if (value->IsString()) {
-    container->SetString(key, value->GetStringValue());
+    const CefString text = value->GetStringValue();
+    if (!budget->Take(function, TextCost(text.length()))) {
+      container->SetNull(key);
+      return;
+    }
+    container->SetString(key, text);
   } else if (value->IsArray()) {
-    container->SetList(key, V8ArrayToCefListValue(value, nesting_level + 1));
+    container->SetList(
+        key, V8ArrayToList(value, nesting_level + 1, function, budget));
   } else if (value->IsFunction()) {
     // A function cannot cross processes: the host gets a descriptor naming
     // it and calls it back by id. Its frame comes from the current context.
@@ -116,7 +187,7 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
     container->SetString(key, StoreJavascriptCallback(frame, value));
   } else if (value->IsObject()) {
     container->SetDictionary(
-        key, V8ObjectToCefDictionaryValue(value, nesting_level + 1));
+        key, V8ObjectToDictionary(value, nesting_level + 1, budget));
   } else {
     container->SetNull(key);
     QLOG(ERROR) << "[Renderer process] " << function << "(): unknown V8 type";
@@ -147,7 +218,10 @@ template <class Container, class Key>
 CefRefPtr<CefV8Value> CefEntryToV8Value(const CefRefPtr<Container>& container,
                                         const Key& key,
                                         int nesting_level,
-                                        const char* function) {
+                                        const char* function,
+                                        ConversionBudget* budget) {
+  if (!budget->Take(function, 1 + KeyCost(key)))
+    return CefV8Value::CreateNull();
   switch (container->GetType(key)) {
     case VTYPE_NULL:
       return CefV8Value::CreateNull();
@@ -157,8 +231,12 @@ CefRefPtr<CefV8Value> CefEntryToV8Value(const CefRefPtr<Container>& container,
       return CefV8Value::CreateInt(container->GetInt(key));
     case VTYPE_DOUBLE:
       return CefV8Value::CreateDouble(container->GetDouble(key));
-    case VTYPE_STRING:
-      return CefV8Value::CreateString(container->GetString(key));
+    case VTYPE_STRING: {
+      const CefString text = container->GetString(key);
+      if (!budget->Take(function, TextCost(text.length())))
+        return CefV8Value::CreateNull();
+      return CefV8Value::CreateString(text);
+    }
     case VTYPE_BINARY: {
       const CefRefPtr<CefBinaryValue> binary = container->GetBinary(key);
       if (binary && binary->GetSize() == kHostCallbackBinarySize)
@@ -168,10 +246,11 @@ CefRefPtr<CefV8Value> CefEntryToV8Value(const CefRefPtr<Container>& container,
       return CefV8Value::CreateNull();
     }
     case VTYPE_DICTIONARY:
-      return CefDictionaryValueToV8Value(container->GetDictionary(key),
-                                         nesting_level + 1);
+      return CefDictionaryToV8Object(container->GetDictionary(key),
+                                     nesting_level + 1, budget);
     case VTYPE_LIST:
-      return CefListValueToV8Value(container->GetList(key), nesting_level + 1);
+      return CefListToV8Array(container->GetList(key), nesting_level + 1,
+                              budget);
     default:
       QLOG(ERROR) << "[Renderer process] " << function
                   << "(): unknown type, setting value to null";
@@ -179,22 +258,14 @@ CefRefPtr<CefV8Value> CefEntryToV8Value(const CefRefPtr<Container>& container,
   }
 }
 
-}  // namespace
-}  // namespace quillmoss
-
-using quillmoss::kMaxNestingLevel;
-
-CefRefPtr<CefListValue> V8ArgumentsToCefListValue(
-    const CefV8ValueList& arguments) {
-  CefRefPtr<CefListValue> list = CefListValue::Create();
-  for (const CefRefPtr<CefV8Value>& argument : arguments)
-    V8ValueAppendToCefListValue(argument, list, 0);
-  return list;
-}
-
-void V8ValueAppendToCefListValue(CefRefPtr<CefV8Value> value,
-                                 CefRefPtr<CefListValue> list,
-                                 int nesting_level) {
+// Every value met takes an entry before anything else, also one refused for
+// its depth or validity: its line is work too, and a cycle meets millions.
+void AppendV8Value(const CefRefPtr<CefV8Value>& value,
+                   const CefRefPtr<CefListValue>& list,
+                   int nesting_level,
+                   ConversionBudget* budget) {
+  if (!budget->Take(kAppendFunction))
+    return;
   if (!value || !value->IsValid()) {
     QLOG(ERROR) << "[Renderer process] V8ValueAppendToCefListValue(): "
                    "IsValid() failed";
@@ -207,13 +278,14 @@ void V8ValueAppendToCefListValue(CefRefPtr<CefV8Value> value,
   }
   // Appends: the key is the index one past the current end.
   const size_t index = list->GetSize();
-  quillmoss::WriteV8Value(value, list, index, nesting_level,
-                          quillmoss::kAppendFunction);
+  WriteV8Value(value, list, index, nesting_level, kAppendFunction, budget);
 }
 
-CefRefPtr<CefDictionaryValue> V8ObjectToCefDictionaryValue(
-    CefRefPtr<CefV8Value> value,
-    int nesting_level) {
+// The object's own entry was taken by its container; each member takes one.
+CefRefPtr<CefDictionaryValue> V8ObjectToDictionary(
+    const CefRefPtr<CefV8Value>& value,
+    int nesting_level,
+    ConversionBudget* budget) {
   if (!value || !value->IsValid()) {
     QLOG(ERROR) << "[Renderer process] V8ObjectToCefDictionaryValue(): "
                    "IsValid() failed";
@@ -237,15 +309,20 @@ CefRefPtr<CefDictionaryValue> V8ObjectToCefDictionaryValue(
     return dictionary;
   }
   for (const CefString& key : keys) {
-    quillmoss::WriteV8Value(value->GetValue(key), dictionary, key,
-                            nesting_level, quillmoss::kObjectFunction);
+    // Past the limit the rest is left out unread: the host's dictionary must
+    // not grow with what the page holds, and no getter runs for nothing.
+    if (!budget->Take(kObjectFunction, 1 + KeyCost(key)))
+      break;
+    WriteV8Value(value->GetValue(key), dictionary, key, nesting_level,
+                 kObjectFunction, budget);
   }
   return dictionary;
 }
 
-CefRefPtr<CefV8Value> CefListValueToV8Value(CefRefPtr<CefListValue> list_value,
-                                            int nesting_level) {
-  if (!list_value || !list_value->IsValid()) {
+CefRefPtr<CefV8Value> CefListToV8Array(const CefRefPtr<CefListValue>& list,
+                                       int nesting_level,
+                                       ConversionBudget* budget) {
+  if (!list || !list->IsValid()) {
     QLOG(ERROR) << "[Renderer process] CefListValueToV8Value(): "
                    "CefListValue is invalid";
     return CefV8Value::CreateNull();
@@ -255,7 +332,7 @@ CefRefPtr<CefV8Value> CefListValueToV8Value(CefRefPtr<CefListValue> list_value,
                    "level (8) exceeded";
     return CefV8Value::CreateNull();
   }
-  const size_t size = list_value->GetSize();
+  const size_t size = list->GetSize();
   CefRefPtr<CefV8Value> array = CefV8Value::CreateArray(static_cast<int>(size));
   // CEF makes arrays only inside an entered context.
   if (!array) {
@@ -264,8 +341,8 @@ CefRefPtr<CefV8Value> CefListValueToV8Value(CefRefPtr<CefListValue> list_value,
     return CefV8Value::CreateNull();
   }
   for (size_t i = 0; i < size; ++i) {
-    const CefRefPtr<CefV8Value> element = quillmoss::CefEntryToV8Value(
-        list_value, i, nesting_level, quillmoss::kListFunction);
+    const CefRefPtr<CefV8Value> element =
+        CefEntryToV8Value(list, i, nesting_level, kListFunction, budget);
     if (!array->SetValue(static_cast<int>(i), element)) {
       QLOG(ERROR) << "[Renderer process] CefListValueToV8Value(): "
                      "ret->SetValue() failed";
@@ -274,10 +351,11 @@ CefRefPtr<CefV8Value> CefListValueToV8Value(CefRefPtr<CefListValue> list_value,
   return array;
 }
 
-CefRefPtr<CefV8Value> CefDictionaryValueToV8Value(
-    CefRefPtr<CefDictionaryValue> dict_value,
-    int nesting_level) {
-  if (!dict_value || !dict_value->IsValid()) {
+CefRefPtr<CefV8Value> CefDictionaryToV8Object(
+    const CefRefPtr<CefDictionaryValue>& dictionary,
+    int nesting_level,
+    ConversionBudget* budget) {
+  if (!dictionary || !dictionary->IsValid()) {
     QLOG(ERROR) << "[Renderer process] CefDictionaryValueToV8Value(): "
                    "CefDictionaryValue is invalid";
     return CefV8Value::CreateNull();
@@ -288,7 +366,7 @@ CefRefPtr<CefV8Value> CefDictionaryValueToV8Value(
     return CefV8Value::CreateNull();
   }
   CefDictionaryValue::KeyList keys;
-  if (!dict_value->GetKeys(keys)) {
+  if (!dictionary->GetKeys(keys)) {
     QLOG(ERROR) << "[Renderer process] CefDictionaryValueToV8Value(): "
                    "dictValue->GetKeys() failed";
     return CefV8Value::CreateNull();
@@ -300,14 +378,59 @@ CefRefPtr<CefV8Value> CefDictionaryValueToV8Value(
     return CefV8Value::CreateNull();
   }
   for (const CefString& key : keys) {
-    const CefRefPtr<CefV8Value> member = quillmoss::CefEntryToV8Value(
-        dict_value, key, nesting_level, quillmoss::kDictionaryFunction);
+    const CefRefPtr<CefV8Value> member = CefEntryToV8Value(
+        dictionary, key, nesting_level, kDictionaryFunction, budget);
     if (!object->SetValue(key, member, V8_PROPERTY_ATTRIBUTE_NONE)) {
       QLOG(ERROR) << "[Renderer process] CefDictionaryValueToV8Value(): "
                      "ret->SetValue() failed";
     }
   }
   return object;
+}
+
+}  // namespace
+}  // namespace quillmoss
+
+// Each of these is a crossing of its own when called from outside the unit,
+// with a fresh entry budget.
+
+CefRefPtr<CefListValue> V8ArgumentsToCefListValue(
+    const CefV8ValueList& arguments) {
+  quillmoss::ConversionBudget budget;
+  CefRefPtr<CefListValue> list = CefListValue::Create();
+  for (const CefRefPtr<CefV8Value>& argument : arguments) {
+    if (budget.refused())
+      break;
+    quillmoss::AppendV8Value(argument, list, 0, &budget);
+  }
+  return list;
+}
+
+void V8ValueAppendToCefListValue(CefRefPtr<CefV8Value> value,
+                                 CefRefPtr<CefListValue> list,
+                                 int nesting_level) {
+  quillmoss::ConversionBudget budget;
+  quillmoss::AppendV8Value(value, list, nesting_level, &budget);
+}
+
+CefRefPtr<CefDictionaryValue> V8ObjectToCefDictionaryValue(
+    CefRefPtr<CefV8Value> value,
+    int nesting_level) {
+  quillmoss::ConversionBudget budget;
+  return quillmoss::V8ObjectToDictionary(value, nesting_level, &budget);
+}
+
+CefRefPtr<CefV8Value> CefListValueToV8Value(CefRefPtr<CefListValue> list_value,
+                                            int nesting_level) {
+  quillmoss::ConversionBudget budget;
+  return quillmoss::CefListToV8Array(list_value, nesting_level, &budget);
+}
+
+CefRefPtr<CefV8Value> CefDictionaryValueToV8Value(
+    CefRefPtr<CefDictionaryValue> dict_value,
+    int nesting_level) {
+  quillmoss::ConversionBudget budget;
+  return quillmoss::CefDictionaryToV8Object(dict_value, nesting_level, &budget);
 }
 
 CefV8ValueList CefListValueToV8Arguments(CefRefPtr<CefListValue> list_value) {

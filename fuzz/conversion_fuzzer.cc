@@ -593,6 +593,17 @@ class Entry {
   Key key_;
 };
 
+// Shared values may unroll past the entry limit of one call; the host then
+// gets a prefix that the expectations do not model, so only its nesting is
+// checked.
+bool EntryLimitReached() {
+  for (const standin::LogRecord& record : standin::LogRecords()) {
+    if (record.message.find("entries in one call") != std::string::npos)
+      return true;
+  }
+  return false;
+}
+
 class ReceivedChecker {
  public:
   explicit ReceivedChecker(int64 frame_id) : frame_id_(frame_id) {}
@@ -858,6 +869,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   }
   CefRefPtr<CefListValue> recorded = message_args->GetList(1);
   CheckNesting(recorded, 1, "args");
+  if (EntryLimitReached())
+    return 0;
   ReceivedChecker(frame).CheckList(expected, recorded, 0, "args");
 
   // The host answers with everything it got.

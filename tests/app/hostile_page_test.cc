@@ -2,6 +2,8 @@
 // throw or change the value while it is read, huge and deep values, cycles.
 // The renderer must convert what it can, log what it cannot, never leave an
 // exception in the page and never hang.
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include "simulator/cef_value_json.h"
@@ -222,7 +224,7 @@ TEST_F(HostilePageTest, CyclesUnrollToTheLimitForEachReference) {
 
 // A sparse array costs the page nothing whatever its length; converting it
 // index by index would not end. Past the limit it arrives as an empty list
-// with one line, at any depth.
+// with one line naming the converter it stood in, at any depth.
 TEST_F(HostilePageTest, HugeSparseArraysArriveEmptyWithALine) {
   struct Row {
     const char* length;
@@ -231,7 +233,7 @@ TEST_F(HostilePageTest, HugeSparseArraysArriveEmptyWithALine) {
   const Row rows[] = {
       {"4294967295", "4294967295"},  {"2 ** 31", "2147483648"},
       {"2 ** 31 - 1", "2147483647"}, {"2 ** 30", "1073741824"},
-      {"2 ** 24 + 1", "16777217"},
+      {"2 ** 24 + 1", "16777217"},   {"2 ** 20 + 1", "1048577"},
   };
   for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
     SCOPED_TRACE(::testing::Message() << "row " << i << ": " << rows[i].length);
@@ -240,14 +242,16 @@ TEST_F(HostilePageTest, HugeSparseArraysArriveEmptyWithALine) {
               Capture(std::string("new Array(") + rows[i].length +
                       "), {a: Object.defineProperty(new Array(" +
                       rows[i].length + "), 5, {get() { throw 1; }})}"));
-    const std::string line =
-        std::string(
-            "[Renderer process] V8ArrayToCefListValue(): array "
-            "length ") +
-        rows[i].logged + " over the limit of 16777216, sending an empty list";
-    EXPECT_EQ(std::vector<std::string>(2, line), LogTexts("v8utils"));
+    std::vector<std::string> lines;
+    for (const char* function :
+         {"V8ValueAppendToCefListValue", "V8ObjectToCefDictionaryValue"}) {
+      lines.push_back(std::string("[Renderer process] ") + function +
+                      "(): array length " + rows[i].logged +
+                      " over the limit of 1048576, sending an empty list");
+    }
+    EXPECT_EQ(lines, LogTexts("v8utils"));
   }
-  EXPECT_EQ(1 << 24, quillmoss::kMaxArrayLength);
+  EXPECT_EQ(quillmoss::kMaxConversionEntries, quillmoss::kMaxArrayLength);
   // Below the limit every index arrives, holes as null.
   EvalMain(browser_, "const s = new Array(100000); s[99999] = 1; capture(s)");
   const std::vector<CefRefPtr<CefListValue>> lists = TakeCaptures();
@@ -256,6 +260,59 @@ TEST_F(HostilePageTest, HugeSparseArraysArriveEmptyWithALine) {
   ASSERT_EQ(100000u, sparse->GetSize());
   EXPECT_EQ(VTYPE_NULL, sparse->GetType(0));
   EXPECT_EQ(1, sparse->GetInt(99999));
+}
+
+std::string EntryLimitLine(const char* function) {
+  return std::string("[Renderer process] ") + function +
+         "(): more than 1048576 entries in one call, the rest is left out or "
+         "null";
+}
+
+// One call converts at most kMaxConversionEntries entries, a string one more
+// per 64 UTF-16 units of it: past that the rest is left out, with one line.
+size_t CountStrings(CefRefPtr<CefListValue> list) {
+  size_t strings = 0;
+  for (size_t i = 0; i < list->GetSize(); ++i) {
+    if (list->GetType(i) == VTYPE_STRING)
+      ++strings;
+    else if (list->GetType(i) == VTYPE_LIST)
+      strings += CountStrings(list->GetList(i));
+  }
+  return strings;
+}
+
+TEST_F(HostilePageTest, OneCallStopsAtTheEntryLimit) {
+  ASSERT_EQ(1 << 20, quillmoss::kMaxConversionEntries);
+  // The argument and its member take an entry each, so the array fills the
+  // limit: the next member is left out unread, and so is the next argument.
+  EvalMain(browser_,
+           "capture({a: new Array(2 ** 20 - 2).fill(7), get b() { throw 1; "
+           "}}, 'next'); 0");
+  std::vector<CefRefPtr<CefListValue>> lists = TakeCaptures();
+  ASSERT_EQ(1u, lists.size());
+  ASSERT_EQ(1u, lists[0]->GetSize());
+  CefRefPtr<CefDictionaryValue> members = lists[0]->GetDictionary(0);
+  EXPECT_EQ(1u, members->GetSize());
+  EXPECT_EQ((1u << 20) - 2, members->GetList("a")->GetSize());
+  EXPECT_EQ(
+      std::vector<std::string>{EntryLimitLine("V8ObjectToCefDictionaryValue")},
+      LogTexts("v8utils"));
+
+  // A long string shared around a cycle is paid for at every turn: 1025
+  // entries each, so about a thousand of them arrive.
+  standin::ClearLog();
+  EvalMain(browser_,
+           "const s = 'x'.repeat(2 ** 16); const c = [s]; c.push(c, c, c, c); "
+           "capture(c, 'next'); 0");
+  lists = TakeCaptures();
+  ASSERT_EQ(1u, lists.size());
+  EXPECT_EQ(1u, lists[0]->GetSize());
+  const size_t strings = CountStrings(lists[0]);
+  EXPECT_LE(1000u, strings);
+  EXPECT_GE(1022u, strings);
+  const std::vector<std::string> lines = LogTexts("v8utils");
+  EXPECT_EQ(1, std::count(lines.begin(), lines.end(),
+                          EntryLimitLine("V8ValueAppendToCefListValue")));
 }
 
 // Pages name their frames: several may share a name, and a name may equal

@@ -197,6 +197,30 @@ TEST_F(SecurityTest, TurningBindToFramesOffStopsBindingNewSubFramePages) {
   EXPECT_EQ("\"function\"", EvalMain(browser, "typeof g"));
 }
 
+// A sub-frame bound while bindToFrames was true keeps its function objects
+// after the host turns it off; calling them is then refused as a name that
+// is not bound, while the main frame's calls go on.
+TEST_F(SecurityTest, TurningBindToFramesOffRefusesCallsFromBoundSubFrames) {
+  const int browser = CreateBrowserWithContext();
+  const int64 sub = BrowserWithSubFrames(browser, 1)[0];
+  SendBindings(browser,
+               MakeBindings({"f"}, nullptr, {{"api", {"call"}}}, true));
+  SendBindings(browser,
+               MakeBindings({"f"}, nullptr, {{"api", {"call"}}}, false));
+  TakeSent();
+  for (const char* name : {"f", "api.call"}) {
+    EXPECT_EQ(std::string("\"[Quillmoss] V8FunctionHandler::Execute() FAILED: "
+                          "function does not exist: ") +
+                  name + "()\"",
+              Eval(browser, sub,
+                   std::string("(() => { try { ") + name +
+                       "(1); } catch (e) { return e.message; } })()"));
+    EXPECT_TRUE(TakeSent().empty()) << name;
+    EvalMain(browser, std::string(name) + "(1)");
+    EXPECT_EQ(1u, TakeSent().size()) << name;
+  }
+}
+
 // Page script chooses function names through many routes; whatever they
 // hold, the host parses exactly the four members with the name as data.
 TEST_F(SecurityTest, FunctionNamesNeverChangeTheDescriptorsMembers) {

@@ -154,6 +154,28 @@ TEST_F(CefToV8Test, OtherBinaryValuesAndTooDeepListsBecomeNull) {
             LogTexts("v8utils"));
 }
 
+// One callback's arguments convert at most kMaxConversionEntries entries;
+// the rest arrive as null, with one line.
+TEST_F(CefToV8Test, EntriesPastTheLimitArriveAsNull) {
+  CefRefPtr<CefListValue> numbers = CefListValue::Create();
+  numbers->SetSize(quillmoss::kMaxConversionEntries);
+  for (int i = 0; i < quillmoss::kMaxConversionEntries; ++i)
+    numbers->SetInt(i, 7);
+  CefRefPtr<CefListValue> arguments = CefListValue::Create();
+  arguments->SetList(0, numbers);
+  arguments->SetString(1, "next");
+  ASSERT_TRUE(ExecuteJavascriptCallback(callback_id_, arguments));
+  EXPECT_EQ("[1048576,7,null,null]",
+            EvalMain(browser_,
+                     "[lastArgs[0].length, lastArgs[0][1048574], "
+                     "lastArgs[0][1048575], lastArgs[1]]"));
+  EXPECT_EQ(std::vector<std::string>{"[Renderer process] "
+                                     "CefListValueToV8Value(): more than "
+                                     "1048576 entries in one call, the rest "
+                                     "is left out or null"},
+            LogTexts("v8utils"));
+}
+
 TEST_F(CefToV8Test, ConversionRefusalsGiveNullWithTheirLines) {
   CefRefPtr<CefV8Context> context =
       renderer_->GetFrame(browser_, MainFrame(browser_))->GetV8Context();
