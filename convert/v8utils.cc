@@ -314,6 +314,7 @@ CefV8ValueList CefListValueToV8Arguments(CefRefPtr<CefListValue> list_value) {
   const CefRefPtr<CefV8Value> array = CefListValueToV8Value(list_value, 0);
   CefV8ValueList arguments;
   const int length = array->GetArrayLength();
+  arguments.reserve(length > 0 ? static_cast<size_t>(length) : 0);
   for (int i = 0; i < length; ++i)
     arguments.push_back(array->GetValue(i));
   return arguments;
