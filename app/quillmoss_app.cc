@@ -43,8 +43,8 @@ const CefString& ObjectsKey() {
 
 bool HasDictionary(const CefRefPtr<CefDictionaryValue>& dictionary,
                    const CefString& key) {
-  return dictionary->HasKey(key) &&
-         dictionary->GetType(key) == VTYPE_DICTIONARY;
+  // GetType() of a missing key is VTYPE_INVALID: no HasKey() needed.
+  return dictionary->GetType(key) == VTYPE_DICTIONARY;
 }
 
 // Missing or not a bool means false.
