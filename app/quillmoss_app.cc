@@ -421,26 +421,29 @@ bool QuillmossApp::BindedFunctionExists(CefRefPtr<CefBrowser> browser,
 
   const std::string name = functionName.ToString();
   const size_t dot = name.find('.');
+  // Every bound call asks this. GetDictionary() is null for a missing key
+  // or another type, so it alone is the test: one look-up, not three.
   if (dot == std::string::npos) {
-    if (!quillmoss::HasDictionary(bindings, quillmoss::FunctionsKey())) {
+    const CefRefPtr<CefDictionaryValue> functions =
+        bindings->GetDictionary(quillmoss::FunctionsKey());
+    if (!functions) {
       QLOG(ERROR) << "[Renderer process] BindedFunctionExists(): functions "
                      "dictionary not found";
       return false;
     }
-    return bindings->GetDictionary(quillmoss::FunctionsKey())
-        ->HasKey(functionName);
+    return functions->HasKey(functionName);
   }
 
   // Only the first full stop splits: a method name may hold more of them.
   const std::string object_name = name.substr(0, dot);
   const std::string method_name = name.substr(dot + 1);
-  if (!quillmoss::HasDictionary(bindings, quillmoss::ObjectsKey())) {
+  const CefRefPtr<CefDictionaryValue> objects =
+      bindings->GetDictionary(quillmoss::ObjectsKey());
+  if (!objects) {
     QLOG(ERROR) << "[Renderer process] BindedFunctionExists(): objects "
                    "dictionary not found";
     return false;
   }
-  const CefRefPtr<CefDictionaryValue> objects =
-      bindings->GetDictionary(quillmoss::ObjectsKey());
   if (!objects->HasKey(object_name))
     return false;
   if (objects->GetType(object_name) != VTYPE_DICTIONARY) {
