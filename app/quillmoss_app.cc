@@ -419,11 +419,12 @@ bool QuillmossApp::BindedFunctionExists(CefRefPtr<CefBrowser> browser,
   if (!bindings)
     return false;
 
-  const std::string name = functionName.ToString();
-  const size_t dot = name.find('.');
-  // Every bound call asks this. GetDictionary() is null for a missing key
-  // or another type, so it alone is the test: one look-up, not three.
-  if (dot == std::string::npos) {
+  // Every bound call asks this, so a plain function name is looked for in
+  // the CEF string as it is, without a UTF-8 copy; and GetDictionary() is
+  // null for a missing key or another type, so it alone is the test.
+  const CefString::char_type* const begin = functionName.c_str();
+  const CefString::char_type* const end = begin + functionName.length();
+  if (std::find(begin, end, '.') == end) {
     const CefRefPtr<CefDictionaryValue> functions =
         bindings->GetDictionary(quillmoss::FunctionsKey());
     if (!functions) {
@@ -435,6 +436,8 @@ bool QuillmossApp::BindedFunctionExists(CefRefPtr<CefBrowser> browser,
   }
 
   // Only the first full stop splits: a method name may hold more of them.
+  const std::string name = functionName.ToString();
+  const size_t dot = name.find('.');
   const std::string object_name = name.substr(0, dot);
   const std::string method_name = name.substr(dot + 1);
   const CefRefPtr<CefDictionaryValue> objects =
