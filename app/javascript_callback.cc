@@ -98,7 +98,10 @@ CefString StoreJavascriptCallback(CefRefPtr<CefFrame> frame,
   const std::string function_name =
       name.empty() ? std::string() : name.ToString();
 
-  std::string descriptor(quillmoss::kCallbackDescriptorMarker);
+  // One allocation: the fixed text, two numbers and the name fit in this.
+  std::string descriptor;
+  descriptor.reserve(128 + function_name.size());
+  descriptor.append(quillmoss::kCallbackDescriptorMarker);
   descriptor.append("{");
   descriptor.append("\"what\":\"javascript-callback\"");
   descriptor.append(",\"callbackId\":").append(std::to_string(callback_id));

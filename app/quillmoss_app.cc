@@ -43,8 +43,8 @@ const CefString& ObjectsKey() {
 
 bool HasDictionary(const CefRefPtr<CefDictionaryValue>& dictionary,
                    const CefString& key) {
-  return dictionary->HasKey(key) &&
-         dictionary->GetType(key) == VTYPE_DICTIONARY;
+  // GetType() of a missing key is VTYPE_INVALID: no HasKey() needed.
+  return dictionary->GetType(key) == VTYPE_DICTIONARY;
 }
 
 // Missing or not a bool means false.
@@ -424,28 +424,34 @@ bool QuillmossApp::BindedFunctionExists(CefRefPtr<CefBrowser> browser,
   if (!bindings)
     return false;
 
-  const std::string name = functionName.ToString();
-  const size_t dot = name.find('.');
-  if (dot == std::string::npos) {
-    if (!quillmoss::HasDictionary(bindings, quillmoss::FunctionsKey())) {
+  // Every bound call asks this, so a plain function name is looked for in
+  // the CEF string as it is, without a UTF-8 copy; and GetDictionary() is
+  // null for a missing key or another type, so it alone is the test.
+  const CefString::char_type* const begin = functionName.c_str();
+  const CefString::char_type* const end = begin + functionName.length();
+  if (std::find(begin, end, '.') == end) {
+    const CefRefPtr<CefDictionaryValue> functions =
+        bindings->GetDictionary(quillmoss::FunctionsKey());
+    if (!functions) {
       QLOG(ERROR) << "[Renderer process] BindedFunctionExists(): functions "
                      "dictionary not found";
       return false;
     }
-    return bindings->GetDictionary(quillmoss::FunctionsKey())
-        ->HasKey(functionName);
+    return functions->HasKey(functionName);
   }
 
   // Only the first full stop splits: a method name may hold more of them.
+  const std::string name = functionName.ToString();
+  const size_t dot = name.find('.');
   const std::string object_name = name.substr(0, dot);
   const std::string method_name = name.substr(dot + 1);
-  if (!quillmoss::HasDictionary(bindings, quillmoss::ObjectsKey())) {
+  const CefRefPtr<CefDictionaryValue> objects =
+      bindings->GetDictionary(quillmoss::ObjectsKey());
+  if (!objects) {
     QLOG(ERROR) << "[Renderer process] BindedFunctionExists(): objects "
                    "dictionary not found";
     return false;
   }
-  const CefRefPtr<CefDictionaryValue> objects =
-      bindings->GetDictionary(quillmoss::ObjectsKey());
   if (!objects->HasKey(object_name))
     return false;
   if (objects->GetType(object_name) != VTYPE_DICTIONARY) {

@@ -1,6 +1,8 @@
 // Pair 3: a bound function called from page script, against an empty native
 // function made with the raw V8 API. Pair 6: a stored callback run for the
-// host, against v8::Function::Call with the same arguments.
+// host, against v8::Function::Call with the same arguments. Each also
+// against its floor: the least CEF calls that any implementation of the
+// same job makes.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -10,6 +12,7 @@
 #include "app/javascript_callback_test_hooks.h"
 #include "bench_env.h"
 #include "benchmarks.h"
+#include "common/process_messages.h"
 
 namespace bench {
 
@@ -43,6 +46,43 @@ void RunCallLoop(benchmark::State& state, const std::string& code) {
   state.SetItemsProcessed(state.iterations() * kCallsPerScript);
 }
 
+// The bound-call floor: what any handler must do through CEF to send
+// ('x', 1) to the browser process: find the frame of the current context,
+// test, read and set each argument into a new list, create the message, set
+// its two arguments, send it through the frame, return null. No context
+// test, no look-up of the name, no log line.
+class FloorHandler : public CefV8Handler {
+ public:
+  FloorHandler() = default;
+  FloorHandler(const FloorHandler&) = delete;
+  FloorHandler& operator=(const FloorHandler&) = delete;
+
+  bool Execute(const CefString& name,
+               CefRefPtr<CefV8Value> object,
+               const CefV8ValueList& arguments,
+               CefRefPtr<CefV8Value>& retval,
+               CefString& exception) override {
+    const CefRefPtr<CefFrame> frame =
+        CefV8Context::GetCurrentContext()->GetFrame();
+    CefRefPtr<CefListValue> list = CefListValue::Create();
+    if (arguments[0]->IsString())
+      list->SetString(0, arguments[0]->GetStringValue());
+    if (arguments[1]->IsInt())
+      list->SetInt(1, arguments[1]->GetIntValue());
+    CefRefPtr<CefProcessMessage> message =
+        CefProcessMessage::Create(quillmoss::kV8FunctionHandlerExecuteMessage);
+    CefRefPtr<CefListValue> message_arguments = message->GetArgumentList();
+    message_arguments->SetString(0, name);
+    message_arguments->SetList(1, list);
+    frame->SendProcessMessage(PID_BROWSER, message);
+    retval = CefV8Value::CreateNull();
+    return true;
+  }
+
+ private:
+  IMPLEMENT_REFCOUNTING(FloorHandler);
+};
+
 void BoundCallOurs(benchmark::State& state) {
   BenchEnv& env = BenchEnv::Get();
   // Proves each call reaches the host before anything is timed.
@@ -73,6 +113,25 @@ void BoundCallBaseline(benchmark::State& state) {
         .Check();
   }
   RunCallLoop(state, CallLoop("emptyNative"));
+}
+
+void BoundCallFloor(benchmark::State& state) {
+  BenchEnv& env = BenchEnv::Get();
+  {
+    ScopedContext scope(env.MainContext());
+    CefRefPtr<CefV8Value> global = env.MainContext()->GetGlobal();
+    global->SetValue("floorCall",
+                     CefV8Value::CreateFunction("floorCall", new FloorHandler),
+                     V8_PROPERTY_ATTRIBUTE_NONE);
+  }
+  env.renderer().Eval(env.page_browser(), env.page_frame(),
+                      CallLoop("floorCall"));
+  if (env.renderer().SentMessages().size() != kCallsPerScript) {
+    state.SkipWithError("floorCall() sent no message");
+    return;
+  }
+  env.ClearRecords();
+  RunCallLoop(state, CallLoop("floorCall"));
 }
 
 // The stored callback and the host's arguments for it: (7, "seven", 7.5).
@@ -110,6 +169,48 @@ void CallbackOurs(benchmark::State& state) {
   quillmoss::ResetJavascriptCallbacksForTesting();
 }
 
+// The callback floor: the frame and function at hand (no registry), the
+// frame's context entered, each argument's type, getter and V8 creator into
+// the argument vector (no intermediate array), the call, the exit.
+void CallbackFloor(benchmark::State& state) {
+  ScopedContext scope(BenchEnv::Get().MainContext());
+  const CallbackCase callback = MakeCallbackCase();
+  BenchEnv& env = BenchEnv::Get();
+  const CefRefPtr<CefFrame> frame =
+      env.Frame(env.page_browser(), env.page_frame());
+  const CefRefPtr<CefListValue>& list = callback.arguments;
+  for (auto _ : state) {
+    CefRefPtr<CefV8Context> context = frame->GetV8Context();
+    context->Enter();
+    CefV8ValueList arguments;
+    const size_t size = list->GetSize();
+    arguments.reserve(size);
+    for (size_t i = 0; i < size; ++i) {
+      switch (list->GetType(i)) {
+        case VTYPE_INT:
+          arguments.push_back(CefV8Value::CreateInt(list->GetInt(i)));
+          break;
+        case VTYPE_DOUBLE:
+          arguments.push_back(CefV8Value::CreateDouble(list->GetDouble(i)));
+          break;
+        case VTYPE_STRING:
+          arguments.push_back(CefV8Value::CreateString(list->GetString(i)));
+          break;
+        default:
+          arguments.push_back(CefV8Value::CreateNull());
+      }
+    }
+    const CefRefPtr<CefV8Value> result =
+        callback.function->ExecuteFunction(nullptr, arguments);
+    context->Exit();
+    if (!result) {
+      state.SkipWithError("the callback did not run");
+      break;
+    }
+  }
+  quillmoss::ResetJavascriptCallbacksForTesting();
+}
+
 void CallbackBaseline(benchmark::State& state) {
   ScopedContext scope(BenchEnv::Get().MainContext());
   const CallbackCase callback = MakeCallbackCase();
@@ -140,10 +241,16 @@ void RegisterCallBenchmarks() {
   benchmark::RegisterBenchmark("3_bound_call/saveFile_x1000/baseline",
                                BoundCallBaseline)
       ->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("3_bound_call/saveFile_x1000/floor",
+                               BoundCallFloor)
+      ->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("6_callback/three_arguments/ours", CallbackOurs)
       ->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("6_callback/three_arguments/baseline",
                                CallbackBaseline)
+      ->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("6_callback/three_arguments/floor",
+                               CallbackFloor)
       ->Unit(benchmark::kMicrosecond);
 }
 

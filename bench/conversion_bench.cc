@@ -1,5 +1,6 @@
 // Pairs 1 and 2: the value conversions against V8's own JSON.stringify and
-// JSON.parse of the same value in the same isolate.
+// JSON.parse of the same value in the same isolate, and against their floor:
+// the least CEF calls that any conversion of the same value must make.
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "bench_env.h"
 #include "benchmarks.h"
@@ -17,20 +19,27 @@ namespace bench {
 
 namespace {
 
+// What the page-to-host floor knows of a payload's shape, so that it makes
+// one kind test per value and no more.
+enum class Shape { kInts, kDoubles, kStrings, kRecords };
+
 struct PayloadRecipe {
   const char* name;
   const char* script;  // evaluates to the value
+  Shape shape;
 };
 
 // (d) is 11,110 records, arrays of objects four levels deep: as deep as the
 // conversion's nesting limit lets an argument go. Its JSON is about 1 MB.
 const PayloadRecipe kPayloads[] = {
-    {"ints", "Array.from({length: 100000}, (_, i) => i)"},
-    {"doubles", "Array.from({length: 100000}, (_, i) => i + 0.5)"},
+    {"ints", "Array.from({length: 100000}, (_, i) => i)", Shape::kInts},
+    {"doubles", "Array.from({length: 100000}, (_, i) => i + 0.5)",
+     Shape::kDoubles},
     {"strings",
      "(() => { const o = {};"
      " for (let i = 0; i < 10000; ++i) o['key' + i] = 'v' + i;"
-     " return o; })()"},
+     " return o; })()",
+     Shape::kStrings},
     {"records",
      "(() => { const make = (level) => Array.from({length: 10}, (_, i) => {"
      "  const r = {name: 'record-' + level + '-' + i, id: level * 1000 + i,"
@@ -38,7 +47,8 @@ const PayloadRecipe kPayloads[] = {
      "'abcdefghijklmnopqrst'};"
      "  if (level < 4) r.children = make(level + 1);"
      "  return r; });"
-     " return make(1); })()"},
+     " return make(1); })()",
+     Shape::kRecords},
 };
 
 // A payload in every form the pairs need, made once.
@@ -81,6 +91,157 @@ Payload& GetPayload(const PayloadRecipe& recipe, const ScopedContext& scope) {
   return *slot;
 }
 
+// The page-to-host floor. Knowing the shape, it makes per value the one kind
+// test that confirms it, its getter and the list or dictionary setter; per
+// array the length and one GetValue per element; per object GetKeys and one
+// GetValue per key. No validity, level or range test, no log line.
+enum class Kind { kInt, kDouble, kBool, kString, kArray, kObject };
+
+// The members of a record in the order GetKeys reports them: name, id,
+// score, active, note and, above the last level, children.
+constexpr Kind kRecordKinds[] = {Kind::kString, Kind::kInt,    Kind::kDouble,
+                                 Kind::kBool,   Kind::kString, Kind::kArray};
+
+template <class Container, class Key>
+void FloorWriteScalar(const CefRefPtr<CefV8Value>& value,
+                      Kind kind,
+                      const CefRefPtr<Container>& container,
+                      const Key& key) {
+  switch (kind) {
+    case Kind::kInt:
+      if (value->IsInt())
+        container->SetInt(key, value->GetIntValue());
+      break;
+    case Kind::kDouble:
+      if (value->IsDouble())
+        container->SetDouble(key, value->GetDoubleValue());
+      break;
+    case Kind::kBool:
+      if (value->IsBool())
+        container->SetBool(key, value->GetBoolValue());
+      break;
+    case Kind::kString:
+      if (value->IsString())
+        container->SetString(key, value->GetStringValue());
+      break;
+    case Kind::kArray:
+    case Kind::kObject:
+      break;
+  }
+}
+
+CefRefPtr<CefListValue> FloorArrayToList(const CefRefPtr<CefV8Value>& array,
+                                         Kind element_kind);
+
+// A record (|member_kinds| gives each key's kind) or, with none, an object
+// of strings.
+CefRefPtr<CefDictionaryValue> FloorObjectToDictionary(
+    const CefRefPtr<CefV8Value>& object,
+    const Kind* member_kinds) {
+  CefRefPtr<CefDictionaryValue> dictionary = CefDictionaryValue::Create();
+  std::vector<CefString> keys;
+  object->GetKeys(keys);
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const CefRefPtr<CefV8Value> member = object->GetValue(keys[i]);
+    const Kind kind = member_kinds ? member_kinds[i] : Kind::kString;
+    if (kind == Kind::kArray) {
+      if (member->IsArray())
+        dictionary->SetList(keys[i], FloorArrayToList(member, Kind::kObject));
+    } else {
+      FloorWriteScalar(member, kind, dictionary, keys[i]);
+    }
+  }
+  return dictionary;
+}
+
+CefRefPtr<CefListValue> FloorArrayToList(const CefRefPtr<CefV8Value>& array,
+                                         Kind element_kind) {
+  CefRefPtr<CefListValue> list = CefListValue::Create();
+  const int length = array->GetArrayLength();
+  for (int i = 0; i < length; ++i) {
+    const CefRefPtr<CefV8Value> element = array->GetValue(i);
+    if (element_kind == Kind::kObject) {
+      if (element->IsObject())
+        list->SetDictionary(i, FloorObjectToDictionary(element, kRecordKinds));
+    } else {
+      FloorWriteScalar(element, element_kind, list, i);
+    }
+  }
+  return list;
+}
+
+CefRefPtr<CefListValue> FloorPageToHost(const CefRefPtr<CefV8Value>& value,
+                                        Shape shape) {
+  CefRefPtr<CefListValue> list = CefListValue::Create();
+  switch (shape) {
+    case Shape::kInts:
+      if (value->IsArray())
+        list->SetList(0, FloorArrayToList(value, Kind::kInt));
+      break;
+    case Shape::kDoubles:
+      if (value->IsArray())
+        list->SetList(0, FloorArrayToList(value, Kind::kDouble));
+      break;
+    case Shape::kStrings:
+      if (value->IsObject())
+        list->SetDictionary(0, FloorObjectToDictionary(value, nullptr));
+      break;
+    case Shape::kRecords:
+      if (value->IsArray())
+        list->SetList(0, FloorArrayToList(value, Kind::kObject));
+      break;
+  }
+  return list;
+}
+
+// The host-to-page floor: per entry GetType, its getter, the V8 creator and
+// SetValue on the array or object; per list GetSize and CreateArray, per
+// dictionary GetKeys and CreateObject. No validity or level test, no log.
+template <class Container, class Key>
+CefRefPtr<CefV8Value> FloorEntryToV8(const CefRefPtr<Container>& container,
+                                     const Key& key);
+
+CefRefPtr<CefV8Value> FloorListToV8(const CefRefPtr<CefListValue>& list) {
+  const int size = static_cast<int>(list->GetSize());
+  CefRefPtr<CefV8Value> array = CefV8Value::CreateArray(size);
+  for (int i = 0; i < size; ++i)
+    array->SetValue(i, FloorEntryToV8(list, static_cast<size_t>(i)));
+  return array;
+}
+
+CefRefPtr<CefV8Value> FloorDictionaryToV8(
+    const CefRefPtr<CefDictionaryValue>& dictionary) {
+  CefDictionaryValue::KeyList keys;
+  dictionary->GetKeys(keys);
+  CefRefPtr<CefV8Value> object = CefV8Value::CreateObject(nullptr, nullptr);
+  for (const CefString& key : keys) {
+    object->SetValue(key, FloorEntryToV8(dictionary, key),
+                     V8_PROPERTY_ATTRIBUTE_NONE);
+  }
+  return object;
+}
+
+template <class Container, class Key>
+CefRefPtr<CefV8Value> FloorEntryToV8(const CefRefPtr<Container>& container,
+                                     const Key& key) {
+  switch (container->GetType(key)) {
+    case VTYPE_BOOL:
+      return CefV8Value::CreateBool(container->GetBool(key));
+    case VTYPE_INT:
+      return CefV8Value::CreateInt(container->GetInt(key));
+    case VTYPE_DOUBLE:
+      return CefV8Value::CreateDouble(container->GetDouble(key));
+    case VTYPE_STRING:
+      return CefV8Value::CreateString(container->GetString(key));
+    case VTYPE_DICTIONARY:
+      return FloorDictionaryToV8(container->GetDictionary(key));
+    case VTYPE_LIST:
+      return FloorListToV8(container->GetList(key));
+    default:
+      return CefV8Value::CreateNull();
+  }
+}
+
 void PageToHostOurs(benchmark::State& state, const PayloadRecipe* recipe) {
   ScopedContext scope(BenchEnv::Get().MainContext());
   Payload& payload = GetPayload(*recipe, scope);
@@ -101,6 +262,22 @@ void PageToHostBaseline(benchmark::State& state, const PayloadRecipe* recipe) {
         v8::JSON::Stringify(scope.v8_context(), payload.raw_value.Get(isolate))
             .ToLocalChecked();
     benchmark::DoNotOptimize(json);
+  }
+}
+
+void PageToHostFloor(benchmark::State& state, const PayloadRecipe* recipe) {
+  ScopedContext scope(BenchEnv::Get().MainContext());
+  Payload& payload = GetPayload(*recipe, scope);
+  // A floor that converted less than ours would flatter ours.
+  if (!FloorPageToHost(payload.page_value, recipe->shape)
+           ->IsEqual(payload.host_arguments)) {
+    state.SkipWithError("the floor's list differs from ours");
+    return;
+  }
+  for (auto _ : state) {
+    CefRefPtr<CefListValue> list =
+        FloorPageToHost(payload.page_value, recipe->shape);
+    benchmark::DoNotOptimize(list.get());
   }
 }
 
@@ -127,6 +304,15 @@ void HostToPageBaseline(benchmark::State& state, const PayloadRecipe* recipe) {
   }
 }
 
+void HostToPageFloor(benchmark::State& state, const PayloadRecipe* recipe) {
+  ScopedContext scope(BenchEnv::Get().MainContext());
+  Payload& payload = GetPayload(*recipe, scope);
+  for (auto _ : state) {
+    CefRefPtr<CefV8Value> array = FloorListToV8(payload.host_arguments);
+    benchmark::DoNotOptimize(array.get());
+  }
+}
+
 }  // namespace
 
 void RegisterConversionBenchmarks() {
@@ -139,6 +325,9 @@ void RegisterConversionBenchmarks() {
         ("1_page_to_host/" + name + "/baseline").c_str(), PageToHostBaseline,
         &recipe)
         ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("1_page_to_host/" + name + "/floor").c_str(),
+                                 PageToHostFloor, &recipe)
+        ->Unit(benchmark::kMillisecond);
   }
   for (const PayloadRecipe& recipe : kPayloads) {
     const std::string name = recipe.name;
@@ -148,6 +337,9 @@ void RegisterConversionBenchmarks() {
     benchmark::RegisterBenchmark(
         ("2_host_to_page/" + name + "/baseline").c_str(), HostToPageBaseline,
         &recipe)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("2_host_to_page/" + name + "/floor").c_str(),
+                                 HostToPageFloor, &recipe)
         ->Unit(benchmark::kMillisecond);
   }
 }

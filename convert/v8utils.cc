@@ -441,6 +441,7 @@ CefV8ValueList CefListValueToV8Arguments(CefRefPtr<CefListValue> list_value) {
   if (!array->IsArray())
     return arguments;
   const int length = array->GetArrayLength();
+  arguments.reserve(length > 0 ? static_cast<size_t>(length) : 0);
   for (int i = 0; i < length; ++i)
     arguments.push_back(array->GetValue(i));
   return arguments;

@@ -316,15 +316,20 @@ ContextState::~ContextState() {
 // static
 std::shared_ptr<ContextState> ContextState::From(
     v8::Local<v8::Context> context) {
+  ContextState* state = RawFrom(context);
+  if (!state)
+    return nullptr;
+  return state->shared_from_this();
+}
+
+// static
+ContextState* ContextState::RawFrom(v8::Local<v8::Context> context) {
   if (context.IsEmpty() ||
       context->GetNumberOfEmbedderDataFields() <= kStateEmbedderIndex) {
     return nullptr;
   }
-  auto* state = static_cast<ContextState*>(
+  return static_cast<ContextState*>(
       context->GetAlignedPointerFromEmbedderData(kStateEmbedderIndex));
-  if (!state)
-    return nullptr;
-  return state->shared_from_this();
 }
 
 // static

@@ -44,6 +44,9 @@ class ContextState : public std::enable_shared_from_this<ContextState> {
 
   // The state of |context|; null for a released context.
   static std::shared_ptr<ContextState> From(v8::Local<v8::Context> context);
+  // The same without taking a reference; valid while the V8 context points
+  // at it.
+  static ContextState* RawFrom(v8::Local<v8::Context> context);
   // The state of the current V8 context; null when none is current.
   static std::shared_ptr<ContextState> Current(v8::Isolate* isolate);
 

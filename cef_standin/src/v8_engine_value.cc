@@ -219,12 +219,24 @@ class V8ValueImpl::ObjectCall {
       RendererMisuse(std::string(caller) + ": the value is not a valid object");
       return;
     }
-    state_ = ContextState::Current(isolate_);
-    if (!state_) {
+    // Every object call runs this: the current context is nearly always
+    // the value's own, whose state the value already shares, so the atomic
+    // reference counting of a new shared pointer is left to the other case.
+    ContextState* current =
+        isolate_->InContext()
+            ? ContextState::RawFrom(isolate_->GetCurrentContext())
+            : nullptr;
+    if (!current) {
       RendererMisuse(std::string(caller) + ": not currently in a V8 context");
       return;
     }
-    context_ = state_->GetContext();
+    if (value->state_.get() == current) {
+      state_ = &value->state_;
+    } else {
+      other_state_ = current->shared_from_this();
+      state_ = &other_state_;
+    }
+    context_ = current->GetContext();
     object_ = value->handle_.Get(isolate_).As<v8::Object>();
   }
 
@@ -232,12 +244,14 @@ class V8ValueImpl::ObjectCall {
   v8::Isolate* isolate() const { return isolate_; }
   v8::Local<v8::Context> context() const { return context_; }
   v8::Local<v8::Object> object() const { return object_; }
-  const std::shared_ptr<ContextState>& state() const { return state_; }
+  const std::shared_ptr<ContextState>& state() const { return *state_; }
 
  private:
   v8::Isolate* const isolate_;
   std::optional<v8::HandleScope> scope_;
-  std::shared_ptr<ContextState> state_;
+  // The value's state or |other_state_|; set when ok().
+  const std::shared_ptr<ContextState>* state_ = nullptr;
+  std::shared_ptr<ContextState> other_state_;
   v8::Local<v8::Context> context_;
   v8::Local<v8::Object> object_;
 };
