@@ -54,7 +54,7 @@ TEST_F(HostilePageTest, ThrowingAccessorsAndTrapsLeaveNullMembers) {
     const char* argument;
     const char* expected;
     int null_lines;  // "unknown V8 type": one per member whose read threw
-    bool keys_failed;
+    bool keys_failed = false;
   };
   const Row rows[] = {
       // Whatever is thrown, also what cannot be turned into text.
