@@ -22,9 +22,11 @@ bool SetAppUserModelId(const std::wstring& app_user_model_id) {
   // point is a failure like any other, never a call through null.
   if (!g_shell_module)
     return false;
-  const auto set_app_user_model_id =
-      reinterpret_cast<SetAppUserModelIdFunction>(::GetProcAddress(
-          g_shell_module, "SetCurrentProcessExplicitAppUserModelID"));
+  // FARPROC goes through void (*)() to the real type: a direct cast is what
+  // GCC's -Wcast-function-type reports.
+  const auto set_app_user_model_id = reinterpret_cast<
+      SetAppUserModelIdFunction>(reinterpret_cast<void (*)()>(::GetProcAddress(
+      g_shell_module, "SetCurrentProcessExplicitAppUserModelID")));
   if (!set_app_user_model_id)
     return false;
   return set_app_user_model_id(app_user_model_id.c_str()) == S_OK;

@@ -23,16 +23,21 @@ endif()
 # logical one after find_package(CEF).
 ADD_LOGICAL_TARGET("libcef_lib" "${CEF_LIB_DEBUG}" "${CEF_LIB_RELEASE}")
 
+# The system in the same layers as against the stand-in (cmake/system.cmake),
+# each object library with CEF's flags and include path (the distribution's
+# root) and its own layer root: the system's sources see CEF's headers alone.
+quillmoss_add_system(CEF SET_LIBRARY_TARGET_PROPERTIES
+  LINK libcef_lib libcef_dll_wrapper ${CEF_STANDARD_LIBS})
+
 set(QUILLMOSS_TARGET quillmoss_subprocess)
 # WIN32: the GUI subsystem on Windows (wWinMain); ignored elsewhere.
 add_executable(${QUILLMOSS_TARGET} WIN32
-  ${QUILLMOSS_APP_SOURCES} ${QUILLMOSS_ENTRY_SOURCES})
+  $<TARGET_OBJECTS:quillmoss_main> ${QUILLMOSS_RESOURCE_SOURCES})
+set_target_properties(${QUILLMOSS_TARGET} PROPERTIES LINKER_LANGUAGE CXX)
 # CEF's compiler and linker flags (/MT, /W4 /WX, -Werror, -fno-rtti, ...),
 # definitions and include path; on Windows also /MANIFEST:NO, which is why
 # the manifest is compiled in as a resource through entry/quillmoss.rc rather
 # than merged by mt.exe.
 SET_EXECUTABLE_TARGET_PROPERTIES(${QUILLMOSS_TARGET})
-target_include_directories(${QUILLMOSS_TARGET} PRIVATE ${PROJECT_SOURCE_DIR})
 add_dependencies(${QUILLMOSS_TARGET} libcef_dll_wrapper)
-target_link_libraries(${QUILLMOSS_TARGET} PRIVATE
-  libcef_lib libcef_dll_wrapper ${CEF_STANDARD_LIBS})
+target_link_libraries(${QUILLMOSS_TARGET} PRIVATE quillmoss_system quillmoss_platform_shell)

@@ -1,8 +1,24 @@
-# The CEF stand-in: CEF-shaped headers under cef_standin/include, their
-# implementation backed by Debian's libnode (V8 10.2), and the renderer driver.
+# The CEF stand-in, in layers; each sees what is below it and nothing above:
+#
+#   cef_standin_headers   cef_standin/root: CEF's header paths
+#                         ("include/cef_app.h"), nothing else of the stand-in.
+#                         All the system sees of it.
+#   cef_standin           cef_standin/src: CEF's implementation, on Debian's
+#                         libnode (V8 10.2); sees its headers and src/.
+#   cef_standin_driver    cef_standin/driver: plays CEF's renderer and the
+#                         browser process for tests; sees the above.
+#   cef_standin_simulator cef_standin/simulator: the scenario runner
+#                         ("simulator/x.h"); sees the above.
+#   cef_standin_simulator_process
+#                         the object that registers the simulator as the
+#                         renderer process of CefExecuteProcess(); linked into
+#                         the executable.
+#
+# Built for Windows (MinGW) the stand-in has no JavaScript engine
+# (v8_unavailable.cc) and no simulator.
 
 if(NOT WIN32)
-  set(LIBNODE_PREFIX "${CMAKE_SOURCE_DIR}/third_party/libnode/usr" CACHE PATH
+  set(LIBNODE_PREFIX "${PROJECT_SOURCE_DIR}/third_party/libnode/usr" CACHE PATH
       "Where Debian's libnode-dev, libnode108 and libuv1-dev are unpacked")
   set(LIBNODE_INCLUDE_DIR "${LIBNODE_PREFIX}/include/node")
   find_library(LIBNODE_LIBRARY NAMES libnode.so.108 node
@@ -17,40 +33,80 @@ if(NOT WIN32)
   if(NOT _node_module_version MATCHES "NODE_MODULE_VERSION 108$")
     message(FATAL_ERROR "${LIBNODE_INCLUDE_DIR} is not Node 18's (NODE_MODULE_VERSION 108): ${_node_module_version}")
   endif()
+  # An imported target: its include directory is a SYSTEM one, so V8's own
+  # warnings do not count as the project's.
   add_library(libnode_v8 SHARED IMPORTED)
   set_target_properties(libnode_v8 PROPERTIES
     IMPORTED_LOCATION "${LIBNODE_LIBRARY}"
     INTERFACE_INCLUDE_DIRECTORIES "${LIBNODE_INCLUDE_DIR}")
+  find_package(nlohmann_json 3 REQUIRED)
+  find_package(Threads REQUIRED)
 endif()
 
-file(GLOB STANDIN_SOURCES CONFIGURE_DEPENDS
-     ${CMAKE_SOURCE_DIR}/cef_standin/src/*.cc
-     ${CMAKE_SOURCE_DIR}/cef_standin/driver/*.cc)
+set(_standin "${PROJECT_SOURCE_DIR}/cef_standin")
+
+add_library(cef_standin_headers INTERFACE)
+target_include_directories(cef_standin_headers INTERFACE "${_standin}/root")
+
+set(STANDIN_SOURCES
+  cef_standin/src/browser_frame.cc
+  cef_standin/src/cef_string.cc
+  cef_standin/src/closure_task.cc
+  cef_standin/src/command_line.cc
+  cef_standin/src/execute_process.cc
+  cef_standin/src/live_objects.cc
+  cef_standin/src/logging.cc
+  cef_standin/src/process_message.cc
+  cef_standin/src/task_runner.cc
+  cef_standin/src/values.cc
+)
+# libnode is built without RTTI; the files that subclass V8 classes must match.
+set(STANDIN_V8_SOURCES
+  cef_standin/src/v8_engine.cc
+  cef_standin/src/v8_engine_console.cc
+  cef_standin/src/v8_engine_value.cc
+)
 if(WIN32)
   # No JavaScript engine on Windows: the V8 part is replaced by one that
   # says so in the log.
-  list(FILTER STANDIN_SOURCES EXCLUDE REGEX "/v8_engine[^/]*\\.cc$")
+  list(APPEND STANDIN_SOURCES cef_standin/src/v8_unavailable.cc)
 else()
-  list(FILTER STANDIN_SOURCES EXCLUDE REGEX "/v8_unavailable[^/]*\\.cc$")
-  file(GLOB STANDIN_SIM_SOURCES CONFIGURE_DEPENDS
-       ${CMAKE_SOURCE_DIR}/cef_standin/simulator/*.cc)
-  list(APPEND STANDIN_SOURCES ${STANDIN_SIM_SOURCES})
+  list(APPEND STANDIN_SOURCES ${STANDIN_V8_SOURCES})
+  set_source_files_properties(${STANDIN_V8_SOURCES} PROPERTIES COMPILE_OPTIONS -fno-rtti)
 endif()
 
 add_library(cef_standin STATIC ${STANDIN_SOURCES})
-target_include_directories(cef_standin
-  PUBLIC ${CMAKE_SOURCE_DIR}/cef_standin ${CMAKE_SOURCE_DIR}/cef_standin/driver
-  PRIVATE ${CMAKE_SOURCE_DIR}/cef_standin/src)
+# src/ is public to the layers above (the driver and the tests use the
+# core's internals; standin_core.h is its interface to them).
+target_include_directories(cef_standin PUBLIC "${_standin}/src")
+target_link_libraries(cef_standin PUBLIC cef_standin_headers PRIVATE quillmoss_warnings)
 if(WIN32)
   target_compile_definitions(cef_standin PRIVATE STANDIN_NO_V8=1)
 else()
-  find_package(nlohmann_json 3 REQUIRED)
-  find_package(Threads REQUIRED)
-  target_link_libraries(cef_standin PRIVATE libnode_v8 nlohmann_json::nlohmann_json
-                        PUBLIC Threads::Threads)
-  # libnode is built without RTTI; files that subclass V8 classes must match.
-  file(GLOB STANDIN_V8_SOURCES ${CMAKE_SOURCE_DIR}/cef_standin/src/v8_engine*.cc)
-  set_source_files_properties(${STANDIN_V8_SOURCES} PROPERTIES COMPILE_OPTIONS -fno-rtti)
+  target_link_libraries(cef_standin PRIVATE libnode_v8 PUBLIC Threads::Threads)
   set_target_properties(cef_standin PROPERTIES
     INTERFACE_LINK_OPTIONS "-Wl,-rpath,${LIBNODE_PREFIX}/lib/x86_64-linux-gnu")
+endif()
+
+add_library(cef_standin_driver STATIC cef_standin/driver/renderer_driver.cc)
+target_include_directories(cef_standin_driver PUBLIC "${_standin}/driver")
+target_link_libraries(cef_standin_driver PUBLIC cef_standin PRIVATE quillmoss_warnings)
+
+if(NOT WIN32)
+  quillmoss_layer_root(_simulator_root standin_simulator cef_standin/simulator)
+  add_library(cef_standin_simulator STATIC
+    cef_standin/simulator/cef_value_json.cc
+    cef_standin/simulator/json_text.cc
+    cef_standin/simulator/scenario.cc
+    cef_standin/simulator/scenario_runner.cc
+  )
+  target_include_directories(cef_standin_simulator PUBLIC "${_simulator_root}")
+  target_link_libraries(cef_standin_simulator
+    PUBLIC cef_standin_driver nlohmann_json::nlohmann_json
+    PRIVATE quillmoss_warnings)
+
+  add_library(cef_standin_simulator_process OBJECT
+    cef_standin/simulator/renderer_process.cc)
+  target_link_libraries(cef_standin_simulator_process
+    PRIVATE cef_standin_simulator quillmoss_warnings)
 endif()

@@ -2,15 +2,16 @@
 # that never opens a window, linked fully static so that it imports system
 # DLLs only and runs wherever CEF's own binaries do.
 
-# CEF's own Windows builds define these; windows.h reaches the stand-in's
-# headers, so its min/max macros must not.
-target_compile_definitions(cef_standin PUBLIC
+# CEF's own Windows builds define these for everything that sees CEF's
+# headers; windows.h reaches the stand-in's headers, so its min/max macros
+# must not.
+target_compile_definitions(cef_standin_headers INTERFACE
   NOMINMAX WIN32_LEAN_AND_MEAN UNICODE _UNICODE WINVER=0x0601 _WIN32_WINNT=0x0601)
 
 # -mwindows (GUI subsystem) comes with WIN32_EXECUTABLE; -municode makes the
-# CRT call wWinMain.
+# CRT call wWinMain (the entry point is quillmoss_main's object).
 set_target_properties(quillmoss_subprocess PROPERTIES WIN32_EXECUTABLE ON)
-target_compile_options(quillmoss_subprocess PRIVATE -municode)
+target_compile_options(quillmoss_main PRIVATE -municode)
 target_link_options(quillmoss_subprocess PRIVATE
   -municode -static -static-libgcc -static-libstdc++
   $<$<NOT:$<CONFIG:Debug>>:-s>)

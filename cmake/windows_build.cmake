@@ -1,5 +1,5 @@
 # Cross-builds the 32-bit Windows executable from the same sources into
-# ${CMAKE_BINARY_DIR}/windows, so that the host build's tests can check it.
+# ${PROJECT_BINARY_DIR}/windows, so that the host build's tests can check it.
 # Sets QUILLMOSS_WINDOWS_EXE (empty when there is no Windows build).
 
 set(QUILLMOSS_WINDOWS_EXE "")
@@ -19,17 +19,18 @@ if(NOT QUILLMOSS_MINGW_CXX OR NOT QUILLMOSS_MINGW_WINDRES)
 endif()
 
 include(ExternalProject)
-set(QUILLMOSS_WINDOWS_BINARY_DIR "${CMAKE_BINARY_DIR}/windows")
+set(QUILLMOSS_WINDOWS_BINARY_DIR "${PROJECT_BINARY_DIR}/windows")
 set(QUILLMOSS_WINDOWS_EXE "${QUILLMOSS_WINDOWS_BINARY_DIR}/quillmoss_subprocess.exe")
 ExternalProject_Add(quillmoss_windows
-  SOURCE_DIR "${CMAKE_SOURCE_DIR}"
+  SOURCE_DIR "${PROJECT_SOURCE_DIR}"
   BINARY_DIR "${QUILLMOSS_WINDOWS_BINARY_DIR}"
-  PREFIX "${CMAKE_BINARY_DIR}/windows-ep"
+  PREFIX "${PROJECT_BINARY_DIR}/windows-ep"
   CMAKE_ARGS
-    -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
+    -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-i686.cmake
     -DCMAKE_BUILD_TYPE=Release
     -DQUILLMOSS_BUILD_TESTS=OFF
     -DQUILLMOSS_BUILD_BENCH=OFF
+    -DQUILLMOSS_WARNINGS_AS_ERRORS=${QUILLMOSS_WARNINGS_AS_ERRORS}
     # CXXFLAGS and LDFLAGS from the environment are for the host compiler
     # (a sanitizer, say), not for MinGW.
     -DCMAKE_CXX_FLAGS=

@@ -4,7 +4,7 @@
 # CMake files and flags, and checks what came out:
 #   - it linked, against libcef.so and CEF's wrapper library;
 #   - the system's sources read no header of this project outside entry/,
-#     app/ and convert/ (CEF's headers are the only other ones);
+#     app/, convert/ and common/ (CEF's headers are the only other ones);
 #   - everything it imports from libcef is a function of CEF's C API;
 #   - no code of the stand-in, of V8 or of the JSON library went into it;
 #   - with MinGW i686 installed, the _WIN32 branches of entry/ and app/
@@ -17,7 +17,7 @@ if [ $# -lt 1 ] || [ $# -gt 2 ]; then
   echo "usage: $0 CEF_ROOT [BUILD_DIR]" >&2
   exit 2
 fi
-src=$(cd "$(dirname "$0")/.." && pwd)
+src=$(cd "$(dirname "$0")/.." && pwd -P)
 root=$(cd "$1" && pwd)
 own_build=0
 if [ $# -eq 2 ]; then
@@ -63,10 +63,15 @@ grep -q 'NEEDED.*\[libcef\.so\]' <<<"$dynamic" || fail "not linked against libce
 grep -q 'CToCpp' <<<"$symbols" || fail "CEF's wrapper library is not in it"
 
 # Every project header the system's objects were compiled with, from the
-# compiler's own dependency files.
-outside=$(find "$build/CMakeFiles/quillmoss_subprocess.dir" -name '*.o.d' -print0 |
-  xargs -0 cat | tr -s ' \\' '\n\n' | grep "^$src/" |
-  grep -v -E "^$src/(entry|app|convert|common)/" | sort -u || true)
+# compiler's own dependency files, the layer roots' links resolved (each
+# system folder's object library and the entry point's, quillmoss_*).
+deps=$(find "$build"/CMakeFiles/quillmoss_*.dir -name '*.o.d' -print0 |
+  xargs -0 cat | tr -s ' \\' '\n\n' | grep -E '^/' |
+  xargs -r realpath -m -- | sort -u)
+[ -n "$(grep "^$src/entry/" <<<"$deps" || true)" ] ||
+  fail "no dependency files of the system's objects under $build/CMakeFiles"
+outside=$(grep "^$src/" <<<"$deps" |
+  grep -v -E "^$src/(entry|app|convert|common)/" || true)
 [ -z "$outside" ] || fail "system sources include project headers outside entry/, app/, convert/, common/: $(echo $outside)"
 
 # C API functions the distribution declares.
@@ -91,14 +96,18 @@ mingw=$(command -v i686-w64-mingw32-g++-posix || true)
 if [ -n "$mingw" ]; then
   # The sources with Windows branches and the Windows-only ones (*_win.cc),
   # with CEF's Windows defines (cef_variables.cmake) and strictness; CEF's
-  # headers carry MSVC pragmas.
+  # headers carry MSVC pragmas. Each sees what its folder's layer root holds
+  # (cmake/system.cmake), as in the build.
   for source in $(grep -l -E '\b_WIN32\b' "$src"/entry/*.cc "$src"/app/*.cc) \
                 "$src"/app/*_win.cc; do
+    folder=$(basename "$(dirname "$source")")
+    layer="$build/layers/$folder"
+    [ -d "$layer" ] || fail "no layer root $layer for ${source#$src/}"
     if ! "$mingw" -std=c++17 -fsyntax-only -fno-exceptions -fno-rtti \
         -Wall -Werror -Wno-unused-parameter -Wno-unknown-pragmas \
         -DWIN32 -D_WIN32 -D_WINDOWS -DUNICODE -D_UNICODE -DWINVER=0x0601 \
         -D_WIN32_WINNT=0x601 -DNOMINMAX -DWIN32_LEAN_AND_MEAN \
-        -I"$src" -I"$root" "$source" >>"$log" 2>&1; then
+        -I"$layer" -I"$root" "$source" >>"$log" 2>&1; then
       show_log
       fail "${source#$src/} does not compile for Windows against CEF's headers"
     fi

@@ -3,6 +3,9 @@
 #   scripts/test.sh              the normal build, in build/
 #   scripts/test.sh --sanitize   AddressSanitizer + UBSan (LeakSanitizer on),
 #                                in build-asan/
+# QUILLMOSS_WARNINGS_AS_ERRORS=ON (or OFF) in the environment sets the CMake
+# option of that name (.ci/run turns it on); unset, the build directory keeps
+# what it has.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,6 +23,10 @@ if [ "${1:-}" = "--sanitize" ]; then
   fi
 else
   cmake_args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+fi
+
+if [ -n "${QUILLMOSS_WARNINGS_AS_ERRORS:-}" ]; then
+  cmake_args+=(-DQUILLMOSS_WARNINGS_AS_ERRORS="$QUILLMOSS_WARNINGS_AS_ERRORS")
 fi
 
 scripts/install-deps.sh

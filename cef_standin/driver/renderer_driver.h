@@ -1,6 +1,8 @@
 // The driver plays CEF's renderer process and the host's browser process for
 // tests, benchmarks and the command-line simulator. It lives outside the
 // CEF-shaped headers: code that is built against a real CEF never sees it.
+// The core's log, object counts and ScriptResult come with it
+// (standin_core.h).
 #ifndef CEF_STANDIN_DRIVER_RENDERER_DRIVER_H_
 #define CEF_STANDIN_DRIVER_RENDERER_DRIVER_H_
 
@@ -10,36 +12,9 @@
 #include <vector>
 
 #include "include/cef_app.h"
+#include "standin_core.h"
 
 namespace standin {
-
-// One line handed to cef_log().
-struct LogRecord {
-  std::string file;  // the source name given by the caller
-  int line = 0;
-  int severity = 0;
-  std::string message;
-};
-
-// Every line logged since the last ClearLog(), in order.
-const std::vector<LogRecord>& LogRecords();
-void ClearLog();
-// Also writes every line to |stream| as it comes (nullptr: silent).
-void SetLogEcho(FILE* stream);
-// What cef_get_min_log_level() answers (0 by default).
-void SetMinLogLevel(int level);
-
-// Number of stand-in objects (values, messages, browsers, frames, contexts,
-// V8 values, task runners, command lines) alive right now.
-int LiveObjectCount();
-
-// Error lines logged since process start for a call that hits NOTREACHED()
-// in CEF (a method on a value of the wrong kind, a call needing a context
-// outside one). The system must never cause one.
-int CefMisuseCount();
-
-// Times CefEnableHighDPISupport() was called in this process.
-int HighDpiSupportCalls();
 
 // A message a frame sent (SendProcessMessage), deep-copied when it was sent.
 struct SentMessage {
@@ -48,27 +23,6 @@ struct SentMessage {
   CefProcessId target = PID_BROWSER;
   CefRefPtr<CefProcessMessage> message;
 };
-
-// Outcome of page script evaluated by the driver.
-struct ScriptResult {
-  bool ok = false;         // false: the script threw (or could not run)
-  std::string value;       // JSON.stringify of the result, or String() of it
-                           // when it has no JSON form ("undefined" etc.)
-  std::string exception;   // the thrown value as text, when !ok
-};
-
-// A console.log/info/warn/error/debug call of page script, as CEF hands it
-// to the browser process's CefDisplayHandler::OnConsoleMessage.
-struct ConsoleMessage {
-  int browser_id = 0;
-  int64 frame_id = 0;
-  std::string method;  // "log", "info", "warn", "error" or "debug"
-  cef_log_severity_t level = LOGSEVERITY_INFO;
-  std::string message;  // String() of every argument, joined by spaces
-  std::string source;   // URL of the calling script; empty for eval'd code
-  int line = 0;         // line of the call in that script
-};
-using ConsoleListener = std::function<void(const ConsoleMessage&)>;
 
 // One renderer process. The application's render-process handler is asked
 // for once, at construction. Frames and browsers keep a non-owning pointer

@@ -9,7 +9,7 @@
 #include "include/cef_frame.h"
 #include "include/cef_v8.h"
 #include "live_objects.h"
-#include "renderer_driver.h"
+#include "standin_core.h"
 
 namespace standin {
 namespace internal {

@@ -4,31 +4,21 @@
 
 #include "include/cef_app.h"
 #include "include/internal/cef_logging_internal.h"
-#include "logging_internal.h"
-#include "renderer_driver.h"
-#include "renderer_internal.h"
-
-#if __has_include("command_line_internal.h")
 #include "command_line_internal.h"
-#else
-namespace standin {
-namespace internal {
-void SetGlobalCommandLine(CefRefPtr<CefCommandLine> command_line);
-}  // namespace internal
-}  // namespace standin
-#endif
-
-// The simulator is built only where there is a JavaScript engine.
-#if !defined(STANDIN_NO_V8) && !defined(_WIN32)
-#define STANDIN_HAS_SIMULATOR 1
-#include "simulator/scenario_runner.h"
-#endif
+#include "logging_internal.h"
+#include "renderer_internal.h"
+#include "standin_core.h"
 
 namespace standin {
 
 namespace {
 
 std::atomic<int> g_high_dpi_support_calls{0};
+
+// Set during static initialisation by a layer above (the simulator), read
+// when a renderer starts: a plain pointer, constant-initialised to null, so
+// no initialisation order can undo a registration.
+RendererProcessRunner g_renderer_process_runner = nullptr;
 
 // Scheme registration is accepted and forgotten: the renderer loads nothing.
 class SchemeRegistrar : public CefSchemeRegistrar {
@@ -57,12 +47,18 @@ int RunRenderer(CefRefPtr<CefApp> application,
         "renderer started without --scenario: nothing to run");
     return 1;
   }
-#if defined(STANDIN_HAS_SIMULATOR)
-  return RunScenarioProcess(application, command_line);
-#else
+#if defined(STANDIN_NO_V8)
   internal::RendererError(
       "no JavaScript engine in this build: the scenario cannot run");
   return 1;
+#else
+  if (!g_renderer_process_runner) {
+    internal::RendererError(
+        "no scenario runner linked into this executable: the scenario cannot "
+        "run");
+    return 1;
+  }
+  return g_renderer_process_runner(application, command_line);
 #endif
 }
 
@@ -70,6 +66,10 @@ int RunRenderer(CefRefPtr<CefApp> application,
 
 int HighDpiSupportCalls() {
   return g_high_dpi_support_calls.load();
+}
+
+void SetRendererProcessRunner(RendererProcessRunner runner) {
+  g_renderer_process_runner = runner;
 }
 
 }  // namespace standin

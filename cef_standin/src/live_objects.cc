@@ -3,7 +3,7 @@
 
 #include <atomic>
 
-#include "renderer_driver.h"
+#include "standin_core.h"
 
 namespace standin {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "include/internal/cef_logging_internal.h"
 #include "logging_internal.h"
-#include "renderer_driver.h"
+#include "standin_core.h"
 
 namespace standin {
 namespace {

@@ -11,7 +11,7 @@
 #include "include/cef_frame.h"
 #include "include/cef_task.h"
 #include "include/cef_v8.h"
-#include "renderer_driver.h"
+#include "standin_core.h"
 
 namespace standin {
 namespace internal {

@@ -94,6 +94,28 @@ TEST_F(ExecuteProcessTest, RendererWithoutScenarioFails) {
   EXPECT_TRUE(LogContains("renderer started without --scenario"));
 }
 
+// The core runs no scenario itself: the simulator registers that (the
+// executable links it); these tests do not.
+TEST_F(ExecuteProcessTest, RendererWithoutRegisteredRunnerFails) {
+  standin::ClearLog();
+  EXPECT_EQ(1, Execute({"host", "--type=renderer", "--scenario=none.json"},
+                       nullptr));
+  EXPECT_TRUE(LogContains("no scenario runner linked into this executable"));
+}
+
+TEST_F(ExecuteProcessTest, RendererRunsTheRegisteredRunner) {
+  static std::string seen_scenario;
+  standin::SetRendererProcessRunner(
+      [](CefRefPtr<CefApp> app, CefRefPtr<CefCommandLine> command_line) {
+        seen_scenario = command_line->GetSwitchValue("scenario").ToString();
+        return 7;
+      });
+  EXPECT_EQ(7, Execute({"host", "--type=renderer", "--scenario=some.json"},
+                       nullptr));
+  standin::SetRendererProcessRunner(nullptr);
+  EXPECT_EQ("some.json", seen_scenario);
+}
+
 TEST_F(ExecuteProcessTest, HighDpiSupportIsCountedAndLogged) {
   standin::ClearLog();
   const int before = standin::HighDpiSupportCalls();

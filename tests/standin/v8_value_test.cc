@@ -16,6 +16,7 @@ using standin_test::ScopedEnter;
 using V8ValueTest = standin_test::RendererTest;
 
 enum Kind : unsigned {
+  kNone = 0,
   kUndefined = 1 << 0,
   kNull = 1 << 1,
   kBool = 1 << 2,
@@ -31,17 +32,17 @@ enum Kind : unsigned {
 
 unsigned KindsOf(CefRefPtr<CefV8Value> value) {
   unsigned kinds = 0;
-  kinds |= value->IsUndefined() ? kUndefined : 0;
-  kinds |= value->IsNull() ? kNull : 0;
-  kinds |= value->IsBool() ? kBool : 0;
-  kinds |= value->IsInt() ? kInt : 0;
-  kinds |= value->IsUInt() ? kUInt : 0;
-  kinds |= value->IsDouble() ? kDouble : 0;
-  kinds |= value->IsDate() ? kDate : 0;
-  kinds |= value->IsString() ? kString : 0;
-  kinds |= value->IsObject() ? kObject : 0;
-  kinds |= value->IsArray() ? kArray : 0;
-  kinds |= value->IsFunction() ? kFunction : 0;
+  kinds |= value->IsUndefined() ? kUndefined : kNone;
+  kinds |= value->IsNull() ? kNull : kNone;
+  kinds |= value->IsBool() ? kBool : kNone;
+  kinds |= value->IsInt() ? kInt : kNone;
+  kinds |= value->IsUInt() ? kUInt : kNone;
+  kinds |= value->IsDouble() ? kDouble : kNone;
+  kinds |= value->IsDate() ? kDate : kNone;
+  kinds |= value->IsString() ? kString : kNone;
+  kinds |= value->IsObject() ? kObject : kNone;
+  kinds |= value->IsArray() ? kArray : kNone;
+  kinds |= value->IsFunction() ? kFunction : kNone;
   return kinds;
 }
 
