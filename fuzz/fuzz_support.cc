@@ -1,8 +1,11 @@
 #include "fuzz/fuzz_support.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -96,12 +99,103 @@ class DictionarySlot {
   std::string key_;
 };
 
+bool g_full_checks = false;
+int g_check_period = 1000;
+std::string g_artifact_prefix = "./";
+
+// The input being run alone to find which one broke a periodic check.
+const std::vector<uint8_t>* g_replaying = nullptr;
+
+std::string Hex64(uint64_t value) {
+  char text[17];
+  std::snprintf(text, sizeof(text), "%016llx",
+                static_cast<unsigned long long>(value));
+  return text;
+}
+
+// Saves |bytes| where libFuzzer saves its crashes, named by content.
+std::string SaveArtifact(const std::string& kind,
+                         const std::vector<uint8_t>& bytes) {
+  uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (uint8_t byte : bytes)
+    hash = (hash ^ byte) * 1099511628211ull;
+  const std::string path = g_artifact_prefix + kind + "-" + Hex64(hash);
+  if (FILE* file = std::fopen(path.c_str(), "wb")) {
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+  }
+  return path;
+}
+
 }  // namespace
 
 void Fail(const std::string& what) {
   std::fprintf(stderr, "fuzz check failed: %s\n", what.c_str());
+  if (g_replaying) {
+    // libFuzzer saves the input it is running, not this one.
+    std::fprintf(stderr, "the input that fails alone is saved as %s\n",
+                 SaveArtifact("crash-alone", *g_replaying).c_str());
+  }
   std::fflush(stderr);
   std::abort();
+}
+
+void InitCheckSchedule(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (std::strncmp(arg, "-artifact_prefix=", 17) == 0) {
+      g_artifact_prefix = arg + 17;
+    } else if (arg[0] != '-') {
+      struct stat info;
+      if (stat(arg, &info) == 0 && S_ISREG(info.st_mode))
+        g_full_checks = true;  // reproducing saved inputs
+    }
+  }
+  const char* full = std::getenv("FUZZ_FULL_CHECKS");
+  if (full && *full && std::strcmp(full, "0") != 0)
+    g_full_checks = true;
+  if (const char* every = std::getenv("FUZZ_CHECK_EVERY")) {
+    const int period = std::atoi(every);
+    if (period > 0)
+      g_check_period = period;
+  }
+  if (g_full_checks || g_check_period == 1)
+    std::fprintf(stderr, "fuzz: a fresh world and every check per input\n");
+  else
+    std::fprintf(stderr, "fuzz: world checked every %d inputs and at exit\n",
+                 g_check_period);
+}
+
+bool FullChecksEachInput() {
+  return g_full_checks || g_check_period == 1;
+}
+
+int CheckPeriod() {
+  return g_check_period;
+}
+
+void RecentInputs::Add(const uint8_t* bytes, size_t size) {
+  inputs_.emplace_back(bytes, bytes + size);
+}
+
+void RecentInputs::FindCulprit(
+    const std::string& failure,
+    const std::function<void(const uint8_t*, size_t)>& run_with_full_checks) {
+  std::fprintf(stderr,
+               "fuzz: periodic check failed (%s); running the last %zu "
+               "inputs alone\n",
+               failure.c_str(), inputs_.size());
+  for (const std::vector<uint8_t>& input : inputs_) {
+    g_replaying = &input;
+    run_with_full_checks(input.data(), input.size());
+  }
+  g_replaying = nullptr;
+  for (size_t i = 0; i < inputs_.size(); ++i) {
+    std::fprintf(
+        stderr, "input %zu of the run: %s\n", i,
+        SaveArtifact("sequence-" + std::to_string(i), inputs_[i]).c_str());
+  }
+  Fail(failure + " (no input fails alone; the sequence is saved)");
 }
 
 bool Verbose() {
@@ -117,15 +211,24 @@ Session::Session()
 }
 
 Session::~Session() {
+  if (torn_down_)
+    return;
+  const std::string leak = TearDown();
+  if (!leak.empty())
+    Fail(leak);
+}
+
+std::string Session::TearDown() {
+  torn_down_ = true;
   renderer_.reset();
   quillmoss::ResetJavascriptCallbacksForTesting();
   app_ = nullptr;
   standin::ClearLog();
   const int live = standin::LiveObjectCount();
-  if (live != live_at_start_) {
-    Fail("stand-in objects leaked: " + std::to_string(live) + " alive, " +
-         std::to_string(live_at_start_) + " at the start");
-  }
+  if (live == live_at_start_)
+    return std::string();
+  return "stand-in objects leaked: " + std::to_string(live) + " alive, " +
+         std::to_string(live_at_start_) + " at the start";
 }
 
 std::string ValueBuilder::Key() {
