@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <limits>
 #include <map>
 #include <string>
@@ -975,12 +974,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   }
   if (!g_world) {
     g_world = new World;
-    static bool registered = false;
-    if (!registered) {
-      registered = true;
-      // After the stand-in's statics exist, so it runs before they go.
-      std::atexit(PeriodicCheck);
-    }
+    fuzz::AtExit(PeriodicCheck);
   }
   g_recent.Add(bytes, size);
   g_world->Run(bytes, size);

@@ -12,6 +12,12 @@
 #include "app/javascript_callback.h"
 #include "app/javascript_callback_test_hooks.h"
 
+// The C++ ABI's registration of thread-local destructors.
+extern "C" int __cxa_thread_atexit(void (*destructor)(void*),
+                                   void* object,
+                                   void* dso_handle);
+extern "C" void* __dso_handle;
+
 namespace fuzz {
 
 namespace {
@@ -105,6 +111,8 @@ std::string g_artifact_prefix = "./";
 
 // The input being run alone to find which one broke a periodic check.
 const std::vector<uint8_t>* g_replaying = nullptr;
+// The inputs that shared the world of the input running now.
+const RecentInputs* g_shared = nullptr;
 
 std::string Hex64(uint64_t value) {
   char text[17];
@@ -127,7 +135,18 @@ std::string SaveArtifact(const std::string& kind,
   return path;
 }
 
+void RunExitCheck(void* check) {
+  reinterpret_cast<void (*)()>(check)();
+}
+
 }  // namespace
+
+void AtExit(void (*check)()) {
+  // Thread-local destructors run before std::atexit() handlers, the latest
+  // registered first.
+  __cxa_thread_atexit(RunExitCheck, reinterpret_cast<void*>(check),
+                      &__dso_handle);
+}
 
 void Fail(const std::string& what) {
   std::fprintf(stderr, "fuzz check failed: %s\n", what.c_str());
@@ -135,6 +154,10 @@ void Fail(const std::string& what) {
     // libFuzzer saves the input it is running, not this one.
     std::fprintf(stderr, "the input that fails alone is saved as %s\n",
                  SaveArtifact("crash-alone", *g_replaying).c_str());
+  } else if (g_shared && g_shared->size() > 1) {
+    // Should the input not fail alone, what ran before it in the same world
+    // is needed to see it fail.
+    g_shared->SaveSequence();
   }
   std::fflush(stderr);
   std::abort();
@@ -151,9 +174,9 @@ void InitCheckSchedule(int argc, char** argv) {
         g_full_checks = true;  // reproducing saved inputs
     }
   }
-  const char* full = std::getenv("FUZZ_FULL_CHECKS");
-  if (full && *full && std::strcmp(full, "0") != 0)
-    g_full_checks = true;
+  // "0" keeps the shared world even for files: to replay a saved sequence.
+  if (const char* full = std::getenv("FUZZ_FULL_CHECKS"))
+    g_full_checks = *full && std::strcmp(full, "0") != 0;
   if (const char* every = std::getenv("FUZZ_CHECK_EVERY")) {
     const int period = std::atoi(every);
     if (period > 0)
@@ -175,7 +198,25 @@ int CheckPeriod() {
 }
 
 void RecentInputs::Add(const uint8_t* bytes, size_t size) {
+  g_shared = this;
   inputs_.emplace_back(bytes, bytes + size);
+}
+
+void RecentInputs::SaveSequence() const {
+  std::string first;
+  for (size_t i = 0; i < inputs_.size(); ++i) {
+    char index[8];
+    std::snprintf(index, sizeof(index), "%04zu", i);
+    const std::string path =
+        SaveArtifact(std::string("sequence-") + index, inputs_[i]);
+    if (i == 0)
+      first = path;
+  }
+  std::fprintf(stderr,
+               "the %zu inputs that ran in this world, in order, are saved "
+               "as %s and on; replay them in one world with FUZZ_FULL_CHECKS=0 "
+               "TARGET sequence-*\n",
+               inputs_.size(), first.c_str());
 }
 
 void RecentInputs::FindCulprit(
