@@ -1,13 +1,22 @@
 #include "fuzz/fuzz_support.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <vector>
 
 #include "app/javascript_callback.h"
 #include "app/javascript_callback_test_hooks.h"
+
+// The C++ ABI's registration of thread-local destructors.
+extern "C" int __cxa_thread_atexit(void (*destructor)(void*),
+                                   void* object,
+                                   void* dso_handle);
+extern "C" void* __dso_handle;
 
 namespace fuzz {
 
@@ -96,12 +105,138 @@ class DictionarySlot {
   std::string key_;
 };
 
+bool g_full_checks = false;
+int g_check_period = 1000;
+std::string g_artifact_prefix = "./";
+
+// The input being run alone to find which one broke a periodic check.
+const std::vector<uint8_t>* g_replaying = nullptr;
+// The inputs that shared the world of the input running now.
+const RecentInputs* g_shared = nullptr;
+
+std::string Hex64(uint64_t value) {
+  char text[17];
+  std::snprintf(text, sizeof(text), "%016llx",
+                static_cast<unsigned long long>(value));
+  return text;
+}
+
+// Saves |bytes| where libFuzzer saves its crashes, named by content.
+std::string SaveArtifact(const std::string& kind,
+                         const std::vector<uint8_t>& bytes) {
+  uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (uint8_t byte : bytes)
+    hash = (hash ^ byte) * 1099511628211ull;
+  const std::string path = g_artifact_prefix + kind + "-" + Hex64(hash);
+  if (FILE* file = std::fopen(path.c_str(), "wb")) {
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+  }
+  return path;
+}
+
+void RunExitCheck(void* check) {
+  reinterpret_cast<void (*)()>(check)();
+}
+
 }  // namespace
+
+void AtExit(void (*check)()) {
+  // Thread-local destructors run before std::atexit() handlers, the latest
+  // registered first.
+  __cxa_thread_atexit(RunExitCheck, reinterpret_cast<void*>(check),
+                      &__dso_handle);
+}
 
 void Fail(const std::string& what) {
   std::fprintf(stderr, "fuzz check failed: %s\n", what.c_str());
+  if (g_replaying) {
+    // libFuzzer saves the input it is running, not this one.
+    std::fprintf(stderr, "the input that fails alone is saved as %s\n",
+                 SaveArtifact("crash-alone", *g_replaying).c_str());
+  } else if (g_shared && g_shared->size() > 1) {
+    // Should the input not fail alone, what ran before it in the same world
+    // is needed to see it fail.
+    g_shared->SaveSequence();
+  }
   std::fflush(stderr);
   std::abort();
+}
+
+void InitCheckSchedule(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (std::strncmp(arg, "-artifact_prefix=", 17) == 0) {
+      g_artifact_prefix = arg + 17;
+    } else if (arg[0] != '-') {
+      struct stat info;
+      if (stat(arg, &info) == 0 && S_ISREG(info.st_mode))
+        g_full_checks = true;  // reproducing saved inputs
+    }
+  }
+  // "0" keeps the shared world even for files: to replay a saved sequence.
+  if (const char* full = std::getenv("FUZZ_FULL_CHECKS"))
+    g_full_checks = *full && std::strcmp(full, "0") != 0;
+  if (const char* every = std::getenv("FUZZ_CHECK_EVERY")) {
+    const int period = std::atoi(every);
+    if (period > 0)
+      g_check_period = period;
+  }
+  if (g_full_checks || g_check_period == 1)
+    std::fprintf(stderr, "fuzz: a fresh world and every check per input\n");
+  else
+    std::fprintf(stderr, "fuzz: world checked every %d inputs and at exit\n",
+                 g_check_period);
+}
+
+bool FullChecksEachInput() {
+  return g_full_checks || g_check_period == 1;
+}
+
+int CheckPeriod() {
+  return g_check_period;
+}
+
+void RecentInputs::Add(const uint8_t* bytes, size_t size) {
+  g_shared = this;
+  inputs_.emplace_back(bytes, bytes + size);
+}
+
+void RecentInputs::SaveSequence() const {
+  std::string first;
+  for (size_t i = 0; i < inputs_.size(); ++i) {
+    char index[8];
+    std::snprintf(index, sizeof(index), "%04zu", i);
+    const std::string path =
+        SaveArtifact(std::string("sequence-") + index, inputs_[i]);
+    if (i == 0)
+      first = path;
+  }
+  std::fprintf(stderr,
+               "the %zu inputs that ran in this world, in order, are saved "
+               "as %s and on; replay them in one world with FUZZ_FULL_CHECKS=0 "
+               "TARGET sequence-*\n",
+               inputs_.size(), first.c_str());
+}
+
+void RecentInputs::FindCulprit(
+    const std::string& failure,
+    const std::function<void(const uint8_t*, size_t)>& run_with_full_checks) {
+  std::fprintf(stderr,
+               "fuzz: periodic check failed (%s); running the last %zu "
+               "inputs alone\n",
+               failure.c_str(), inputs_.size());
+  for (const std::vector<uint8_t>& input : inputs_) {
+    g_replaying = &input;
+    run_with_full_checks(input.data(), input.size());
+  }
+  g_replaying = nullptr;
+  for (size_t i = 0; i < inputs_.size(); ++i) {
+    std::fprintf(
+        stderr, "input %zu of the run: %s\n", i,
+        SaveArtifact("sequence-" + std::to_string(i), inputs_[i]).c_str());
+  }
+  Fail(failure + " (no input fails alone; the sequence is saved)");
 }
 
 bool Verbose() {
@@ -117,15 +252,24 @@ Session::Session()
 }
 
 Session::~Session() {
+  if (torn_down_)
+    return;
+  const std::string leak = TearDown();
+  if (!leak.empty())
+    Fail(leak);
+}
+
+std::string Session::TearDown() {
+  torn_down_ = true;
   renderer_.reset();
   quillmoss::ResetJavascriptCallbacksForTesting();
   app_ = nullptr;
   standin::ClearLog();
   const int live = standin::LiveObjectCount();
-  if (live != live_at_start_) {
-    Fail("stand-in objects leaked: " + std::to_string(live) + " alive, " +
-         std::to_string(live_at_start_) + " at the start");
-  }
+  if (live == live_at_start_)
+    return std::string();
+  return "stand-in objects leaked: " + std::to_string(live) + " alive, " +
+         std::to_string(live_at_start_) + " at the start";
 }
 
 std::string ValueBuilder::Key() {

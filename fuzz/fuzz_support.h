@@ -5,8 +5,12 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/quillmoss_app.h"
 #include "include/cef_values.h"
@@ -20,8 +24,49 @@ namespace fuzz {
 // FUZZ_VERBOSE=1: the targets print what each input does, to read a crash.
 bool Verbose();
 
-// One input's world. Destroying it tears the renderer down and aborts when
-// stand-in objects outlive it: a leak is a crash for the fuzzer.
+// When the checks that cost more than an input itself run. By default a
+// target that keeps its world between inputs tears it down and checks it
+// every CheckPeriod() inputs and at exit. Every input gets its own world and
+// every check (FullChecksEachInput()) when FUZZ_FULL_CHECKS=1 is set or when
+// libFuzzer is handed files to run rather than corpus directories, so a saved
+// crash reproduces with the checks that found it (FUZZ_FULL_CHECKS=0 keeps
+// the shared world for files, to replay a saved sequence).
+// Call from LLVMFuzzerInitialize with libFuzzer's arguments.
+void InitCheckSchedule(int argc, char** argv);
+bool FullChecksEachInput();
+// FUZZ_CHECK_EVERY=N, 1000 by default.
+int CheckPeriod();
+
+// Runs |check| when the process exits normally (libFuzzer's -runs or
+// -max_total_time), while thread-local objects that the system's teardown
+// uses still exist; std::atexit() would be too late for them. Call it again
+// whenever more of them may have been made: the last call runs first, and
+// |check| must do nothing when called again.
+void AtExit(void (*check)());
+
+// The inputs run since the last periodic check, so that a failed one can
+// name the input that fails alone.
+class RecentInputs {
+ public:
+  void Add(const uint8_t* bytes, size_t size);
+  void Clear() { inputs_.clear(); }
+  size_t size() const { return inputs_.size(); }
+  // Saves them where libFuzzer saves crashes, as sequence-<index>-<hash>.
+  void SaveSequence() const;
+  // Runs each input alone through |run_with_full_checks|, oldest first;
+  // should one fail, Fail() saves it as a crash before aborting. When none
+  // fails alone, aborts with |failure| and saves them all (SaveSequence()).
+  [[noreturn]] void FindCulprit(
+      const std::string& failure,
+      const std::function<void(const uint8_t*, size_t)>& run_with_full_checks);
+
+ private:
+  std::vector<std::vector<uint8_t>> inputs_;
+};
+
+// One input's world (or, reused, several inputs' world). Destroying it tears
+// the renderer down and aborts when stand-in objects outlive it: a leak is a
+// crash for the fuzzer.
 class Session {
  public:
   Session();
@@ -32,8 +77,13 @@ class Session {
   standin::Renderer& renderer() { return *renderer_; }
   QuillmossApp* app() { return app_.get(); }
 
+  // Tears the renderer down now and returns what leaked ("" for nothing);
+  // the destructor then checks nothing more.
+  std::string TearDown();
+
  private:
   const int live_at_start_;
+  bool torn_down_ = false;
   CefRefPtr<QuillmossApp> app_;
   std::unique_ptr<standin::Renderer> renderer_;
 };

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Runs each libFuzzer target for SECONDS with a corpus kept between runs, and
+# reports inputs, inputs per second, coverage and findings per target.
+#
+#   fuzz/long-run.sh SECONDS [dispatch|conversion ...]
+#
+# Each target's corpus lives in fuzz/work/<target>/corpus (git-ignored); the
+# first run starts it from fuzz/corpus/<target>, and every run reads the
+# seeds too, so seeds added later are picked up. Findings go to
+# fuzz/work/<target>/findings, the whole log to fuzz/work/<target>/last.log.
+# libFuzzer stops a target at its first finding; the report names it.
+#
+# FUZZ_BUILD_DIR (build-fuzz) is the build to use; FUZZ_NO_BUILD=1 skips the
+# build. FUZZ_CHECK_EVERY=N sets how often the targets run the checks that
+# cost more than an input (see fuzz/README.md).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if [ $# -lt 1 ] || ! [[ $1 =~ ^[0-9]+$ ]]; then
+  echo "usage: $0 SECONDS [dispatch|conversion ...]" >&2
+  exit 2
+fi
+seconds=$1
+shift
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(dispatch conversion)
+
+build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
+if [ -z "${FUZZ_NO_BUILD:-}" ]; then
+  CC=clang CXX=clang++ cmake -S . -B "$build_dir" -DQUILLMOSS_FUZZ=ON \
+    -DQUILLMOSS_SANITIZE=ON -DQUILLMOSS_WINDOWS_BUILD=OFF \
+    -DQUILLMOSS_BUILD_BENCH=OFF >/dev/null
+  cmake --build "$build_dir" -j"$(nproc)" \
+    --target "${targets[@]/#/fuzz_}" >/dev/null
+fi
+
+# As in smoke.sh: leaks are checked at exit, and by the targets themselves.
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+
+failed=0
+for target in "${targets[@]}"; do
+  work="fuzz/work/$target"
+  mkdir -p "$work/corpus" "$work/findings"
+  log="$work/last.log"
+  before=$(ls "$work/findings" | wc -l)
+  load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+  status=0
+  # The entropic schedule's per-feature bookkeeping took more than half of
+  # the time here (tens of thousands of features, a list of the rare ones
+  # searched for each feature an input hits); the plain schedule instead.
+  "$build_dir/fuzz/fuzz_$target" -max_total_time="$seconds" -max_len=4096 \
+    -timeout=60 -rss_limit_mb=4096 -detect_leaks=0 -print_final_stats=1 \
+    -entropic=0 \
+    -artifact_prefix="$work/findings/" \
+    "$work/corpus" "fuzz/corpus/$target" >"$log" 2>&1 || status=$?
+  load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+  inputs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
+  last=$(grep -E '^#[0-9]+' "$log" | tail -1 || true)
+  cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")
+  ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
+  counters=$(sed -n 's/.*(\([0-9]*\) inline 8-bit counters).*/\1/p' "$log" |
+    head -1)
+  corpus=$(ls "$work/corpus" | wc -l)
+  found=$(($(ls "$work/findings" | wc -l) - before))
+  echo "fuzz_$target: ${inputs:-?} inputs in ${seconds} s (${rate:-?}/s)," \
+    "coverage ${cov:-?} of ${counters:-?} edges, ${ft:-?} features," \
+    "corpus $corpus inputs, findings $found, load $load_before -> $load_after"
+  if [ "$status" != 0 ] || [ "$found" != 0 ]; then
+    failed=$((failed + 1))
+    echo "  exit status $status; findings in $work/findings; the end of $log:"
+    grep -E 'fuzz check failed|ERROR|SUMMARY|saved as|Test unit written' \
+      "$log" | tail -8 | sed 's/^/  /'
+  fi
+done
+[ "$failed" = 0 ]
