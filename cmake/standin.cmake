@@ -18,13 +18,26 @@
 # (v8_unavailable.cc) and no simulator.
 
 if(NOT WIN32)
-  set(LIBNODE_PREFIX "${PROJECT_SOURCE_DIR}/third_party/libnode/usr" CACHE PATH
+  # The 32-bit build (cmake/i386-linux.cmake) has its own unpack, of the
+  # :i386 packages (scripts/install-deps.sh --i386), and Debian's multiarch
+  # directory of its target.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(_libnode_unpack libnode-i386)
+    set(_libnode_multiarch i386-linux-gnu)
+    set(_libnode_deps_flag " --i386")
+  else()
+    set(_libnode_unpack libnode)
+    set(_libnode_multiarch x86_64-linux-gnu)
+    set(_libnode_deps_flag "")
+  endif()
+  set(LIBNODE_PREFIX "${PROJECT_SOURCE_DIR}/third_party/${_libnode_unpack}/usr" CACHE PATH
       "Where Debian's libnode-dev, libnode108 and libuv1-dev are unpacked")
   set(LIBNODE_INCLUDE_DIR "${LIBNODE_PREFIX}/include/node")
+  set(LIBNODE_LIBRARY_DIR "${LIBNODE_PREFIX}/lib/${_libnode_multiarch}")
   find_library(LIBNODE_LIBRARY NAMES libnode.so.108 node
-               PATHS "${LIBNODE_PREFIX}/lib/x86_64-linux-gnu" NO_DEFAULT_PATH)
+               PATHS "${LIBNODE_LIBRARY_DIR}" NO_DEFAULT_PATH)
   if(NOT EXISTS "${LIBNODE_INCLUDE_DIR}/node_version.h" OR NOT LIBNODE_LIBRARY)
-    message(FATAL_ERROR "libnode not found under ${LIBNODE_PREFIX}; run scripts/install-deps.sh")
+    message(FATAL_ERROR "libnode not found under ${LIBNODE_LIBRARY_DIR}; run scripts/install-deps.sh${_libnode_deps_flag}")
   endif()
   # Headers of another Node (the image's Node 20 in /usr/include/node) build
   # fine and crash at run time against libnode.so.108.
@@ -85,7 +98,7 @@ if(WIN32)
 else()
   target_link_libraries(cef_standin PRIVATE libnode_v8 PUBLIC Threads::Threads)
   set_target_properties(cef_standin PROPERTIES
-    INTERFACE_LINK_OPTIONS "-Wl,-rpath,${LIBNODE_PREFIX}/lib/x86_64-linux-gnu")
+    INTERFACE_LINK_OPTIONS "-Wl,-rpath,${LIBNODE_LIBRARY_DIR}")
 endif()
 
 add_library(cef_standin_driver STATIC cef_standin/driver/renderer_driver.cc)

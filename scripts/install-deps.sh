@@ -2,8 +2,16 @@
 # Installs what the build needs on Debian 12 and unpacks Debian's Node 18
 # libnode (V8 10.2) into third_party/libnode. Debian's libnode-dev cannot be
 # installed next to a Node.js 20 image, so its packages are unpacked instead.
+#   scripts/install-deps.sh          what the normal and sanitizer builds need
+#   scripts/install-deps.sh --i386   also the 32-bit build's: g++-multilib,
+#                                    GoogleTest and libnode's runtime libraries
+#                                    for i386, libnode unpacked into
+#                                    third_party/libnode-i386
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+i386=0
+if [ "${1:-}" = "--i386" ]; then i386=1; fi
 
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
@@ -13,16 +21,24 @@ packages=(cmake g++ make python3 python3-pytest file googletest libgtest-dev lib
           valgrind libbrotli1 libc-ares2 libicu72 libnghttp2-14 libssl3
           libuv1 zlib1g)
 windows_packages=(g++-mingw-w64-i686-posix wine wine32:i386)
+# The 32-bit build: Debian's gcc finds the :i386 packages' headers and
+# libraries under -m32 (multiarch); libnode108 itself is unpacked below.
+i386_packages=(g++-multilib libgtest-dev:i386 libgmock-dev:i386 libstdc++6:i386
+               libbrotli1:i386 libc-ares2:i386 libicu72:i386 libnghttp2-14:i386
+               libssl3:i386 libuv1:i386 zlib1g:i386)
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
-if [ "${QUILLMOSS_SKIP_WINDOWS:-0}" != 1 ]; then
+extra=()
+if [ "${QUILLMOSS_SKIP_WINDOWS:-0}" != 1 ]; then extra+=("${windows_packages[@]}"); fi
+if [ "$i386" = 1 ]; then extra+=("${i386_packages[@]}"); fi
+if [ ${#extra[@]} -gt 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
   fi
-  for p in "${windows_packages[@]}"; do
+  for p in "${extra[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
   done
 fi
@@ -31,17 +47,21 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
 fi
 
-prefix=third_party/libnode
-if [ ! -f "$prefix/usr/include/node/node_version.h" ]; then
+# unpack_libnode PREFIX [:ARCH]
+unpack_libnode() {
+  local prefix=$1 arch=${2:-} tmp deb
+  [ -f "$prefix/usr/include/node/node_version.h" ] && return 0
+  local debs=("libnode-dev$arch" "libnode108$arch" "libuv1-dev$arch")
   tmp=$(mktemp -d)
   # apt-get download runs as the _apt user, which must write here; on a
   # machine whose package lists were never fetched, fetch them first.
   chmod 777 "$tmp"
-  (cd "$tmp" && { apt-get download libnode-dev libnode108 libuv1-dev ||
-    { $SUDO apt-get update -qq &&
-      apt-get download libnode-dev libnode108 libuv1-dev; }; })
+  (cd "$tmp" && { apt-get download "${debs[@]}" ||
+    { $SUDO apt-get update -qq && apt-get download "${debs[@]}"; }; })
   mkdir -p "$prefix"
   for deb in "$tmp"/*.deb; do dpkg-deb -x "$deb" "$prefix"; done
   rm -rf "$tmp"
-fi
+}
+unpack_libnode third_party/libnode
+if [ "$i386" = 1 ]; then unpack_libnode third_party/libnode-i386 :i386; fi
 echo "dependencies ready"

@@ -3,6 +3,10 @@
 #   scripts/test.sh              the normal build, in build/
 #   scripts/test.sh --sanitize   AddressSanitizer + UBSan (LeakSanitizer on),
 #                                in build-asan/
+#   scripts/test.sh --i386       the same tests built for 32-bit x86 Linux
+#                                (the target's data model), in build-i386/;
+#                                no Windows cross-build, benchmarks or
+#                                memcheck runs, which the normal build has
 # QUILLMOSS_WARNINGS_AS_ERRORS=ON (or OFF) in the environment sets the CMake
 # option of that name (.ci/run turns it on); unset, the build directory keeps
 # what it has.
@@ -11,7 +15,14 @@ cd "$(dirname "$0")/.."
 
 build_dir=build
 cmake_args=()
-if [ "${1:-}" = "--sanitize" ]; then
+deps_args=()
+if [ "${1:-}" = "--i386" ]; then
+  build_dir=build-i386
+  deps_args+=(--i386)
+  cmake_args+=(-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/i386-linux.cmake"
+               -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMOSS_WINDOWS_BUILD=OFF
+               -DQUILLMOSS_BUILD_BENCH=OFF -DQUILLMOSS_MEMCHECK=OFF)
+elif [ "${1:-}" = "--sanitize" ]; then
   build_dir=build-asan
   # The Windows executable is checked by the normal build.
   cmake_args+=(-DQUILLMOSS_SANITIZE=ON -DQUILLMOSS_WINDOWS_BUILD=OFF
@@ -29,7 +40,7 @@ if [ -n "${QUILLMOSS_WARNINGS_AS_ERRORS:-}" ]; then
   cmake_args+=(-DQUILLMOSS_WARNINGS_AS_ERRORS="$QUILLMOSS_WARNINGS_AS_ERRORS")
 fi
 
-scripts/install-deps.sh
+scripts/install-deps.sh "${deps_args[@]}"
 cmake -S . -B "$build_dir" "${cmake_args[@]}"
 cmake --build "$build_dir" -j"$(nproc)"
 ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)"
