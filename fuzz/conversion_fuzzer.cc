@@ -911,7 +911,7 @@ void World::Run(const uint8_t* bytes, size_t size) {
   CefRefPtr<CefListValue> recorded = message_args->GetList(1);
   CheckNesting(recorded, 1, "args");
   if (EntryLimitReached())
-    return 0;
+    return;
   ReceivedChecker(frame).CheckList(expected, recorded, 0, "args");
 
   // The host answers with everything it got.
