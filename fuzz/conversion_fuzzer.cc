@@ -20,6 +20,7 @@
 #include "app/javascript_callback_test_hooks.h"
 #include "common/process_messages.h"
 #include "fuzz/fuzz_support.h"
+#include "support/bindings_builder.h"
 
 namespace {
 
@@ -821,17 +822,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const int browser = renderer.CreateBrowser();
   const int64 frame = renderer.MainFrameId(browser);
   renderer.CreateContext(browser, frame);
-  CefRefPtr<CefDictionaryValue> bindings = CefDictionaryValue::Create();
-  bindings->SetBool(quillmoss::kBindToFramesKey, false);
-  CefRefPtr<CefDictionaryValue> functions = CefDictionaryValue::Create();
-  functions->SetBool("record", true);
-  bindings->SetDictionary(quillmoss::kFunctionsKey, functions);
-  bindings->SetDictionary(quillmoss::kPropertiesKey,
-                          CefDictionaryValue::Create());
-  bindings->SetDictionary(quillmoss::kObjectsKey, CefDictionaryValue::Create());
   CefRefPtr<CefProcessMessage> install =
       CefProcessMessage::Create(quillmoss::kDoJavascriptBindingsMessage);
-  install->GetArgumentList()->SetDictionary(0, bindings);
+  install->GetArgumentList()->SetDictionary(
+      0, testing_support::BindingsBuilder().Function("record").Build());
   renderer.DeliverMessage(browser, frame, install);
   renderer.RunPendingTasks();
   renderer.ClearSentMessages();
