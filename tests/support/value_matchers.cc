@@ -36,7 +36,7 @@ std::string Quote(const std::string& text) {
   return standin::ToJsonText(json(text));
 }
 
-std::string Hex(CefRefPtr<CefBinaryValue> binary) {
+std::string BinaryText(CefRefPtr<CefBinaryValue> binary) {
   return standin::ToJsonText(standin::CefBinaryToJson(binary));
 }
 
@@ -162,7 +162,8 @@ class Comparer {
         same = expected->GetString(key) == actual->GetString(key);
         break;
       case VTYPE_BINARY:
-        same = Hex(expected->GetBinary(key)) == Hex(actual->GetBinary(key));
+        same = BinaryText(expected->GetBinary(key)) ==
+               BinaryText(actual->GetBinary(key));
         break;
       case VTYPE_DICTIONARY:
         return Dictionaries(expected->GetDictionary(key),
