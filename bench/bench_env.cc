@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "common/process_messages.h"
+#include "support/bindings_builder.h"
 
 namespace bench {
 
@@ -17,54 +18,37 @@ BenchEnv* g_env = nullptr;
 }
 
 CefRefPtr<CefDictionaryValue> PageBindings() {
-  CefRefPtr<CefDictionaryValue> bindings = CefDictionaryValue::Create();
-  bindings->SetBool(quillmoss::kBindToFramesKey, false);
-  CefRefPtr<CefDictionaryValue> functions = CefDictionaryValue::Create();
-  functions->SetBool("saveFile", true);
-  bindings->SetDictionary(quillmoss::kFunctionsKey, functions);
-  bindings->SetDictionary(quillmoss::kPropertiesKey,
-                          CefDictionaryValue::Create());
-  bindings->SetDictionary(quillmoss::kObjectsKey, CefDictionaryValue::Create());
-  return bindings;
+  return testing_support::BindingsBuilder().Function("saveFile").Build();
 }
 
 CefRefPtr<CefDictionaryValue> InstallBindings() {
-  CefRefPtr<CefDictionaryValue> bindings = CefDictionaryValue::Create();
-  bindings->SetBool(quillmoss::kBindToFramesKey, false);
-  CefRefPtr<CefDictionaryValue> functions = CefDictionaryValue::Create();
+  testing_support::BindingsBuilder bindings;
   for (int i = 0; i < kInstallFunctions; ++i)
-    functions->SetBool("function" + std::to_string(i), true);
-  bindings->SetDictionary(quillmoss::kFunctionsKey, functions);
-
-  CefRefPtr<CefDictionaryValue> properties = CefDictionaryValue::Create();
+    bindings.Function("function" + std::to_string(i));
   for (int i = 0; i < kInstallProperties; ++i) {
     const std::string name = "property" + std::to_string(i);
     switch (PropertyKindOf(i)) {
       case PropertyKind::kInt:
-        properties->SetInt(name, i);
+        bindings.Property(name, i);
         break;
       case PropertyKind::kDouble:
-        properties->SetDouble(name, i + 0.25);
+        bindings.Property(name, i + 0.25);
         break;
       case PropertyKind::kString:
-        properties->SetString(name, name);
+        bindings.Property(name, name);
         break;
       case PropertyKind::kBool:
-        properties->SetBool(name, i % 8 == 3);
+        bindings.Property(name, i % 8 == 3);
         break;
     }
   }
-  bindings->SetDictionary(quillmoss::kPropertiesKey, properties);
-
-  CefRefPtr<CefDictionaryValue> objects = CefDictionaryValue::Create();
   for (int i = 0; i < kInstallObjects; ++i) {
-    CefRefPtr<CefDictionaryValue> methods = CefDictionaryValue::Create();
+    std::vector<std::string> methods;
     for (int j = 0; j < kInstallMethods; ++j)
-      methods->SetNull("method" + std::to_string(j));
-    objects->SetDictionary("object" + std::to_string(i), methods);
+      methods.push_back("method" + std::to_string(j));
+    bindings.Object("object" + std::to_string(i), methods);
   }
-  bindings->SetDictionary(quillmoss::kObjectsKey, objects);
-  return bindings;
+  return bindings.Build();
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "app/javascript_callback_test_hooks.h"
 #include "common/process_messages.h"
 #include "fuzz/fuzz_support.h"
+#include "support/bindings_builder.h"
 
 namespace {
 
@@ -846,18 +847,10 @@ class World {
     browser_ = renderer_.CreateBrowser();
     frame_ = renderer_.MainFrameId(browser_);
     renderer_.CreateContext(browser_, frame_);
-    CefRefPtr<CefDictionaryValue> bindings = CefDictionaryValue::Create();
-    bindings->SetBool(quillmoss::kBindToFramesKey, false);
-    CefRefPtr<CefDictionaryValue> functions = CefDictionaryValue::Create();
-    functions->SetBool("record", true);
-    bindings->SetDictionary(quillmoss::kFunctionsKey, functions);
-    bindings->SetDictionary(quillmoss::kPropertiesKey,
-                            CefDictionaryValue::Create());
-    bindings->SetDictionary(quillmoss::kObjectsKey,
-                            CefDictionaryValue::Create());
     CefRefPtr<CefProcessMessage> install =
         CefProcessMessage::Create(quillmoss::kDoJavascriptBindingsMessage);
-    install->GetArgumentList()->SetDictionary(0, bindings);
+    install->GetArgumentList()->SetDictionary(
+        0, testing_support::BindingsBuilder().Function("record").Build());
     renderer_.DeliverMessage(browser_, frame_, install);
     renderer_.RunPendingTasks();
     renderer_.ClearSentMessages();

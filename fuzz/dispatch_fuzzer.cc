@@ -13,6 +13,7 @@
 #include "app/javascript_callback_test_hooks.h"
 #include "common/process_messages.h"
 #include "fuzz/fuzz_support.h"
+#include "support/bindings_builder.h"
 
 namespace {
 
@@ -238,50 +239,51 @@ class Driver {
 
   // A dictionary shaped like the host's bindings, with a fault or two.
   CefRefPtr<CefDictionaryValue> Bindings() {
-    CefRefPtr<CefDictionaryValue> bindings = CefDictionaryValue::Create();
+    testing_support::BindingsBuilder bindings;
     fuzz::ValueBuilder values(data_, 12, 48);
     switch (data_.ConsumeIntegralInRange(0, 5)) {
       case 0:
-        break;  // missing
+        bindings.Omit(quillmoss::kBindToFramesKey);
+        break;
       case 1:
-        bindings->SetInt(quillmoss::kBindToFramesKey, 1);
+        bindings.SetInt(quillmoss::kBindToFramesKey, 1);
         break;
       default:
-        bindings->SetBool(quillmoss::kBindToFramesKey, data_.ConsumeBool());
+        bindings.BindToFrames(data_.ConsumeBool());
         break;
     }
     if (data_.ConsumeIntegralInRange(0, 7) != 0) {
-      CefRefPtr<CefDictionaryValue> functions = CefDictionaryValue::Create();
       const int count = data_.ConsumeIntegralInRange(0, 4);
       for (int i = 0; i < count; ++i)
-        functions->SetBool(BindingName(), true);
-      bindings->SetDictionary(quillmoss::kFunctionsKey, functions);
+        bindings.Function(BindingName());
     } else {
-      bindings->SetString(quillmoss::kFunctionsKey, "not a dictionary");
+      bindings.SetString(quillmoss::kFunctionsKey, "not a dictionary");
     }
     if (data_.ConsumeIntegralInRange(0, 7) != 0) {
       CefRefPtr<CefDictionaryValue> properties = CefDictionaryValue::Create();
       values.FillDictionary(properties, 2);
-      bindings->SetDictionary(quillmoss::kPropertiesKey, properties);
+      bindings.Properties(properties);
+    } else {
+      bindings.Omit(quillmoss::kPropertiesKey);
     }
     if (data_.ConsumeIntegralInRange(0, 7) != 0) {
-      CefRefPtr<CefDictionaryValue> objects = CefDictionaryValue::Create();
       const int count = data_.ConsumeIntegralInRange(0, 3);
       for (int i = 0; i < count; ++i) {
         const std::string object = BindingName();
         if (data_.ConsumeIntegralInRange(0, 5) == 0) {
-          objects->SetInt(object, 1);
+          bindings.ObjectInt(object, 1);
           continue;
         }
-        CefRefPtr<CefDictionaryValue> methods = CefDictionaryValue::Create();
+        std::vector<std::string> methods;
         const int method_count = data_.ConsumeIntegralInRange(0, 3);
         for (int m = 0; m < method_count; ++m)
-          methods->SetNull(BindingName());
-        objects->SetDictionary(object, methods);
+          methods.push_back(BindingName());
+        bindings.Object(object, methods);
       }
-      bindings->SetDictionary(quillmoss::kObjectsKey, objects);
+    } else {
+      bindings.Omit(quillmoss::kObjectsKey);
     }
-    return bindings;
+    return bindings.Build();
   }
 
   void SendMessage() {

@@ -16,6 +16,7 @@
 #include "app/quillmoss_app.h"
 #include "common/process_messages.h"
 #include "renderer_driver.h"
+#include "support/bindings_builder.h"
 
 // The function and the frame stored under |callback_id|; empty when there is
 // no such entry.
@@ -37,14 +38,7 @@ class QuillmossAppTestPeer {
   }
 };
 
-// Builds a bindings dictionary: function names, properties as given, and
-// objects with their method names.
-inline CefRefPtr<CefDictionaryValue> MakeBindings(
-    const std::vector<std::string>& functions,
-    CefRefPtr<CefDictionaryValue> properties,
-    const std::vector<std::pair<std::string, std::vector<std::string>>>&
-        objects,
-    bool bind_to_frames = false);
+using testing_support::BindingsBuilder;
 
 class AppFixture : public ::testing::Test {
  protected:
@@ -84,7 +78,7 @@ class AppFixture : public ::testing::Test {
   // installation's messages and log lines cleared.
   int CreateBoundBrowser(const std::vector<std::string>& functions) {
     const int browser = CreateBrowserWithContext();
-    SendBindings(browser, MakeBindings(functions, nullptr, {}));
+    SendBindings(browser, BindingsBuilder().Functions(functions).Build());
     renderer_->ClearSentMessages();
     standin::ClearLog();
     return browser;
@@ -156,31 +150,5 @@ class AppFixture : public ::testing::Test {
   int live_objects_at_start_ = 0;
   int misuses_at_start_ = 0;
 };
-
-inline CefRefPtr<CefDictionaryValue> MakeBindings(
-    const std::vector<std::string>& functions,
-    CefRefPtr<CefDictionaryValue> properties,
-    const std::vector<std::pair<std::string, std::vector<std::string>>>&
-        objects,
-    bool bind_to_frames) {
-  CefRefPtr<CefDictionaryValue> bindings = CefDictionaryValue::Create();
-  bindings->SetBool(quillmoss::kBindToFramesKey, bind_to_frames);
-  CefRefPtr<CefDictionaryValue> function_dict = CefDictionaryValue::Create();
-  for (const std::string& name : functions)
-    function_dict->SetBool(name, true);
-  bindings->SetDictionary(quillmoss::kFunctionsKey, function_dict);
-  bindings->SetDictionary(
-      quillmoss::kPropertiesKey,
-      properties ? properties : CefDictionaryValue::Create());
-  CefRefPtr<CefDictionaryValue> object_dict = CefDictionaryValue::Create();
-  for (const auto& object : objects) {
-    CefRefPtr<CefDictionaryValue> methods = CefDictionaryValue::Create();
-    for (const std::string& method : object.second)
-      methods->SetNull(method);
-    object_dict->SetDictionary(object.first, methods);
-  }
-  bindings->SetDictionary(quillmoss::kObjectsKey, object_dict);
-  return bindings;
-}
 
 #endif  // QUILLMOSS_TESTS_APP_APP_FIXTURE_H_

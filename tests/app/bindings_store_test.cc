@@ -14,7 +14,8 @@ TEST_F(BindingsStoreTest, KeepsBrowsersApartAndLookUpsCreateNothing) {
   EXPECT_FALSE(app_->GetBindingsForBrowser(first_browser));
   EXPECT_EQ(0u, QuillmossAppTestPeer::BindingsCount(app_.get()));
 
-  CefRefPtr<CefDictionaryValue> bindings = MakeBindings({"a"}, nullptr, {});
+  CefRefPtr<CefDictionaryValue> bindings =
+      BindingsBuilder().Function("a").Build();
   app_->SetBindingsForBrowser(first_browser, bindings);
   EXPECT_TRUE(app_->GetBindingsForBrowser(first_browser)->IsSame(bindings));
   EXPECT_FALSE(app_->GetBindingsForBrowser(second_browser));
@@ -24,7 +25,7 @@ TEST_F(BindingsStoreTest, KeepsBrowsersApartAndLookUpsCreateNothing) {
   // leaves the other's.
   app_->RemoveBindingsForBrowser(second_browser);
   EXPECT_EQ(1u, QuillmossAppTestPeer::BindingsCount(app_.get()));
-  app_->SetBindingsForBrowser(second_browser, MakeBindings({}, nullptr, {}));
+  app_->SetBindingsForBrowser(second_browser, BindingsBuilder().Build());
   renderer_->DestroyBrowser(second);
   EXPECT_TRUE(app_->GetBindingsForBrowser(first_browser));
   EXPECT_EQ(1u, QuillmossAppTestPeer::BindingsCount(app_.get()));
@@ -34,11 +35,13 @@ TEST_F(BindingsStoreTest, SecondDictionaryReplacesAndReleasesTheFirst) {
   const int browser = renderer_->CreateBrowser();
   CefRefPtr<CefBrowser> cef_browser = renderer_->GetBrowser(browser);
   const int live_before = standin::LiveObjectCount();
-  app_->SetBindingsForBrowser(cef_browser, MakeBindings({"a"}, nullptr, {}));
+  app_->SetBindingsForBrowser(cef_browser,
+                              BindingsBuilder().Function("a").Build());
   const int live_with_first = standin::LiveObjectCount();
   EXPECT_GT(live_with_first, live_before);
 
-  CefRefPtr<CefDictionaryValue> second = MakeBindings({"b"}, nullptr, {});
+  CefRefPtr<CefDictionaryValue> second =
+      BindingsBuilder().Function("b").Build();
   app_->SetBindingsForBrowser(cef_browser, second);
   second = nullptr;
   EXPECT_EQ(live_with_first, standin::LiveObjectCount());
@@ -52,10 +55,13 @@ TEST_F(BindingsStoreTest, SecondDictionaryReplacesAndReleasesTheFirst) {
 TEST_F(BindingsStoreTest, NameLookUpSplitsAtTheFirstFullStop) {
   const int browser = renderer_->CreateBrowser();
   CefRefPtr<CefBrowser> cef_browser = renderer_->GetBrowser(browser);
-  app_->SetBindingsForBrowser(
-      cef_browser,
-      MakeBindings({"saveFile", "a.b"}, nullptr,
-                   {{"external", {"close"}}, {"o", {"x.y"}}, {"a.b", {"m"}}}));
+  app_->SetBindingsForBrowser(cef_browser, BindingsBuilder()
+                                               .Function("saveFile")
+                                               .Function("a.b")
+                                               .Object("external", {"close"})
+                                               .Object("o", {"x.y"})
+                                               .Object("a.b", {"m"})
+                                               .Build());
   struct Row {
     const char* name;
     bool bound;
@@ -90,18 +96,23 @@ TEST_F(BindingsStoreTest, MalformedDictionariesRefuseWithTheirLine) {
   const int browser = renderer_->CreateBrowser();
   CefRefPtr<CefBrowser> cef_browser = renderer_->GetBrowser(browser);
 
-  CefRefPtr<CefDictionaryValue> bindings = CefDictionaryValue::Create();
-  bindings->SetString(quillmoss::kFunctionsKey, "not a dictionary");
-  bindings->SetInt(quillmoss::kObjectsKey, 3);
-  app_->SetBindingsForBrowser(cef_browser, bindings);
+  app_->SetBindingsForBrowser(
+      cef_browser, BindingsBuilder()
+                       .Omit(quillmoss::kBindToFramesKey)
+                       .Omit(quillmoss::kPropertiesKey)
+                       .SetString(quillmoss::kFunctionsKey, "not a dictionary")
+                       .SetInt(quillmoss::kObjectsKey, 3)
+                       .Build());
   EXPECT_FALSE(app_->BindedFunctionExists(cef_browser, "f"));
   EXPECT_FALSE(app_->BindedFunctionExists(cef_browser, "o.m"));
 
-  CefRefPtr<CefDictionaryValue> objects = CefDictionaryValue::Create();
-  objects->SetInt("o", 1);
-  CefRefPtr<CefDictionaryValue> with_bad_object = CefDictionaryValue::Create();
-  with_bad_object->SetDictionary(quillmoss::kObjectsKey, objects);
-  app_->SetBindingsForBrowser(cef_browser, with_bad_object);
+  app_->SetBindingsForBrowser(cef_browser,
+                              BindingsBuilder()
+                                  .Omit(quillmoss::kBindToFramesKey)
+                                  .Omit(quillmoss::kFunctionsKey)
+                                  .Omit(quillmoss::kPropertiesKey)
+                                  .ObjectInt("o", 1)
+                                  .Build());
   EXPECT_FALSE(app_->BindedFunctionExists(cef_browser, "o.m"));
   EXPECT_FALSE(app_->BindedFunctionExists(cef_browser, "p.m"));
 

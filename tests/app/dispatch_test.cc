@@ -10,9 +10,6 @@ constexpr char kInvalidBindingsLine[] =
 constexpr char kInvalidCallbackLine[] =
     "[Renderer process] OnProcessMessageReceived: invalid arguments, expected "
     "first argument to be a javascript callback (int)";
-constexpr char kSubFrameLine[] =
-    "QuillmossApp::OnProcessMessageReceived: received process message from "
-    "non-main frame.";
 
 using DispatchTest = AppFixture;
 
@@ -27,9 +24,11 @@ TEST_F(DispatchTest, InstallsFunctionsPropertiesAndObjects) {
   CefRefPtr<CefDictionaryValue> config = CefDictionaryValue::Create();
   config->SetBool("debug", true);
   properties->SetDictionary("config", config);
-  ASSERT_TRUE(
-      SendBindings(browser, MakeBindings({"saveFile"}, properties,
-                                         {{"external", {"close", "resize"}}})));
+  ASSERT_TRUE(SendBindings(browser, BindingsBuilder()
+                                        .Function("saveFile")
+                                        .Properties(properties)
+                                        .Object("external", {"close", "resize"})
+                                        .Build()));
 
   EXPECT_EQ(
       R"(["function","1.2",{"debug":true},"function","function"])",
@@ -47,8 +46,10 @@ TEST_F(DispatchTest, InstallsFunctionsPropertiesAndObjects) {
 
 TEST_F(DispatchTest, BoundCallsReachTheHostAndReturnNull) {
   const int browser = CreateBrowserWithContext();
-  SendBindings(browser,
-               MakeBindings({"saveFile"}, nullptr, {{"external", {"close"}}}));
+  SendBindings(browser, BindingsBuilder()
+                            .Function("saveFile")
+                            .Object("external", {"close"})
+                            .Build());
   TakeSent();
 
   EXPECT_EQ("[null,null]",
@@ -74,10 +75,11 @@ TEST_F(DispatchTest, BoundCallsReachTheHostAndReturnNull) {
 
 TEST_F(DispatchTest, UnboundNameThrowsAndSendsNothing) {
   const int browser = CreateBrowserWithContext();
-  SendBindings(browser, MakeBindings({"saveFile", "old"}, nullptr, {}));
+  SendBindings(browser,
+               BindingsBuilder().Function("saveFile").Function("old").Build());
   // New bindings without "old": its function object stays in the page but is
   // no longer callable.
-  SendBindings(browser, MakeBindings({"saveFile"}, nullptr, {}));
+  SendBindings(browser, BindingsBuilder().Function("saveFile").Build());
   TakeSent();
   EXPECT_EQ(
       "\"[Quillmoss] V8FunctionHandler::Execute() FAILED: function does not "
@@ -111,7 +113,7 @@ TEST_F(DispatchTest, ContextMessagesForEveryContextBeforeAnyInstallation) {
   EXPECT_EQ("\"undefined\"", EvalMain(browser, "typeof saveFile"));
 
   // Bindings that arrive later are installed by the posted task.
-  SendBindings(browser, MakeBindings({"saveFile"}, nullptr, {}));
+  SendBindings(browser, BindingsBuilder().Function("saveFile").Build());
   EXPECT_EQ("\"function\"", EvalMain(browser, "typeof saveFile"));
 
   renderer_->ReleaseContext(browser, sub);
@@ -122,71 +124,19 @@ TEST_F(DispatchTest, ContextMessagesForEveryContextBeforeAnyInstallation) {
   EXPECT_EQ(sub, released[0].frame_id);
 }
 
-TEST_F(DispatchTest, BindToFramesDecidesWhichFramesGetBindings) {
-  struct Row {
-    const char* description;
-    int bind_to_frames;  // -1: key absent
-    bool sub_frames_bound;
-  };
-  const Row rows[] = {
-      {"false", 0, false}, {"absent", -1, false}, {"true", 1, true}};
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.description);
-    const int browser = renderer_->CreateBrowser();
-    const int64 a = renderer_->AddFrame(browser, "A");
-    const int64 b = renderer_->AddFrame(browser, "B");
-    for (int64 frame : {MainFrame(browser), a, b})
-      renderer_->CreateContext(browser, frame);
-    CefRefPtr<CefDictionaryValue> bindings =
-        MakeBindings({"saveFile"}, nullptr, {}, row.bind_to_frames == 1);
-    if (row.bind_to_frames < 0)
-      bindings->Remove(quillmoss::kBindToFramesKey);
-    SendBindings(browser, bindings, /*run_tasks=*/false);
-    // One task per chosen frame: A, B then the main frame.
-    EXPECT_EQ(row.sub_frames_bound ? 3u : 1u, renderer_->PendingTaskCount());
-    renderer_->RunPendingTasks();
-
-    const std::string expected_sub =
-        row.sub_frames_bound && row.bind_to_frames >= 0 ? "\"function\""
-                                                        : "\"undefined\"";
-    EXPECT_EQ(expected_sub, Eval(browser, a, "typeof saveFile"));
-    EXPECT_EQ(expected_sub, Eval(browser, b, "typeof saveFile"));
-    // Without the key the installation refuses the dictionary everywhere.
-    EXPECT_EQ(row.bind_to_frames < 0 ? "\"undefined\"" : "\"function\"",
-              EvalMain(browser, "typeof saveFile"));
-
-    // A sub-frame context created later follows the same rule.
-    renderer_->CreateContext(browser, a);
-    EXPECT_EQ(expected_sub, Eval(browser, a, "typeof saveFile"));
-    renderer_->DestroyBrowser(browser);
-  }
-}
-
-TEST_F(DispatchTest, MissingBindToFramesIsRefusedAtInstallation) {
-  const int browser = CreateBrowserWithContext();
-  CefRefPtr<CefDictionaryValue> bindings =
-      MakeBindings({"saveFile"}, nullptr, {});
-  bindings->Remove(quillmoss::kBindToFramesKey);
-  standin::ClearLog();
-  EXPECT_TRUE(SendBindings(browser, bindings));
-  EXPECT_EQ("\"undefined\"", EvalMain(browser, "typeof saveFile"));
-  const std::vector<std::string> expected = {
-      "[Renderer process] OnProcessMessageReceived(): DoJavascriptBindings",
-      "[Renderer process] DoJavascriptBindingsForFrame(): bindings are set",
-      "[Renderer process] DoJavascriptBindingsForFrame(): invalid data [1]"};
-  EXPECT_EQ(expected, AllLogTexts());
-}
-
 TEST_F(DispatchTest, LaterNamesWinAndABadObjectEntryStopsTheRest) {
   const int browser = CreateBrowserWithContext();
-  CefRefPtr<CefDictionaryValue> properties = CefDictionaryValue::Create();
-  properties->SetInt("both", 5);
-  properties->SetInt("all", 6);
-  CefRefPtr<CefDictionaryValue> bindings =
-      MakeBindings({"both", "all"}, properties,
-                   {{"all", {"m"}}, {"b", {"m"}}, {"d", {"m"}}});
   // "c" is not a dictionary: an empty object "c" is left, "d" is missing.
-  bindings->GetDictionary(quillmoss::kObjectsKey)->SetInt("c", 1);
+  CefRefPtr<CefDictionaryValue> bindings = BindingsBuilder()
+                                               .Function("both")
+                                               .Function("all")
+                                               .Property("both", 5)
+                                               .Property("all", 6)
+                                               .Object("all", {"m"})
+                                               .Object("b", {"m"})
+                                               .ObjectInt("c", 1)
+                                               .Object("d", {"m"})
+                                               .Build();
   standin::ClearLog();
   SendBindings(browser, bindings);
   EXPECT_EQ(R"([5,"function","function","object",0,"undefined"])",
@@ -201,15 +151,15 @@ TEST_F(DispatchTest, LaterNamesWinAndABadObjectEntryStopsTheRest) {
 
 TEST_F(DispatchTest, EmptyDictionariesInstallNothing) {
   const int browser = CreateBrowserWithContext();
-  EXPECT_TRUE(SendBindings(browser, MakeBindings({}, nullptr, {})));
+  EXPECT_TRUE(SendBindings(browser, BindingsBuilder().Build()));
   EXPECT_EQ("\"undefined\"", EvalMain(browser, "typeof saveFile"));
 }
 
 TEST_F(DispatchTest, BindingsReplacedBeforeTheTaskRunsInstallTheNewer) {
   const int browser = CreateBrowserWithContext();
-  SendBindings(browser, MakeBindings({"first"}, nullptr, {}),
+  SendBindings(browser, BindingsBuilder().Function("first").Build(),
                /*run_tasks=*/false);
-  SendBindings(browser, MakeBindings({"second"}, nullptr, {}),
+  SendBindings(browser, BindingsBuilder().Function("second").Build(),
                /*run_tasks=*/false);
   EXPECT_EQ(2u, renderer_->PendingTaskCount());
   renderer_->RunPendingTasks();
@@ -219,7 +169,7 @@ TEST_F(DispatchTest, BindingsReplacedBeforeTheTaskRunsInstallTheNewer) {
 
 TEST_F(DispatchTest, TaskForAReleasedContextOnlyLogsThatItIsInvalid) {
   const int browser = CreateBrowserWithContext();
-  SendBindings(browser, MakeBindings({"saveFile"}, nullptr, {}),
+  SendBindings(browser, BindingsBuilder().Function("saveFile").Build(),
                /*run_tasks=*/false);
   renderer_->ReleaseContext(browser, MainFrame(browser));
   standin::ClearLog();
@@ -240,7 +190,8 @@ TEST_F(DispatchTest, InstallationEntersItsOwnContextWhateverIsCurrent) {
   renderer_->CreateContext(browser, child);
   CefRefPtr<CefBrowser> cef_browser = renderer_->GetBrowser(browser);
   app_->SetBindingsForBrowser(
-      cef_browser, MakeBindings({"saveFile"}, nullptr, {{"api", {"call"}}}));
+      cef_browser,
+      BindingsBuilder().Function("saveFile").Object("api", {"call"}).Build());
   CefRefPtr<CefFrame> main = renderer_->GetFrame(browser, MainFrame(browser));
   CefRefPtr<CefV8Context> child_context =
       renderer_->GetFrame(browser, child)->GetV8Context();
@@ -265,8 +216,8 @@ TEST_F(DispatchTest, RefusesMalformedBindingsMessages) {
   const int browser = CreateBrowserWithContext();
   CefRefPtr<CefProcessMessage> two_args =
       Message(quillmoss::kDoJavascriptBindingsMessage);
-  two_args->GetArgumentList()->SetDictionary(0,
-                                             MakeBindings({"f"}, nullptr, {}));
+  two_args->GetArgumentList()->SetDictionary(
+      0, BindingsBuilder().Function("f").Build());
   two_args->GetArgumentList()->SetInt(1, 1);
   CefRefPtr<CefProcessMessage> list_arg =
       Message(quillmoss::kDoJavascriptBindingsMessage);
@@ -284,31 +235,6 @@ TEST_F(DispatchTest, RefusesMalformedBindingsMessages) {
   }
   EXPECT_EQ(0u, QuillmossAppTestPeer::BindingsCount(app_.get()));
   EXPECT_EQ(0u, renderer_->PendingTaskCount());
-}
-
-TEST_F(DispatchTest, RefusesEveryMessageFromSubFrames) {
-  const int browser = CreateBrowserWithContext();
-  const int64 sub = renderer_->AddFrame(browser, "child");
-  renderer_->CreateContext(browser, sub);
-  TakeSent();
-  CefRefPtr<CefProcessMessage> bindings =
-      Message(quillmoss::kDoJavascriptBindingsMessage);
-  bindings->GetArgumentList()->SetDictionary(
-      0, MakeBindings({"f"}, nullptr, {}, true));
-  CefRefPtr<CefProcessMessage> callback =
-      Message(quillmoss::kExecuteJavascriptCallbackMessage);
-  callback->GetArgumentList()->SetInt(0, 1);
-  for (CefRefPtr<CefProcessMessage> message :
-       {bindings, callback, Message("Anything"),
-        Message(quillmoss::kOnContextCreatedMessage)}) {
-    standin::ClearLog();
-    EXPECT_FALSE(renderer_->DeliverMessage(browser, sub, message));
-    ASSERT_EQ(1u, standin::LogRecords().size());
-    EXPECT_EQ(kSubFrameLine, standin::LogRecords()[0].message);
-    EXPECT_EQ(2, standin::LogRecords()[0].severity);
-  }
-  EXPECT_EQ(0u, QuillmossAppTestPeer::BindingsCount(app_.get()));
-  EXPECT_TRUE(TakeSent().empty());
 }
 
 TEST_F(DispatchTest, OtherNamesAreAcceptedAndIgnored) {
@@ -344,7 +270,7 @@ TEST_F(DispatchTest, RefusesCallbackMessagesWithoutAnIntegerId) {
 
 TEST_F(DispatchTest, CallbackMessageCallsTheStoredFunctionWithItsArguments) {
   const int browser = CreateBrowserWithContext();
-  SendBindings(browser, MakeBindings({"register"}, nullptr, {}));
+  SendBindings(browser, BindingsBuilder().Function("register").Build());
   EvalMain(browser,
            "window.calls = []; register(function onDone(...args) { "
            "calls.push(args); })");
@@ -368,7 +294,9 @@ TEST_F(DispatchTest, ReleasedContextDropsItsFramesCallbacksOnly) {
   const int browser = CreateBrowserWithContext();
   const int64 sub = renderer_->AddFrame(browser, "child");
   renderer_->CreateContext(browser, sub);
-  SendBindings(browser, MakeBindings({"register"}, nullptr, {}, true));
+  SendBindings(
+      browser,
+      BindingsBuilder().Function("register").BindToFrames(true).Build());
   Eval(browser, sub, "register(function a() {}, function b() {})");
   EvalMain(browser, "register(function c() {})");
   ASSERT_EQ(3u, quillmoss::CountJavascriptCallbacksForTesting());
@@ -396,7 +324,7 @@ TEST_F(DispatchTest, ReleasedContextDropsItsFramesCallbacksOnly) {
 
 TEST_F(DispatchTest, DestroyedBrowserLosesItsBindings) {
   const int browser = CreateBrowserWithContext();
-  SendBindings(browser, MakeBindings({"saveFile"}, nullptr, {}));
+  SendBindings(browser, BindingsBuilder().Function("saveFile").Build());
   CefRefPtr<CefBrowser> cef_browser = renderer_->GetBrowser(browser);
   CefRefPtr<CefFrame> frame = cef_browser->GetMainFrame();
   renderer_->DestroyBrowser(browser);

@@ -9,7 +9,8 @@ class FrameSelectionTest : public AppFixture {
  protected:
   void Schedule(CefRefPtr<FakeBrowser> browser, bool bind_to_frames) {
     app_->SetBindingsForBrowser(
-        browser.get(), MakeBindings({"f"}, nullptr, {}, bind_to_frames));
+        browser.get(),
+        BindingsBuilder().Function("f").BindToFrames(bind_to_frames).Build());
     standin::ClearLog();
     app_->DoJavascriptBindingsForBrowser(browser.get());
   }
@@ -51,22 +52,49 @@ TEST_F(FrameSelectionTest, BadFramesAreSkippedAndTheOthersGoOn) {
   EXPECT_EQ(0u, renderer_->PendingTaskCount());
 }
 
-TEST_F(FrameSelectionTest, EveryFrameIsScheduledExactlyOnce) {
-  const int browser = renderer_->CreateBrowser("top");
-  const int64 a = renderer_->AddFrame(browser, "A");
-  const int64 b = renderer_->AddFrame(browser, "B");
-  for (int64 frame : {MainFrame(browser), a, b})
-    renderer_->CreateContext(browser, frame);
-  std::vector<CefString> names;
-  renderer_->GetBrowser(browser)->GetFrameNames(names);
-  ASSERT_EQ(3u, names.size());
+// Pages name their frames: several may share a name, and a name may equal
+// the one Chromium generated for an unnamed frame. With bindToFrames every
+// frame still gets the bindings, each exactly once.
+TEST_F(FrameSelectionTest, EveryFrameIsScheduledExactlyOnceWhateverItsName) {
+  // nullptr: the name generated for the unnamed frame before it.
+  struct Row {
+    const char* main_name;
+    std::vector<const char*> sub_names;
+    bool names_distinct;
+  };
+  const Row rows[] = {
+      {"top", {"A", "B"}, true},
+      {"", {"", "twin", "twin", nullptr}, false},
+  };
+  for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
+    SCOPED_TRACE(::testing::Message() << "row " << i);
+    const int browser = renderer_->CreateBrowser(rows[i].main_name);
+    std::vector<int64> frames = {MainFrame(browser)};
+    std::string generated;
+    for (const char* name : rows[i].sub_names) {
+      frames.push_back(
+          renderer_->AddFrame(browser, name ? name : generated.c_str()));
+      std::vector<CefString> names;
+      renderer_->GetBrowser(browser)->GetFrameNames(names);
+      generated = names.back().ToString();
+    }
+    for (const int64 frame : frames)
+      renderer_->CreateContext(browser, frame);
+    if (rows[i].names_distinct) {
+      std::vector<CefString> names;
+      renderer_->GetBrowser(browser)->GetFrameNames(names);
+      ASSERT_EQ(frames.size(), names.size());
+    }
 
-  SendBindings(browser, MakeBindings({"f"}, nullptr, {}, true),
-               /*run_tasks=*/false);
-  EXPECT_EQ(3u, renderer_->PendingTaskCount());
-  renderer_->RunPendingTasks();
-  for (int64 frame : {MainFrame(browser), a, b})
-    EXPECT_EQ("\"function\"", Eval(browser, frame, "typeof f"));
+    SendBindings(browser,
+                 BindingsBuilder().Function("f").BindToFrames(true).Build(),
+                 /*run_tasks=*/false);
+    EXPECT_EQ(frames.size(), renderer_->PendingTaskCount());
+    renderer_->RunPendingTasks();
+    for (const int64 frame : frames)
+      EXPECT_EQ("\"function\"", Eval(browser, frame, "typeof f")) << frame;
+    renderer_->DestroyBrowser(browser);
+  }
 }
 
 // A released context given while another one is entered: the installation
@@ -81,7 +109,7 @@ TEST_F(FrameSelectionTest,
       renderer_->GetFrame(browser, sub)->GetV8Context();
   renderer_->ReleaseContext(browser, sub);
   app_->SetBindingsForBrowser(renderer_->GetBrowser(browser),
-                              MakeBindings({"f"}, nullptr, {}));
+                              BindingsBuilder().Function("f").Build());
   CefRefPtr<CefV8Context> live =
       renderer_->GetFrame(browser, MainFrame(browser))->GetV8Context();
   standin::ClearLog();

@@ -315,27 +315,4 @@ TEST_F(HostilePageTest, OneCallStopsAtTheEntryLimit) {
                           EntryLimitLine("V8ValueAppendToCefListValue")));
 }
 
-// Pages name their frames: several may share a name, and a name may equal
-// the one Chromium generated for an unnamed frame. With bindToFrames every
-// frame still gets the bindings, each exactly once.
-TEST_F(HostilePageTest, FramesSharingANameAllGetBindingsOnce) {
-  const int browser = renderer_->CreateBrowser();
-  const int64 unnamed = renderer_->AddFrame(browser, "");
-  std::vector<CefString> names;
-  renderer_->GetBrowser(browser)->GetFrameNames(names);
-  const std::string generated = names.back().ToString();
-  const std::vector<int64> frames = {MainFrame(browser), unnamed,
-                                     renderer_->AddFrame(browser, "twin"),
-                                     renderer_->AddFrame(browser, "twin"),
-                                     renderer_->AddFrame(browser, generated)};
-  for (const int64 frame : frames)
-    renderer_->CreateContext(browser, frame);
-  SendBindings(browser, MakeBindings({"f"}, nullptr, {}, true),
-               /*run_tasks=*/false);
-  EXPECT_EQ(frames.size(), renderer_->PendingTaskCount());
-  renderer_->RunPendingTasks();
-  for (const int64 frame : frames)
-    EXPECT_EQ("\"function\"", Eval(browser, frame, "typeof f")) << frame;
-}
-
 }  // namespace

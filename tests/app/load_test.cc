@@ -64,7 +64,11 @@ TEST_F(LoadTest, MillionBoundCallsLeaveNothingBehind) {
   CefRefPtr<CefDictionaryValue> properties = CefDictionaryValue::Create();
   properties->SetBinary(
       "done", CefBinaryValue::Create(callback_bytes, sizeof(callback_bytes)));
-  SendBindings(browser, MakeBindings({"f"}, properties, {{"api", {"call"}}}));
+  SendBindings(browser, BindingsBuilder()
+                            .Function("f")
+                            .Properties(properties)
+                            .Object("api", {"call"})
+                            .Build());
   TakeSent();
   const int objects_at_start = standin::LiveObjectCount();
   PrintMemory("before the calls");
@@ -92,7 +96,8 @@ TEST_F(LoadTest, HundredThousandCallbacksGoWithTheirContexts) {
   const int browser = CreateBrowserWithContext();
   const int64 sub = renderer_->AddFrame(browser, "child");
   renderer_->CreateContext(browser, sub);
-  SendBindings(browser, MakeBindings({"keep"}, nullptr, {}, true));
+  SendBindings(browser,
+               BindingsBuilder().Function("keep").BindToFrames(true).Build());
   TakeSent();
   const int objects_at_start = standin::LiveObjectCount();
   PrintMemory("before the callbacks");

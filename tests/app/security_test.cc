@@ -16,27 +16,36 @@ constexpr char kSubFrameLine[] =
     "QuillmossApp::OnProcessMessageReceived: received process message from "
     "non-main frame.";
 
-// Names of messages in both directions, near misses and oddities.
-std::vector<std::string> MessageNames() {
-  return {quillmoss::kDoJavascriptBindingsMessage,
-          quillmoss::kExecuteJavascriptCallbackMessage,
-          quillmoss::kOnContextCreatedMessage,
-          quillmoss::kOnContextReleasedMessage,
-          quillmoss::kExecutePythonCallbackMessage,
-          quillmoss::kV8FunctionHandlerExecuteMessage,
-          "",
-          "DoJavascriptBindings ",
-          std::string("DoJavascriptBindings\0x", 22),
-          "\xC3\xA9\xF0\x9F\x98\x80",
-          std::string(10000, 'x')};
+// Messages in both directions, near misses and oddities: with arguments
+// that the main frame would act on, or with none.
+struct MessageRow {
+  std::string name;
+  bool with_arguments;
+};
+std::vector<MessageRow> SubFrameMessages() {
+  return {{quillmoss::kDoJavascriptBindingsMessage, true},
+          {quillmoss::kExecuteJavascriptCallbackMessage, true},
+          {quillmoss::kOnContextCreatedMessage, true},
+          {quillmoss::kOnContextReleasedMessage, true},
+          {quillmoss::kExecutePythonCallbackMessage, true},
+          {quillmoss::kV8FunctionHandlerExecuteMessage, true},
+          {"", true},
+          {"DoJavascriptBindings ", true},
+          {std::string("DoJavascriptBindings\0x", 22), true},
+          {"\xC3\xA9\xF0\x9F\x98\x80", true},
+          {std::string(10000, 'x'), true},
+          {quillmoss::kOnContextCreatedMessage, false},
+          {"Anything", false}};
 }
 
-// A message with arguments that the main frame would act on.
-CefRefPtr<CefProcessMessage> ActionableMessage(const std::string& name) {
-  CefRefPtr<CefProcessMessage> message = CefProcessMessage::Create(name);
+CefRefPtr<CefProcessMessage> SubFrameMessage(const MessageRow& row) {
+  CefRefPtr<CefProcessMessage> message = CefProcessMessage::Create(row.name);
+  if (!row.with_arguments)
+    return message;
   CefRefPtr<CefListValue> args = message->GetArgumentList();
-  if (name == quillmoss::kDoJavascriptBindingsMessage) {
-    args->SetDictionary(0, MakeBindings({"f"}, nullptr, {}, true));
+  if (row.name == quillmoss::kDoJavascriptBindingsMessage) {
+    args->SetDictionary(
+        0, BindingsBuilder().Function("f").BindToFrames(true).Build());
   } else {
     args->SetInt(0, 1);
     args->SetString(1, "from a sub-frame");
@@ -86,7 +95,7 @@ TEST_F(SecurityTest, EveryMessageFromAnySubFrameIsRefused) {
   std::vector<int64> frames = BrowserWithSubFrames(browser, 6);
   const std::vector<int64> other_frames = BrowserWithSubFrames(other, 2);
   // A stored callback that the refused messages name.
-  SendBindings(browser, MakeBindings({"keep"}, nullptr, {}));
+  SendBindings(browser, BindingsBuilder().Function("keep").Build());
   EvalMain(browser, "window.ran = 0; keep(function () { ++window.ran; })");
   ASSERT_EQ(1u, quillmoss::CountJavascriptCallbacksForTesting());
   TakeSent();
@@ -98,14 +107,18 @@ TEST_F(SecurityTest, EveryMessageFromAnySubFrameIsRefused) {
     targets.emplace_back(browser, frame);
   for (const int64 frame : other_frames)
     targets.emplace_back(other, frame);
-  for (const std::string& name : MessageNames()) {
+  const std::vector<MessageRow> rows = SubFrameMessages();
+  for (size_t i = 0; i < rows.size(); ++i) {
     for (const auto& target : targets) {
-      SCOPED_TRACE(::testing::Message() << "message '" << name.substr(0, 40)
-                                        << "' through frame " << target.second);
+      SCOPED_TRACE(::testing::Message()
+                   << "row " << i << ": message '" << rows[i].name.substr(0, 40)
+                   << "' through frame " << target.second);
       standin::ClearLog();
       EXPECT_FALSE(renderer_->DeliverMessage(target.first, target.second,
-                                             ActionableMessage(name)));
+                                             SubFrameMessage(rows[i])));
       EXPECT_EQ(std::vector<std::string>{kSubFrameLine}, AllLogTexts());
+      ASSERT_EQ(1u, standin::LogRecords().size());
+      EXPECT_EQ(2, standin::LogRecords()[0].severity);
     }
   }
   EXPECT_TRUE(TakeSent().empty());
@@ -118,62 +131,90 @@ TEST_F(SecurityTest, EveryMessageFromAnySubFrameIsRefused) {
   EXPECT_EQ("\"undefined\"", EvalMain(browser, "typeof f"));
 }
 
-// With bindToFrames anything but true, sub-frames get nothing: not from the
-// first bindings, not from later ones, not in contexts made afterwards.
-TEST_F(SecurityTest, SubFramesNeverGetBindingsUnlessAskedFor) {
+// bindToFrames true binds every frame; anything else binds none of the
+// sub-frames: not from the first bindings, not from later ones, not in
+// contexts made afterwards. The installation refuses a dictionary whose
+// bindToFrames is not a bool, in the main frame too.
+TEST_F(SecurityTest, SubFramesGetBindingsOnlyWhenAskedFor) {
   struct Row {
     const char* description;
-    void (*set_bind_to_frames)(CefRefPtr<CefDictionaryValue>);
+    void (*set_bind_to_frames)(BindingsBuilder*);
+    bool installs;
+    bool sub_frames_bound;
   };
   const Row rows[] = {
-      {"false",
-       [](CefRefPtr<CefDictionaryValue> b) {
-         b->SetBool(quillmoss::kBindToFramesKey, false);
-       }},
+      {"true", [](BindingsBuilder* b) { b->BindToFrames(true); }, true, true},
+      {"false", [](BindingsBuilder* b) { b->BindToFrames(false); }, true,
+       false},
+      {"absent",
+       [](BindingsBuilder* b) { b->Omit(quillmoss::kBindToFramesKey); }, false,
+       false},
       {"the int 1",
-       [](CefRefPtr<CefDictionaryValue> b) {
-         b->SetInt(quillmoss::kBindToFramesKey, 1);
-       }},
+       [](BindingsBuilder* b) { b->SetInt(quillmoss::kBindToFramesKey, 1); },
+       false, false},
       {"the string true",
-       [](CefRefPtr<CefDictionaryValue> b) {
+       [](BindingsBuilder* b) {
          b->SetString(quillmoss::kBindToFramesKey, "true");
-       }},
+       },
+       false, false},
       {"a list holding true",
-       [](CefRefPtr<CefDictionaryValue> b) {
+       [](BindingsBuilder* b) {
          CefRefPtr<CefListValue> list = CefListValue::Create();
          list->SetBool(0, true);
          b->SetList(quillmoss::kBindToFramesKey, list);
-       }},
+       },
+       false, false},
   };
+  const std::vector<std::string> refused_lines = {
+      "[Renderer process] OnProcessMessageReceived(): DoJavascriptBindings",
+      "[Renderer process] DoJavascriptBindingsForFrame(): bindings are set",
+      "[Renderer process] DoJavascriptBindingsForFrame(): invalid data [1]"};
   for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
+    const Row& row = rows[i];
     SCOPED_TRACE(::testing::Message()
-                 << "row " << i << ": bindToFrames " << rows[i].description);
+                 << "row " << i << ": bindToFrames " << row.description);
     const int browser = CreateBrowserWithContext();
     const std::vector<int64> frames = BrowserWithSubFrames(browser, 4);
-    CefRefPtr<CefDictionaryValue> properties = CefDictionaryValue::Create();
-    properties->SetString("secret", "host data");
+    size_t frames_with_contexts = 1 + frames.size();
     for (const char* name : {"first", "second"}) {
-      CefRefPtr<CefDictionaryValue> bindings =
-          MakeBindings({name}, properties->Copy(false), {{"api", {"call"}}});
-      rows[i].set_bind_to_frames(bindings);
-      SendBindings(browser, bindings);
+      BindingsBuilder bindings;
+      bindings.Function(name)
+          .Property("secret", "host data")
+          .Object("api", {"call"});
+      row.set_bind_to_frames(&bindings);
+      standin::ClearLog();
+      SendBindings(browser, bindings.Build(), /*run_tasks=*/false);
+      // One task per chosen frame: all with a context, or the main frame.
+      EXPECT_EQ(row.sub_frames_bound ? frames_with_contexts : 1u,
+                renderer_->PendingTaskCount())
+          << name;
+      renderer_->RunPendingTasks();
+      if (!row.installs) {
+        EXPECT_EQ(refused_lines, AllLogTexts()) << name;
+      }
       // A navigation in a sub-frame after the bindings arrived.
       renderer_->CreateContext(browser, frames[1]);
       const int64 added = renderer_->AddFrame(browser, "late", frames[0]);
       renderer_->CreateContext(browser, added);
+      ++frames_with_contexts;
       renderer_->RunPendingTasks();
+      const std::string expected_sub =
+          row.sub_frames_bound ? R"(["function","string","object"])"
+                               : R"(["undefined","undefined","undefined"])";
       for (const int64 frame :
            {frames[0], frames[1], frames[2], frames[3], added}) {
-        EXPECT_EQ(R"(["undefined","undefined","undefined","undefined"])",
-                  Eval(browser, frame,
-                       "[typeof first, typeof second, typeof secret, "
-                       "typeof api]"))
+        EXPECT_EQ(expected_sub, Eval(browser, frame,
+                                     std::string("[typeof ") + name +
+                                         ", typeof secret, typeof api]"))
             << "frame " << frame << " after " << name;
       }
     }
-    // Only rows with a bool install at all; the main frame then has them.
-    EXPECT_EQ(i == 0 ? "\"function\"" : "\"undefined\"",
-              EvalMain(browser, "typeof second"));
+    EXPECT_EQ(row.installs
+                  ? R"(["function","function","string","object"])"
+                  : R"(["undefined","undefined","undefined","undefined"])",
+              EvalMain(browser,
+                       "[typeof first, typeof second, typeof secret, "
+                       "typeof api]"));
     renderer_->DestroyBrowser(browser);
   }
 }
@@ -183,9 +224,14 @@ TEST_F(SecurityTest, SubFramesNeverGetBindingsUnlessAskedFor) {
 TEST_F(SecurityTest, TurningBindToFramesOffStopsBindingNewSubFramePages) {
   const int browser = CreateBrowserWithContext();
   const int64 sub = BrowserWithSubFrames(browser, 1)[0];
-  SendBindings(browser, MakeBindings({"f"}, nullptr, {}, true));
+  SendBindings(browser,
+               BindingsBuilder().Function("f").BindToFrames(true).Build());
   ASSERT_EQ("\"function\"", TypeOf(browser, sub, "f"));
-  SendBindings(browser, MakeBindings({"f", "g"}, nullptr, {}, false));
+  SendBindings(browser, BindingsBuilder()
+                            .Function("f")
+                            .Function("g")
+                            .BindToFrames(false)
+                            .Build());
   renderer_->CreateContext(browser, sub);
   const int64 added = renderer_->AddFrame(browser, "new", sub);
   renderer_->CreateContext(browser, added);
@@ -203,10 +249,16 @@ TEST_F(SecurityTest, TurningBindToFramesOffStopsBindingNewSubFramePages) {
 TEST_F(SecurityTest, TurningBindToFramesOffRefusesCallsFromBoundSubFrames) {
   const int browser = CreateBrowserWithContext();
   const int64 sub = BrowserWithSubFrames(browser, 1)[0];
-  SendBindings(browser,
-               MakeBindings({"f"}, nullptr, {{"api", {"call"}}}, true));
-  SendBindings(browser,
-               MakeBindings({"f"}, nullptr, {{"api", {"call"}}}, false));
+  SendBindings(browser, BindingsBuilder()
+                            .Function("f")
+                            .Object("api", {"call"})
+                            .BindToFrames(true)
+                            .Build());
+  SendBindings(browser, BindingsBuilder()
+                            .Function("f")
+                            .Object("api", {"call"})
+                            .BindToFrames(false)
+                            .Build());
   TakeSent();
   for (const char* name : {"f", "api.call"}) {
     EXPECT_EQ(std::string("\"[Quillmoss] V8FunctionHandler::Execute() FAILED: "
@@ -226,7 +278,8 @@ TEST_F(SecurityTest, TurningBindToFramesOffRefusesCallsFromBoundSubFrames) {
 TEST_F(SecurityTest, FunctionNamesNeverChangeTheDescriptorsMembers) {
   const int browser = CreateBrowserWithContext();
   const int64 sub = BrowserWithSubFrames(browser, 1)[0];
-  SendBindings(browser, MakeBindings({"take"}, nullptr, {}, true));
+  SendBindings(browser,
+               BindingsBuilder().Function("take").BindToFrames(true).Build());
   TakeSent();
 
   struct Route {
@@ -247,6 +300,7 @@ TEST_F(SecurityTest, FunctionNamesNeverChangeTheDescriptorsMembers) {
   std::vector<std::string> names = {"\"",
                                     "\\",
                                     "\"}",
+                                    "}",
                                     "\",\"callbackId\":0,\"",
                                     "\xE2\x80\xA8\xE2\x80\xA9",
                                     "/*",
@@ -294,7 +348,7 @@ TEST_F(SecurityTest, FunctionNamesNeverChangeTheDescriptorsMembers) {
 // where each is U+FFFD, so the descriptor stays valid JSON.
 TEST_F(SecurityTest, LoneSurrogatesInNamesArriveReplaced) {
   const int browser = CreateBrowserWithContext();
-  SendBindings(browser, MakeBindings({"take"}, nullptr, {}));
+  SendBindings(browser, BindingsBuilder().Function("take").Build());
   TakeSent();
   EvalMain(browser,
            "take({'\\ud800\"\\udc00': function () {}}['\\ud800\"\\udc00'])");
@@ -320,7 +374,8 @@ TEST_F(SecurityTest, CallbacksOfAGoneContextCannotBeRunById) {
   for (const int64 frame : BrowserWithSubFrames(second, 2))
     frames.emplace_back(second, frame);
   for (const int browser : {first, second})
-    SendBindings(browser, MakeBindings({"keep"}, nullptr, {}, true));
+    SendBindings(browser,
+                 BindingsBuilder().Function("keep").BindToFrames(true).Build());
   // Each frame stores three callbacks that count their runs in the frame.
   std::map<int, size_t> frame_of_id;
   for (size_t f = 0; f < frames.size(); ++f) {
@@ -383,8 +438,12 @@ TEST_F(SecurityTest, FunctionsKeptFromAGonePageSendAndStoreNothing) {
   CefRefPtr<CefDictionaryValue> properties = CefDictionaryValue::Create();
   properties->SetBinary("onReady", CefBinaryValue::Create(
                                        callback_bytes, sizeof(callback_bytes)));
-  SendBindings(browser, MakeBindings({"saveFile"}, properties,
-                                     {{"external", {"close"}}}, true));
+  SendBindings(browser, BindingsBuilder()
+                            .Function("saveFile")
+                            .Properties(properties)
+                            .Object("external", {"close"})
+                            .BindToFrames(true)
+                            .Build());
   struct Row {
     const char* kept;  // in the child's page
     const char* name;  // the function's name in the exception

@@ -371,7 +371,7 @@ TEST_F(ValueMatchersTest, DescribeValueIsCompact) {
   list->SetDictionary(4, dictionary);
   list->SetList(5, CefListValue::Create());
   list->SetNull(6);
-  EXPECT_EQ("[1,2.0,\"q\\\"\",<0aff>,{\"t\":true},[],null]",
+  EXPECT_EQ(R"([1,2.0,"q\"",{"$binary":"0aff"},{"t":true},[],null])",
             DescribeValue(list));
 }
 

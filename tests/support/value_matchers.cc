@@ -1,55 +1,29 @@
 #include "support/value_matchers.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <sstream>
 #include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "simulator/cef_value_json.h"
+#include "simulator/json_text.h"
 
 namespace testing_support {
 namespace {
 
-// The shortest text that reads back as the same double.
-std::string FormatDouble(double value) {
-  char buffer[32];
-  for (int precision = 1; precision <= 17; ++precision) {
-    std::snprintf(buffer, sizeof(buffer), "%.*g", precision, value);
-    if (std::strtod(buffer, nullptr) == value)
-      break;
-  }
-  return buffer;
-}
+using nlohmann::json;
 
-std::string Quote(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out.push_back('\\');
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x20) {
-      char escape[8];
-      std::snprintf(escape, sizeof(escape), "\\u%04x", c);
-      out += escape;
-    } else {
-      out.push_back(static_cast<char>(c));
-    }
-  }
-  return out + "\"";
+// The simulator's JSON form of the entry at |index| / |key|; the containers
+// are small in tests, so converting all of one is fine.
+json EntryJson(CefRefPtr<CefListValue> list, size_t index) {
+  return standin::CefListToJson(list)[index];
 }
-
-std::string Hex(CefRefPtr<CefBinaryValue> binary) {
-  if (!binary || !binary->IsValid())
-    return "<invalid>";
-  std::vector<unsigned char> bytes(binary->GetSize());
-  if (!bytes.empty())
-    binary->GetData(bytes.data(), bytes.size(), 0);
-  std::string out = "<";
-  for (unsigned char byte : bytes) {
-    char digits[3];
-    std::snprintf(digits, sizeof(digits), "%02x", byte);
-    out += digits;
-  }
-  return out + ">";
+json EntryJson(CefRefPtr<CefDictionaryValue> dictionary, const CefString& key) {
+  json whole = standin::CefDictionaryToJson(dictionary);
+  // A dictionary that would read as a tag comes wrapped.
+  if (whole.size() == 1 && whole.contains("$dict"))
+    whole = whole["$dict"];
+  return whole[key.ToString()];
 }
 
 std::vector<CefString> KeysOf(CefRefPtr<CefDictionaryValue> dictionary) {
@@ -58,56 +32,35 @@ std::vector<CefString> KeysOf(CefRefPtr<CefDictionaryValue> dictionary) {
   return keys;
 }
 
-// The entry at |key| of a list (size_t) or dictionary (CefString) as JSON
-// text; both containers share the accessor names.
-template <typename Container, typename Key>
-std::string EntryJson(Container& container, const Key& key) {
-  switch (container->GetType(key)) {
-    case VTYPE_NULL:
-      return "null";
-    case VTYPE_BOOL:
-      return container->GetBool(key) ? "true" : "false";
-    case VTYPE_INT:
-      return std::to_string(container->GetInt(key));
-    case VTYPE_DOUBLE: {
-      std::string text = FormatDouble(container->GetDouble(key));
-      if (text.find_first_of(".eni") == std::string::npos)
-        text += ".0";
-      return text;
-    }
-    case VTYPE_STRING:
-      return Quote(container->GetString(key).ToString());
-    case VTYPE_BINARY:
-      return Hex(container->GetBinary(key));
-    case VTYPE_DICTIONARY:
-      return DescribeValue(container->GetDictionary(key));
-    case VTYPE_LIST:
-      return DescribeValue(container->GetList(key));
-    default:
-      return "<invalid>";
-  }
+std::string Quote(const std::string& text) {
+  return standin::ToJsonText(json(text));
 }
 
-// "int 5", "double 5", "string \"a\"" ...: how a failure names an entry.
+std::string BinaryText(CefRefPtr<CefBinaryValue> binary) {
+  return standin::ToJsonText(standin::CefBinaryToJson(binary));
+}
+
+// "int 5", "double 5.0", "string \"a\"" ...: how a failure names an entry.
 template <typename Container, typename Key>
 std::string EntryDescription(Container& container, const Key& key) {
+  const std::string text = standin::ToJsonText(EntryJson(container, key));
   switch (container->GetType(key)) {
     case VTYPE_NULL:
       return "null";
     case VTYPE_BOOL:
-      return std::string("bool ") + EntryJson(container, key);
+      return "bool " + text;
     case VTYPE_INT:
-      return "int " + EntryJson(container, key);
+      return "int " + text;
     case VTYPE_DOUBLE:
-      return "double " + FormatDouble(container->GetDouble(key));
+      return "double " + text;
     case VTYPE_STRING:
-      return "string " + EntryJson(container, key);
+      return "string " + text;
     case VTYPE_BINARY:
-      return "binary " + EntryJson(container, key);
+      return "binary " + text;
     case VTYPE_DICTIONARY:
-      return "dictionary " + EntryJson(container, key);
+      return "dictionary " + text;
     case VTYPE_LIST:
-      return "list " + EntryJson(container, key);
+      return "list " + text;
     default:
       return "an invalid entry";
   }
@@ -209,7 +162,8 @@ class Comparer {
         same = expected->GetString(key) == actual->GetString(key);
         break;
       case VTYPE_BINARY:
-        same = Hex(expected->GetBinary(key)) == Hex(actual->GetBinary(key));
+        same = BinaryText(expected->GetBinary(key)) ==
+               BinaryText(actual->GetBinary(key));
         break;
       case VTYPE_DICTIONARY:
         return Dictionaries(expected->GetDictionary(key),
@@ -260,31 +214,13 @@ class Comparer {
 std::string DescribeValue(CefRefPtr<CefListValue> list) {
   if (!list)
     return "<none>";
-  if (!list->IsValid())
-    return "<invalid>";
-  std::string out = "[";
-  for (size_t i = 0; i < list->GetSize(); ++i) {
-    if (i > 0)
-      out += ",";
-    out += EntryJson(list, i);
-  }
-  return out + "]";
+  return standin::ToJsonText(standin::CefListToJson(list));
 }
 
 std::string DescribeValue(CefRefPtr<CefDictionaryValue> dictionary) {
   if (!dictionary)
     return "<none>";
-  if (!dictionary->IsValid())
-    return "<invalid>";
-  std::string out = "{";
-  bool first = true;
-  for (const CefString& key : KeysOf(dictionary)) {
-    if (!first)
-      out += ",";
-    first = false;
-    out += Quote(key.ToString()) + ":" + EntryJson(dictionary, key);
-  }
-  return out + "}";
+  return standin::ToJsonText(standin::CefDictionaryToJson(dictionary));
 }
 
 }  // namespace testing_support

@@ -1,7 +1,7 @@
 // Deep comparison of CEF list and dictionary values for tests:
 //   EXPECT_TRUE(testing_support::ListEq(expected, actual));
 // On a difference the failure names the path to it, e.g.
-//   [1]["name"][0]: expected int 5, got double 5
+//   [1]["name"][0]: expected int 5, got double 5.0
 #ifndef QUILLMOSS_TESTS_SUPPORT_VALUE_MATCHERS_H_
 #define QUILLMOSS_TESTS_SUPPORT_VALUE_MATCHERS_H_
 
@@ -19,9 +19,8 @@ namespace testing_support {
 ::testing::AssertionResult DictEq(CefRefPtr<CefDictionaryValue> expected,
                                   CefRefPtr<CefDictionaryValue> actual);
 
-// Compact JSON-like text: doubles always carry a fraction or exponent
-// ("5.0") so they read apart from ints, binaries are hex in angle brackets
-// ("<0a0b>"), an invalid value is "<invalid>" and a null reference "<none>".
+// The simulator's JSON form of the value (cef_value_json.h), compact; a
+// null reference is "<none>".
 std::string DescribeValue(CefRefPtr<CefListValue> list);
 std::string DescribeValue(CefRefPtr<CefDictionaryValue> dictionary);
 

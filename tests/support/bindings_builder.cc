@@ -1,0 +1,171 @@
+#include "support/bindings_builder.h"
+
+#include <algorithm>
+
+#include "common/process_messages.h"
+
+namespace testing_support {
+namespace {
+
+// Copies entry |key| of |from| into |to|; the stand-in has no CefValue.
+void CopyEntry(CefRefPtr<CefDictionaryValue> from,
+               const CefString& key,
+               CefRefPtr<CefDictionaryValue> to) {
+  switch (from->GetType(key)) {
+    case VTYPE_NULL:
+      to->SetNull(key);
+      return;
+    case VTYPE_BOOL:
+      to->SetBool(key, from->GetBool(key));
+      return;
+    case VTYPE_INT:
+      to->SetInt(key, from->GetInt(key));
+      return;
+    case VTYPE_DOUBLE:
+      to->SetDouble(key, from->GetDouble(key));
+      return;
+    case VTYPE_STRING:
+      to->SetString(key, from->GetString(key));
+      return;
+    case VTYPE_BINARY:
+      to->SetBinary(key, from->GetBinary(key)->Copy());
+      return;
+    case VTYPE_DICTIONARY:
+      to->SetDictionary(key, from->GetDictionary(key)->Copy(false));
+      return;
+    case VTYPE_LIST:
+      to->SetList(key, from->GetList(key)->Copy());
+      return;
+    default:
+      return;
+  }
+}
+
+void CopyEntries(CefRefPtr<CefDictionaryValue> from,
+                 CefRefPtr<CefDictionaryValue> to) {
+  CefDictionaryValue::KeyList keys;
+  from->GetKeys(keys);
+  for (const CefString& key : keys)
+    CopyEntry(from, key, to);
+}
+
+}  // namespace
+
+BindingsBuilder::BindingsBuilder()
+    : functions_(CefDictionaryValue::Create()),
+      properties_(CefDictionaryValue::Create()),
+      objects_(CefDictionaryValue::Create()),
+      overrides_(CefDictionaryValue::Create()) {}
+
+BindingsBuilder& BindingsBuilder::BindToFrames(bool bind_to_frames) {
+  bind_to_frames_ = bind_to_frames;
+  return *this;
+}
+
+BindingsBuilder& BindingsBuilder::Function(const std::string& name) {
+  functions_->SetBool(name, true);
+  return *this;
+}
+
+BindingsBuilder& BindingsBuilder::Functions(
+    const std::vector<std::string>& names) {
+  for (const std::string& name : names)
+    Function(name);
+  return *this;
+}
+
+BindingsBuilder& BindingsBuilder::Property(const std::string& name, int value) {
+  properties_->SetInt(name, value);
+  return *this;
+}
+
+BindingsBuilder& BindingsBuilder::Property(const std::string& name,
+                                           double value) {
+  properties_->SetDouble(name, value);
+  return *this;
+}
+
+BindingsBuilder& BindingsBuilder::Property(const std::string& name,
+                                           bool value) {
+  properties_->SetBool(name, value);
+  return *this;
+}
+
+BindingsBuilder& BindingsBuilder::Property(const std::string& name,
+                                           const std::string& value) {
+  properties_->SetString(name, value);
+  return *this;
+}
+
+BindingsBuilder& BindingsBuilder::Property(const std::string& name,
+                                           const char* value) {
+  return Property(name, std::string(value));
+}
+
+BindingsBuilder& BindingsBuilder::Properties(
+    CefRefPtr<CefDictionaryValue> properties) {
+  if (properties)
+    CopyEntries(properties, properties_);
+  return *this;
+}
+
+BindingsBuilder& BindingsBuilder::Object(
+    const std::string& name,
+    const std::vector<std::string>& methods) {
+  CefRefPtr<CefDictionaryValue> method_dict = CefDictionaryValue::Create();
+  for (const std::string& method : methods)
+    method_dict->SetNull(method);
+  objects_->SetDictionary(name, method_dict);
+  return *this;
+}
+
+BindingsBuilder& BindingsBuilder::ObjectInt(const std::string& name,
+                                            int value) {
+  objects_->SetInt(name, value);
+  return *this;
+}
+
+BindingsBuilder& BindingsBuilder::Omit(const std::string& key) {
+  overrides_->Remove(key);
+  omitted_.push_back(key);
+  return *this;
+}
+
+BindingsBuilder& BindingsBuilder::SetInt(const std::string& key, int value) {
+  Kept(key);
+  overrides_->SetInt(key, value);
+  return *this;
+}
+
+BindingsBuilder& BindingsBuilder::SetString(const std::string& key,
+                                            const std::string& value) {
+  Kept(key);
+  overrides_->SetString(key, value);
+  return *this;
+}
+
+BindingsBuilder& BindingsBuilder::SetList(const std::string& key,
+                                          CefRefPtr<CefListValue> value) {
+  Kept(key);
+  overrides_->SetList(key, value->Copy());
+  return *this;
+}
+
+void BindingsBuilder::Kept(const std::string& key) {
+  omitted_.erase(std::remove(omitted_.begin(), omitted_.end(), key),
+                 omitted_.end());
+}
+
+CefRefPtr<CefDictionaryValue> BindingsBuilder::Build() const {
+  CefRefPtr<CefDictionaryValue> bindings = CefDictionaryValue::Create();
+  bindings->SetBool(quillmoss::kBindToFramesKey, bind_to_frames_);
+  bindings->SetDictionary(quillmoss::kFunctionsKey, functions_->Copy(false));
+  bindings->SetDictionary(quillmoss::kPropertiesKey, properties_->Copy(false));
+  bindings->SetDictionary(quillmoss::kObjectsKey, objects_->Copy(false));
+  for (const std::string& key : omitted_)
+    bindings->Remove(key);
+  CopyEntries(overrides_, bindings);
+  return bindings;
+}
+
+}  // namespace testing_support
