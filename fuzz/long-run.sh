@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs each libFuzzer target for SECONDS with a corpus kept between runs, and
-# reports inputs, inputs per second, coverage and findings per target.
+# reports inputs, inputs per second, coverage and findings per target. The
+# targets run side by side when the machine has a core for each.
 #
 #   fuzz/long-run.sh SECONDS [dispatch|conversion ...]
 #
@@ -27,11 +28,7 @@ targets=("$@")
 
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 if [ -z "${FUZZ_NO_BUILD:-}" ]; then
-  CC=clang CXX=clang++ cmake -S . -B "$build_dir" -DQUILLMOSS_FUZZ=ON \
-    -DQUILLMOSS_SANITIZE=ON -DQUILLMOSS_WINDOWS_BUILD=OFF \
-    -DQUILLMOSS_BUILD_BENCH=OFF >/dev/null
-  cmake --build "$build_dir" -j"$(nproc)" \
-    --target "${targets[@]/#/fuzz_}" >/dev/null
+  fuzz/build.sh "${targets[@]}"
 fi
 
 # As in smoke.sh: leaks are checked at exit, and by the targets themselves.
@@ -39,14 +36,16 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_retu
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 
-failed=0
-for target in "${targets[@]}"; do
-  work="fuzz/work/$target"
+# Runs one target; its report goes to $work/report, its status to
+# $work/status.
+run_target() {
+  local target=$1
+  local work="fuzz/work/$target"
   mkdir -p "$work/corpus" "$work/findings"
-  log="$work/last.log"
+  local log="$work/last.log"
+  local before load_before load_after status=0
   before=$(ls "$work/findings" | wc -l)
   load_before=$(cut -d' ' -f1-3 /proc/loadavg)
-  status=0
   # The entropic schedule's per-feature bookkeeping took more than half of
   # the time here (tens of thousands of features, a list of the rare ones
   # searched for each feature an input hits); the plain schedule instead.
@@ -56,6 +55,7 @@ for target in "${targets[@]}"; do
     -artifact_prefix="$work/findings/" \
     "$work/corpus" "fuzz/corpus/$target" >"$log" 2>&1 || status=$?
   load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+  local inputs rate last cov ft counters corpus found
   inputs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
   last=$(grep -E '^#[0-9]+' "$log" | tail -1 || true)
@@ -65,14 +65,40 @@ for target in "${targets[@]}"; do
     head -1)
   corpus=$(ls "$work/corpus" | wc -l)
   found=$(($(ls "$work/findings" | wc -l) - before))
-  echo "fuzz_$target: ${inputs:-?} inputs in ${seconds} s (${rate:-?}/s)," \
-    "coverage ${cov:-?} of ${counters:-?} edges, ${ft:-?} features," \
-    "corpus $corpus inputs, findings $found, load $load_before -> $load_after"
-  if [ "$status" != 0 ] || [ "$found" != 0 ]; then
-    failed=$((failed + 1))
-    echo "  exit status $status; findings in $work/findings; the end of $log:"
-    grep -E 'fuzz check failed|ERROR|SUMMARY|saved as|Test unit written' \
-      "$log" | tail -8 | sed 's/^/  /'
+  {
+    echo "fuzz_$target: ${inputs:-?} inputs in ${seconds} s (${rate:-?}/s)," \
+      "coverage ${cov:-?} of ${counters:-?} edges, ${ft:-?} features," \
+      "corpus $corpus inputs, findings $found, load $load_before ->" \
+      "$load_after"
+    if [ "$status" != 0 ] || [ "$found" != 0 ]; then
+      echo "  exit status $status; findings in $work/findings; the end of $log:"
+      grep -E 'fuzz check failed|ERROR|SUMMARY|saved as|Test unit written' \
+        "$log" | tail -8 | sed 's/^/  /'
+    fi
+  } >"$work/report"
+  if [ "$status" = 0 ] && [ "$found" = 0 ]; then
+    echo ok >"$work/status"
+  else
+    echo failed >"$work/status"
   fi
+}
+
+# Each target is one process on one core: side by side when there are cores
+# enough, else one after the other.
+if [ "$(nproc)" -ge ${#targets[@]} ]; then
+  for target in "${targets[@]}"; do
+    run_target "$target" &
+  done
+  wait
+else
+  for target in "${targets[@]}"; do
+    run_target "$target"
+  done
+fi
+
+failed=0
+for target in "${targets[@]}"; do
+  cat "fuzz/work/$target/report"
+  [ "$(cat "fuzz/work/$target/status")" = ok ] || failed=$((failed + 1))
 done
 [ "$failed" = 0 ]

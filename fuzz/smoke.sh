@@ -14,17 +14,7 @@ cd "$(dirname "$0")/.."
 
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 targets=(dispatch conversion)
-
-# QUILLMOSS_WARNINGS_AS_ERRORS in the environment: as in scripts/test.sh.
-werror=()
-if [ -n "${QUILLMOSS_WARNINGS_AS_ERRORS:-}" ]; then
-  werror=(-DQUILLMOSS_WARNINGS_AS_ERRORS="$QUILLMOSS_WARNINGS_AS_ERRORS")
-fi
-CC=clang CXX=clang++ cmake -S . -B "$build_dir" -DQUILLMOSS_FUZZ=ON \
-  -DQUILLMOSS_SANITIZE=ON -DQUILLMOSS_WINDOWS_BUILD=OFF \
-  -DQUILLMOSS_BUILD_BENCH=OFF "${werror[@]}" >/dev/null
-cmake --build "$build_dir" -j"$(nproc)" \
-  --target "${targets[@]/#/fuzz_}" >/dev/null
+fuzz/build.sh "${targets[@]}"
 
 # Leaks are checked at exit, not after every input (-detect_leaks=0 below):
 # V8 allocates as it grows its heap, and a check after every input that

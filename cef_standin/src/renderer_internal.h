@@ -77,6 +77,9 @@ void RunEngineTasks();
 // A full garbage collection, so tests can prove what survives it.
 void CollectGarbageForTesting();
 
+// How many page contexts V8 has made so far: a frame's is made on first use.
+int ContextsMadeForTesting();
+
 }  // namespace internal
 }  // namespace standin
 

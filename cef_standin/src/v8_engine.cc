@@ -48,7 +48,13 @@ Engine& GetEngine() {
 struct EnteredEntry {
   ContextState* state;
   bool counted;  // entered through CefV8Context::Enter()
+  bool in_v8;    // false until the state's context is made
 };
+
+// Entries pushed before their context was made. They sit on top of the
+// stack: whatever enters another context, or asks V8 anything, goes through
+// GetIsolate() first, which makes them.
+int g_unmade_entries = 0;
 
 std::vector<EnteredEntry>& EnteredStack() {
   static std::vector<EnteredEntry> stack;
@@ -56,6 +62,19 @@ std::vector<EnteredEntry>& EnteredStack() {
 }
 
 int g_script_forbidden = 0;
+
+int g_contexts_made = 0;
+
+void MakeEnteredContexts() {
+  v8::HandleScope handle_scope(GetEngine().isolate);
+  for (EnteredEntry& entry : EnteredStack()) {
+    if (entry.in_v8)
+      continue;
+    entry.state->GetContext()->Enter();
+    entry.in_v8 = true;
+    --g_unmade_entries;
+  }
+}
 
 int64 g_next_callback_id = 1;
 
@@ -248,6 +267,8 @@ v8::Isolate* GetIsolate(const char* caller) {
                   ": V8 is only usable on the renderer thread");
     return nullptr;
   }
+  if (g_unmade_entries > 0)
+    MakeEnteredContexts();
   return engine.isolate;
 }
 
@@ -303,10 +324,12 @@ ContextState::ContextState(v8::Isolate* isolate,
                            CefRefPtr<CefFrame> frame,
                            CefRefPtr<CefTaskRunner> runner)
     : isolate_(isolate),
+      pending_(context.IsEmpty()),
       context_(isolate, context),
       frame_(frame),
       runner_(runner) {
-  context->SetAlignedPointerInEmbedderData(kStateEmbedderIndex, this);
+  if (!pending_)
+    context->SetAlignedPointerInEmbedderData(kStateEmbedderIndex, this);
 }
 
 ContextState::~ContextState() {
@@ -362,12 +385,25 @@ void ContextState::UntrackValue(V8ValueImpl* value) {
   value->tracked_ = false;
 }
 
-v8::Local<v8::Context> ContextState::GetContext() const {
+v8::Local<v8::Context> ContextState::GetContext() {
+  if (pending_)
+    MakeContext();
   return context_.Get(isolate_);
 }
 
+// In the caller's handle scope: it gets a local handle back.
+void ContextState::MakeContext() {
+  pending_ = false;
+  ++g_contexts_made;
+  v8::Local<v8::Context> context = v8::Context::New(isolate_);
+  InstallWindow(isolate_, context);
+  InstallConsole(isolate_, context);
+  context->SetAlignedPointerInEmbedderData(kStateEmbedderIndex, this);
+  context_.Reset(isolate_, context);
+}
+
 void ContextState::Release() {
-  if (context_.IsEmpty())
+  if (!IsValid())
     return;
   v8::HandleScope handle_scope(isolate_);
 
@@ -378,6 +414,12 @@ void ContextState::Release() {
   if (lowest != stack.end()) {
     RendererError("a context was released while still entered");
     UnwindEnteredContexts(static_cast<size_t>(lowest - stack.begin()));
+  }
+  if (pending_) {
+    // Never made: nothing in V8 holds it, and nothing was made in it.
+    pending_ = false;
+    frame_ = nullptr;
+    return;
   }
 
   for (V8ValueImpl* value = values_; value;) {
@@ -412,9 +454,18 @@ void ContextState::Release() {
 // The entered-context stack ------------------------------------------------
 
 void PushEnteredContext(ContextState* state, bool counted) {
+  if (!counted && state->pending()) {
+    // The renderer enters a context to tell the application of it; most
+    // applications' handlers never touch it then.
+    EnteredStack().push_back({state, counted, false});
+    ++g_unmade_entries;
+    return;
+  }
+  if (g_unmade_entries > 0)
+    MakeEnteredContexts();
   v8::HandleScope handle_scope(state->isolate());
   state->GetContext()->Enter();
-  EnteredStack().push_back({state, counted});
+  EnteredStack().push_back({state, counted, true});
 }
 
 bool PopCountedContext(ContextState* state) {
@@ -438,6 +489,10 @@ void UnwindEnteredContexts(size_t depth) {
   while (stack.size() > depth) {
     EnteredEntry entry = stack.back();
     stack.pop_back();
+    if (!entry.in_v8) {
+      --g_unmade_entries;
+      continue;
+    }
     v8::HandleScope handle_scope(entry.state->isolate());
     entry.state->GetContext()->Exit();
     if (entry.counted)
@@ -646,11 +701,8 @@ CefRefPtr<CefV8Context> CreateFrameContext(CefRefPtr<CefFrame> frame,
   v8::Isolate* isolate = GetIsolate("CreateFrameContext");
   if (!isolate)
     return nullptr;
-  v8::HandleScope handle_scope(isolate);
-  v8::Local<v8::Context> context = v8::Context::New(isolate);
-  InstallWindow(isolate, context);
-  InstallConsole(isolate, context);
-  auto state = std::make_shared<ContextState>(isolate, context, frame, runner);
+  auto state = std::make_shared<ContextState>(isolate, v8::Local<v8::Context>(),
+                                              frame, runner);
   return new V8ContextImpl(state);
 }
 
@@ -740,6 +792,10 @@ void DropLeftoverFunctions() {
   }
   for (int64 id : leftovers)
     CallbackRegistry::Remove(id);
+}
+
+int ContextsMadeForTesting() {
+  return g_contexts_made;
 }
 
 void CollectGarbageForTesting() {

@@ -34,6 +34,8 @@ void InstallConsole(v8::Isolate* isolate, v8::Local<v8::Context> context);
 // itself points back at it (embedder data) until Release().
 class ContextState : public std::enable_shared_from_this<ContextState> {
  public:
+  // An empty |context| makes a frame's context on first use (see
+  // GetContext()).
   ContextState(v8::Isolate* isolate,
                v8::Local<v8::Context> context,
                CefRefPtr<CefFrame> frame,
@@ -50,9 +52,13 @@ class ContextState : public std::enable_shared_from_this<ContextState> {
   // The state of the current V8 context; null when none is current.
   static std::shared_ptr<ContextState> Current(v8::Isolate* isolate);
 
-  bool IsValid() const { return !context_.IsEmpty(); }
-  // Empty once released.
-  v8::Local<v8::Context> GetContext() const;
+  bool IsValid() const { return pending_ || !context_.IsEmpty(); }
+  // Valid, but its V8 context is not made yet.
+  bool pending() const { return pending_; }
+  // Empty once released. A frame's V8 context is made here, on first use:
+  // page code cannot tell, and most contexts that tests and fuzz inputs make
+  // are never touched, while each costs V8 a snapshot deserialisation.
+  v8::Local<v8::Context> GetContext();
   v8::Isolate* isolate() const { return isolate_; }
   CefRefPtr<CefFrame> frame() const { return frame_; }
   CefRefPtr<CefTaskRunner> runner() const { return runner_; }
@@ -74,7 +80,10 @@ class ContextState : public std::enable_shared_from_this<ContextState> {
   void Release();
 
  private:
+  void MakeContext();
+
   v8::Isolate* const isolate_;
+  bool pending_ = false;  // a frame's context not yet made
   v8::Global<v8::Context> context_;
   CefRefPtr<CefFrame> frame_;
   CefRefPtr<CefTaskRunner> runner_;

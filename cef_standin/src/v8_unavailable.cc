@@ -102,6 +102,10 @@ void DropLeftoverFunctions() {}
 
 void CollectGarbageForTesting() {}
 
+int ContextsMadeForTesting() {
+  return 0;
+}
+
 }  // namespace internal
 }  // namespace standin
 

@@ -6,6 +6,7 @@
 #include "gtest/gtest.h"
 #include "include/cef_v8.h"
 #include "include/wrapper/cef_closure_task.h"
+#include "renderer_internal.h"
 #include "renderer_test_support.h"
 
 namespace {
@@ -83,6 +84,35 @@ TEST_F(V8ContextTest, CreatedHookRunsEntered) {
   EXPECT_FALSE(CefV8Context::InContext());
   EXPECT_EQ("true", PageEval("installed").value);
   app_->on_context_created = nullptr;
+}
+
+// V8 makes a frame's context on first use, which page code cannot tell: the
+// created hook still runs in it, also when it enters another context first.
+TEST_F(V8ContextTest, ContextIsMadeOnFirstUse) {
+  const int64 child = renderer_->AddFrame(browser_id_, "child");
+  const int made = standin::internal::ContextsMadeForTesting();
+  renderer_->CreateContext(browser_id_, child);
+  renderer_->ReleaseContext(browser_id_, child);
+  EXPECT_EQ(made, standin::internal::ContextsMadeForTesting()) << "untouched";
+
+  CefRefPtr<CefV8Context> outer = context();
+  bool in_order = false;
+  app_->on_context_created = [&](CefRefPtr<CefBrowser> browser,
+                                 CefRefPtr<CefFrame> frame,
+                                 CefRefPtr<CefV8Context> created) {
+    ASSERT_TRUE(outer->Enter());
+    const bool outer_current = CefV8Context::GetCurrentContext()->IsSame(outer);
+    EXPECT_TRUE(outer->Exit());
+    in_order = outer_current &&
+               CefV8Context::GetCurrentContext()->IsSame(created) &&
+               CefV8Context::GetEnteredContext()->IsSame(created);
+  };
+  renderer_->CreateContext(browser_id_, child);
+  app_->on_context_created = nullptr;
+  EXPECT_TRUE(in_order);
+  EXPECT_FALSE(CefV8Context::InContext());
+  EXPECT_EQ("\"object\"",
+            renderer_->Eval(browser_id_, child, "typeof window").value);
 }
 
 TEST_F(V8ContextTest, ReleasedHookRunsWithScriptForbidden) {
