@@ -11,6 +11,7 @@
 #include <limits>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -417,8 +418,15 @@ class PageValueWriter {
     *expected = Expected::Of(Expected::Kind::kList);
     if (!huge)
       expected->items.assign(length, Expected::Of(Expected::Kind::kNull));
+    // Below 2^25 elements new Array(n) allocates all n slots: 8 MB and 6 ms
+    // for the limit plus one, ten times an input's budget. Shrinking a longer
+    // array, which V8 keeps as a dictionary, allocates none.
+    const bool shrink = huge && length < (size_t{1} << 25);
     std::string script =
-        "(() => { const a = new Array(" + std::to_string(length) + ");";
+        shrink
+            ? "(() => { const a = new Array(2 ** 30); a.length = " +
+                  std::to_string(length) + ";"
+            : "(() => { const a = new Array(" + std::to_string(length) + ");";
     const int count = length ? data_.ConsumeIntegralInRange(0, 4) : 0;
     for (int i = 0; i < count; ++i) {
       const size_t index = data_.ConsumeIntegralInRange<size_t>(0, length - 1);
@@ -539,23 +547,54 @@ class PageValueWriter {
 // ---------------------------------------------------------------------------
 // Checks of what the host received.
 
-std::string Describe(const std::string& path, const char* what) {
-  return path + ": " + what;
+// Where an entry sits ("args[0].a"), spelled out only when a check fails:
+// a string for every entry checked cost more than the checks.
+class Path {
+ public:
+  explicit Path(const char* root) : root_(root) {}
+  Path(const Path& parent, size_t index) : parent_(&parent), index_(index) {}
+  Path(const Path& parent, const std::string& key)
+      : parent_(&parent), key_(&key) {}
+  Path(const Path& parent, const CefString& key)
+      : parent_(&parent), cef_key_(&key) {}
+  Path(const Path&) = delete;
+  Path& operator=(const Path&) = delete;
+
+  std::string ToString() const {
+    if (!parent_)
+      return root_;
+    if (key_)
+      return parent_->ToString() + "." + *key_;
+    if (cef_key_)
+      return parent_->ToString() + "." + cef_key_->ToString();
+    return parent_->ToString() + "[" + std::to_string(index_) + "]";
+  }
+
+ private:
+  const char* root_ = nullptr;
+  const Path* parent_ = nullptr;
+  size_t index_ = 0;
+  const std::string* key_ = nullptr;
+  const CefString* cef_key_ = nullptr;
+};
+
+std::string Describe(const Path& path, const char* what) {
+  return path.ToString() + ": " + what;
 }
 
 void CheckNesting(CefRefPtr<CefListValue> list,
                   int containers,
-                  const std::string& path);
+                  const Path& path);
 
 void CheckNestingOfDictionary(CefRefPtr<CefDictionaryValue> dictionary,
                               int containers,
-                              const std::string& path) {
+                              const Path& path) {
   CefDictionaryValue::KeyList keys;
   dictionary->GetKeys(keys);
   if (!keys.empty() && containers > kMaxContainersAroundAnEntry)
     Fail(Describe(path, "an entry nested deeper than the rule allows"));
   for (const CefString& key : keys) {
-    const std::string child = path + "." + key.ToString();
+    const Path child(path, key);
     if (dictionary->GetType(key) == VTYPE_LIST)
       CheckNesting(dictionary->GetList(key), containers + 1, child);
     else if (dictionary->GetType(key) == VTYPE_DICTIONARY)
@@ -566,16 +605,47 @@ void CheckNestingOfDictionary(CefRefPtr<CefDictionaryValue> dictionary,
 
 void CheckNesting(CefRefPtr<CefListValue> list,
                   int containers,
-                  const std::string& path) {
+                  const Path& path) {
   if (list->GetSize() > 0 && containers > kMaxContainersAroundAnEntry)
     Fail(Describe(path, "an entry nested deeper than the rule allows"));
   for (size_t i = 0; i < list->GetSize(); ++i) {
-    const std::string child = path + "[" + std::to_string(i) + "]";
+    const Path child(path, i);
     if (list->GetType(i) == VTYPE_LIST)
       CheckNesting(list->GetList(i), containers + 1, child);
     else if (list->GetType(i) == VTYPE_DICTIONARY)
       CheckNestingOfDictionary(list->GetDictionary(i), containers + 1, child);
   }
+}
+
+// The callback id that |text| names, when it is the descriptor of a
+// function called |name| in frame |frame_id|; else -1. Each distinct text is
+// parsed once: the same few come back input after input (ids start at 1
+// again), and parsing them was a twentieth of the target's time.
+int DescriptorCallbackId(const std::string& text,
+                         int64 frame_id,
+                         const std::string& name) {
+  static std::unordered_map<std::string, int> known;
+  std::string key = std::to_string(frame_id) + '\n' + name + '\n' + text;
+  const auto found = known.find(key);
+  if (found != known.end())
+    return found->second;
+  int id = -1;
+  const std::string marker = quillmoss::kCallbackDescriptorMarker;
+  if (text.compare(0, marker.size(), marker) == 0) {
+    const nlohmann::json descriptor =
+        nlohmann::json::parse(text.substr(marker.size()), nullptr, false);
+    if (descriptor.is_object() && descriptor.size() == 4 &&
+        descriptor.value("what", "") == "javascript-callback" &&
+        descriptor["callbackId"].is_number_integer() &&
+        descriptor["frameId"] == frame_id &&
+        descriptor.value("functionName", "\x01") == name) {
+      id = descriptor["callbackId"].get<int>();
+    }
+  }
+  if (known.size() >= 4096)
+    known.clear();
+  known.emplace(std::move(key), id);
+  return id;
 }
 
 // Reads one entry of a list or dictionary.
@@ -618,7 +688,7 @@ class ReceivedChecker {
   void CheckList(const std::vector<Expected>& items,
                  CefRefPtr<CefListValue> list,
                  int level,
-                 const std::string& path) {
+                 const Path& path) {
     std::vector<const Expected*> kept;
     if (level <= quillmoss::kMaxNestingLevel) {
       for (const Expected& item : items) {
@@ -627,19 +697,19 @@ class ReceivedChecker {
       }
     }
     if (list->GetSize() != kept.size()) {
-      Fail(path + ": " + std::to_string(list->GetSize()) + " entries, " +
-           std::to_string(kept.size()) + " expected");
+      Fail(path.ToString() + ": " + std::to_string(list->GetSize()) +
+           " entries, " + std::to_string(kept.size()) + " expected");
     }
     for (size_t i = 0; i < kept.size(); ++i) {
       Entry<CefRefPtr<CefListValue>, size_t> entry(list, i);
-      CheckEntry(*kept[i], entry, level, path + "[" + std::to_string(i) + "]");
+      CheckEntry(*kept[i], entry, level, Path(path, i));
     }
   }
 
   void CheckDictionary(const Expected& expected,
                        CefRefPtr<CefDictionaryValue> dictionary,
                        int level,
-                       const std::string& path) {
+                       const Path& path) {
     // CEF keys are UTF-8: keys that differ only in lone surrogates meet,
     // and the one V8 lists last wins.
     std::map<std::string, const Expected*> members;
@@ -648,18 +718,18 @@ class ReceivedChecker {
         members[Utf8(member.first)] = &member.second;
     }
     if (dictionary->GetSize() != members.size()) {
-      Fail(path + ": " + std::to_string(dictionary->GetSize()) + " members, " +
-           std::to_string(members.size()) + " expected");
+      Fail(path.ToString() + ": " + std::to_string(dictionary->GetSize()) +
+           " members, " + std::to_string(members.size()) + " expected");
     }
     for (const auto& member : members) {
       if (!dictionary->HasKey(member.first))
-        Fail(path + ": member missing: " + member.first);
+        Fail(path.ToString() + ": member missing: " + member.first);
       const Expected& value = member.second->kind == Expected::Kind::kDropped
                                   ? null_
                                   : *member.second;
       Entry<CefRefPtr<CefDictionaryValue>, CefString> entry(dictionary,
                                                             member.first);
-      CheckEntry(value, entry, level, path + "." + member.first);
+      CheckEntry(value, entry, level, Path(path, member.first));
     }
   }
 
@@ -668,7 +738,7 @@ class ReceivedChecker {
   void CheckEntry(const Expected& expected,
                   EntryType& entry,
                   int level,
-                  const std::string& path) {
+                  const Path& path) {
     using Kind = Expected::Kind;
     const CefValueType type = entry.type();
     switch (expected.kind) {
@@ -735,21 +805,13 @@ class ReceivedChecker {
 
   void CheckDescriptor(const std::string& text,
                        const std::string& name,
-                       const std::string& path) {
-    const std::string marker = quillmoss::kCallbackDescriptorMarker;
-    if (text.compare(0, marker.size(), marker) != 0)
-      Fail(Describe(path, "descriptor without its marker"));
-    const nlohmann::json descriptor =
-        nlohmann::json::parse(text.substr(marker.size()), nullptr, false);
-    if (!descriptor.is_object() || descriptor.size() != 4 ||
-        descriptor.value("what", "") != "javascript-callback" ||
-        !descriptor["callbackId"].is_number_integer() ||
-        descriptor["frameId"] != frame_id_ ||
-        descriptor.value("functionName", "\x01") != name) {
-      Fail(path + ": bad descriptor " + text + " (function " + name + ")");
+                       const Path& path) {
+    const int id = DescriptorCallbackId(text, frame_id_, name);
+    if (id < 0) {
+      Fail(path.ToString() + ": bad descriptor " + text + " (function " + name +
+           ")");
     }
-    if (!quillmoss::HasJavascriptCallbackForTesting(
-            descriptor["callbackId"].get<int>()))
+    if (!quillmoss::HasJavascriptCallbackForTesting(id))
       Fail(Describe(path, "descriptor names no stored callback"));
   }
 
@@ -907,16 +969,15 @@ void World::Run(const uint8_t* bytes, size_t size) {
     Fail("the message does not carry the name and a list\n" + call);
   }
   CefRefPtr<CefListValue> recorded = message_args->GetList(1);
-  CheckNesting(recorded, 1, "args");
+  CheckNesting(recorded, 1, Path("args"));
   if (EntryLimitReached())
     return;
-  ReceivedChecker(frame).CheckList(expected, recorded, 0, "args");
+  ReceivedChecker(frame).CheckList(expected, recorded, 0, Path("args"));
 
   // The host answers with everything it got.
   const std::string descriptor =
       recorded->GetString(recorded->GetSize() - 1).ToString();
-  const int answer_id = nlohmann::json::parse(descriptor.substr(
-      std::string(quillmoss::kCallbackDescriptorMarker).size()))["callbackId"];
+  const int answer_id = DescriptorCallbackId(descriptor, frame, "answer");
   CefRefPtr<CefProcessMessage> reply =
       CefProcessMessage::Create(quillmoss::kExecuteJavascriptCallbackMessage);
   CefRefPtr<CefListValue> reply_args = reply->GetArgumentList();
@@ -929,17 +990,15 @@ void World::Run(const uint8_t* bytes, size_t size) {
   renderer.ClearSentMessages();
   if (!renderer.DeliverMessage(browser, frame, reply))
     Fail("the callback message was refused\n" + call);
-  // One script both reads and deletes |got|: each costs a compilation.
-  const standin::ScriptResult got =
-      renderer.Eval(browser, frame,
-                    "(() => { const got = JSON.stringify(globalThis.got);"
-                    " delete globalThis.got; return got; })()");
-  // The script's value is the JSON text of a string holding JSON text.
-  const nlohmann::json text = nlohmann::json::parse(got.value, nullptr, false);
+  // One script both reads and deletes |got|: each costs a compilation. Its
+  // value comes as JSON text.
+  const standin::ScriptResult got = renderer.Eval(
+      browser, frame,
+      "(() => { const got = globalThis.got; delete globalThis.got;"
+      " return got; })()");
   const nlohmann::json page =
-      got.ok && text.is_string()
-          ? nlohmann::json::parse(text.get<std::string>(), nullptr, false)
-          : nlohmann::json();
+      got.ok ? nlohmann::json::parse(got.value, nullptr, false)
+             : nlohmann::json();
   if (page != want) {
     Fail("the page got " + page.dump() + "\nthe host sent " + want.dump() +
          "\n" + call);
@@ -978,6 +1037,7 @@ void PeriodicCheck() {
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   fuzz::InitCheckSchedule(*argc, *argv);
+  fuzz::InitV8();
   return 0;
 }
 

@@ -189,6 +189,11 @@ void InitCheckSchedule(int argc, char** argv) {
                  g_check_period);
 }
 
+void InitV8() {
+  if (!standin::SetV8Flags("--jitless"))
+    Fail("V8 was started before its flags were set");
+}
+
 bool FullChecksEachInput() {
   return g_full_checks || g_check_period == 1;
 }

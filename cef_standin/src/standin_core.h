@@ -43,6 +43,11 @@ int CefMisuseCount();
 // Times CefEnableHighDPISupport() was called in this process.
 int HighDpiSupportCalls();
 
+// Hands |flags| to V8 as CEF hands its javascript_flags setting to a
+// renderer (--js-flags): once, before V8 is first used in the process. False
+// when V8 is already running (or the stand-in has none).
+bool SetV8Flags(const std::string& flags);
+
 // Outcome of page script evaluated by the driver.
 struct ScriptResult {
   bool ok = false;         // false: the script threw (or could not run)

@@ -9,6 +9,7 @@
 
 #include "libplatform/libplatform.h"
 #include "renderer_internal.h"
+#include "standin_core.h"
 
 namespace standin {
 namespace internal {
@@ -40,8 +41,13 @@ struct Engine {
   v8::Isolate* isolate = nullptr;
 };
 
+bool g_engine_started = false;
+
 Engine& GetEngine() {
-  static Engine* engine = new Engine();
+  static Engine* engine = [] {
+    g_engine_started = true;
+    return new Engine();
+  }();
   return *engine;
 }
 
@@ -807,6 +813,15 @@ void CollectGarbageForTesting() {
 }
 
 }  // namespace internal
+
+bool SetV8Flags(const std::string& flags) {
+  // V8 reads its flags as it initialises.
+  if (internal::g_engine_started)
+    return false;
+  v8::V8::SetFlagsFromString(flags.c_str(), flags.size());
+  return true;
+}
+
 }  // namespace standin
 
 using standin::internal::ContextState;

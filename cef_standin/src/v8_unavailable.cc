@@ -6,6 +6,7 @@
 #include "include/cef_v8.h"
 #include "live_objects.h"
 #include "renderer_internal.h"
+#include "standin_core.h"
 
 namespace standin {
 namespace internal {
@@ -107,6 +108,11 @@ int ContextsMadeForTesting() {
 }
 
 }  // namespace internal
+
+bool SetV8Flags(const std::string&) {
+  return false;
+}
+
 }  // namespace standin
 
 using standin::internal::ReportNoEngine;

@@ -639,20 +639,29 @@ ValueNode::ValueNode(CefValueType type) : type(type) {
   }
 }
 
+namespace {
+
+// Scalar nodes never change, and no reference can point at one: the copy
+// shares them.
+ValueNodePtr CopyChild(const ValueNodePtr& child) {
+  return IsContainerOrBinary(child->type) ? DeepCopyValueNode(*child) : child;
+}
+
+}  // namespace
+
 ValueNodePtr DeepCopyValueNode(const ValueNode& node) {
   auto copy = std::make_shared<ValueNode>(node.type);
   if (const auto* list = std::get_if<ValueNode::List>(&node.data)) {
     ValueNode::List& copied = copy->list_value();
     copied.reserve(list->size());
     for (const ValueNodePtr& child : *list)
-      copied.push_back(DeepCopyValueNode(*child));
+      copied.push_back(CopyChild(child));
   } else if (const auto* dictionary =
                  std::get_if<ValueNode::Dictionary>(&node.data)) {
     ValueNode::Dictionary& copied = copy->dictionary_value();
     // In key order, so every insertion goes at the end.
     for (const auto& entry : *dictionary)
-      copied.emplace_hint(copied.end(), entry.first,
-                          DeepCopyValueNode(*entry.second));
+      copied.emplace_hint(copied.end(), entry.first, CopyChild(entry.second));
   } else {
     copy->data = node.data;
   }

@@ -115,6 +115,12 @@ TEST_F(V8ContextTest, ContextIsMadeOnFirstUse) {
             renderer_->Eval(browser_id_, child, "typeof window").value);
 }
 
+// V8 reads its flags as it starts: flags set later would not take effect.
+TEST_F(V8ContextTest, FlagsAreRefusedOnceV8Runs) {
+  ASSERT_EQ("2", renderer_->Eval(browser_id_, main_frame_id_, "1 + 1").value);
+  EXPECT_FALSE(standin::SetV8Flags("--jitless"));
+}
+
 TEST_F(V8ContextTest, ReleasedHookRunsWithScriptForbidden) {
   struct {
     bool valid = false;
