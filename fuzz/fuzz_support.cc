@@ -189,8 +189,8 @@ void InitCheckSchedule(int argc, char** argv) {
                  g_check_period);
 }
 
-void InitV8() {
-  if (!standin::SetV8Flags("--jitless"))
+void InitV8(const std::string& more_flags) {
+  if (!standin::SetV8Flags("--jitless " + more_flags))
     Fail("V8 was started before its flags were set");
 }
 

@@ -36,8 +36,9 @@ void InitCheckSchedule(int argc, char** argv);
 
 // Starts V8 without its JIT. A page here runs a few lines once, so the JIT
 // only costs; and V8 without it builds no WebAssembly object for each new
-// context, a sixth of what a context costs. Call from LLVMFuzzerInitialize.
-void InitV8();
+// context, a sixth of what a context costs. |more_flags| are V8's too. Call
+// from LLVMFuzzerInitialize.
+void InitV8(const std::string& more_flags = std::string());
 bool FullChecksEachInput();
 // FUZZ_CHECK_EVERY=N, 1000 by default.
 int CheckPeriod();
