@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <limits>
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -1005,9 +1006,9 @@ std::string PageText(CefRefPtr<CefListValue> recorded) {
   return text + "]";
 }
 
-// Page-side helpers for the values that need statements. Defined once in
-// the world: written into each input's script as function literals, they
-// were compiled again for every input.
+// Page-side helpers for the values that need statements, and the callback
+// the host answers. Defined once in the world: written into each input's
+// script as function literals, they were compiled again for every input.
 constexpr char kPageHelpers[] = R"(globalThis.fuzz = Object.freeze({
   // Entries are [index, value], or [index] for an element whose getter
   // throws.
@@ -1031,6 +1032,8 @@ constexpr char kPageHelpers[] = R"(globalThis.fuzz = Object.freeze({
     const a = [element]; const o = {a}; a.push(o); return o;
   },
   argumentsOf() { return arguments; },
+  // The callback the host answers with everything it got.
+  answer(...args) { globalThis.got = JSON.stringify(args); },
 });)";
 
 // A renderer with one browser whose main frame has a context with
@@ -1120,8 +1123,7 @@ void World::Run(const uint8_t* bytes, size_t size) {
     call += writer.Value(0, false, &value) + ", ";
     expected.push_back(std::move(value));
   }
-  call +=
-      "function answer(...args) { globalThis.got = JSON.stringify(args); })";
+  call += "fuzz.answer)";
   Expected answer = Expected::Of(Expected::Kind::kFunction);
   answer.text = "answer";
   expected.push_back(answer);
@@ -1176,7 +1178,9 @@ void RunWithFullChecks(const uint8_t* bytes, size_t size) {
     Fail(leak);
 }
 
-World* g_world = nullptr;
+// Reset by PeriodicCheck, which also runs at exit, so nothing is left for
+// static destruction.
+std::unique_ptr<World> g_world;
 fuzz::RecentInputs g_recent;
 int g_since_check = 0;
 
@@ -1186,8 +1190,7 @@ void PeriodicCheck() {
   if (!g_world)
     return;
   const std::string leak = g_world->TearDown();
-  delete g_world;
-  g_world = nullptr;
+  g_world.reset();
   g_since_check = 0;
   if (!leak.empty())
     g_recent.FindCulprit(leak, RunWithFullChecks);
@@ -1210,7 +1213,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     return 0;
   }
   if (!g_world) {
-    g_world = new World;
+    g_world = std::make_unique<World>();
     fuzz::AtExit(PeriodicCheck);
   }
   g_recent.Add(bytes, size);
