@@ -939,34 +939,31 @@ void AppendPageTextOf(Container container,
       }
       CefDictionaryValue::KeyList keys;
       dictionary->GetKeys(keys);
-      // The page's object gets its members in CEF's key order, and lists
-      // array indices first, in numeric order.
-      std::vector<std::pair<uint32_t, const CefString*>> indices;
-      std::vector<const CefString*> names;
+      // The page lists array indices first, in numeric order, then the
+      // other members in the order they were set: CEF's key order.
+      constexpr uint64_t kNotAnIndex = uint64_t{1} << 32;
+      std::vector<std::pair<uint64_t, const CefString*>> members;
       for (const CefString& member : keys) {
-        uint32_t member_index = 0;
         const std::string text = member.ToString();
-        if (IsArrayIndex(text, &member_index)) {
-          indices.emplace_back(member_index, &member);
-        } else if (text != "__proto__") {
-          // Assigning "__proto__" sets the prototype (or does nothing): no
-          // own member.
-          names.push_back(&member);
-        }
+        // Assigning "__proto__" sets the prototype (or does nothing): no own
+        // member.
+        if (text == "__proto__")
+          continue;
+        uint32_t index = 0;
+        members.emplace_back(IsArrayIndex(text, &index) ? index : kNotAnIndex,
+                             &member);
       }
-      std::sort(indices.begin(), indices.end());
-      std::vector<const CefString*> ordered;
-      for (const auto& entry : indices)
-        ordered.push_back(entry.second);
-      ordered.insert(ordered.end(), names.begin(), names.end());
+      std::stable_sort(
+          members.begin(), members.end(),
+          [](const auto& a, const auto& b) { return a.first < b.first; });
       *out += '{';
-      for (size_t i = 0; i < ordered.size(); ++i) {
+      for (size_t i = 0; i < members.size(); ++i) {
+        const CefString& member = *members[i].second;
         if (i > 0)
           *out += ',';
-        AppendJsonString(ordered[i]->ToString(), out);
+        AppendJsonString(member.ToString(), out);
         *out += ':';
-        AppendPageText(dictionary, *ordered[i], level + 1,
-                       Path(path, *ordered[i]), out);
+        AppendPageText(dictionary, member, level + 1, Path(path, member), out);
       }
       *out += '}';
       return;
