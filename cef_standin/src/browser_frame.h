@@ -9,6 +9,7 @@
 #include "include/cef_frame.h"
 #include "include/cef_v8.h"
 #include "live_objects.h"
+#include "logging_internal.h"
 #include "standin_core.h"
 
 namespace standin {
@@ -51,9 +52,19 @@ class BrowserImpl : public CefBrowser {
   void Detach();
 
   // CefBrowser methods:
+  CefRefPtr<CefBrowserHost> GetHost() override {
+    NotImplemented("CefBrowser::GetHost");
+  }
   bool CanGoBack() override { return false; }
+  void GoBack() override { NotImplemented("CefBrowser::GoBack"); }
   bool CanGoForward() override { return false; }
+  void GoForward() override { NotImplemented("CefBrowser::GoForward"); }
   bool IsLoading() override { return false; }
+  void Reload() override { NotImplemented("CefBrowser::Reload"); }
+  void ReloadIgnoreCache() override {
+    NotImplemented("CefBrowser::ReloadIgnoreCache");
+  }
+  void StopLoad() override { NotImplemented("CefBrowser::StopLoad"); }
   int GetIdentifier() override { return identifier_; }
   bool IsSame(CefRefPtr<CefBrowser> that) override;
   bool IsPopup() override { return false; }
@@ -102,6 +113,27 @@ class FrameImpl : public CefFrame {
 
   // CefFrame methods:
   bool IsValid() override { return browser_ != nullptr; }
+  // Editing, navigation, the DOM and URL requests are not played.
+  void Undo() override { NotImplemented("CefFrame::Undo"); }
+  void Redo() override { NotImplemented("CefFrame::Redo"); }
+  void Cut() override { NotImplemented("CefFrame::Cut"); }
+  void Copy() override { NotImplemented("CefFrame::Copy"); }
+  void Paste() override { NotImplemented("CefFrame::Paste"); }
+  void Delete() override { NotImplemented("CefFrame::Delete"); }
+  void SelectAll() override { NotImplemented("CefFrame::SelectAll"); }
+  void ViewSource() override { NotImplemented("CefFrame::ViewSource"); }
+  void GetSource(CefRefPtr<CefStringVisitor>) override {
+    NotImplemented("CefFrame::GetSource");
+  }
+  void GetText(CefRefPtr<CefStringVisitor>) override {
+    NotImplemented("CefFrame::GetText");
+  }
+  void LoadRequest(CefRefPtr<CefRequest>) override {
+    NotImplemented("CefFrame::LoadRequest");
+  }
+  void LoadURL(const CefString&) override {
+    NotImplemented("CefFrame::LoadURL");
+  }
   void ExecuteJavaScript(const CefString& code,
                          const CefString& script_url,
                          int start_line) override;
@@ -115,6 +147,14 @@ class FrameImpl : public CefFrame {
   CefRefPtr<CefV8Context> GetV8Context() override;
   void SendProcessMessage(CefProcessId target_process,
                           CefRefPtr<CefProcessMessage> message) override;
+  void VisitDOM(CefRefPtr<CefDOMVisitor>) override {
+    NotImplemented("CefFrame::VisitDOM");
+  }
+  CefRefPtr<CefURLRequest> CreateURLRequest(
+      CefRefPtr<CefRequest>,
+      CefRefPtr<CefURLRequestClient>) override {
+    NotImplemented("CefFrame::CreateURLRequest");
+  }
 
   // Hands a console call of the frame's page script to the renderer; dropped
   // once the frame is detached.

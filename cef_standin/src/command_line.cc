@@ -211,6 +211,9 @@ class CommandLineImpl : public CefCommandLine {
       return;
     InitFromArgvVector(SplitWindowsCommandLine(text));
   }
+#else
+  // CEF supports only InitFromArgv here; this does nothing, as in CEF.
+  void InitFromString(const CefString&) override {}
 #endif
   void Reset() override {
     if (read_only_)

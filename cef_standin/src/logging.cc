@@ -2,6 +2,7 @@
 // optionally echoing it.
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -15,6 +16,10 @@ namespace standin {
 namespace {
 
 std::atomic<int> g_min_log_level{0};
+
+// Chromium's LOG_FATAL, the severity cef_log() is given (not CEF's
+// cef_log_severity_t, which counts from a default level).
+constexpr int kLogFatal = 3;
 
 // cef_log() may be called from any thread; the records and the echo stream
 // are guarded together so echoed lines come out whole and in record order.
@@ -96,8 +101,9 @@ int cef_get_min_log_level() {
   return standin::g_min_log_level.load(std::memory_order_relaxed);
 }
 
-// Real CEF aborts on LOG_FATAL; the stand-in records it and goes on so that a
-// test can see the line.
+// A FATAL line ends the process, as in CEF: CEF's wrapper relies on it for
+// its DCHECKs, which log FATAL and carry on. The line reaches stderr even
+// when the log is not echoed there, so a death test or a crashed run shows it.
 void cef_log(const char* file, int line, int severity, const char* message) {
   standin::LogRecord record;
   record.file = file ? file : "";
@@ -109,5 +115,23 @@ void cef_log(const char* file, int line, int severity, const char* message) {
   std::lock_guard<std::mutex> guard(state.lock);
   if (state.echo)
     standin::WriteRecord(state.echo, record);
+  if (severity >= standin::kLogFatal) {
+    if (state.echo != stderr)
+      standin::WriteRecord(stderr, record);
+    std::abort();
+  }
   state.records.push_back(std::move(record));
 }
+
+namespace standin {
+namespace internal {
+
+void NotImplemented(const char* what) {
+  const std::string text =
+      std::string("[stand-in] not implemented by the CEF stand-in: ") + what;
+  cef_log("cef_standin", 0, kLogFatal, text.c_str());
+  std::abort();  // cef_log() already has
+}
+
+}  // namespace internal
+}  // namespace standin

@@ -21,6 +21,11 @@ class ScopedProcessLog {
   FILE* previous_echo_;
 };
 
+// What CEF offers and the stand-in does not (browser-process features, DOM,
+// navigation): one FATAL line naming |what|, then the process ends. Reaching
+// one means a test or scenario went beyond what the stand-in plays.
+[[noreturn]] void NotImplemented(const char* what);
+
 }  // namespace internal
 }  // namespace standin
 

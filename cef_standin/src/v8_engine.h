@@ -10,6 +10,7 @@
 
 #include "include/cef_v8.h"
 #include "live_objects.h"
+#include "logging_internal.h"
 #include "v8.h"
 
 namespace standin {
@@ -303,7 +304,28 @@ class V8ValueImpl : public CefV8Value {
                 AccessControl settings,
                 PropertyAttribute attribute) override;
   bool GetKeys(std::vector<CefString>& keys) override;
+  // User data, V8's external memory accounting and array buffers made by the
+  // embedder are not played.
+  bool SetUserData(CefRefPtr<CefBaseRefCounted>) override {
+    NotImplemented("CefV8Value::SetUserData");
+  }
+  CefRefPtr<CefBaseRefCounted> GetUserData() override {
+    NotImplemented("CefV8Value::GetUserData");
+  }
+  int GetExternallyAllocatedMemory() override {
+    NotImplemented("CefV8Value::GetExternallyAllocatedMemory");
+  }
+  int AdjustExternallyAllocatedMemory(int) override {
+    NotImplemented("CefV8Value::AdjustExternallyAllocatedMemory");
+  }
   int GetArrayLength() override;
+  CefRefPtr<CefV8ArrayBufferReleaseCallback> GetArrayBufferReleaseCallback()
+      override {
+    NotImplemented("CefV8Value::GetArrayBufferReleaseCallback");
+  }
+  bool NeuterArrayBuffer() override {
+    NotImplemented("CefV8Value::NeuterArrayBuffer");
+  }
   CefString GetFunctionName() override;
   CefRefPtr<CefV8Handler> GetFunctionHandler() override;
   CefRefPtr<CefV8Value> ExecuteFunction(

@@ -8,6 +8,7 @@
 #include "include/base/cef_logging.h"
 #include "include/cef_values.h"
 #include "live_objects.h"
+#include "logging_internal.h"
 #include "values_impl.h"
 
 namespace standin {
@@ -386,6 +387,13 @@ class DictionaryValueImpl : public CefDictionaryValue {
     return node ? handle_.Reference<DictionaryValueImpl>(*node) : nullptr;
   }
   CefRefPtr<CefListValue> GetList(const CefString& key) override;
+  // CefValue, the variant wrapper, is not played.
+  CefRefPtr<CefValue> GetValue(const CefString&) override {
+    NotImplemented("CefDictionaryValue::GetValue");
+  }
+  bool SetValue(const CefString&, CefRefPtr<CefValue>) override {
+    NotImplemented("CefDictionaryValue::SetValue");
+  }
   bool SetNull(const CefString& key) override {
     return Set(key, [] { return MakeNull(); });
   }
@@ -517,6 +525,13 @@ class ListValueImpl : public CefListValue {
   CefRefPtr<CefListValue> GetList(size_t index) override {
     const ValueNodePtr* node = OfType(Find(index), VTYPE_LIST);
     return node ? handle_.Reference<ListValueImpl>(*node) : nullptr;
+  }
+  // CefValue, the variant wrapper, is not played.
+  CefRefPtr<CefValue> GetValue(size_t) override {
+    NotImplemented("CefListValue::GetValue");
+  }
+  bool SetValue(size_t, CefRefPtr<CefValue>) override {
+    NotImplemented("CefListValue::SetValue");
   }
   bool SetNull(size_t index) override {
     return Set(index, [] { return MakeNull(); });

@@ -3,6 +3,7 @@
 #ifndef QUILLMOSS_TESTS_APP_FAKE_CEF_H_
 #define QUILLMOSS_TESTS_APP_FAKE_CEF_H_
 
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -20,6 +21,25 @@ class FakeFrame : public CefFrame {
 
   bool IsValid() override { return true; }
   void ExecuteJavaScript(const CefString&, const CefString&, int) override {}
+  // Editing, navigation, the DOM and requests: never used by the system.
+  void Undo() override {}
+  void Redo() override {}
+  void Cut() override {}
+  void Copy() override {}
+  void Paste() override {}
+  void Delete() override {}
+  void SelectAll() override {}
+  void ViewSource() override {}
+  void GetSource(CefRefPtr<CefStringVisitor>) override {}
+  void GetText(CefRefPtr<CefStringVisitor>) override {}
+  void LoadRequest(CefRefPtr<CefRequest>) override {}
+  void LoadURL(const CefString&) override {}
+  void VisitDOM(CefRefPtr<CefDOMVisitor>) override {}
+  CefRefPtr<CefURLRequest> CreateURLRequest(
+      CefRefPtr<CefRequest>,
+      CefRefPtr<CefURLRequestClient>) override {
+    std::abort();
+  }
   bool IsMain() override { return is_main_; }
   bool IsFocused() override { return false; }
   CefString GetName() override { return name_; }
@@ -57,9 +77,15 @@ class FakeBrowser : public CefBrowser {
       by_id_[frame->GetIdentifier()] = frame;
   }
 
+  CefRefPtr<CefBrowserHost> GetHost() override { std::abort(); }
   bool CanGoBack() override { return false; }
+  void GoBack() override {}
   bool CanGoForward() override { return false; }
+  void GoForward() override {}
   bool IsLoading() override { return false; }
+  void Reload() override {}
+  void ReloadIgnoreCache() override {}
+  void StopLoad() override {}
   int GetIdentifier() override { return identifier_; }
   bool IsSame(CefRefPtr<CefBrowser> that) override {
     return that.get() == this;

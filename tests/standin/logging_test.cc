@@ -6,6 +6,7 @@
 
 #include "gtest/gtest.h"
 #include "include/base/cef_logging.h"
+#include "logging_internal.h"
 #include "renderer_driver.h"
 
 namespace {
@@ -67,8 +68,6 @@ TEST_F(LoggingTest, EchoWritesChromiumStylePrefixes) {
   cef_log("a.cc", 1, cef::logging::LOG_INFO, "info");
   cef_log("b.cc", 2, cef::logging::LOG_WARNING, "warn");
   cef_log("c.cc", 3, cef::logging::LOG_ERROR, "error");
-  // The stand-in records FATAL instead of aborting.
-  cef_log("d.cc", 4, cef::logging::LOG_FATAL, "fatal");
   standin::SetLogEcho(nullptr);
   cef_log("e.cc", 5, cef::logging::LOG_ERROR, "not echoed");
 
@@ -81,9 +80,17 @@ TEST_F(LoggingTest, EchoWritesChromiumStylePrefixes) {
   std::fclose(stream);
   EXPECT_EQ(
       "[INFO:a.cc(1)] info\n[WARNING:b.cc(2)] warn\n"
-      "[ERROR:c.cc(3)] error\n[FATAL:d.cc(4)] fatal\n",
+      "[ERROR:c.cc(3)] error\n",
       echoed);
-  EXPECT_EQ(5u, standin::LogRecords().size());
+  EXPECT_EQ(4u, standin::LogRecords().size());
+}
+
+// As in CEF, whose wrapper's DCHECKs log FATAL and rely on it ending the run.
+TEST_F(LoggingTest, FatalEndsTheProcessAfterWritingTheLine) {
+  EXPECT_DEATH(cef_log("d.cc", 4, cef::logging::LOG_FATAL, "fatal"),
+               "\\[FATAL:d\\.cc\\(4\\)\\] fatal");
+  EXPECT_DEATH(standin::internal::NotImplemented("CefFrame::LoadURL"),
+               "not implemented by the CEF stand-in: CefFrame::LoadURL");
 }
 
 TEST_F(LoggingTest, ThreadsMayLogAtOnce) {

@@ -7,12 +7,20 @@
 #include "include/cef_base.h"
 #include "include/cef_frame.h"
 
+class CefBrowserHost;
+
 /*--cef(source=library)--*/
 class CefBrowser : public virtual CefBaseRefCounted {
  public:
+  virtual CefRefPtr<CefBrowserHost> GetHost() = 0;
   virtual bool CanGoBack() = 0;
+  virtual void GoBack() = 0;
   virtual bool CanGoForward() = 0;
+  virtual void GoForward() = 0;
   virtual bool IsLoading() = 0;
+  virtual void Reload() = 0;
+  virtual void ReloadIgnoreCache() = 0;
+  virtual void StopLoad() = 0;
   virtual int GetIdentifier() = 0;
   virtual bool IsSame(CefRefPtr<CefBrowser> that) = 0;
   virtual bool IsPopup() = 0;

@@ -20,9 +20,8 @@ class CefCommandLine : public virtual CefBaseRefCounted {
   virtual bool IsReadOnly() = 0;
   virtual CefRefPtr<CefCommandLine> Copy() = 0;
   virtual void InitFromArgv(int argc, const char* const* argv) = 0;
-#if defined(_WIN32)
+  // CEF implements it on Windows only; elsewhere it hits NOTREACHED().
   virtual void InitFromString(const CefString& command_line) = 0;
-#endif
   virtual void Reset() = 0;
   virtual void GetArgv(std::vector<CefString>& argv) = 0;
   virtual CefString GetCommandLineString() = 0;

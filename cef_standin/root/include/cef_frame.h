@@ -6,12 +6,29 @@
 #include "include/cef_process_message.h"
 
 class CefBrowser;
+class CefDOMVisitor;
+class CefRequest;
+class CefStringVisitor;
+class CefURLRequest;
+class CefURLRequestClient;
 class CefV8Context;
 
 /*--cef(source=library)--*/
 class CefFrame : public virtual CefBaseRefCounted {
  public:
   virtual bool IsValid() = 0;
+  virtual void Undo() = 0;
+  virtual void Redo() = 0;
+  virtual void Cut() = 0;
+  virtual void Copy() = 0;
+  virtual void Paste() = 0;
+  virtual void Delete() = 0;
+  virtual void SelectAll() = 0;
+  virtual void ViewSource() = 0;
+  virtual void GetSource(CefRefPtr<CefStringVisitor> visitor) = 0;
+  virtual void GetText(CefRefPtr<CefStringVisitor> visitor) = 0;
+  virtual void LoadRequest(CefRefPtr<CefRequest> request) = 0;
+  virtual void LoadURL(const CefString& url) = 0;
   virtual void ExecuteJavaScript(const CefString& code,
                                  const CefString& script_url,
                                  int start_line) = 0;
@@ -24,6 +41,10 @@ class CefFrame : public virtual CefBaseRefCounted {
   virtual CefRefPtr<CefBrowser> GetBrowser() = 0;
   // Only in the renderer process.
   virtual CefRefPtr<CefV8Context> GetV8Context() = 0;
+  virtual void VisitDOM(CefRefPtr<CefDOMVisitor> visitor) = 0;
+  virtual CefRefPtr<CefURLRequest> CreateURLRequest(
+      CefRefPtr<CefRequest> request,
+      CefRefPtr<CefURLRequestClient> client) = 0;
   virtual void SendProcessMessage(CefProcessId target_process,
                                   CefRefPtr<CefProcessMessage> message) = 0;
 };

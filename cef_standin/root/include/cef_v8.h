@@ -10,6 +10,7 @@
 #include "include/cef_task.h"
 
 class CefV8Exception;
+class CefV8ArrayBufferReleaseCallback;
 class CefV8Handler;
 class CefV8StackFrame;
 class CefV8Value;
@@ -196,9 +197,18 @@ class CefV8Value : public virtual CefBaseRefCounted {
                         AccessControl settings,
                         PropertyAttribute attribute) = 0;
   virtual bool GetKeys(std::vector<CefString>& keys) = 0;
+  virtual bool SetUserData(CefRefPtr<CefBaseRefCounted> user_data) = 0;
+  virtual CefRefPtr<CefBaseRefCounted> GetUserData() = 0;
+  virtual int GetExternallyAllocatedMemory() = 0;
+  virtual int AdjustExternallyAllocatedMemory(int change_in_bytes) = 0;
 
   // Array methods.
   virtual int GetArrayLength() = 0;
+
+  // ArrayBuffer methods.
+  virtual CefRefPtr<CefV8ArrayBufferReleaseCallback>
+  GetArrayBufferReleaseCallback() = 0;
+  virtual bool NeuterArrayBuffer() = 0;
 
   // Function methods.
   virtual CefString GetFunctionName() = 0;

@@ -9,6 +9,7 @@
 class CefBinaryValue;
 class CefDictionaryValue;
 class CefListValue;
+class CefValue;
 
 typedef cef_value_type_t CefValueType;
 
@@ -52,6 +53,7 @@ class CefDictionaryValue : public virtual CefBaseRefCounted {
   virtual bool GetKeys(KeyList& keys) = 0;
   virtual bool Remove(const CefString& key) = 0;
   virtual CefValueType GetType(const CefString& key) = 0;
+  virtual CefRefPtr<CefValue> GetValue(const CefString& key) = 0;
   virtual bool GetBool(const CefString& key) = 0;
   virtual int GetInt(const CefString& key) = 0;
   virtual double GetDouble(const CefString& key) = 0;
@@ -59,6 +61,7 @@ class CefDictionaryValue : public virtual CefBaseRefCounted {
   virtual CefRefPtr<CefBinaryValue> GetBinary(const CefString& key) = 0;
   virtual CefRefPtr<CefDictionaryValue> GetDictionary(const CefString& key) = 0;
   virtual CefRefPtr<CefListValue> GetList(const CefString& key) = 0;
+  virtual bool SetValue(const CefString& key, CefRefPtr<CefValue> value) = 0;
   virtual bool SetNull(const CefString& key) = 0;
   virtual bool SetBool(const CefString& key, bool value) = 0;
   virtual bool SetInt(const CefString& key, int value) = 0;
@@ -88,6 +91,7 @@ class CefListValue : public virtual CefBaseRefCounted {
   virtual bool Clear() = 0;
   virtual bool Remove(size_t index) = 0;
   virtual CefValueType GetType(size_t index) = 0;
+  virtual CefRefPtr<CefValue> GetValue(size_t index) = 0;
   virtual bool GetBool(size_t index) = 0;
   virtual int GetInt(size_t index) = 0;
   virtual double GetDouble(size_t index) = 0;
@@ -95,6 +99,7 @@ class CefListValue : public virtual CefBaseRefCounted {
   virtual CefRefPtr<CefBinaryValue> GetBinary(size_t index) = 0;
   virtual CefRefPtr<CefDictionaryValue> GetDictionary(size_t index) = 0;
   virtual CefRefPtr<CefListValue> GetList(size_t index) = 0;
+  virtual bool SetValue(size_t index, CefRefPtr<CefValue> value) = 0;
   virtual bool SetNull(size_t index) = 0;
   virtual bool SetBool(size_t index, bool value) = 0;
   virtual bool SetInt(size_t index, int value) = 0;
