@@ -42,10 +42,10 @@ def use_pytest_option(path: str | os.PathLike[str] | None) -> None:
     _pytest_option = pathlib.Path(path) if path is not None else None
 
 
-def _named(path: pathlib.Path, source: str) -> Located:
+def _named(path: pathlib.Path, source: str, named_by: str) -> Located:
     if not path.is_file():
         raise ExecutableNotFound(
-            f"no simulator at {path} (named by {source}): build it with "
+            f"no simulator at {path} (named by {named_by}): build it with "
             "cmake --build BUILD_DIR --target quillmoss_subprocess or name "
             "another")
     return Located(path, source)
@@ -70,14 +70,14 @@ def locate_executable(
         executable: str | os.PathLike[str] | None = None) -> Located:
     """The executable to run and its source; raises ExecutableNotFound."""
     if executable is not None and str(executable):
-        return _named(pathlib.Path(executable), "the executable argument")
+        return _named(pathlib.Path(executable), "argument",
+                      "the executable argument")
     configured = os.environ.get(ENVIRONMENT_VARIABLE)
     if configured:
-        located = _named(pathlib.Path(configured), f"${ENVIRONMENT_VARIABLE}")
-        return Located(located.path, ENVIRONMENT_VARIABLE)
+        return _named(pathlib.Path(configured), ENVIRONMENT_VARIABLE,
+                      f"${ENVIRONMENT_VARIABLE}")
     if _pytest_option is not None:
-        located = _named(_pytest_option, PYTEST_OPTION)
-        return Located(located.path, PYTEST_OPTION)
+        return _named(_pytest_option, PYTEST_OPTION, PYTEST_OPTION)
     checkouts = _checkouts()
     for checkout in checkouts:
         candidate = checkout / CHECKOUT_BUILD

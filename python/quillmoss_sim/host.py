@@ -70,6 +70,7 @@ class JsFunction:
         return self.host._releases.get(self.frame.name, 0) > self._generation
 
     def __call__(self, *args: Any) -> StepResult:
+        __tracebackhide__ = True
         # Through the main frame whichever frame it came from: the renderer
         # refuses messages that arrive through a sub-frame.
         return self.frame.browser.main_frame.send(
@@ -166,7 +167,11 @@ class Host:
 
     # Messages from the renderer ---------------------------------------------
 
+    def __repr__(self) -> str:
+        return f"<Host of browser {self.browser.handle!r}>"
+
     def _receive(self, message: Message) -> None:
+        __tracebackhide__ = True  # see Renderer.step
         if message.browser != self.browser.id:
             return
         frame = self._frame(message.frame)
@@ -209,6 +214,7 @@ class Host:
 
     def _call(self, function: Callable[..., Any] | None, name: str,
               frame: Frame, raw_args: list[Any]) -> None:
+        __tracebackhide__ = True
         args = [self._convert(frame, arg) for arg in raw_args]
         call = f"{name}({', '.join(map(repr, args))})"
         if function is None:
@@ -221,6 +227,7 @@ class Host:
                 f"raised {type(error).__name__}: {error}") from error
 
     def _hook(self, hook: FrameHook | None, frame: Frame, name: str) -> None:
+        __tracebackhide__ = True
         if hook is None:
             return
         try:

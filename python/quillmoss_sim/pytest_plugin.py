@@ -38,7 +38,13 @@ def pytest_addoption(parser: pytest.Parser) -> None:
              "scenario file the simulator replays")
 
 
+_OUTER_OPTION = pytest.StashKey[pathlib.Path | None]()
+
+
 def pytest_configure(config: pytest.Config) -> None:
+    # Restored at unconfigure: a pytest run inside a test (pytester) must not
+    # take the outer run's option away.
+    config.stash[_OUTER_OPTION] = executable._pytest_option
     option = config.getoption("quillmoss_subprocess")
     if option:
         executable.use_pytest_option(config.invocation_params.dir / option)
@@ -46,7 +52,8 @@ def pytest_configure(config: pytest.Config) -> None:
 
 
 def pytest_unconfigure(config: pytest.Config) -> None:
-    executable.use_pytest_option(None)
+    if _OUTER_OPTION in config.stash:
+        executable.use_pytest_option(config.stash[_OUTER_OPTION])
 
 
 def pytest_report_header(config: pytest.Config) -> str:

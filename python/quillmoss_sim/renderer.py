@@ -243,6 +243,9 @@ class Renderer:
         meanwhile. Once the outermost step is over, the listeners get the
         messages it caused; what they raise comes out of this call.
         """
+        # pytest leaves this package's frames out of a failing test's
+        # traceback: what failed is the test's line and the host's callable.
+        __tracebackhide__ = True
         self._depth += 1
         try:
             result = self._play(step)
@@ -287,6 +290,7 @@ class Renderer:
         # One message at a time and never from inside a listener: what a
         # listener's own steps cause waits until it returns, as in a host
         # whose message loop runs one handler at a time.
+        __tracebackhide__ = True
         if self._dispatching:
             return
         self._dispatching = True
@@ -411,6 +415,9 @@ class Browser:
         self._frames = {name: Frame(self, name) for name in frame_names}
         self.main_frame = self._frames[frame_names[0]]
 
+    def __repr__(self) -> str:
+        return f"<Browser {self.handle!r} (id {self.id})>"
+
     def frame(self, name: str) -> Frame:
         return self._frames[name]
 
@@ -441,7 +448,11 @@ class Frame:
         self.browser = browser
         self.name = name
 
+    def __repr__(self) -> str:
+        return f"<Frame {self.name!r} of browser {self.browser.handle!r}>"
+
     def _step(self, verb: str, **keys: Any) -> StepResult:
+        __tracebackhide__ = True
         step = {"do": verb, "browser": self.browser.handle, "frame": self.name}
         step.update(keys)
         return self.browser.renderer.step(step)
@@ -463,6 +474,7 @@ class Frame:
 
         ``host_callback`` gives a Python callable among args its host-callback
         id (see Host)."""
+        __tracebackhide__ = True
         return self._step("message", name=name,
                           args=to_cef_json(list(args), "args", host_callback),
                           **self._late(after_destroy))
@@ -503,6 +515,7 @@ class Frame:
         """Runs page script; returns its value (JSON.stringify of it, as a
         Python value) or a JsText for a value without a JSON form. Raises
         PageError when the script throws."""
+        __tracebackhide__ = True
         result = self._step("eval", code=code)
         outcome = result.evals[-1]
         if "exception" in outcome:
