@@ -223,8 +223,8 @@ class Host:
             function(*args)
         except Exception as error:
             raise HostCallError(
-                call, frame,
-                f"raised {type(error).__name__}: {error}") from error
+                call, frame, f"raised {type(error).__name__}: {error}"
+            ) from _from_caller(error)
 
     def _hook(self, hook: FrameHook | None, frame: Frame, name: str) -> None:
         __tracebackhide__ = True
@@ -235,7 +235,8 @@ class Host:
         except Exception as error:
             raise HostCallError(
                 f"{name}({frame!r})", frame,
-                f"raised {type(error).__name__}: {error}") from error
+                f"raised {type(error).__name__}: {error}"
+            ) from _from_caller(error)
 
 
 def _callable(value: Any, where: str) -> Callable[..., Any]:
@@ -246,3 +247,11 @@ def _callable(value: Any, where: str) -> Callable[..., Any]:
 
 def _name_of(function: Callable[..., Any]) -> str:
     return getattr(function, "__qualname__", None) or repr(function)
+
+
+def _from_caller(error: Exception) -> Exception:
+    """The error with its traceback starting in the host's callable, not in
+    the line of this module that called it."""
+    if error.__traceback__ is not None and error.__traceback__.tb_next:
+        error.__traceback__ = error.__traceback__.tb_next
+    return error
