@@ -39,7 +39,7 @@ def run(pytester, monkeypatch):
 
 
 def test_a_failing_test_shows_its_renderer_log(pytester, run):
-    pytester.makepyfile(test_host=HOST_TESTS)
+    pytester.makepyfile(test_inner=HOST_TESTS)
     result = run("-p", "no:cacheprovider")
     result.assert_outcomes(passed=1, failed=1)
     output = result.stdout.str()
@@ -57,11 +57,11 @@ def test_a_failing_test_shows_its_renderer_log(pytester, run):
 
 
 def test_failing_tests_are_recorded_as_scenarios_that_replay(pytester, run):
-    pytester.makepyfile(test_host=HOST_TESTS)
+    pytester.makepyfile(test_inner=HOST_TESTS)
     result = run("--quillmoss-record=recorded")
     result.assert_outcomes(passed=1, failed=1)
     [scenario] = (pytester.path / "recorded").iterdir()
-    assert scenario.name == "test_host.py_test_fails.json"
+    assert scenario.name == "test_inner.py_test_fails.json"
     result.stdout.fnmatch_lines([f"replay: *--scenario={scenario}"])
     replay = subprocess.run(
         [str(find_executable()), "--type=renderer", f"--scenario={scenario}"],
@@ -77,7 +77,7 @@ def test_without_an_executable_the_error_names_every_way(pytester, run,
     monkeypatch.setattr(executable, "_pytest_option", None)
     monkeypatch.setattr(executable, "__file__",
                         str(pytester.path / "site-packages" / "executable.py"))
-    pytester.makepyfile(test_host=HOST_TESTS)
+    pytester.makepyfile(test_inner=HOST_TESTS)
     result = pytester.runpytest("-p", "quillmoss_sim.pytest_plugin")
     result.assert_outcomes(errors=2)
     result.stdout.fnmatch_lines([
