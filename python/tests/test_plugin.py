@@ -3,10 +3,14 @@ log in a failing test's report, the recording of failing tests, and the
 error when no executable can be found."""
 
 import json
+import os
+import pathlib
 import subprocess
+from importlib import metadata
 
 import pytest
 
+import quillmoss_sim
 from quillmoss_sim import executable, find_executable
 
 pytest_plugins = ["pytester"]
@@ -84,3 +88,14 @@ def test_without_an_executable_the_error_names_every_way(pytester, run,
         "*renderer: none (no quillmoss_subprocess to run: pass executable=PATH,"
         " set $QUILLMOSS_SUBPROCESS, run pytest with"
         " --quillmoss-subprocess=PATH, or build this checkout's*"])
+
+
+@pytest.mark.skipif(not os.environ.get("QUILLMOSS_SIM_EXPECT_INSTALLED"),
+                    reason="for a run of the installed package (.ci/run)")
+def test_the_installed_package_is_what_runs():
+    package = pathlib.Path(quillmoss_sim.__file__).resolve().parent
+    assert package != pathlib.Path(__file__).resolve().parents[1] / "quillmoss_sim"
+    assert (package / "py.typed").is_file()
+    [plugin] = [entry for entry in metadata.entry_points(group="pytest11")
+                if entry.value == "quillmoss_sim.pytest_plugin"]
+    assert plugin.dist.version == quillmoss_sim.__version__
