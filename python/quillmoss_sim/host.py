@@ -19,7 +19,7 @@ from __future__ import annotations
 from typing import Any, Callable, Mapping, cast
 
 from .renderer import Browser, Frame, Message, StepResult
-from .values import JavascriptCallback
+from .values import JavascriptCallback, to_cef_json
 
 BINDINGS_MESSAGE = "DoJavascriptBindings"
 CALL_MESSAGE = "V8FunctionHandler::Execute"
@@ -135,8 +135,9 @@ class Host:
                         for name, methods in (objects or {}).items()},
         }
         frame = self.browser.main_frame
-        # Known before the message goes: the tasks below may already run
-        # page script that calls them.
+        # A value without a CEF form is refused before anything changes, so
+        # the old bindings go on answering.
+        to_cef_json(dictionary, "bindings", self.callback_id)
         self._bound = bound
         result = frame.send(BINDINGS_MESSAGE, dictionary,
                             host_callback=self.callback_id)

@@ -23,12 +23,11 @@ import subprocess
 import tempfile
 import threading
 from dataclasses import dataclass, field
-from typing import IO, Any, Callable, Iterable
+from typing import IO, Any, Callable, Iterable, Protocol
 
 from .errors import SimulatorError
 from .executable import ENVIRONMENT_VARIABLE, find_executable
-from .values import (HostCallbackHook, JavascriptCallback, bindings,
-                     from_cef_json, to_cef_json)
+from .values import HostCallbackHook, bindings, from_cef_json, to_cef_json
 
 EXECUTABLE_ENV = ENVIRONMENT_VARIABLE
 
@@ -69,6 +68,13 @@ class PageError(SimulatorError):
         super().__init__(f"page script in frame {frame!r} threw: {text}")
         self.frame = frame
         self.text = text
+
+
+class HasCallbackId(Protocol):
+    """A page function as the host holds it (JavascriptCallback, JsFunction)."""
+
+    @property
+    def callback_id(self) -> int: ...
 
 
 @dataclass(frozen=True)
@@ -498,11 +504,12 @@ class Frame:
             result.notes += tasks.notes
         return result
 
-    def execute_javascript_callback(self, callback: int | JavascriptCallback,
+    def execute_javascript_callback(self, callback: int | HasCallbackId,
                                     *args: Any) -> StepResult:
-        """Sends "ExecuteJavascriptCallback": the host calls a page function."""
-        callback_id = (callback.callback_id
-                       if isinstance(callback, JavascriptCallback) else callback)
+        """Sends "ExecuteJavascriptCallback" through this frame: the host
+        calls a page function (by id, a JavascriptCallback or a JsFunction).
+        """
+        callback_id = callback if isinstance(callback, int) else callback.callback_id
         return self.send("ExecuteJavascriptCallback", callback_id, *args)
 
     def keep(self, code: str, into: Frame, name: str) -> StepResult:

@@ -78,6 +78,12 @@ def test_host_errors_name_the_page_call_and_the_session_goes_on(
                        match=r"^host callback 1 \(test_host_errors.*<lambda>\)\(\)"
                              ".*ZeroDivisionError"):
         quillmoss_page.eval("onReady()")
+    # Bindings with a value that has no CEF form change nothing.
+    with pytest.raises(TypeError, match=r"bindings.properties.when: object"):
+        quillmoss_host.bind(functions={"saveFile": print},
+                            properties={"when": object()})
+    with pytest.raises(HostCallError, match="raised OSError"):
+        quillmoss_page.eval("saveFile('again', null)")
     # Something the host never handed out: a bound name sent by hand.
     quillmoss_page.send("DoJavascriptBindings", {
         "bindToFrames": False, "functions": {"other": None},

@@ -75,6 +75,18 @@ def test_failing_tests_are_recorded_as_scenarios_that_replay(pytester, run):
         "eval": "main", "result": None}
 
 
+def test_a_renderer_that_crashed_unseen_fails_the_teardown(pytester, run):
+    pytester.makepyfile(test_inner="""
+import os, signal
+
+def test_kills(quillmoss_renderer):
+    os.kill(quillmoss_renderer.pid, signal.SIGSEGV)
+""")
+    result = run()
+    result.assert_outcomes(passed=1, errors=1)
+    result.stdout.fnmatch_lines(["*the renderer ended with exit code -11;*"])
+
+
 def test_without_an_executable_the_error_names_every_way(pytester, run,
                                                          monkeypatch):
     monkeypatch.delenv("QUILLMOSS_SUBPROCESS", raising=False)
