@@ -66,7 +66,7 @@ class JsFunction:
     @property
     def released(self) -> bool:
         """Whether its frame's context went since it arrived: the renderer
-        dropped it, and calling it only logs "callback not found"."""
+        dropped it, and a call only gets an error line in its log."""
         return self.host._releases.get(self.frame.name, 0) > self._generation
 
     def __call__(self, *args: Any) -> StepResult:

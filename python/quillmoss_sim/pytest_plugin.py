@@ -7,9 +7,10 @@ the executable's look-up order) and ``--quillmoss-record=DIR`` (the session
 of every failing test as a scenario file). A failing test's report shows the
 log of every renderer it started.
 
-Each test gets a fresh renderer process: starting one costs about as much
-as a step, and a shared one could not be made as clean, since the renderer
-never reuses a callback id within its process.
+Each test gets a fresh renderer process. Starting one is most of a short
+test's time (some 20 ms), but a shared one could not be made as clean: the
+renderer never reuses a callback id within its process, so ids would depend
+on the tests before.
 """
 
 from __future__ import annotations
