@@ -80,11 +80,11 @@ def test_a_renderer_that_crashed_unseen_fails_the_teardown(pytester, run):
 import os, signal
 
 def test_kills(quillmoss_renderer):
-    os.kill(quillmoss_renderer.pid, signal.SIGSEGV)
+    os.kill(quillmoss_renderer.pid, signal.SIGKILL)
 """)
     result = run()
     result.assert_outcomes(passed=1, errors=1)
-    result.stdout.fnmatch_lines(["*the renderer ended with exit code -11;*"])
+    result.stdout.fnmatch_lines(["*the renderer ended with exit code -9;*"])
 
 
 def test_without_an_executable_the_error_names_every_way(pytester, run,
