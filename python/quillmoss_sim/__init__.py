@@ -1,16 +1,30 @@
-"""Drive the Quillmoss renderer simulator from Python tests."""
+"""Test a Quillmoss host's Python side against the real renderer.
 
-from .renderer import (Browser, ConsoleMessage, Frame, JsText, LogLine, Message,
-                       PageError, Renderer, SimulatorDied, SimulatorError,
-                       StepRefused, StepResult, find_executable)
+:class:`Renderer` runs the renderer simulator as a live session and plays the
+browser process step by step; :class:`Host` plays the host's half of the
+protocol with Python callables. Installed, the package is also a pytest
+plugin (``quillmoss_sim.pytest_plugin``) with fixtures for both.
+"""
+
+from .executable import (ExecutableNotFound, find_executable,
+                         locate_executable)
+from .errors import SimulatorError
+from .host import Host, HostCallError, JsFunction
+from .renderer import (Browser, ConsoleMessage, ExpectationFailed, Frame,
+                       JsText, LogLine, Message, PageError, Renderer,
+                       SimulatorDied, StepRefused, StepResult)
 from .values import (CALLBACK_MARKER, INVALID, TRUNCATED, HostCallback,
                      JavascriptCallback, bindings, from_cef_json,
                      parse_callback_descriptor, to_cef_json)
 
+__version__ = "0.1.0"
+
 __all__ = [
-    "Browser", "CALLBACK_MARKER", "ConsoleMessage", "Frame", "HostCallback",
-    "INVALID", "JavascriptCallback", "JsText", "LogLine", "Message",
-    "PageError", "Renderer", "SimulatorDied", "SimulatorError", "StepRefused",
-    "StepResult", "TRUNCATED", "bindings", "find_executable", "from_cef_json",
-    "parse_callback_descriptor", "to_cef_json",
+    "Browser", "CALLBACK_MARKER", "ConsoleMessage", "ExecutableNotFound",
+    "ExpectationFailed", "Frame", "Host", "HostCallError", "HostCallback",
+    "INVALID", "JavascriptCallback", "JsFunction", "JsText", "LogLine",
+    "Message", "PageError", "Renderer", "SimulatorDied", "SimulatorError",
+    "StepRefused", "StepResult", "TRUNCATED", "bindings", "find_executable",
+    "from_cef_json", "locate_executable", "parse_callback_descriptor",
+    "to_cef_json",
 ]

@@ -4,10 +4,17 @@ A :class:`Renderer` starts ``quillmoss_subprocess --type=renderer
 --scenario=-`` and plays the browser process against it one step at a time:
 each call writes one step line and reads the step's output up to the line
 that closes it.
+
+Every step that ran is kept, so the session can be written out as a scenario
+file that the simulator plays with the same stdout (:meth:`Renderer.scenario`).
+Listeners (a :class:`~quillmoss_sim.host.Host`) get each message the renderer
+sent once the step that caused it is over, one message at a time, as a host's
+message loop would hand them over.
 """
 
 from __future__ import annotations
 
+import collections
 import json
 import os
 import pathlib
@@ -16,17 +23,17 @@ import subprocess
 import tempfile
 import threading
 from dataclasses import dataclass, field
-from typing import IO, Any, Iterable
+from typing import IO, Any, Callable, Iterable, Protocol
 
-from .values import JavascriptCallback, bindings, from_cef_json, to_cef_json
+from .errors import SimulatorError
+from .executable import ENVIRONMENT_VARIABLE, find_executable
+from .values import HostCallbackHook, bindings, from_cef_json, to_cef_json
 
-EXECUTABLE_ENV = "QUILLMOSS_SUBPROCESS"
+EXECUTABLE_ENV = ENVIRONMENT_VARIABLE
 
-_REPO_ROOT = pathlib.Path(__file__).resolve().parents[2]
-
-
-class SimulatorError(Exception):
-    """Something went wrong between Python and the simulator."""
+# Called with every Renderer made, so that the pytest plugin can show the log
+# of the renderers a test started, whoever started them.
+_started_hooks: list[Callable[[Renderer], None]] = []
 
 
 class SimulatorDied(SimulatorError):
@@ -49,6 +56,11 @@ class StepRefused(SimulatorError):
         self.error = error
 
 
+class ExpectationFailed(StepRefused):
+    """An ``expect`` step ran and did not hold (unlike a refused step, it
+    stays in the recorded scenario, where it fails the same way)."""
+
+
 class PageError(SimulatorError):
     """Page script threw."""
 
@@ -56,6 +68,13 @@ class PageError(SimulatorError):
         super().__init__(f"page script in frame {frame!r} threw: {text}")
         self.frame = frame
         self.text = text
+
+
+class HasCallbackId(Protocol):
+    """A page function as the host holds it (JavascriptCallback, JsFunction)."""
+
+    @property
+    def callback_id(self) -> int: ...
 
 
 @dataclass(frozen=True)
@@ -114,41 +133,47 @@ class StepResult:
     log: list[LogLine] = field(default_factory=list)
 
 
-def find_executable() -> pathlib.Path:
-    """$QUILLMOSS_SUBPROCESS, else the executable of the checkout's build."""
-    configured = os.environ.get(EXECUTABLE_ENV)
-    if configured:
-        return pathlib.Path(configured)
-    return _REPO_ROOT / "build" / "quillmoss_subprocess"
-
-
 class Renderer:
-    """One renderer process under the host's control."""
+    """One renderer process under the host's control.
+
+    ``executable`` is found as :func:`~quillmoss_sim.find_executable` says
+    when it is not given.
+    """
 
     def __init__(self, executable: str | os.PathLike[str] | None = None,
                  timeout: float = 60.0) -> None:
-        path = pathlib.Path(executable) if executable else find_executable()
-        if not path.is_file():
-            raise SimulatorError(
-                f"no simulator at {path}: build the project or set "
-                f"${EXECUTABLE_ENV}")
+        self.executable = find_executable(executable)
         self.timeout = timeout
         self.messages: list[Message] = []
         self.console: list[ConsoleMessage] = []
         self.log: list[LogLine] = []
+        # What the session printed but the closing lines: what a file run of
+        # scenario() prints on stdout.
+        self.output: list[str] = []
+        self._steps: list[dict[str, Any]] = []
+        self._refused = 0
         self._browsers: dict[str, Browser] = {}
         self._next_browser_id = 1
         self._next_step = 0
         self._exit_code: int | None = None
+        # Set once a step found the process gone: its death was reported.
+        self.died = False
+        self._final_stderr = ""
+        self._listeners: list[Callable[[Message], None]] = []
+        self._pending: collections.deque[Message] = collections.deque()
+        self._depth = 0
+        self._dispatching = False
         # A file, not a pipe: nobody must drain it for the process to go on.
         self._stderr: IO[bytes] = tempfile.TemporaryFile()
         self._process = subprocess.Popen(
-            [str(path), "--type=renderer", "--scenario=-"],
+            [str(self.executable), "--type=renderer", "--scenario=-"],
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self._stderr,
             text=True, encoding="utf-8", bufsize=1)
         self._lines: queue.Queue[str | None] = queue.Queue()
         self._reader = threading.Thread(target=self._read_stdout, daemon=True)
         self._reader.start()
+        for hook in list(_started_hooks):
+            hook(self)
 
     # Process --------------------------------------------------------------
 
@@ -165,13 +190,20 @@ class Renderer:
 
     @property
     def stderr(self) -> str:
-        """Everything the simulator wrote to stderr so far (until close)."""
+        """Everything the simulator wrote to stderr so far (after close, all
+        of it)."""
         if self._stderr.closed:
-            return ""
+            return self._final_stderr
         self._stderr.seek(0)
         return self._stderr.read().decode("utf-8", "replace")
 
+    @property
+    def exit_code(self) -> int | None:
+        """The exit code once the session is closed, else None."""
+        return self._exit_code
+
     def _died(self) -> SimulatorDied:
+        self.died = True
         try:
             code = self._process.wait(timeout=self.timeout)
         except subprocess.TimeoutExpired:
@@ -195,6 +227,8 @@ class Renderer:
         self._reader.join(timeout=self.timeout)
         if self._process.stdout:
             self._process.stdout.close()
+        # Kept: a failing test's report shows it after the fixture closed us.
+        self._final_stderr = self.stderr
         self._stderr.close()
         self._exit_code = code
         return code
@@ -210,13 +244,31 @@ class Renderer:
     def step(self, step: dict[str, Any]) -> StepResult:
         """Plays one step (the scenario vocabulary) and returns its output.
 
-        Raises StepRefused when the simulator refuses it or its expectation
-        fails, SimulatorDied when the process ends meanwhile.
+        Raises StepRefused when the simulator refuses it (ExpectationFailed
+        when its expectation fails), SimulatorDied when the process ends
+        meanwhile. Once the outermost step is over, the listeners get the
+        messages it caused; what they raise comes out of this call.
         """
+        # pytest leaves this package's frames out of a failing test's
+        # traceback: what failed is the test's line and the host's callable.
+        __tracebackhide__ = True
+        self._depth += 1
+        try:
+            result = self._play(step)
+        finally:
+            self._depth -= 1
+        if self._depth == 0:
+            self._dispatch()
+        return result
+
+    def _play(self, step: dict[str, Any]) -> StepResult:
         index = self._next_step
         self._next_step += 1
         line = json.dumps(step, ensure_ascii=False, allow_nan=False)
         assert self._process.stdin is not None
+        # Kept before it runs: a step the renderer dies of belongs in the
+        # scenario that reproduces the death.
+        self._steps.append(json.loads(line))
         try:
             self._process.stdin.write(line + "\n")
             self._process.stdin.flush()
@@ -227,6 +279,7 @@ class Renderer:
             try:
                 text = self._lines.get(timeout=self.timeout)
             except queue.Empty:
+                self.died = True
                 self._process.kill()
                 raise SimulatorError(
                     f"no answer to step {index} within {self.timeout} s; "
@@ -236,7 +289,32 @@ class Renderer:
             output = json.loads(text)
             if "step" in output:
                 return self._close_step(index, output, result)
+            self.output.append(text.rstrip("\n"))
             self._take_output(output, result)
+
+    def _dispatch(self) -> None:
+        # One message at a time and never from inside a listener: what a
+        # listener's own steps cause waits until it returns, as in a host
+        # whose message loop runs one handler at a time.
+        __tracebackhide__ = True
+        if self._dispatching:
+            return
+        self._dispatching = True
+        try:
+            while self._pending:
+                message = self._pending.popleft()
+                for listener in list(self._listeners):
+                    listener(message)
+        finally:
+            self._dispatching = False
+
+    def add_listener(self, listener: Callable[[Message], None]) -> None:
+        """Calls listener with every message the renderer sends from now on,
+        after the step that caused it."""
+        self._listeners.append(listener)
+
+    def remove_listener(self, listener: Callable[[Message], None]) -> None:
+        self._listeners.remove(listener)
 
     def _take_output(self, output: dict[str, Any], result: StepResult) -> None:
         if "name" in output:
@@ -244,6 +322,8 @@ class Renderer:
                               from_cef_json(output["args"]))
             result.messages.append(message)
             self.messages.append(message)
+            if self._listeners:
+                self._pending.append(message)
         elif "console" in output:
             console = ConsoleMessage(
                 output["browser"], output["frame"], output["console"],
@@ -264,8 +344,40 @@ class Renderer:
                               entry["message"]) for entry in close.get("log", [])]
         self.log.extend(result.log)
         if not close["ok"]:
-            raise StepRefused(index, close.get("error", "refused"))
+            error = close.get("error", "refused")
+            if error.startswith("expectation failed"):
+                raise ExpectationFailed(index, error)
+            # A refused step changed nothing; a file holding it would be
+            # refused whole.
+            self._steps.pop()
+            self._refused += 1
+            raise StepRefused(index, error)
         return result
+
+    # Recording --------------------------------------------------------------
+
+    def scenario(self, comment: str | None = None) -> dict[str, Any]:
+        """The session so far as a scenario document: the steps that ran, in
+        order. The simulator prints for it on stdout what this session
+        printed (``output``), closing lines aside; refused steps, which
+        changed nothing, are left out."""
+        note = comment or "Recorded from a live session."
+        if self._refused:
+            note += f" {self._refused} refused step(s) left out."
+        return {"comment": note, "steps": [dict(step) for step in self._steps]}
+
+    def save_scenario(self, path: str | os.PathLike[str],
+                      comment: str | None = None) -> pathlib.Path:
+        """Writes :meth:`scenario` to path, one step a line; returns the
+        path."""
+        document = self.scenario(comment)
+        steps = ",\n".join("    " + json.dumps(step, ensure_ascii=False)
+                           for step in document["steps"])
+        text = ("{\n  \"comment\": " + json.dumps(document["comment"])
+                + ",\n  \"steps\": [\n" + steps + "\n  ]\n}\n")
+        target = pathlib.Path(path)
+        target.write_text(text, encoding="utf-8")
+        return target
 
     def take_messages(self) -> list[Message]:
         """The messages sent since the last call, oldest first."""
@@ -309,6 +421,9 @@ class Browser:
         self._frames = {name: Frame(self, name) for name in frame_names}
         self.main_frame = self._frames[frame_names[0]]
 
+    def __repr__(self) -> str:
+        return f"<Browser {self.handle!r} (id {self.id})>"
+
     def frame(self, name: str) -> Frame:
         return self._frames[name]
 
@@ -339,7 +454,11 @@ class Frame:
         self.browser = browser
         self.name = name
 
+    def __repr__(self) -> str:
+        return f"<Frame {self.name!r} of browser {self.browser.handle!r}>"
+
     def _step(self, verb: str, **keys: Any) -> StepResult:
+        __tracebackhide__ = True
         step = {"do": verb, "browser": self.browser.handle, "frame": self.name}
         step.update(keys)
         return self.browser.renderer.step(step)
@@ -355,10 +474,15 @@ class Frame:
     def release_context(self, after_destroy: bool = False) -> StepResult:
         return self._step("releaseContext", **self._late(after_destroy))
 
-    def send(self, name: str, *args: Any,
-             after_destroy: bool = False) -> StepResult:
-        """The browser process sends message ``name`` through this frame."""
-        return self._step("message", name=name, args=to_cef_json(list(args), "args"),
+    def send(self, name: str, *args: Any, after_destroy: bool = False,
+             host_callback: HostCallbackHook | None = None) -> StepResult:
+        """The browser process sends message ``name`` through this frame.
+
+        ``host_callback`` gives a Python callable among args its host-callback
+        id (see Host)."""
+        __tracebackhide__ = True
+        return self._step("message", name=name,
+                          args=to_cef_json(list(args), "args", host_callback),
                           **self._late(after_destroy))
 
     def do_javascript_bindings(self, functions: Iterable[str] = (),
@@ -380,11 +504,12 @@ class Frame:
             result.notes += tasks.notes
         return result
 
-    def execute_javascript_callback(self, callback: int | JavascriptCallback,
+    def execute_javascript_callback(self, callback: int | HasCallbackId,
                                     *args: Any) -> StepResult:
-        """Sends "ExecuteJavascriptCallback": the host calls a page function."""
-        callback_id = (callback.callback_id
-                       if isinstance(callback, JavascriptCallback) else callback)
+        """Sends "ExecuteJavascriptCallback" through this frame: the host
+        calls a page function (by id, a JavascriptCallback or a JsFunction).
+        """
+        callback_id = callback if isinstance(callback, int) else callback.callback_id
         return self.send("ExecuteJavascriptCallback", callback_id, *args)
 
     def keep(self, code: str, into: Frame, name: str) -> StepResult:
@@ -397,6 +522,7 @@ class Frame:
         """Runs page script; returns its value (JSON.stringify of it, as a
         Python value) or a JsText for a value without a JSON form. Raises
         PageError when the script throws."""
+        __tracebackhide__ = True
         result = self._step("eval", code=code)
         outcome = result.evals[-1]
         if "exception" in outcome:

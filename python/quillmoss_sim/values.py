@@ -5,6 +5,10 @@ a double even when whole, ``bytes`` a binary value, :class:`HostCallback` the
 20-byte binary that stands for a host callback. In what the renderer sends,
 a string that carries a callback descriptor becomes a
 :class:`JavascriptCallback`.
+
+A Python callable has no CEF value of its own: it needs someone who gives it
+a host-callback id and answers the page's calls of it, which is what a
+:class:`~quillmoss_sim.host.Host` does through the ``host_callback`` hook.
 """
 
 from __future__ import annotations
@@ -12,7 +16,7 @@ from __future__ import annotations
 import json
 import math
 from dataclasses import dataclass
-from typing import Any
+from typing import Any, Callable
 
 INT32_MIN = -(2**31)
 INT32_MAX = 2**31 - 1
@@ -60,8 +64,16 @@ INVALID = Invalid()
 TRUNCATED = Truncated()
 
 
-def to_cef_json(value: Any, path: str = "value") -> Any:
-    """Maps a Python value to the simulator's JSON form of a CEF value."""
+HostCallbackHook = Callable[[Callable[..., Any]], int]
+
+
+def to_cef_json(value: Any, path: str = "value",
+                host_callback: HostCallbackHook | None = None) -> Any:
+    """Maps a Python value to the simulator's JSON form of a CEF value.
+
+    ``host_callback`` gives a Python callable its host-callback id; without
+    it a callable is refused.
+    """
     if value is None or isinstance(value, (bool, str)):
         return value
     if isinstance(value, HostCallback):
@@ -84,17 +96,24 @@ def to_cef_json(value: Any, path: str = "value") -> Any:
             raise ValueError(f"{path}: CEF has no empty binary value")
         return {"$binary": data.hex()}
     if isinstance(value, (list, tuple)):
-        return [to_cef_json(item, f"{path}[{i}]") for i, item in enumerate(value)]
+        return [to_cef_json(item, f"{path}[{i}]", host_callback)
+                for i, item in enumerate(value)]
     if isinstance(value, dict):
         converted: dict[str, Any] = {}
         for key, item in value.items():
             if not isinstance(key, str):
                 raise TypeError(f"{path}: dictionary key {key!r} is not a string")
-            converted[key] = to_cef_json(item, f"{path}.{key}")
+            converted[key] = to_cef_json(item, f"{path}.{key}", host_callback)
         # A lone "$" key would read as a tag.
         if len(converted) == 1 and next(iter(converted)).startswith("$"):
             return {"$dict": converted}
         return converted
+    if callable(value):
+        if host_callback is None:
+            raise TypeError(
+                f"{path}: a Python callable becomes a host callback only "
+                "through a Host (or pass HostCallback(id))")
+        return {"$callback": HostCallback(host_callback(value)).callback_id}
     raise TypeError(f"{path}: {type(value).__name__} has no CEF value")
 
 

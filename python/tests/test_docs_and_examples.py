@@ -1,5 +1,6 @@
 """Every JSON example of the docs runs, and live mode prints what file mode
-prints, on the docs' scenarios and on examples/."""
+prints, on the docs' scenarios and on examples/. Every Python example of the
+docs is a test module whose tests and fixtures are collected here."""
 
 import json
 import pathlib
@@ -13,6 +14,45 @@ from quillmoss_sim import find_executable
 REPO = pathlib.Path(__file__).resolve().parents[2]
 DOCS = [REPO / "README.md", *sorted((REPO / "docs").glob("*.md"))]
 FENCE = re.compile(r"^```(json|jsonl|python)\n(.*?)^```", re.MULTILINE | re.DOTALL)
+
+
+def python_blocks():
+    """(doc, line, code) of every Python example; line is where the code
+    starts, counted from 0."""
+    for doc in DOCS:
+        text = doc.read_text()
+        for match in FENCE.finditer(text):
+            if match.group(1) == "python":
+                yield doc, text.count("\n", 0, match.start(2)), match.group(2)
+
+
+def is_fixture(value):
+    return (getattr(value, "_pytestfixturefunction", None) is not None
+            or type(value).__name__ == "FixtureFunctionDefinition")
+
+
+def collect_doc_examples(into):
+    """Runs each Python example as a module of its own and puts its tests
+    and fixtures into ``into``, so that pytest runs them with the plugin's
+    fixtures; tracebacks point into the doc. Returns the names per example."""
+    names_per_example = []
+    for doc, line, code in python_blocks():
+        namespace = {"__name__": f"docs.{doc.stem}"}
+        exec(compile("\n" * line + code, str(doc), "exec"), namespace)
+        names = [name for name, value in namespace.items()
+                 if (name.startswith("test_") and callable(value))
+                 or is_fixture(value)]
+        for name in names:
+            if name in into:
+                raise NameError(f"{doc.name}:{line + 1}: {name} is defined "
+                                "by an earlier example too")
+            into[name] = namespace[name]
+        names_per_example.append(pytest.param(
+            names, id=f"{doc.name}:{line + 1}"))
+    return names_per_example
+
+
+DOC_EXAMPLES = collect_doc_examples(globals())
 
 
 def blocks(kind):
@@ -98,6 +138,7 @@ def test_docs_have_examples():
     assert blocks("json") and blocks("jsonl")
 
 
-@pytest.mark.parametrize("text", blocks("python"))
-def test_doc_python_snippets_run(text):
-    exec(compile(text, "README snippet", "exec"), {})
+@pytest.mark.parametrize("names", DOC_EXAMPLES)
+def test_doc_python_snippets_run(names):
+    # An example without a test would be read and never run.
+    assert any(name.startswith("test_") for name in names), names

@@ -1,12 +1,14 @@
 """The Renderer class against the real simulator."""
 
+import json
 import os
 import signal
+import subprocess
 
 import pytest
 
-from quillmoss_sim import (JsText, bindings, Message, PageError, Renderer, SimulatorDied,
-                           SimulatorError, StepRefused)
+from quillmoss_sim import (ExpectationFailed, Host, JsText, bindings, Message, PageError,
+                           Renderer, SimulatorDied, SimulatorError, StepRefused)
 
 
 @pytest.fixture
@@ -130,3 +132,32 @@ def test_a_dead_simulator_raises(renderer):
 def test_a_missing_executable_is_named(tmp_path):
     with pytest.raises(SimulatorError, match="no simulator at"):
         Renderer(tmp_path / "none")
+
+
+def test_a_session_replays_from_its_recording(renderer, tmp_path):
+    browser = renderer.create_browser("b1", ["main", "A"])
+    page, child = browser.main_frame, browser.frame("A")
+    page.create_context()
+    child.create_context()
+    host = Host(browser)
+    host.bind(functions={"f": lambda callback: callback(len)},
+              properties={"n": 1.0}, bind_to_frames=True)
+    child.eval("f(function cb(g) { console.info('got', typeof g); g([1]); })")
+    child.keep("f", into=page, name="keptF")
+    with pytest.raises(StepRefused):
+        page.send("DoJavascriptBindings", after_destroy=True)
+    with pytest.raises(ExpectationFailed):
+        renderer.step({"do": "expect", "browser": "b1", "frame": "main",
+                       "code": "n", "result": 2})
+    other = renderer.create_browser("b2")
+    other.main_frame.create_context()
+    other.main_frame.eval("[1.5, 'x']")
+    browser.destroy()
+    page.release_context(after_destroy=True)
+    path = renderer.save_scenario(tmp_path / "session.json")
+    assert "1 refused step(s) left out" in json.loads(path.read_text())["comment"]
+    replay = subprocess.run([str(renderer.executable), "--type=renderer",
+                             f"--scenario={path}"],
+                            capture_output=True, text=True, timeout=60)
+    assert replay.stdout.splitlines() == renderer.output
+    assert replay.returncode == renderer.close() == 1  # the expectation

@@ -34,6 +34,13 @@ def test_to_cef_json(value, expected):
     assert to_cef_json(value) == expected
 
 
+def test_callables_take_the_ids_the_hook_gives():
+    ids = {print: 7, len: 8}
+    assert to_cef_json({"f": [print, HostCallback(3)], "g": len},
+                       host_callback=ids.__getitem__) == {
+        "f": [{"$callback": 7}, {"$callback": 3}], "g": {"$callback": 8}}
+
+
 def test_whole_floats_stay_doubles_in_the_text():
     import json
     assert json.dumps(to_cef_json([3.0, 3])) == "[3.0, 3]"
@@ -44,6 +51,7 @@ def test_whole_floats_stay_doubles_in_the_text():
     (b"", ValueError, "no empty binary"),
     ({1: 2}, TypeError, "is not a string"),
     ({"a": [object()]}, TypeError, "value.a[0]: object has no CEF value"),
+    ({"a": len}, TypeError, "value.a: a Python callable becomes a host callback only"),
 ])
 def test_to_cef_json_refuses(value, error, text):
     with pytest.raises(error, match=text.replace("[", r"\[").replace("]", r"\]")):

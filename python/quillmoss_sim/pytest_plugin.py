@@ -1,0 +1,180 @@
+"""The pytest plugin: installing the package registers it (entry point
+``pytest11``).
+
+Fixtures ``quillmoss_renderer``, ``quillmoss_browser``, ``quillmoss_page``
+and ``quillmoss_host``; the option ``--quillmoss-subprocess=PATH`` (third in
+the executable's look-up order) and ``--quillmoss-record=DIR`` (the session
+of every failing test as a scenario file). A failing test's report shows the
+log of every renderer it started.
+
+Each test gets a fresh renderer process. Starting one is most of a short
+test's time (some 20 ms), but a shared one could not be made as clean: the
+renderer never reuses a callback id within its process, so ids would depend
+on the tests before.
+"""
+
+from __future__ import annotations
+
+import pathlib
+import re
+from typing import Iterator
+
+import pytest
+
+from . import __version__, executable
+from . import renderer as renderer_module
+from .host import Host
+from .renderer import Browser, Frame, Renderer
+
+
+def pytest_addoption(parser: pytest.Parser) -> None:
+    group = parser.getgroup("quillmoss", "Quillmoss renderer")
+    group.addoption(
+        executable.PYTEST_OPTION, metavar="PATH", default=None,
+        help="the quillmoss_subprocess to test against, unless "
+             f"${executable.ENVIRONMENT_VARIABLE} names one")
+    group.addoption(
+        "--quillmoss-record", metavar="DIR", default=None,
+        help="write the renderer session of every failing test to DIR as a "
+             "scenario file the simulator replays")
+
+
+_OUTER_OPTION = pytest.StashKey[pathlib.Path | None]()
+
+
+def pytest_configure(config: pytest.Config) -> None:
+    # Restored at unconfigure: a pytest run inside a test (pytester) must not
+    # take the outer run's option away.
+    config.stash[_OUTER_OPTION] = executable._pytest_option
+    option = config.getoption("quillmoss_subprocess")
+    if option:
+        executable.use_pytest_option(config.invocation_params.dir / option)
+    config.pluginmanager.register(_Watch(config), "quillmoss-watch")
+
+
+def pytest_unconfigure(config: pytest.Config) -> None:
+    if _OUTER_OPTION in config.stash:
+        executable.use_pytest_option(config.stash[_OUTER_OPTION])
+
+
+def pytest_report_header(config: pytest.Config) -> str:
+    package = pathlib.Path(__file__).resolve().parent
+    try:
+        located = executable.locate_executable()
+        where = f"{located.path} (from {located.source})"
+        if (located.source == executable.ENVIRONMENT_VARIABLE
+                and config.getoption("quillmoss_subprocess")):
+            where += (f"; {executable.PYTEST_OPTION} is overridden by "
+                      f"${executable.ENVIRONMENT_VARIABLE}")
+    except executable.ExecutableNotFound as error:
+        where = f"none ({error})"
+    return f"quillmoss_sim {__version__} from {package}; renderer: {where}"
+
+
+class _Watch:
+    """Notes every renderer a test starts, fixture or not, and adds its log
+    (and with --quillmoss-record its scenario) to the test's failure report.
+
+    A plugin object of plain hooks: they see the test by its node id from
+    before its setup to after its teardown.
+    """
+
+    def __init__(self, config: pytest.Config) -> None:
+        folder = config.getoption("quillmoss_record")
+        self.record_to = (config.invocation_params.dir / folder
+                          if folder else None)
+        self.started: dict[str, list[Renderer]] = {}
+        self.recorded: dict[str, list[pathlib.Path]] = {}
+
+    def pytest_runtest_logstart(self, nodeid: str) -> None:
+        started: list[Renderer] = []
+        self.started[nodeid] = started
+        renderer_module._started_hooks.append(started.append)
+
+    def pytest_runtest_logfinish(self, nodeid: str) -> None:
+        started = self.started.pop(nodeid, [])
+        self.recorded.pop(nodeid, None)
+        renderer_module._started_hooks.remove(started.append)
+
+    def pytest_runtest_logreport(self, report: pytest.TestReport) -> None:
+        started = self.started.get(report.nodeid, [])
+        if not report.failed or not started:
+            return
+        for number, renderer in enumerate(started, 1):
+            title = "quillmoss renderer log"
+            if len(started) > 1:
+                title += f" ({number} of {len(started)})"
+            report.sections.append((f"{title} [{report.when}]",
+                                    _log_of(renderer)))
+        if self.record_to is None:
+            return
+        if report.nodeid not in self.recorded:
+            self.recorded[report.nodeid] = _record(
+                report.nodeid, started, self.record_to)
+        report.sections.append((
+            "quillmoss scenario",
+            "\n".join(f"replay: quillmoss_subprocess --type=renderer "
+                      f"--scenario={path}"
+                      for path in self.recorded[report.nodeid])))
+
+
+def _log_of(renderer: Renderer) -> str:
+    text = renderer.stderr.rstrip("\n") or "(nothing logged)"
+    console = [f"console.{line.method} in frame {line.frame!r}: {line.message}"
+               for line in renderer.console]
+    if console:
+        text += "\npage console:\n" + "\n".join(console)
+    return text
+
+
+def _record(nodeid: str, started: list[Renderer],
+            folder: pathlib.Path) -> list[pathlib.Path]:
+    folder.mkdir(parents=True, exist_ok=True)
+    stem = re.sub(r"[^\w.-]+", "_", nodeid).strip("_")
+    paths = []
+    for number, renderer in enumerate(started, 1):
+        suffix = f"-{number}" if len(started) > 1 else ""
+        paths.append(renderer.save_scenario(
+            folder / f"{stem}{suffix}.json",
+            comment=f"Recorded from {nodeid}, which failed."))
+    return paths
+
+
+@pytest.fixture
+def quillmoss_renderer() -> Iterator[Renderer]:
+    """A fresh renderer process for this test, in a live session.
+
+    At the end the session is closed; a renderer that crashed meanwhile
+    fails the test's teardown.
+    """
+    renderer = Renderer()
+    try:
+        yield renderer
+    finally:
+        code = renderer.close()
+    if code not in (0, 1) and not renderer.died:
+        pytest.fail(f"the renderer ended with exit code {code}; its log is "
+                    "in the report", pytrace=False)
+
+
+@pytest.fixture
+def quillmoss_browser(quillmoss_renderer: Renderer) -> Browser:
+    """A browser "b1" with one frame, its main frame "main"."""
+    return quillmoss_renderer.create_browser("b1")
+
+
+@pytest.fixture
+def quillmoss_page(quillmoss_browser: Browser) -> Frame:
+    """The browser's main frame, with a V8 context: a page ready for
+    script."""
+    page = quillmoss_browser.main_frame
+    page.create_context()
+    return page
+
+
+@pytest.fixture
+def quillmoss_host(quillmoss_browser: Browser) -> Iterator[Host]:
+    """The host of the browser: bind Python callables with ``bind``."""
+    host = Host(quillmoss_browser)
+    yield host
+    host.close()
