@@ -1,13 +1,20 @@
 # Builds the executable against a real CEF binary distribution, following the
-# distribution's own CMake conventions as CEF's samples do. The stand-in is not
-# used at all: the system's sources see CEF's headers alone and build with
-# CEF's own (strict, warnings-as-errors) flags.
+# distribution's own CMake conventions as CEF's samples do. The system's
+# sources see CEF's headers alone and build with CEF's own (strict,
+# warnings-as-errors) flags. With QUILLMOSS_CEF_GLUE, a libcef made of the
+# stand-in is built beside it to run it on (cmake/standin_libcef.cmake).
 
 # CEF's cef_variables.cmake probes C compiler flags on Linux.
 enable_language(C)
 
 list(APPEND CMAKE_MODULE_PATH "${CEF_ROOT}/cmake")
 find_package(CEF REQUIRED)
+
+option(QUILLMOSS_CEF_DCHECK "CEF's DCHECKs on (DCHECK_ALWAYS_ON), as in a debug renderer" OFF)
+if(QUILLMOSS_CEF_DCHECK)
+  # For every target: the wrapper, the system and the stand-in's libcef.
+  add_compile_definitions(DCHECK_ALWAYS_ON)
+endif()
 
 add_subdirectory(${CEF_LIBCEF_DLL_WRAPPER_PATH} libcef_dll_wrapper)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND
@@ -41,3 +48,7 @@ set_target_properties(${QUILLMOSS_TARGET} PROPERTIES LINKER_LANGUAGE CXX)
 SET_EXECUTABLE_TARGET_PROPERTIES(${QUILLMOSS_TARGET})
 add_dependencies(${QUILLMOSS_TARGET} libcef_dll_wrapper)
 target_link_libraries(${QUILLMOSS_TARGET} PRIVATE quillmoss_system quillmoss_platform_shell)
+
+if(QUILLMOSS_CEF_GLUE)
+  include(${PROJECT_SOURCE_DIR}/cmake/standin_libcef.cmake)
+endif()

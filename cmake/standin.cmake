@@ -58,8 +58,15 @@ endif()
 
 set(_standin "${PROJECT_SOURCE_DIR}/cef_standin")
 
+# The stand-in's sources also build against a real CEF root's headers, into
+# a libcef (cmake/standin_libcef.cmake sets STANDIN_CEF_HEADERS); there the
+# root's include path is a SYSTEM one, as CEF's warnings are not ours.
 add_library(cef_standin_headers INTERFACE)
-target_include_directories(cef_standin_headers INTERFACE "${_standin}/root")
+if(STANDIN_CEF_HEADERS)
+  target_include_directories(cef_standin_headers SYSTEM INTERFACE "${STANDIN_CEF_HEADERS}")
+else()
+  target_include_directories(cef_standin_headers INTERFACE "${_standin}/root")
+endif()
 
 set(STANDIN_SOURCES
   cef_standin/src/browser_frame.cc

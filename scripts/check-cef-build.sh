@@ -9,24 +9,46 @@
 #   - no code of the stand-in, of V8 or of the JSON library went into it;
 #   - with MinGW i686 installed, the _WIN32 branches of entry/ and app/
 #     compile against the distribution's headers with CEF's Windows defines.
+# Where the root has CEF's library-side glue (make-root.sh lays it), it also
+# builds the stand-in's libcef (cmake/standin_libcef.cmake; the glue comes
+# from scripts/build-cef-glue.sh's cache) and checks that it exports exactly
+# the distribution's cef_* functions. BUILD_DIR/quillmoss_subprocess then
+# starts the genuine executable (BUILD_DIR/genuine/) on it from any working
+# directory, like the stand-in build: --type=renderer --scenario=FILE.
+#   --i386    build for 32-bit x86 Linux (cmake/i386-linux.cmake), against a
+#             32-bit build of the distribution's stub libcef
+#   --dcheck  CEF's DCHECKs on (DCHECK_ALWAYS_ON) in the wrapper, the system
+#             and the glue, as in a debug renderer: a failed one ends the run
 # Prints one line with the result; exits 1 on a failed check.
-#   scripts/check-cef-build.sh CEF_ROOT [BUILD_DIR]
+#   scripts/check-cef-build.sh CEF_ROOT [BUILD_DIR] [--i386] [--dcheck]
 set -euo pipefail
 
-if [ $# -lt 1 ] || [ $# -gt 2 ]; then
-  echo "usage: $0 CEF_ROOT [BUILD_DIR]" >&2
-  exit 2
+usage() { echo "usage: $0 CEF_ROOT [BUILD_DIR] [--i386] [--dcheck]" >&2; exit 2; }
+positional=()
+i386=0
+dcheck=0
+for arg in "$@"; do
+  case $arg in
+    --i386) i386=1 ;;
+    --dcheck) dcheck=1 ;;
+    -*) echo "$0: unknown flag $arg" >&2; usage ;;
+    *) positional+=("$arg") ;;
+  esac
+done
+if [ ${#positional[@]} -lt 1 ] || [ ${#positional[@]} -gt 2 ]; then
+  usage
 fi
 src=$(cd "$(dirname "$0")/.." && pwd -P)
-root=$(cd "$1" && pwd)
+root=$(cd "${positional[0]}" && pwd)
 own_build=0
-if [ $# -eq 2 ]; then
-  build=$2
+if [ ${#positional[@]} -eq 2 ]; then
+  build=${positional[1]}
 else
   build=$(mktemp -d "${TMPDIR:-/tmp}/quillmoss-cef-build.XXXXXX")
   own_build=1
 fi
 rm -rf "$build" && mkdir -p "$build"
+build=$(cd "$build" && pwd -P)
 
 fail() {
   echo "CEF build check: FAILED against $root: $*"
@@ -43,17 +65,53 @@ version=$(sed -n 's/^#define CEF_VERSION "\(.*\)"$/\1/p' "$root/include/cef_vers
 log="$build/check.log"
 show_log() { tail -n 40 "$log" | sed 's/^/  | /' >&2; }
 
-if ! cmake -S "$src" -B "$build" -DCEF_ROOT="$root" -DCMAKE_BUILD_TYPE=Release \
-    >"$log" 2>&1; then
+cmake_args=(-DCEF_ROOT="$root" -DCMAKE_BUILD_TYPE=Release)
+flavour=""
+if [ $i386 = 1 ]; then
+  # The distribution's stub libcef is 64-bit: a root whose Release/ holds a
+  # 32-bit build of the same stub, everything else linked to the original.
+  root32="$build/cef-root-i386"
+  mkdir -p "$root32/Release"
+  for entry in "$root"/*; do
+    [ "$(basename "$entry")" = Release ] || ln -s "$entry" "$root32/"
+  done
+  cc -m32 -std=c99 -O1 -fPIC -fvisibility=hidden -DBUILDING_CEF_SHARED -I"$root" \
+    -shared -o "$root32/Release/libcef.so" "$root/Release/stub-src/libcef_stub.c" \
+    -Wl,-soname,libcef.so -Wl,--version-script,"$src/cef_standin/libcef/exports.map" \
+    >>"$log" 2>&1 || fail "no 32-bit stub libcef (is gcc-multilib installed?)"
+  root=$root32
+  libcef="$root/Release/libcef.so"
+  cmake_args=(-DCEF_ROOT="$root" -DCMAKE_BUILD_TYPE=Release
+              -DCMAKE_TOOLCHAIN_FILE="$src/cmake/i386-linux.cmake")
+  flavour=" for i386"
+fi
+glue_flags=()
+[ $i386 = 1 ] && glue_flags+=(--i386)
+if [ $dcheck = 1 ]; then
+  glue_flags+=(--dcheck)
+  cmake_args+=(-DQUILLMOSS_CEF_DCHECK=ON)
+  flavour="$flavour with DCHECKs on"
+fi
+libcef_note="no library-side glue in the root: the stand-in's libcef not built"
+standin_libcef=0
+if [ -d "$root/library-side" ]; then
+  glue=$("$src/scripts/build-cef-glue.sh" "$root" "${glue_flags[@]}" 2>>"$log") ||
+    { show_log; fail "CEF's library-side glue did not build (log: $log)"; }
+  cmake_args+=(-DQUILLMOSS_CEF_GLUE="$glue")
+  standin_libcef=1
+fi
+
+if ! cmake -S "$src" -B "$build" "${cmake_args[@]}" >"$log" 2>&1; then
   show_log
   fail "configure failed (log: $log)"
 fi
-if ! cmake --build "$build" -j"$(nproc)" --target quillmoss_subprocess >>"$log" 2>&1; then
+if ! cmake --build "$build" -j"$(nproc)" >>"$log" 2>&1; then
   show_log
   fail "build failed (log: $log)"
 fi
 
 exe="$build/quillmoss_subprocess"
+[ $standin_libcef = 0 ] || exe="$build/genuine/quillmoss_subprocess"
 [ -x "$exe" ] || fail "no executable at $exe"
 # Captured first: grep -q closing a pipe early trips pipefail.
 dynamic=$(readelf -d "$exe")
@@ -83,6 +141,17 @@ from_libcef=$(comm -12 <(echo "$imported") <(echo "$exported"))
 [ -n "$from_libcef" ] || fail "imports nothing from libcef"
 not_c_api=$(comm -23 <(echo "$from_libcef") <(echo "$declared"))
 [ -z "$not_c_api" ] || fail "imports from libcef what is not CEF's C API: $(echo $not_c_api)"
+
+if [ $standin_libcef = 1 ]; then
+  ours="$build/standin-libcef/libcef.so"
+  [ -f "$ours" ] || fail "no stand-in libcef at $ours"
+  [ -x "$build/quillmoss_subprocess" ] || fail "no launcher at $build/quillmoss_subprocess"
+  ours_exported=$(nm -D --defined-only "$ours" | awk '{print $3}' | sed 's/@.*//' | sort -u)
+  differ=$(diff <(echo "$exported") <(echo "$ours_exported") | grep '^[<>]' | head -n 5 || true)
+  [ -z "$differ" ] || fail "the stand-in's libcef does not export exactly CEF's C API: $(echo $differ)"
+  generated=$(grep -c 'NotImplemented(' "$build/standin-libcef/gen/not_implemented.cc" || true)
+  libcef_note="the stand-in's libcef exports the $(echo "$exported" | wc -l) functions of CEF's C API ($generated C++ functions of CEF it does not play end the run)"
+fi
 
 foreign=$(grep -E 'v8::|nlohmann|standin|node::|RendererDriver|[Ss]cenario' <<<"$symbols" |
   head -n 5 || true)
@@ -116,7 +185,7 @@ if [ -n "$mingw" ]; then
 fi
 
 count=$(echo "$from_libcef" | wc -l)
-echo "CEF build check: passed against CEF $version: linked with CEF's flags;" \
+echo "CEF build check: passed against CEF $version$flavour: linked with CEF's flags;" \
   "$count imports from libcef, all CEF C API functions; no stand-in, V8 or" \
-  "JSON code; $windows"
+  "JSON code; $windows; $libcef_note"
 [ "$own_build" = 0 ] || rm -rf "$build"

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "gtest/gtest.h"
+#include "scenario_dump.h"
 #include "simulator/scenario_runner.h"
 
 namespace standin {
@@ -143,6 +144,7 @@ TEST(ScenarioErrorsTest, RefusedWithThePlaceOfTheFault) {
     SCOPED_TRACE("row " + std::to_string(i) + ": " + rows[i].text);
     std::ostringstream out;
     std::ostringstream err;
+    DumpScenarioForComparison(rows[i].text);
     EXPECT_EQ(kScenarioMalformed,
               RunScenario(nullptr, rows[i].text, "bad.json", out, err));
     EXPECT_EQ("", out.str());

@@ -8,6 +8,7 @@
 #include "include/cef_app.h"
 #include "include/cef_task.h"
 #include "renderer_driver.h"
+#include "scenario_dump.h"
 #include "simulator/scenario_runner.h"
 
 namespace standin {
@@ -118,6 +119,7 @@ class ScenarioRunTest : public testing::Test {
   int Run(const std::string& text, CefRefPtr<CefApp> app = new TestApp()) {
     out_.str("");
     err_.str("");
+    DumpScenarioForComparison(text);
     return RunScenario(app, text, "run.json", out_, err_);
   }
 
