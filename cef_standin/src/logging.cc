@@ -1,5 +1,6 @@
 // CEF's two logging entry points, recording every line for the tests and
 // optionally echoing it.
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <mutex>
@@ -94,6 +95,13 @@ void SetMinLogLevel(int level) {
 
 int cef_get_min_log_level() {
   return standin::g_min_log_level.load(std::memory_order_relaxed);
+}
+
+// No --v or --vmodule switch exists here, so every file gets what Chromium
+// gives all files without them: the verbosity of the minimum log level
+// (LOG_INFO gives 0, LOG_VERBOSE 1, anything above LOG_INFO -1).
+int cef_get_vlog_level(const char* /*file_start*/, size_t /*N*/) {
+  return std::max(-1, 0 /* LOG_INFO */ - cef_get_min_log_level());
 }
 
 // Real CEF aborts on LOG_FATAL; the stand-in records it and goes on so that a
