@@ -71,11 +71,13 @@ endif()
 set(STANDIN_SOURCES
   cef_standin/src/browser_frame.cc
   cef_standin/src/cef_string.cc
+  cef_standin/src/cef_string_c_api.cc
   cef_standin/src/closure_task.cc
   cef_standin/src/command_line.cc
   cef_standin/src/execute_process.cc
   cef_standin/src/live_objects.cc
   cef_standin/src/logging.cc
+  cef_standin/src/platform_thread.cc
   cef_standin/src/process_message.cc
   cef_standin/src/task_runner.cc
   cef_standin/src/values.cc

@@ -1,15 +1,18 @@
-// UTF-8, UTF-16 and wide-string conversions behind CefString. Invalid input
-// never fails a conversion: each bad piece becomes U+FFFD, as Chromium's
-// converters (and so CEF's) do.
+// UTF-8, UTF-16 and wide-string conversions behind CefString and the C
+// string API. As Chromium's converters (and so CEF's) do, each bad piece of
+// the input becomes U+FFFD in the output, and the result says whether there
+// was any.
 #include <algorithm>
 #include <cstdint>
 #include <string>
 
-#include "include/internal/cef_string.h"
+#include "string_conversions.h"
 
 namespace {
 
 constexpr char32_t kReplacementCharacter = 0xFFFD;
+// What the readers return for an ill-formed piece: no code point is this.
+constexpr char32_t kInvalid = 0xFFFFFFFF;
 
 bool IsSurrogate(char32_t c) {
   return c >= 0xD800 && c <= 0xDFFF;
@@ -23,7 +26,7 @@ bool InRange(unsigned char byte, unsigned char low, unsigned char high) {
   return byte >= low && byte <= high;
 }
 
-// Decodes one code point at |*index|. An ill-formed sequence yields U+FFFD
+// Decodes one code point at |*index|. An ill-formed sequence yields kInvalid
 // and consumes only its maximal well-formed prefix (Unicode's "maximal
 // subpart" practice), so the byte that broke it starts the next read.
 char32_t ReadUtf8(const unsigned char* src, size_t length, size_t* index) {
@@ -55,17 +58,17 @@ char32_t ReadUtf8(const unsigned char* src, size_t length, size_t* index) {
     else if (lead == 0xF4)
       first_high = 0x8F;
   } else {
-    return kReplacementCharacter;
+    return kInvalid;
   }
 
   for (int i = 0; i < trail_count; ++i) {
     if (*index >= length)
-      return kReplacementCharacter;
+      return kInvalid;
     const unsigned char trail = src[*index];
     const unsigned char low = i == 0 ? first_low : 0x80;
     const unsigned char high = i == 0 ? first_high : 0xBF;
     if (!InRange(trail, low, high))
-      return kReplacementCharacter;
+      return kInvalid;
     code_point = (code_point << 6) | (trail & 0x3F);
     ++*index;
   }
@@ -73,17 +76,17 @@ char32_t ReadUtf8(const unsigned char* src, size_t length, size_t* index) {
 }
 
 // Decodes one code point of UTF-16 at |*index|; a lone surrogate yields
-// U+FFFD and consumes one unit.
+// kInvalid and consumes one unit.
 template <typename Unit>
 char32_t ReadUtf16(const Unit* src, size_t length, size_t* index) {
   const char32_t unit = static_cast<uint16_t>(src[(*index)++]);
   if (!IsSurrogate(unit))
     return unit;
   if (unit >= 0xDC00 || *index >= length)
-    return kReplacementCharacter;
+    return kInvalid;
   const char32_t next = static_cast<uint16_t>(src[*index]);
   if (next < 0xDC00 || next > 0xDFFF)
-    return kReplacementCharacter;
+    return kInvalid;
   ++*index;
   return 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00);
 }
@@ -126,37 +129,60 @@ size_t AsciiPrefixLength(const Unit* src, size_t length) {
   return i;
 }
 
+// Starts a conversion: false when there is no output; otherwise clears it
+// and sets |*valid| to whether the input is usable (a null |src| converts as
+// empty, and is valid only with a zero length).
+template <typename Unit, typename Output>
+bool Begin(const Unit* src, size_t src_len, Output* output, bool* valid) {
+  if (!output) {
+    *valid = false;
+    return false;
+  }
+  output->clear();
+  *valid = src || src_len == 0;
+  return src && src_len > 0;
+}
+
+// Appends |c| through |append|, or U+FFFD for a piece that was not valid.
+template <typename Output, typename Append>
+void Put(char32_t c, Output* output, Append append, bool* valid) {
+  if (c == kInvalid) {
+    *valid = false;
+    c = kReplacementCharacter;
+  }
+  append(c, output);
+}
+
 // Nearly every string the renderer converts (names, keys, log text) is ASCII:
 // that prefix is copied in one go, the rest decoded code point by code point.
 template <typename Unit, typename Output, typename Read, typename Append>
-void Transcode(const Unit* src,
+bool Transcode(const Unit* src,
                size_t src_len,
                Output* output,
                Read read,
                Append append) {
-  if (!output)
-    return;
-  output->clear();
-  if (!src)
-    return;
+  bool valid = false;
+  if (!Begin(src, src_len, output, &valid))
+    return valid;
   const size_t ascii = AsciiPrefixLength(src, src_len);
   output->resize(ascii);
   std::copy(src, src + ascii, output->begin());
   if (ascii == src_len)
-    return;
+    return true;
   output->reserve(src_len);
   for (size_t i = ascii; i < src_len;)
-    append(read(src, src_len, &i), output);
+    Put(read(src, src_len, &i), output, append, &valid);
+  return valid;
 }
 
 }  // namespace
 
 namespace standin {
 
-void cef_string_utf8_to_utf16_std(const char* src,
+bool cef_string_utf8_to_utf16_std(const char* src,
                                   size_t src_len,
                                   base::string16* output) {
-  Transcode(
+  return Transcode(
       reinterpret_cast<const unsigned char*>(src), src_len, output,
       [](const unsigned char* bytes, size_t length, size_t* i) {
         return ReadUtf8(bytes, length, i);
@@ -164,10 +190,10 @@ void cef_string_utf8_to_utf16_std(const char* src,
       [](char32_t c, base::string16* out) { AppendUtf16(c, out); });
 }
 
-void cef_string_utf16_to_utf8_std(const char16* src,
+bool cef_string_utf16_to_utf8_std(const char16* src,
                                   size_t src_len,
                                   std::string* output) {
-  Transcode(
+  return Transcode(
       src, src_len, output,
       [](const char16* units, size_t length, size_t* i) {
         return ReadUtf16(units, length, i);
@@ -175,44 +201,51 @@ void cef_string_utf16_to_utf8_std(const char16* src,
       [](char32_t c, std::string* out) { AppendUtf8(c, out); });
 }
 
-void cef_string_wide_to_utf16_std(const wchar_t* src,
+// Where wchar_t is UTF-16 (Windows) these two copy the units as they are, as
+// Chromium's do: lone surrogates pass unchanged and the result is true.
+bool cef_string_wide_to_utf16_std(const wchar_t* src,
                                   size_t src_len,
                                   base::string16* output) {
-  if (!output)
-    return;
-  output->clear();
-  if (!src)
-    return;
-  output->reserve(src_len);
+  bool valid = false;
+  if (!Begin(src, src_len, output, &valid))
+    return valid;
 #if defined(_WIN32)
-  // wchar_t is already UTF-16 here; only lone surrogates need mending.
-  for (size_t i = 0; i < src_len;)
-    AppendUtf16(ReadUtf16(src, src_len, &i), output);
+  output->assign(src, src_len);
 #else
+  output->reserve(src_len);
   for (size_t i = 0; i < src_len; ++i) {
     const auto c = static_cast<char32_t>(src[i]);
-    AppendUtf16(IsValidCodePoint(c) ? c : kReplacementCharacter, output);
+    Put(
+        IsValidCodePoint(c) ? c : kInvalid, output,
+        [](char32_t code_point, base::string16* out) {
+          AppendUtf16(code_point, out);
+        },
+        &valid);
   }
 #endif
+  return valid;
 }
 
-void cef_string_utf16_to_wide_std(const char16* src,
+bool cef_string_utf16_to_wide_std(const char16* src,
                                   size_t src_len,
                                   std::wstring* output) {
-  if (!output)
-    return;
-  output->clear();
-  if (!src)
-    return;
+  bool valid = false;
+  if (!Begin(src, src_len, output, &valid))
+    return valid;
+#if defined(_WIN32)
+  output->assign(src, src_len);
+#else
   output->reserve(src_len);
   for (size_t i = 0; i < src_len;) {
-    const char32_t c = ReadUtf16(src, src_len, &i);
-#if defined(_WIN32)
-    AppendUtf16(c, output);
-#else
-    output->push_back(static_cast<wchar_t>(c));
-#endif
+    Put(
+        ReadUtf16(src, src_len, &i), output,
+        [](char32_t code_point, std::wstring* out) {
+          out->push_back(static_cast<wchar_t>(code_point));
+        },
+        &valid);
   }
+#endif
+  return valid;
 }
 
 }  // namespace standin

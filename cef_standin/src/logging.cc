@@ -1,5 +1,6 @@
 // CEF's two logging entry points, recording every line for the tests and
 // optionally echoing it.
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -99,6 +100,13 @@ void SetMinLogLevel(int level) {
 
 int cef_get_min_log_level() {
   return standin::g_min_log_level.load(std::memory_order_relaxed);
+}
+
+// No --v or --vmodule switch exists here, so every file gets what Chromium
+// gives all files without them: the verbosity of the minimum log level
+// (LOG_INFO gives 0, LOG_VERBOSE 1, anything above LOG_INFO -1).
+int cef_get_vlog_level(const char* /*file_start*/, size_t /*N*/) {
+  return std::max(-1, 0 /* LOG_INFO */ - cef_get_min_log_level());
 }
 
 // A FATAL line ends the process, as in CEF: CEF's wrapper relies on it for

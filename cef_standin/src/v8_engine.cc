@@ -280,6 +280,9 @@ v8::Isolate* GetIsolate(const char* caller) {
 
 v8::Local<v8::String> ToV8String(v8::Isolate* isolate, const CefString& text) {
   static_assert(sizeof(char16) == sizeof(uint16_t), "UTF-16 code units");
+  // An empty CefString's c_str() is null, as in CEF.
+  if (text.empty())
+    return v8::String::Empty(isolate);
   return v8::String::NewFromTwoByte(
              isolate, reinterpret_cast<const uint16_t*>(text.c_str()),
              v8::NewStringType::kNormal, static_cast<int>(text.length()))

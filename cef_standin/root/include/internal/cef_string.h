@@ -1,14 +1,38 @@
-// CefString: CEF's UTF-16 string class, CefStringBase over the UTF-16 traits.
+// CEF's string type: UTF-16. For C, cef_string_t and the cef_string_*
+// names of the C string API (cef_string_types.h) for it; for C++, CefString,
+// CefStringBase over the UTF-16 traits.
 #ifndef CEF_INCLUDE_INTERNAL_CEF_STRING_H_
 #define CEF_INCLUDE_INTERNAL_CEF_STRING_H_
+
+#include "include/base/cef_basictypes.h"
+#include "include/internal/cef_string_types.h"
+
+#define CEF_STRING_TYPE_UTF16 1
+
+typedef char16 cef_char_t;
+typedef cef_string_userfree_utf16_t cef_string_userfree_t;
+typedef cef_string_utf16_t cef_string_t;
+
+#define cef_string_set cef_string_utf16_set
+#define cef_string_copy cef_string_utf16_copy
+#define cef_string_clear cef_string_utf16_clear
+#define cef_string_userfree_alloc cef_string_userfree_utf16_alloc
+#define cef_string_userfree_free cef_string_userfree_utf16_free
+#define cef_string_from_ascii cef_string_ascii_to_utf16
+#define cef_string_to_utf8 cef_string_utf16_to_utf8
+#define cef_string_from_utf8 cef_string_utf8_to_utf16
+#define cef_string_to_utf16 cef_string_utf16_copy
+#define cef_string_from_utf16 cef_string_utf16_copy
+#define cef_string_to_wide cef_string_utf16_to_wide
+#define cef_string_from_wide cef_string_wide_to_utf16
+
+#ifdef __cplusplus
 
 #include <stdint.h>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <string>
-
-#include "include/base/cef_basictypes.h"
 
 // base::string16 as CEF defines it: std::wstring where wchar_t is UTF-16,
 // otherwise a basic_string of 16-bit units with its own character traits.
@@ -96,18 +120,21 @@ typedef cef::base::string16 string16;
 
 namespace standin {
 
-// Conversions exported by the framework library. Invalid input (a broken
-// UTF-8 sequence, a lone surrogate) becomes U+FFFD; they never fail.
-void cef_string_utf8_to_utf16_std(const char* src,
+// The conversions of the framework library (src/cef_string.cc), which also
+// back its C string API: src/string_conversions.h declares them again for
+// it. Invalid input (a broken UTF-8 sequence, a lone surrogate, a wide
+// character that is no code point) becomes U+FFFD and makes the result
+// false; the output is written either way.
+bool cef_string_utf8_to_utf16_std(const char* src,
                                   size_t src_len,
                                   base::string16* output);
-void cef_string_utf16_to_utf8_std(const char16* src,
+bool cef_string_utf16_to_utf8_std(const char16* src,
                                   size_t src_len,
                                   std::string* output);
-void cef_string_wide_to_utf16_std(const wchar_t* src,
+bool cef_string_wide_to_utf16_std(const wchar_t* src,
                                   size_t src_len,
                                   base::string16* output);
-void cef_string_utf16_to_wide_std(const char16* src,
+bool cef_string_utf16_to_wide_std(const char16* src,
                                   size_t src_len,
                                   std::wstring* output);
 
@@ -150,8 +177,10 @@ class CefStringBase {
   }
   CefStringBase& operator=(const CefStringBase& str) = default;
 
+  // Null while the string is empty, as in CEF, whose string holds no
+  // characters until it is set to some and again after clear().
   const char_type* c_str() const {
-    return str_.c_str();
+    return str_.empty() ? nullptr : str_.c_str();
   }
   size_t length() const {
     return str_.length();
@@ -237,5 +266,7 @@ class CefStringBase {
 typedef CefStringBase<CefStringTraitsUTF16> CefStringUTF16;
 
 typedef CefStringUTF16 CefString;
+
+#endif  // __cplusplus
 
 #endif  // CEF_INCLUDE_INTERNAL_CEF_STRING_H_
