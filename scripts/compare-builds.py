@@ -66,9 +66,11 @@ def scenarios(args, workdir):
 
 def play(executable, scenario, prefix=()):
     # Relative to its folder, as the examples name their neighbours.
+    # Bytes kept as they came (surrogateescape): stdout is compared exactly.
     return subprocess.run(
         [*prefix, executable, "--type=renderer", f"--scenario={scenario.name}"],
-        cwd=scenario.parent, capture_output=True, text=True, timeout=TIMEOUT)
+        cwd=scenario.parent, capture_output=True, timeout=TIMEOUT,
+        encoding="utf-8", errors="surrogateescape")
 
 
 def compare(standin, genuine, scenario):
@@ -100,8 +102,8 @@ def memcheck(genuine, scenario):
         ["valgrind", "-q", "--error-exitcode=9", "--leak-check=full",
          "--errors-for-leak-kinds=definite", str(real), "--type=renderer",
          f"--scenario={scenario.name}"],
-        cwd=scenario.parent, capture_output=True, text=True, timeout=TIMEOUT,
-        env=env)
+        cwd=scenario.parent, capture_output=True, timeout=TIMEOUT,
+        encoding="utf-8", errors="replace", env=env)
     if run.returncode == 0:
         return []
     return [f"memcheck: exit code {run.returncode}\n{run.stderr[-4000:]}"]
@@ -115,6 +117,9 @@ def main():
     parser.add_argument("--examples-only", action="store_true")
     parser.add_argument("--memcheck", action="store_true")
     args = parser.parse_args()
+    # Scenarios run in their own folders.
+    args.standin = os.path.abspath(args.standin)
+    args.genuine = os.path.abspath(args.genuine)
     if args.memcheck and not shutil.which("valgrind"):
         sys.exit("compare-builds.py: --memcheck needs valgrind")
 
@@ -128,7 +133,7 @@ def main():
             if problems:
                 failures += 1
                 print(f"{scenario.name}: the builds differ")
-                print("\n".join(problems))
+                print("\n".join(problems).encode("utf-8", "replace").decode())
     memchecked = " and memcheck clean" if args.memcheck else ""
     if failures:
         print(f"compare-builds: {failures} of {len(played)} scenarios differ")
