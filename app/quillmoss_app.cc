@@ -152,6 +152,14 @@ bool InstallFunctions(const CefRefPtr<CefV8Value>& global,
     return false;
   }
   for (const CefString& function_name : function_names) {
+    // CEF's wrapper makes no function without a name: CreateFunction()
+    // would give null, and setting null is refused too (a debug renderer
+    // aborts on either). The other names go on.
+    if (function_name.empty()) {
+      QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
+                     "empty function name refused";
+      continue;
+    }
     global->SetValue(function_name,
                      CefV8Value::CreateFunction(function_name, handler),
                      V8_PROPERTY_ATTRIBUTE_NONE);
@@ -164,14 +172,23 @@ bool InstallProperties(const CefRefPtr<CefV8Value>& global,
   const CefRefPtr<CefV8Value> v8Properties =
       CefDictionaryValueToV8Value(properties, 0);
   std::vector<CefString> property_names;
-  if (!v8Properties->GetKeys(property_names)) {
+  // A failed conversion gives null, whose keys CEF asserts on.
+  if (!v8Properties->IsObject() || !v8Properties->GetKeys(property_names)) {
     QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
                    "v8Properties->GetKeys() failed";
     return false;
   }
   for (const CefString& property_name : property_names) {
-    global->SetValue(property_name, v8Properties->GetValue(property_name),
-                     V8_PROPERTY_ATTRIBUTE_NONE);
+    // The keys include inherited ones, so page script can put a getter that
+    // throws (empty value) or gives a symbol (invalid) under a name: CEF
+    // refuses to set either, and a debug renderer aborts.
+    const CefRefPtr<CefV8Value> value = v8Properties->GetValue(property_name);
+    if (!value || !value->IsValid()) {
+      QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
+                     "v8Properties->GetValue() failed";
+      continue;
+    }
+    global->SetValue(property_name, value, V8_PROPERTY_ATTRIBUTE_NONE);
   }
   return true;
 }
@@ -204,6 +221,14 @@ bool InstallObject(const CefRefPtr<CefV8Value>& global,
   // looks up on every call.
   const std::string object_prefix = object_name.ToString() + ".";
   for (const CefString& method_name : method_names) {
+    // Every call would ask the methods dictionary for the empty key, which
+    // CEF's wrapper refuses (a debug renderer aborts).
+    if (method_name.empty()) {
+      QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
+                     "empty method name refused, object="
+                  << object_name.ToString();
+      continue;
+    }
     const CefString full_name(object_prefix + method_name.ToString());
     object->SetValue(method_name,
                      CefV8Value::CreateFunction(full_name, handler),
@@ -222,6 +247,14 @@ bool InstallObjects(const CefRefPtr<CefV8Value>& global,
     return false;
   }
   for (const CefString& object_name : object_names) {
+    // CEF's wrapper refuses to read the entry under an empty key (a debug
+    // renderer aborts), and its methods could never be called: refused
+    // whole, before its object is made. The other names go on.
+    if (object_name.empty()) {
+      QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
+                     "empty object name refused";
+      continue;
+    }
     if (!InstallObject(global, objects, object_name, handler))
       return false;
   }
@@ -437,7 +470,9 @@ bool QuillmossApp::BindedFunctionExists(CefRefPtr<CefBrowser> browser,
                      "dictionary not found";
       return false;
     }
-    return functions->HasKey(functionName);
+    // CEF's wrapper refuses a look-up by an empty key; installation binds no
+    // empty name, here or below.
+    return !functionName.empty() && functions->HasKey(functionName);
   }
 
   // Only the first full stop splits: a method name may hold more of them.
@@ -452,14 +487,15 @@ bool QuillmossApp::BindedFunctionExists(CefRefPtr<CefBrowser> browser,
                    "dictionary not found";
     return false;
   }
-  if (!objects->HasKey(object_name))
+  if (object_name.empty() || !objects->HasKey(object_name))
     return false;
   if (objects->GetType(object_name) != VTYPE_DICTIONARY) {
     QLOG(ERROR) << "[Renderer process] BindedFunctionExists(): objects "
                    "dictionary has invalid type";
     return false;
   }
-  return objects->GetDictionary(object_name)->HasKey(method_name);
+  return !method_name.empty() &&
+         objects->GetDictionary(object_name)->HasKey(method_name);
 }
 
 bool QuillmossApp::BindingsReachFrame(CefRefPtr<CefBrowser> browser,
