@@ -139,6 +139,22 @@ bool EnterContextForInstallation(const CefRefPtr<CefV8Context>& context,
   return true;
 }
 
+// A function named |name| under |key| of |target|. CreateFunction() gives
+// null when it cannot make one, and CEF's wrapper refuses to set null.
+void SetFunction(const CefRefPtr<CefV8Value>& target,
+                 const CefString& key,
+                 const CefString& name,
+                 const CefRefPtr<V8FunctionHandler>& handler) {
+  const CefRefPtr<CefV8Value> function =
+      CefV8Value::CreateFunction(name, handler);
+  if (!function) {
+    QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
+                   "CreateFunction() failed";
+    return;
+  }
+  target->SetValue(key, function, V8_PROPERTY_ATTRIBUTE_NONE);
+}
+
 // The installation steps below log their own failure and return false, which
 // ends the installation; whatever earlier steps set stays in the page.
 
@@ -160,9 +176,7 @@ bool InstallFunctions(const CefRefPtr<CefV8Value>& global,
                      "empty function name refused";
       continue;
     }
-    global->SetValue(function_name,
-                     CefV8Value::CreateFunction(function_name, handler),
-                     V8_PROPERTY_ATTRIBUTE_NONE);
+    SetFunction(global, function_name, function_name, handler);
   }
   return true;
 }
@@ -201,7 +215,9 @@ bool InstallObject(const CefRefPtr<CefV8Value>& global,
                    const CefRefPtr<V8FunctionHandler>& handler) {
   const CefRefPtr<CefV8Value> object =
       CefV8Value::CreateObject(nullptr, nullptr);
-  global->SetValue(object_name, object, V8_PROPERTY_ATTRIBUTE_NONE);
+  // CEF's wrapper refuses to set null.
+  if (object)
+    global->SetValue(object_name, object, V8_PROPERTY_ATTRIBUTE_NONE);
   if (objects->GetType(object_name) != VTYPE_DICTIONARY) {
     QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
                    "objects->GetType() != VTYPE_DICTIONARY";
@@ -229,10 +245,8 @@ bool InstallObject(const CefRefPtr<CefV8Value>& global,
                   << object_name.ToString();
       continue;
     }
-    const CefString full_name(object_prefix + method_name.ToString());
-    object->SetValue(method_name,
-                     CefV8Value::CreateFunction(full_name, handler),
-                     V8_PROPERTY_ATTRIBUTE_NONE);
+    SetFunction(object, method_name,
+                CefString(object_prefix + method_name.ToString()), handler);
   }
   return true;
 }
