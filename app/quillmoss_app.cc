@@ -139,6 +139,22 @@ bool EnterContextForInstallation(const CefRefPtr<CefV8Context>& context,
   return true;
 }
 
+// A function named |name| under |key| of |target|. CreateFunction() gives
+// null when it cannot make one, and CEF's wrapper refuses to set null.
+void SetFunction(const CefRefPtr<CefV8Value>& target,
+                 const CefString& key,
+                 const CefString& name,
+                 const CefRefPtr<V8FunctionHandler>& handler) {
+  const CefRefPtr<CefV8Value> function =
+      CefV8Value::CreateFunction(name, handler);
+  if (!function) {
+    QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
+                   "CreateFunction() failed";
+    return;
+  }
+  target->SetValue(key, function, V8_PROPERTY_ATTRIBUTE_NONE);
+}
+
 // The installation steps below log their own failure and return false, which
 // ends the installation; whatever earlier steps set stays in the page.
 
@@ -152,9 +168,15 @@ bool InstallFunctions(const CefRefPtr<CefV8Value>& global,
     return false;
   }
   for (const CefString& function_name : function_names) {
-    global->SetValue(function_name,
-                     CefV8Value::CreateFunction(function_name, handler),
-                     V8_PROPERTY_ATTRIBUTE_NONE);
+    // CEF's wrapper makes no function without a name: CreateFunction()
+    // would give null, and setting null is refused too (a debug renderer
+    // aborts on either). The other names go on.
+    if (function_name.empty()) {
+      QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
+                     "empty function name refused";
+      continue;
+    }
+    SetFunction(global, function_name, function_name, handler);
   }
   return true;
 }
@@ -164,14 +186,23 @@ bool InstallProperties(const CefRefPtr<CefV8Value>& global,
   const CefRefPtr<CefV8Value> v8Properties =
       CefDictionaryValueToV8Value(properties, 0);
   std::vector<CefString> property_names;
-  if (!v8Properties->GetKeys(property_names)) {
+  // A failed conversion gives null, whose keys CEF asserts on.
+  if (!v8Properties->IsObject() || !v8Properties->GetKeys(property_names)) {
     QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
                    "v8Properties->GetKeys() failed";
     return false;
   }
   for (const CefString& property_name : property_names) {
-    global->SetValue(property_name, v8Properties->GetValue(property_name),
-                     V8_PROPERTY_ATTRIBUTE_NONE);
+    // The keys include inherited ones, so page script can put a getter that
+    // throws (empty value) or gives a symbol (invalid) under a name: CEF
+    // refuses to set either, and a debug renderer aborts.
+    const CefRefPtr<CefV8Value> value = v8Properties->GetValue(property_name);
+    if (!value || !value->IsValid()) {
+      QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
+                     "v8Properties->GetValue() failed";
+      continue;
+    }
+    global->SetValue(property_name, value, V8_PROPERTY_ATTRIBUTE_NONE);
   }
   return true;
 }
@@ -184,7 +215,9 @@ bool InstallObject(const CefRefPtr<CefV8Value>& global,
                    const CefRefPtr<V8FunctionHandler>& handler) {
   const CefRefPtr<CefV8Value> object =
       CefV8Value::CreateObject(nullptr, nullptr);
-  global->SetValue(object_name, object, V8_PROPERTY_ATTRIBUTE_NONE);
+  // CEF's wrapper refuses to set null.
+  if (object)
+    global->SetValue(object_name, object, V8_PROPERTY_ATTRIBUTE_NONE);
   if (objects->GetType(object_name) != VTYPE_DICTIONARY) {
     QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
                    "objects->GetType() != VTYPE_DICTIONARY";
@@ -204,10 +237,16 @@ bool InstallObject(const CefRefPtr<CefV8Value>& global,
   // looks up on every call.
   const std::string object_prefix = object_name.ToString() + ".";
   for (const CefString& method_name : method_names) {
-    const CefString full_name(object_prefix + method_name.ToString());
-    object->SetValue(method_name,
-                     CefV8Value::CreateFunction(full_name, handler),
-                     V8_PROPERTY_ATTRIBUTE_NONE);
+    // Every call would ask the methods dictionary for the empty key, which
+    // CEF's wrapper refuses (a debug renderer aborts).
+    if (method_name.empty()) {
+      QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
+                     "empty method name refused, object="
+                  << object_name.ToString();
+      continue;
+    }
+    SetFunction(object, method_name,
+                CefString(object_prefix + method_name.ToString()), handler);
   }
   return true;
 }
@@ -222,6 +261,14 @@ bool InstallObjects(const CefRefPtr<CefV8Value>& global,
     return false;
   }
   for (const CefString& object_name : object_names) {
+    // CEF's wrapper refuses to read the entry under an empty key (a debug
+    // renderer aborts), and its methods could never be called: refused
+    // whole, before its object is made. The other names go on.
+    if (object_name.empty()) {
+      QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
+                     "empty object name refused";
+      continue;
+    }
     if (!InstallObject(global, objects, object_name, handler))
       return false;
   }
@@ -437,7 +484,9 @@ bool QuillmossApp::BindedFunctionExists(CefRefPtr<CefBrowser> browser,
                      "dictionary not found";
       return false;
     }
-    return functions->HasKey(functionName);
+    // CEF's wrapper refuses a look-up by an empty key; installation binds no
+    // empty name, here or below.
+    return !functionName.empty() && functions->HasKey(functionName);
   }
 
   // Only the first full stop splits: a method name may hold more of them.
@@ -452,14 +501,15 @@ bool QuillmossApp::BindedFunctionExists(CefRefPtr<CefBrowser> browser,
                    "dictionary not found";
     return false;
   }
-  if (!objects->HasKey(object_name))
+  if (object_name.empty() || !objects->HasKey(object_name))
     return false;
   if (objects->GetType(object_name) != VTYPE_DICTIONARY) {
     QLOG(ERROR) << "[Renderer process] BindedFunctionExists(): objects "
                    "dictionary has invalid type";
     return false;
   }
-  return objects->GetDictionary(object_name)->HasKey(method_name);
+  return !method_name.empty() &&
+         objects->GetDictionary(object_name)->HasKey(method_name);
 }
 
 bool QuillmossApp::BindingsReachFrame(CefRefPtr<CefBrowser> browser,

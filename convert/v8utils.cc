@@ -313,6 +313,13 @@ CefRefPtr<CefDictionaryValue> V8ObjectToDictionary(
     // not grow with what the page holds, and no getter runs for nothing.
     if (!budget->Take(kObjectFunction, 1 + KeyCost(key)))
       break;
+    // CEF's wrapper refuses every setter an empty key (a debug renderer
+    // aborts), so such a member cannot cross; its getter is not run.
+    if (key.empty()) {
+      QLOG(ERROR) << "[Renderer process] V8ObjectToCefDictionaryValue(): "
+                     "empty key, member left out";
+      continue;
+    }
     WriteV8Value(value->GetValue(key), dictionary, key, nesting_level,
                  kObjectFunction, budget);
   }
@@ -378,6 +385,16 @@ CefRefPtr<CefV8Value> CefDictionaryToV8Object(
     return CefV8Value::CreateNull();
   }
   for (const CefString& key : keys) {
+    // A dictionary that arrives over IPC may hold an empty key, but CEF's
+    // wrapper refuses every look-up by one (a debug renderer aborts): the
+    // entry cannot be read.
+    if (key.empty()) {
+      if (budget->Take(kDictionaryFunction)) {
+        QLOG(ERROR) << "[Renderer process] CefDictionaryValueToV8Value(): "
+                       "empty key, entry left out";
+      }
+      continue;
+    }
     const CefRefPtr<CefV8Value> member = CefEntryToV8Value(
         dictionary, key, nesting_level, kDictionaryFunction, budget);
     if (!object->SetValue(key, member, V8_PROPERTY_ATTRIBUTE_NONE)) {
@@ -442,7 +459,17 @@ CefV8ValueList CefListValueToV8Arguments(CefRefPtr<CefListValue> list_value) {
     return arguments;
   const int length = array->GetArrayLength();
   arguments.reserve(length > 0 ? static_cast<size_t>(length) : 0);
-  for (int i = 0; i < length; ++i)
-    arguments.push_back(array->GetValue(i));
+  for (int i = 0; i < length; ++i) {
+    // Page script can put a throwing getter (empty value) or one giving a
+    // symbol (invalid) on Array.prototype in place of an element; CEF calls
+    // no function with such an argument, and a debug renderer aborts.
+    CefRefPtr<CefV8Value> argument = array->GetValue(i);
+    if (!argument || !argument->IsValid()) {
+      QLOG(ERROR) << "[Renderer process] CefListValueToV8Arguments(): "
+                     "GetValue() failed, setting argument to null";
+      argument = CefV8Value::CreateNull();
+    }
+    arguments.push_back(argument);
+  }
   return arguments;
 }

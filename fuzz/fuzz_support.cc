@@ -250,7 +250,9 @@ bool Verbose() {
 }
 
 Session::Session()
-    : live_at_start_(standin::LiveObjectCount()), app_(new QuillmossApp) {
+    : live_at_start_(standin::LiveObjectCount()),
+      misuses_at_start_(standin::CefMisuseCount()),
+      app_(new QuillmossApp) {
   quillmoss::ResetJavascriptCallbacksForTesting();
   standin::ClearLog();
   renderer_ = std::make_unique<standin::Renderer>(app_.get());
@@ -269,7 +271,22 @@ std::string Session::TearDown() {
   renderer_.reset();
   quillmoss::ResetJavascriptCallbacksForTesting();
   app_ = nullptr;
+  // The lines say which call it was; the log goes now.
+  std::string misuse;
+  for (const standin::LogRecord& record : standin::LogRecords()) {
+    if (record.message.find("CEF NOTREACHED()") != std::string::npos ||
+        record.message.find("CEF wrapper DCHECK") != std::string::npos) {
+      misuse = record.message;
+      break;
+    }
+  }
   standin::ClearLog();
+  const int misuses = standin::CefMisuseCount();
+  if (misuses != misuses_at_start_) {
+    return "the system made " + std::to_string(misuses - misuses_at_start_) +
+           " call(s) that CEF refuses or asserts on" +
+           (misuse.empty() ? std::string() : ", the first logged: " + misuse);
+  }
   const int live = standin::LiveObjectCount();
   if (live == live_at_start_)
     return std::string();

@@ -71,8 +71,9 @@ class RecentInputs {
 };
 
 // One input's world (or, reused, several inputs' world). Destroying it tears
-// the renderer down and aborts when stand-in objects outlive it: a leak is a
-// crash for the fuzzer.
+// the renderer down and aborts when stand-in objects outlive it, or when the
+// system made a call that CEF answers with NOTREACHED() or its wrapper
+// refuses (standin::CefMisuseCount()): either is a crash for the fuzzer.
 class Session {
  public:
   Session();
@@ -83,12 +84,13 @@ class Session {
   standin::Renderer& renderer() { return *renderer_; }
   QuillmossApp* app() { return app_.get(); }
 
-  // Tears the renderer down now and returns what leaked ("" for nothing);
-  // the destructor then checks nothing more.
+  // Tears the renderer down now and returns what leaked or was misused (""
+  // for nothing); the destructor then checks nothing more.
   std::string TearDown();
 
  private:
   const int live_at_start_;
+  const int misuses_at_start_;
   bool torn_down_ = false;
   CefRefPtr<QuillmossApp> app_;
   std::unique_ptr<standin::Renderer> renderer_;

@@ -44,8 +44,10 @@ class Renderer::Impl : public internal::RendererLink {
     browser->AddFrame(main_frame_name, nullptr);
     browsers_[id] = browser;
     if (handler_) {
-      // CEF hands no extra info over when the browser side gave none.
-      handler_->OnBrowserCreated(browser.get(), nullptr);
+      // When the browser side gave no extra info, CEF hands over an empty,
+      // read-only dictionary: its wrapper drops the call for a null one.
+      handler_->OnBrowserCreated(browser.get(),
+                                 internal::CreateReadOnlyDictionary());
     }
     return id;
   }
@@ -120,11 +122,13 @@ class Renderer::Impl : public internal::RendererLink {
     CefRefPtr<BrowserImpl> browser = destroyed_[browser_id].browser;
     if (handler_ && created) {
       internal::RunInContext(context, [&] {
-        handler_->OnContextCreated(browser.get(), frame.get(), context);
+        handler_->OnContextCreated(browser.get(), frame.get(),
+                                   internal::NewContextWrapper(context));
       });
     } else if (handler_) {
       internal::RunWithScriptForbidden([&] {
-        handler_->OnContextReleased(browser.get(), frame.get(), context);
+        handler_->OnContextReleased(browser.get(), frame.get(),
+                                    internal::NewContextWrapper(context));
       });
     }
     // No page lives in a destroyed browser to use it.
@@ -181,8 +185,10 @@ class Renderer::Impl : public internal::RendererLink {
     frame->set_context(context);
     if (!handler_)
       return;
+    // The hook gets an object of its own, as from CEF.
     internal::RunInContext(context, [&] {
-      handler_->OnContextCreated(browser.get(), frame.get(), context);
+      handler_->OnContextCreated(browser.get(), frame.get(),
+                                 internal::NewContextWrapper(context));
     });
   }
 
@@ -204,7 +210,8 @@ class Renderer::Impl : public internal::RendererLink {
     CefRefPtr<CefV8Context> context = frame->context();
     if (handler_) {
       internal::RunWithScriptForbidden([&] {
-        handler_->OnContextReleased(browser.get(), frame.get(), context);
+        handler_->OnContextReleased(browser.get(), frame.get(),
+                                    internal::NewContextWrapper(context));
       });
     }
     frame->set_context(nullptr);

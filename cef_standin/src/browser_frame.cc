@@ -7,6 +7,7 @@
 
 #include "include/internal/cef_logging_internal.h"
 #include "renderer_internal.h"
+#include "verify_param.h"
 
 namespace standin {
 namespace internal {
@@ -35,11 +36,22 @@ void RendererLog(int severity, const std::string& message) {
 
 namespace {
 std::atomic<int> g_misuse_count{0};
+// ScopedWrapperChecksOff objects alive on this thread.
+thread_local int g_wrapper_checks_off = 0;
 }  // namespace
 
 void RendererMisuse(const std::string& message) {
   ++g_misuse_count;
   RendererError("CEF NOTREACHED(): " + message);
+}
+
+bool VerifyParam(bool ok, const char* method, const char* check) {
+  if (ok || g_wrapper_checks_off > 0)
+    return true;
+  ++g_misuse_count;
+  RendererError(std::string("CEF wrapper DCHECK(") + check + ") failed: " +
+                method + " refused");
+  return false;
 }
 
 void RendererFatal(const std::string& message) {
@@ -54,6 +66,14 @@ void RendererFatal(const std::string& message) {
 
 int CefMisuseCount() {
   return internal::g_misuse_count.load();
+}
+
+ScopedWrapperChecksOff::ScopedWrapperChecksOff() {
+  ++internal::g_wrapper_checks_off;
+}
+
+ScopedWrapperChecksOff::~ScopedWrapperChecksOff() {
+  --internal::g_wrapper_checks_off;
 }
 
 namespace internal {
@@ -215,15 +235,20 @@ CefString FrameImpl::GetName() {
   return name_.empty() ? unique_name_ : name_;
 }
 
+// A new object each time, as in CEF: Enter() and Exit() count per object.
 CefRefPtr<CefV8Context> FrameImpl::GetV8Context() {
   if (context_)
-    return context_;
+    return NewContextWrapper(context_);
   return CreateInvalidContext();
 }
 
 void FrameImpl::SendProcessMessage(CefProcessId target_process,
                                    CefRefPtr<CefProcessMessage> message) {
-  if (!message || !message->IsValid()) {
+  if (!VerifyParam(message != nullptr, "CefFrame::SendProcessMessage",
+                   "message.get()")) {
+    return;
+  }
+  if (!message->IsValid()) {
     RendererError("CefFrame::SendProcessMessage: no valid message");
     return;
   }

@@ -10,6 +10,7 @@
 #include "command_line_internal.h"
 #include "include/cef_command_line.h"
 #include "live_objects.h"
+#include "verify_param.h"
 
 namespace standin {
 namespace internal {
@@ -189,6 +190,8 @@ class CommandLineImpl : public CefCommandLine {
     return copy.get();
   }
   void InitFromArgv(int argc, const char* const* argv) override {
+    if (!VerifyParam(argv != nullptr, "CefCommandLine::InitFromArgv", "argv"))
+      return;
 #if defined(_WIN32)
     // CEF supports only InitFromString on Windows; this does nothing there.
 #else
@@ -204,8 +207,11 @@ class CommandLineImpl : public CefCommandLine {
   // An empty (or blank) string leaves the command line as it was, as
   // base::CommandLine::ParseFromString does.
   void InitFromString(const CefString& command_line) override {
-    if (read_only_)
+    if (!VerifyParam(!command_line.empty(), "CefCommandLine::InitFromString",
+                     "!command_line.empty()") ||
+        read_only_) {
       return;
+    }
     const std::u16string text = TrimWhitespace(ToU16(command_line));
     if (text.empty())
       return;
@@ -259,9 +265,15 @@ class CommandLineImpl : public CefCommandLine {
   // Chromium looks the name up as given; only parsing lower-cases names (on
   // Windows), so a mixed-case query never matches there.
   bool HasSwitch(const CefString& name) override {
-    return switches_.count(ToU16(name)) != 0;
+    return VerifyParam(!name.empty(), "CefCommandLine::HasSwitch",
+                       "!name.empty()") &&
+           switches_.count(ToU16(name)) != 0;
   }
   CefString GetSwitchValue(const CefString& name) override {
+    if (!VerifyParam(!name.empty(), "CefCommandLine::GetSwitchValue",
+                     "!name.empty()")) {
+      return CefString();
+    }
     auto it = switches_.find(ToU16(name));
     return it == switches_.end() ? CefString() : FromU16(it->second);
   }

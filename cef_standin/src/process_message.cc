@@ -7,6 +7,7 @@
 #include "live_objects.h"
 #include "values_impl.h"
 #include "values_internal.h"
+#include "verify_param.h"
 
 namespace standin {
 namespace internal {
@@ -83,6 +84,10 @@ void InvalidateReceivedMessage(CefRefPtr<CefProcessMessage> message) {
 }  // namespace standin
 
 CefRefPtr<CefProcessMessage> CefProcessMessage::Create(const CefString& name) {
+  if (!standin::internal::VerifyParam(
+          !name.empty(), "CefProcessMessage::Create", "!name.empty()")) {
+    return nullptr;
+  }
   using standin::internal::ValueNode;
   return new standin::internal::ProcessMessageImpl(
       name, std::make_shared<ValueNode>(VTYPE_LIST), false);

@@ -38,6 +38,11 @@ CefRefPtr<CefV8Context> CreateFrameContext(CefRefPtr<CefFrame> frame,
 // object that is not valid.
 CefRefPtr<CefV8Context> CreateInvalidContext();
 
+// A new CefV8Context object for the page context of |context|, as CEF makes
+// one for every GetV8Context(), GetCurrentContext() and context hook. Each
+// counts its own Enter() and Exit() calls (CEF-NOTES 23).
+CefRefPtr<CefV8Context> NewContextWrapper(CefRefPtr<CefV8Context> context);
+
 // Runs |callback| with |context| entered the way the page enters it: not
 // counted by CefV8Context::Enter(), so an unmatched Exit() still fails.
 void RunInContext(CefRefPtr<CefV8Context> context,

@@ -37,8 +37,24 @@ int LiveObjectCount();
 
 // Error lines logged since process start for a call that hits NOTREACHED()
 // in CEF (a method on a value of the wrong kind, a call needing a context
-// outside one). The system must never cause one.
+// outside one) or fails a parameter check of CEF's C++ wrapper (an empty
+// function name or dictionary key, a null value or message: "CEF wrapper
+// DCHECK" lines). The system must never cause one.
 int CefMisuseCount();
+
+// While one is alive, calls on this thread skip the checks of CEF's C++
+// wrapper. It stands for CEF's own code, which reaches the values without the
+// wrapper: a dictionary that arrives over IPC, or one CefParseJSON() made, may
+// hold an empty key that no wrapper call can set or read. For the driver's
+// and the simulator's side of the process boundary, and for tests that build
+// what the host sends; the system never runs under one.
+class ScopedWrapperChecksOff {
+ public:
+  ScopedWrapperChecksOff();
+  ~ScopedWrapperChecksOff();
+  ScopedWrapperChecksOff(const ScopedWrapperChecksOff&) = delete;
+  ScopedWrapperChecksOff& operator=(const ScopedWrapperChecksOff&) = delete;
+};
 
 // Times CefEnableHighDPISupport() was called in this process.
 int HighDpiSupportCalls();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "renderer_internal.h"
+#include "verify_param.h"
 
 namespace standin {
 namespace internal {
@@ -106,10 +107,8 @@ bool TaskRunnerImpl::BelongsToThread(CefThreadId thread_id) {
 }
 
 bool TaskRunnerImpl::PostTask(CefRefPtr<CefTask> task) {
-  if (!task) {
-    RendererError("CefTaskRunner::PostTask: no task");
+  if (!VerifyParam(task != nullptr, "CefTaskRunner::PostTask", "task.get()"))
     return false;
-  }
   const auto queue = queue_.lock();
   if (!queue) {
     RendererError("CefTaskRunner::PostTask: the renderer is gone");
@@ -120,6 +119,10 @@ bool TaskRunnerImpl::PostTask(CefRefPtr<CefTask> task) {
 }
 
 bool TaskRunnerImpl::PostDelayedTask(CefRefPtr<CefTask> task, int64 delay_ms) {
+  if (!VerifyParam(task != nullptr, "CefTaskRunner::PostDelayedTask",
+                   "task.get()")) {
+    return false;
+  }
   // Nothing here keeps time: a delayed task simply waits its turn.
   return PostTask(task);
 }

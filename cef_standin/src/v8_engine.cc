@@ -10,6 +10,7 @@
 #include "libplatform/libplatform.h"
 #include "renderer_internal.h"
 #include "standin_core.h"
+#include "verify_param.h"
 
 namespace standin {
 namespace internal {
@@ -53,8 +54,10 @@ Engine& GetEngine() {
 
 struct EnteredEntry {
   ContextState* state;
-  bool counted;  // entered through CefV8Context::Enter()
-  bool in_v8;    // false until the state's context is made
+  // The object whose CefV8Context::Enter() made the entry; null for the
+  // page's entries, and once that object went.
+  V8ContextImpl* wrapper;
+  bool in_v8;  // false until the state's context is made
 };
 
 // Entries pushed before their context was made. They sit on top of the
@@ -454,7 +457,6 @@ void ContextState::Release() {
   v8::Local<v8::Context> context = GetContext();
   context->SetAlignedPointerInEmbedderData(kStateEmbedderIndex, nullptr);
   context_.Reset();
-  enter_count = 0;
   // The frame may hold this context: break the cycle. A handler's destructor
   // above may have been the last to hold the frame; that is fine.
   frame_ = nullptr;
@@ -462,11 +464,11 @@ void ContextState::Release() {
 
 // The entered-context stack ------------------------------------------------
 
-void PushEnteredContext(ContextState* state, bool counted) {
-  if (!counted && state->pending()) {
+void PushEnteredContext(ContextState* state, V8ContextImpl* wrapper) {
+  if (!wrapper && state->pending()) {
     // The renderer enters a context to tell the application of it; most
     // applications' handlers never touch it then.
-    EnteredStack().push_back({state, counted, false});
+    EnteredStack().push_back({state, wrapper, false});
     ++g_unmade_entries;
     return;
   }
@@ -474,17 +476,18 @@ void PushEnteredContext(ContextState* state, bool counted) {
     MakeEnteredContexts();
   v8::HandleScope handle_scope(state->isolate());
   state->GetContext()->Enter();
-  EnteredStack().push_back({state, counted, true});
+  EnteredStack().push_back({state, wrapper, true});
 }
 
-bool PopCountedContext(ContextState* state) {
+bool PopCountedContext(ContextState* state, V8ContextImpl* wrapper) {
   auto& stack = EnteredStack();
-  if (stack.empty() || stack.back().state != state || !stack.back().counted) {
+  if (stack.empty() || stack.back().state != state || !stack.back().wrapper) {
     RendererError(
         "CefV8Context::Exit() does not match the innermost "
         "CefV8Context::Enter()");
     return false;
   }
+  stack.back().wrapper = wrapper;
   UnwindEnteredContexts(stack.size() - 1);
   return true;
 }
@@ -504,14 +507,14 @@ void UnwindEnteredContexts(size_t depth) {
     }
     v8::HandleScope handle_scope(entry.state->isolate());
     entry.state->GetContext()->Exit();
-    if (entry.counted)
-      --entry.state->enter_count;
+    if (entry.wrapper)
+      entry.wrapper->CountExit();
   }
 }
 
 ScopedPageEntry::ScopedPageEntry(ContextState* state)
     : state_(state), depth_(EnteredDepth()) {
-  PushEnteredContext(state_, false);
+  PushEnteredContext(state_, nullptr);
 }
 
 ScopedPageEntry::~ScopedPageEntry() {
@@ -610,6 +613,16 @@ V8ExceptionImpl::V8ExceptionImpl(v8::Isolate* isolate,
 V8ContextImpl::V8ContextImpl(std::shared_ptr<ContextState> state)
     : state_(std::move(state)) {}
 
+V8ContextImpl::~V8ContextImpl() {
+  if (enter_count_ == 0)
+    return;
+  RendererError("a CefV8Context object went while it was entered");
+  for (EnteredEntry& entry : EnteredStack()) {
+    if (entry.wrapper == this)
+      entry.wrapper = nullptr;
+  }
+}
+
 CefRefPtr<CefTaskRunner> V8ContextImpl::GetTaskRunner() {
   // CEF answers even for a context that is gone: the thread is still there.
   return state_ ? state_->runner() : CefTaskRunner::GetForThread(TID_RENDERER);
@@ -647,8 +660,8 @@ bool V8ContextImpl::Enter() {
     return false;
   if (!GetIsolate("CefV8Context::Enter"))
     return false;
-  PushEnteredContext(state_.get(), true);
-  ++state_->enter_count;
+  PushEnteredContext(state_.get(), this);
+  ++enter_count_;
   return true;
 }
 
@@ -657,17 +670,19 @@ bool V8ContextImpl::Exit() {
     return false;
   if (!GetIsolate("CefV8Context::Exit"))
     return false;
-  if (state_->enter_count <= 0) {
+  if (enter_count_ <= 0) {
     RendererError(
         "Call to CefV8Context::Exit() without matching call to "
         "CefV8Context::Enter()");
     return false;
   }
-  return PopCountedContext(state_.get());
+  return PopCountedContext(state_.get(), this);
 }
 
 bool V8ContextImpl::IsSame(CefRefPtr<CefV8Context> that) {
-  if (!IsValid() || !that || !that->IsValid())
+  if (!VerifyParam(that != nullptr, "CefV8Context::IsSame", "that.get()"))
+    return false;
+  if (!IsValid() || !that->IsValid())
     return false;
   return StateOf(that) == state_;
 }
@@ -717,6 +732,10 @@ CefRefPtr<CefV8Context> CreateFrameContext(CefRefPtr<CefFrame> frame,
 
 CefRefPtr<CefV8Context> CreateInvalidContext() {
   return new V8ContextImpl(nullptr);
+}
+
+CefRefPtr<CefV8Context> NewContextWrapper(CefRefPtr<CefV8Context> context) {
+  return new V8ContextImpl(StateOf(context));
 }
 
 void RunInContext(CefRefPtr<CefV8Context> context,

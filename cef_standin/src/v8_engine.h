@@ -64,9 +64,6 @@ class ContextState : public std::enable_shared_from_this<ContextState> {
   CefRefPtr<CefFrame> frame() const { return frame_; }
   CefRefPtr<CefTaskRunner> runner() const { return runner_; }
 
-  // CefV8Context::Enter() calls not yet matched by Exit().
-  int enter_count = 0;
-
   // Object values lose their handles when the context is released. A value
   // links itself in (see V8ValueImpl): every object a conversion touches is
   // wrapped, so tracking must not cost an allocation and a tree walk.
@@ -107,11 +104,17 @@ class ScopedPageEntry {
   size_t depth_;
 };
 
-// The process-wide stack of entered contexts, innermost last.
-void PushEnteredContext(ContextState* state, bool counted);
-// Leaves the innermost entry; false (with an error line) unless it is
-// |state|'s counted entry.
-bool PopCountedContext(ContextState* state);
+class V8ContextImpl;
+
+// The process-wide stack of entered contexts, innermost last. An entry made
+// by CefV8Context::Enter() names the |wrapper| whose count it raised; the
+// page's own entries name none.
+void PushEnteredContext(ContextState* state, V8ContextImpl* wrapper);
+// Leaves the innermost entry for |wrapper|'s Exit(); false (with an error
+// line) unless it is a counted entry of |state|. V8 asks only that the
+// context be the innermost one: the count lowered is |wrapper|'s, whichever
+// object entered.
+bool PopCountedContext(ContextState* state, V8ContextImpl* wrapper);
 size_t EnteredDepth();
 // Leaves entries from the innermost down to |depth| entries.
 void UnwindEnteredContexts(size_t depth);
@@ -200,7 +203,14 @@ class V8ContextImpl : public CefV8Context {
   V8ContextImpl(const V8ContextImpl&) = delete;
   V8ContextImpl& operator=(const V8ContextImpl&) = delete;
 
+  ~V8ContextImpl() override;
+
   const std::shared_ptr<ContextState>& state() const { return state_; }
+  // One Enter() of this object was undone (by its Exit() or an unwinding).
+  void CountExit() {
+    if (enter_count_ > 0)
+      --enter_count_;
+  }
 
   // CefV8Context methods:
   CefRefPtr<CefTaskRunner> GetTaskRunner() override;
@@ -219,6 +229,10 @@ class V8ContextImpl : public CefV8Context {
 
  private:
   const std::shared_ptr<ContextState> state_;
+  // Enter() calls of this object not yet matched by Exit(). Counted per
+  // object, as CEF does: another object for the same context cannot exit
+  // what this one entered.
+  int enter_count_ = 0;
   LiveObject live_;
   IMPLEMENT_REFCOUNTING(V8ContextImpl);
 };
@@ -338,6 +352,12 @@ class V8ValueImpl : public CefV8Value {
 
  private:
   class ObjectCall;
+
+  // ExecuteFunction() and ExecuteFunctionWithContext() past the wrapper's
+  // checks; |context| may be null (the current one).
+  CefRefPtr<CefV8Value> CallFunction(CefRefPtr<CefV8Context> context,
+                                     CefRefPtr<CefV8Value> object,
+                                     const CefV8ValueList& arguments);
 
   // Records what |try_catch| caught on this value (and rethrows it if asked
   // to); true when there was something.

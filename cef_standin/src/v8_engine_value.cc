@@ -7,6 +7,7 @@
 
 #include "renderer_internal.h"
 #include "v8_engine.h"
+#include "verify_param.h"
 
 namespace standin {
 namespace internal {
@@ -443,6 +444,8 @@ bool V8ValueImpl::IsFunction() {
 }
 
 bool V8ValueImpl::IsSame(CefRefPtr<CefV8Value> that) {
+  if (!VerifyParam(that != nullptr, "CefV8Value::IsSame", "that.get()"))
+    return false;
   if (!IsValid() || !ValidArgument(that))
     return false;
   const V8ValueImpl* other = Impl(that);
@@ -564,10 +567,8 @@ bool V8ValueImpl::HasValue(const CefString& key) {
 }
 
 bool V8ValueImpl::HasValue(int index) {
-  if (index < 0) {
-    RendererError("CefV8Value::HasValue: negative index");
+  if (!VerifyParam(index >= 0, "CefV8Value::HasValue", "index >= 0"))
     return false;
-  }
   ObjectCall call(this, "CefV8Value::HasValue");
   if (!call.ok())
     return false;
@@ -590,10 +591,8 @@ bool V8ValueImpl::DeleteValue(const CefString& key) {
 }
 
 bool V8ValueImpl::DeleteValue(int index) {
-  if (index < 0) {
-    RendererError("CefV8Value::DeleteValue: negative index");
+  if (!VerifyParam(index >= 0, "CefV8Value::DeleteValue", "index >= 0"))
     return false;
-  }
   ObjectCall call(this, "CefV8Value::DeleteValue");
   if (!call.ok())
     return false;
@@ -623,10 +622,8 @@ CefRefPtr<CefV8Value> V8ValueImpl::GetValue(const CefString& key) {
 }
 
 CefRefPtr<CefV8Value> V8ValueImpl::GetValue(int index) {
-  if (index < 0) {
-    RendererError("CefV8Value::GetValue: negative index");
+  if (!VerifyParam(index >= 0, "CefV8Value::GetValue", "index >= 0"))
     return nullptr;
-  }
   ObjectCall call(this, "CefV8Value::GetValue");
   if (!call.ok())
     return nullptr;
@@ -644,13 +641,15 @@ CefRefPtr<CefV8Value> V8ValueImpl::GetValue(int index) {
 bool V8ValueImpl::SetValue(const CefString& key,
                            CefRefPtr<CefV8Value> value,
                            PropertyAttribute attribute) {
-  if (!ValidArgument(value)) {
-    RendererError("CefV8Value::SetValue: no valid value to set");
+  if (!VerifyParam(value != nullptr, "CefV8Value::SetValue", "value.get()"))
     return false;
-  }
   ObjectCall call(this, "CefV8Value::SetValue");
   if (!call.ok())
     return false;
+  if (!value->IsValid()) {
+    RendererMisuse("CefV8Value::SetValue: invalid input parameter");
+    return false;
+  }
   v8::Local<v8::Value> v8_value =
       Impl(value)->ToV8(call.isolate(), call.context());
   if (v8_value.IsEmpty())
@@ -670,17 +669,17 @@ bool V8ValueImpl::SetValue(const CefString& key,
 }
 
 bool V8ValueImpl::SetValue(int index, CefRefPtr<CefV8Value> value) {
-  if (index < 0) {
-    RendererError("CefV8Value::SetValue: negative index");
-    return false;
-  }
-  if (!ValidArgument(value)) {
-    RendererError("CefV8Value::SetValue: no valid value to set");
+  if (!VerifyParam(index >= 0, "CefV8Value::SetValue", "index >= 0") ||
+      !VerifyParam(value != nullptr, "CefV8Value::SetValue", "value.get()")) {
     return false;
   }
   ObjectCall call(this, "CefV8Value::SetValue");
   if (!call.ok())
     return false;
+  if (!value->IsValid()) {
+    RendererMisuse("CefV8Value::SetValue: invalid input parameter");
+    return false;
+  }
   v8::Local<v8::Value> v8_value =
       Impl(value)->ToV8(call.isolate(), call.context());
   if (v8_value.IsEmpty())
@@ -790,10 +789,21 @@ CefRefPtr<CefV8Handler> V8ValueImpl::GetFunctionHandler() {
 CefRefPtr<CefV8Value> V8ValueImpl::ExecuteFunction(
     CefRefPtr<CefV8Value> object,
     const CefV8ValueList& arguments) {
-  return ExecuteFunctionWithContext(nullptr, object, arguments);
+  return CallFunction(nullptr, object, arguments);
 }
 
 CefRefPtr<CefV8Value> V8ValueImpl::ExecuteFunctionWithContext(
+    CefRefPtr<CefV8Context> context,
+    CefRefPtr<CefV8Value> object,
+    const CefV8ValueList& arguments) {
+  if (!VerifyParam(context != nullptr, "CefV8Value::ExecuteFunctionWithContext",
+                   "context.get()")) {
+    return nullptr;
+  }
+  return CallFunction(context, object, arguments);
+}
+
+CefRefPtr<CefV8Value> V8ValueImpl::CallFunction(
     CefRefPtr<CefV8Context> context,
     CefRefPtr<CefV8Value> object,
     const CefV8ValueList& arguments) {
@@ -807,12 +817,13 @@ CefRefPtr<CefV8Value> V8ValueImpl::ExecuteFunctionWithContext(
     return nullptr;
   }
   if (object && (!object->IsValid() || !object->IsObject())) {
-    RendererError(std::string(caller) + ": the receiver is not an object");
+    RendererMisuse(std::string(caller) + ": invalid V8 object parameter");
     return nullptr;
   }
+  // The wrapper passes a null argument on, and CEF refuses it here.
   for (const auto& argument : arguments) {
     if (!ValidArgument(argument)) {
-      RendererError(std::string(caller) + ": an argument is not valid");
+      RendererMisuse(std::string(caller) + ": invalid V8 arguments parameter");
       return nullptr;
     }
   }
@@ -879,6 +890,7 @@ using standin::internal::RendererMisuse;
 using standin::internal::ToV8String;
 using standin::internal::UserCreatedKey;
 using standin::internal::V8ValueImpl;
+using standin::internal::VerifyParam;
 
 // static
 CefRefPtr<CefV8Value> CefV8Value::CreateUndefined() {
@@ -971,8 +983,10 @@ CefRefPtr<CefV8Value> CefV8Value::CreateArray(int length) {
 CefRefPtr<CefV8Value> CefV8Value::CreateFunction(
     const CefString& name,
     CefRefPtr<CefV8Handler> handler) {
-  if (!handler) {
-    RendererError("CefV8Value::CreateFunction: no handler");
+  if (!VerifyParam(!name.empty(), "CefV8Value::CreateFunction",
+                   "!name.empty()") ||
+      !VerifyParam(handler != nullptr, "CefV8Value::CreateFunction",
+                   "handler.get()")) {
     return nullptr;
   }
   v8::Isolate* isolate = GetIsolate("CefV8Value::CreateFunction");

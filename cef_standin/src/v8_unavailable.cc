@@ -7,6 +7,7 @@
 #include "live_objects.h"
 #include "renderer_internal.h"
 #include "standin_core.h"
+#include "verify_param.h"
 
 namespace standin {
 namespace internal {
@@ -70,6 +71,11 @@ CefRefPtr<CefV8Context> CreateFrameContext(CefRefPtr<CefFrame> frame,
 }
 
 CefRefPtr<CefV8Context> CreateInvalidContext() {
+  return new NoContext();
+}
+
+// No page context exists to wrap again.
+CefRefPtr<CefV8Context> NewContextWrapper(CefRefPtr<CefV8Context> context) {
   return new NoContext();
 }
 
@@ -204,6 +210,14 @@ CefRefPtr<CefV8Value> CefV8Value::CreateArray(int length) {
 CefRefPtr<CefV8Value> CefV8Value::CreateFunction(
     const CefString& name,
     CefRefPtr<CefV8Handler> handler) {
+  if (!standin::internal::VerifyParam(!name.empty(),
+                                      "CefV8Value::CreateFunction",
+                                      "!name.empty()") ||
+      !standin::internal::VerifyParam(handler != nullptr,
+                                      "CefV8Value::CreateFunction",
+                                      "handler.get()")) {
+    return nullptr;
+  }
   ReportNoEngine("CefV8Value::CreateFunction");
   return nullptr;
 }

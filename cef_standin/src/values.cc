@@ -10,6 +10,8 @@
 #include "live_objects.h"
 #include "logging_internal.h"
 #include "values_impl.h"
+#include "values_internal.h"
+#include "verify_param.h"
 
 namespace standin {
 namespace internal {
@@ -230,6 +232,20 @@ const ValueNodePtr* OfType(const ValueNodePtr* node, CefValueType type) {
   return node && (*node)->type == type ? node : nullptr;
 }
 
+// The wrapper's checks: every key is a non-empty string, every value given
+// to be set or compared is there.
+bool VerifyKey(const CefString& key, const char* method) {
+  return VerifyParam(!key.empty(), method, "!key.empty()");
+}
+template <typename Value>
+bool VerifyValue(const CefRefPtr<Value>& value, const char* method) {
+  return VerifyParam(value != nullptr, method, "value.get()");
+}
+template <typename Value>
+bool VerifyThat(const CefRefPtr<Value>& that, const char* method) {
+  return VerifyParam(that != nullptr, method, "that.get()");
+}
+
 class BinaryValueImpl;
 class DictionaryValueImpl;
 class ListValueImpl;
@@ -269,10 +285,12 @@ class BinaryValueImpl : public CefBinaryValue {
   bool IsValid() override { return handle_.IsValid(); }
   bool IsOwned() override { return handle_.IsOwned(); }
   bool IsSame(CefRefPtr<CefBinaryValue> that) override {
-    return handle_.IsSame(HandleOf<BinaryValueImpl>(that));
+    return VerifyThat(that, "CefBinaryValue::IsSame") &&
+           handle_.IsSame(HandleOf<BinaryValueImpl>(that));
   }
   bool IsEqual(CefRefPtr<CefBinaryValue> that) override {
-    return handle_.IsEqual(HandleOf<BinaryValueImpl>(that));
+    return VerifyThat(that, "CefBinaryValue::IsEqual") &&
+           handle_.IsEqual(HandleOf<BinaryValueImpl>(that));
   }
   CefRefPtr<CefBinaryValue> Copy() override {
     if (!handle_.IsValid())
@@ -285,6 +303,8 @@ class BinaryValueImpl : public CefBinaryValue {
   size_t GetData(void* buffer,
                  size_t buffer_size,
                  size_t data_offset) override {
+    if (!VerifyParam(buffer != nullptr, "CefBinaryValue::GetData", "buffer"))
+      return 0;
     if (!buffer || buffer_size == 0 || !handle_.IsValid())
       return 0;
     const std::vector<unsigned char>& data = handle_.node().binary_value();
@@ -324,10 +344,12 @@ class DictionaryValueImpl : public CefDictionaryValue {
   bool IsOwned() override { return handle_.IsOwned(); }
   bool IsReadOnly() override { return handle_.IsReadOnly(); }
   bool IsSame(CefRefPtr<CefDictionaryValue> that) override {
-    return handle_.IsSame(HandleOf<DictionaryValueImpl>(that));
+    return VerifyThat(that, "CefDictionaryValue::IsSame") &&
+           handle_.IsSame(HandleOf<DictionaryValueImpl>(that));
   }
   bool IsEqual(CefRefPtr<CefDictionaryValue> that) override {
-    return handle_.IsEqual(HandleOf<DictionaryValueImpl>(that));
+    return VerifyThat(that, "CefDictionaryValue::IsEqual") &&
+           handle_.IsEqual(HandleOf<DictionaryValueImpl>(that));
   }
   CefRefPtr<CefDictionaryValue> Copy(bool exclude_empty_children) override {
     if (!handle_.IsValid())
@@ -348,7 +370,10 @@ class DictionaryValueImpl : public CefDictionaryValue {
     entries().clear();
     return true;
   }
-  bool HasKey(const CefString& key) override { return Find(key) != nullptr; }
+  bool HasKey(const CefString& key) override {
+    return VerifyKey(key, "CefDictionaryValue::HasKey") &&
+           Find(key) != nullptr;
+  }
   // Appends to |keys|, as CEF does.
   bool GetKeys(KeyList& keys) override {
     if (!handle_.IsValid())
@@ -358,7 +383,7 @@ class DictionaryValueImpl : public CefDictionaryValue {
     return true;
   }
   bool Remove(const CefString& key) override {
-    if (!handle_.CanModify())
+    if (!VerifyKey(key, "CefDictionaryValue::Remove") || !handle_.CanModify())
       return false;
     auto it = entries().find(key.ToString());
     if (it == entries().end())
@@ -368,22 +393,28 @@ class DictionaryValueImpl : public CefDictionaryValue {
     return true;
   }
   CefValueType GetType(const CefString& key) override {
-    return ReadType(Find(key));
+    return ReadType(Find(key, "CefDictionaryValue::GetType"));
   }
-  bool GetBool(const CefString& key) override { return ReadBool(Find(key)); }
-  int GetInt(const CefString& key) override { return ReadInt(Find(key)); }
+  bool GetBool(const CefString& key) override {
+    return ReadBool(Find(key, "CefDictionaryValue::GetBool"));
+  }
+  int GetInt(const CefString& key) override {
+    return ReadInt(Find(key, "CefDictionaryValue::GetInt"));
+  }
   double GetDouble(const CefString& key) override {
-    return ReadDouble(Find(key));
+    return ReadDouble(Find(key, "CefDictionaryValue::GetDouble"));
   }
   CefString GetString(const CefString& key) override {
-    return ReadString(Find(key));
+    return ReadString(Find(key, "CefDictionaryValue::GetString"));
   }
   CefRefPtr<CefBinaryValue> GetBinary(const CefString& key) override {
-    const ValueNodePtr* node = OfType(Find(key), VTYPE_BINARY);
+    const ValueNodePtr* node =
+        OfType(Find(key, "CefDictionaryValue::GetBinary"), VTYPE_BINARY);
     return node ? handle_.Reference<BinaryValueImpl>(*node) : nullptr;
   }
   CefRefPtr<CefDictionaryValue> GetDictionary(const CefString& key) override {
-    const ValueNodePtr* node = OfType(Find(key), VTYPE_DICTIONARY);
+    const ValueNodePtr* node = OfType(
+        Find(key, "CefDictionaryValue::GetDictionary"), VTYPE_DICTIONARY);
     return node ? handle_.Reference<DictionaryValueImpl>(*node) : nullptr;
   }
   CefRefPtr<CefListValue> GetList(const CefString& key) override;
@@ -395,31 +426,42 @@ class DictionaryValueImpl : public CefDictionaryValue {
     NotImplemented("CefDictionaryValue::SetValue");
   }
   bool SetNull(const CefString& key) override {
-    return Set(key, [] { return MakeNull(); });
+    return VerifyKey(key, "CefDictionaryValue::SetNull") &&
+           Set(key, [] { return MakeNull(); });
   }
   bool SetBool(const CefString& key, bool value) override {
-    return Set(key, [value] { return MakeBool(value); });
+    return VerifyKey(key, "CefDictionaryValue::SetBool") &&
+           Set(key, [value] { return MakeBool(value); });
   }
   bool SetInt(const CefString& key, int value) override {
-    return Set(key, [value] { return MakeInt(value); });
+    return VerifyKey(key, "CefDictionaryValue::SetInt") &&
+           Set(key, [value] { return MakeInt(value); });
   }
   bool SetDouble(const CefString& key, double value) override {
-    return Set(key, [value] { return MakeDouble(value); });
+    return VerifyKey(key, "CefDictionaryValue::SetDouble") &&
+           Set(key, [value] { return MakeDouble(value); });
   }
   bool SetString(const CefString& key, const CefString& value) override {
-    return Set(key, [&value] { return MakeString(value); });
+    return VerifyKey(key, "CefDictionaryValue::SetString") &&
+           Set(key, [&value] { return MakeString(value); });
   }
   bool SetBinary(const CefString& key,
                  CefRefPtr<CefBinaryValue> value) override {
-    return Set(key, [&] {
-      return AdoptValue<BinaryValueImpl>(value, handle_.controller().get());
-    });
+    return VerifyKey(key, "CefDictionaryValue::SetBinary") &&
+           VerifyValue(value, "CefDictionaryValue::SetBinary") &&
+           Set(key, [&] {
+             return AdoptValue<BinaryValueImpl>(value,
+                                                handle_.controller().get());
+           });
   }
   bool SetDictionary(const CefString& key,
                      CefRefPtr<CefDictionaryValue> value) override {
-    return Set(key, [&] {
-      return AdoptValue<DictionaryValueImpl>(value, handle_.controller().get());
-    });
+    return VerifyKey(key, "CefDictionaryValue::SetDictionary") &&
+           VerifyValue(value, "CefDictionaryValue::SetDictionary") &&
+           Set(key, [&] {
+             return AdoptValue<DictionaryValueImpl>(
+                 value, handle_.controller().get());
+           });
   }
   bool SetList(const CefString& key, CefRefPtr<CefListValue> value) override;
 
@@ -428,6 +470,13 @@ class DictionaryValueImpl : public CefDictionaryValue {
     return handle_.node().dictionary_value();
   }
 
+  // The entry under |key| for the getter |method|; null for a key the
+  // wrapper refuses, as for a missing one.
+  const ValueNodePtr* Find(const CefString& key, const char* method) const {
+    if (!VerifyKey(key, method))
+      return nullptr;
+    return Find(key);
+  }
   const ValueNodePtr* Find(const CefString& key) const {
     if (!handle_.IsValid())
       return nullptr;
@@ -479,10 +528,12 @@ class ListValueImpl : public CefListValue {
   bool IsOwned() override { return handle_.IsOwned(); }
   bool IsReadOnly() override { return handle_.IsReadOnly(); }
   bool IsSame(CefRefPtr<CefListValue> that) override {
-    return handle_.IsSame(HandleOf<ListValueImpl>(that));
+    return VerifyThat(that, "CefListValue::IsSame") &&
+           handle_.IsSame(HandleOf<ListValueImpl>(that));
   }
   bool IsEqual(CefRefPtr<CefListValue> that) override {
-    return handle_.IsEqual(HandleOf<ListValueImpl>(that));
+    return VerifyThat(that, "CefListValue::IsEqual") &&
+           handle_.IsEqual(HandleOf<ListValueImpl>(that));
   }
   CefRefPtr<CefListValue> Copy() override {
     if (!handle_.IsValid())
@@ -549,20 +600,26 @@ class ListValueImpl : public CefListValue {
     return Set(index, [&value] { return MakeString(value); });
   }
   bool SetBinary(size_t index, CefRefPtr<CefBinaryValue> value) override {
-    return Set(index, [&] {
-      return AdoptValue<BinaryValueImpl>(value, handle_.controller().get());
-    });
+    return VerifyValue(value, "CefListValue::SetBinary") &&
+           Set(index, [&] {
+             return AdoptValue<BinaryValueImpl>(value,
+                                                handle_.controller().get());
+           });
   }
   bool SetDictionary(size_t index,
                      CefRefPtr<CefDictionaryValue> value) override {
-    return Set(index, [&] {
-      return AdoptValue<DictionaryValueImpl>(value, handle_.controller().get());
-    });
+    return VerifyValue(value, "CefListValue::SetDictionary") &&
+           Set(index, [&] {
+             return AdoptValue<DictionaryValueImpl>(
+                 value, handle_.controller().get());
+           });
   }
   bool SetList(size_t index, CefRefPtr<CefListValue> value) override {
-    return Set(index, [&] {
-      return AdoptValue<ListValueImpl>(value, handle_.controller().get());
-    });
+    return VerifyValue(value, "CefListValue::SetList") &&
+           Set(index, [&] {
+             return AdoptValue<ListValueImpl>(value,
+                                              handle_.controller().get());
+           });
   }
 
  private:
@@ -613,15 +670,18 @@ class ListValueImpl : public CefListValue {
 };
 
 CefRefPtr<CefListValue> DictionaryValueImpl::GetList(const CefString& key) {
-  const ValueNodePtr* node = OfType(Find(key), VTYPE_LIST);
+  const ValueNodePtr* node =
+      OfType(Find(key, "CefDictionaryValue::GetList"), VTYPE_LIST);
   return node ? handle_.Reference<ListValueImpl>(*node) : nullptr;
 }
 
 bool DictionaryValueImpl::SetList(const CefString& key,
                                   CefRefPtr<CefListValue> value) {
-  return Set(key, [&] {
-    return AdoptValue<ListValueImpl>(value, handle_.controller().get());
-  });
+  return VerifyKey(key, "CefDictionaryValue::SetList") &&
+         VerifyValue(value, "CefDictionaryValue::SetList") &&
+         Set(key, [&] {
+           return AdoptValue<ListValueImpl>(value, handle_.controller().get());
+         });
 }
 
 }  // namespace
@@ -683,6 +743,12 @@ ValueNodePtr DeepCopyValueNode(const ValueNode& node) {
   return copy;
 }
 
+CefRefPtr<CefDictionaryValue> CreateReadOnlyDictionary() {
+  return new DictionaryValueImpl(std::make_shared<ValueNode>(VTYPE_DICTIONARY),
+                                 std::make_shared<ValueController>(),
+                                 ValueOwnership::kRoot, /*read_only=*/true);
+}
+
 CefRefPtr<CefListValue> WrapListValue(ValueNodePtr node,
                                       ValueControllerPtr controller,
                                       ValueOwnership ownership,
@@ -697,6 +763,10 @@ CefRefPtr<CefListValue> WrapListValue(ValueNodePtr node,
 // CEF refuses an empty binary value.
 CefRefPtr<CefBinaryValue> CefBinaryValue::Create(const void* data,
                                                  size_t data_size) {
+  if (!standin::internal::VerifyParam(data != nullptr, "CefBinaryValue::Create",
+                                      "data")) {
+    return nullptr;
+  }
   if (!data || data_size == 0)
     return nullptr;
   using standin::internal::ValueNode;

@@ -3,6 +3,7 @@
 #define CEF_STANDIN_SRC_VALUES_INTERNAL_H_
 
 #include "include/cef_process_message.h"
+#include "include/cef_values.h"
 
 namespace standin {
 namespace internal {
@@ -15,6 +16,10 @@ CefRefPtr<CefProcessMessage> MakeReceivedMessage(
 // Makes the received message and every reference obtained through it
 // invalid, as CEF does once OnProcessMessageReceived has returned.
 void InvalidateReceivedMessage(CefRefPtr<CefProcessMessage> message);
+
+// An empty dictionary that refuses every change: the |extra_info| of
+// OnBrowserCreated when the browser side gave none.
+CefRefPtr<CefDictionaryValue> CreateReadOnlyDictionary();
 
 }  // namespace internal
 }  // namespace standin

@@ -203,6 +203,39 @@ TEST_F(CefToV8Test, ConversionRefusalsGiveNullWithTheirLines) {
   EXPECT_EQ(expected, LogTexts("v8utils"));
 }
 
+// A dictionary from the host may hold an empty key, but CEF's wrapper
+// refuses every look-up by one (a debug renderer aborts): the entry is left
+// out with a line, at any depth.
+TEST_F(CefToV8Test, EntriesUnderAnEmptyKeyAreLeftOut) {
+  EXPECT_EQ(R"([["object",{"a":["object",{"b":["number",2]}]}]])",
+            Received(R"([{"": 1, "a": {"": [3], "b": 2}}])"));
+  EXPECT_EQ(std::vector<std::string>(2,
+                                     "[Renderer process] "
+                                     "CefDictionaryValueToV8Value(): empty "
+                                     "key, entry left out"),
+            LogTexts("v8utils"));
+}
+
+// Page script can put accessors on Array.prototype at indices the
+// arguments' array only gets by assignment: the element is never the
+// array's own, and reading it throws (an empty value) or gives a symbol (an
+// invalid one). CEF calls no function with either (a debug renderer aborts):
+// such an argument arrives as null, with a line.
+TEST_F(CefToV8Test, ArgumentsThePageTookOverArriveAsNull) {
+  EvalMain(browser_,
+           "Object.defineProperty(Array.prototype, 1, {get() { throw 1; }, "
+           "set(v) {}, configurable: true});"
+           "Object.defineProperty(Array.prototype, 2, "
+           "{get() { return Symbol('s'); }, set(v) {}, configurable: true}); 0");
+  EXPECT_EQ(R"([["number",5],["null",null],["null",null]])",
+            Received("[5, 6, 7]"));
+  EXPECT_EQ(std::vector<std::string>(2,
+                                     "[Renderer process] "
+                                     "CefListValueToV8Arguments(): GetValue() "
+                                     "failed, setting argument to null"),
+            LogTexts("v8utils"));
+}
+
 TEST_F(CefToV8Test, SameIdRunsAgainAndEveryFailureIsLogged) {
   EXPECT_TRUE(ExecuteJavascriptCallback(callback_id_, List("[1]")));
   EXPECT_TRUE(ExecuteJavascriptCallback(callback_id_, List("[2]")));

@@ -139,6 +139,21 @@ TEST_F(V8ToCefTest, ThrowingGettersAndTrapsBecomeNullAndDoNotReachThePage) {
   EXPECT_EQ("2", EvalMain(browser_, "1 + 1"));
 }
 
+// CEF's wrapper refuses every dictionary setter an empty key (a debug
+// renderer aborts), so a member under "" cannot cross: it is left out with a
+// line, at any depth, and its getter does not run.
+TEST_F(V8ToCefTest, MembersUnderAnEmptyKeyAreLeftOut) {
+  EXPECT_EQ(R"([{"a":1,"b":{"c":2}}])",
+            Capture("{'': 0, a: 1, b: {get ''() { window.ran = true; }, "
+                    "c: 2}}"));
+  EXPECT_EQ(std::vector<std::string>(2,
+                                     "[Renderer process] "
+                                     "V8ObjectToCefDictionaryValue(): empty "
+                                     "key, member left out"),
+            LogTexts("v8utils"));
+  EXPECT_EQ("\"undefined\"", EvalMain(browser_, "typeof window.ran"));
+}
+
 // The calls below are made by hand: page script cannot hand over values
 // that are invalid or call outside a context.
 TEST_F(V8ToCefTest, InvalidArgumentsLeaveNoEntry) {

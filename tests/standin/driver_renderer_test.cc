@@ -174,6 +174,15 @@ TEST_F(DriverTest, HooksComeInCefOrder) {
                 "context-released " + main_name, "browser-destroyed 1"}),
             app_->events);
   EXPECT_EQ(nullptr, renderer_->GetBrowser(browser_id_));
+  // No extra info from the browser side: an empty, read-only dictionary, as
+  // CEF gives (its wrapper would drop the call for a null one).
+  ASSERT_EQ(1u, app_->extra_infos.size());
+  CefRefPtr<CefDictionaryValue> extra_info = app_->extra_infos[0];
+  ASSERT_TRUE(extra_info);
+  EXPECT_TRUE(extra_info->IsValid());
+  EXPECT_TRUE(extra_info->IsReadOnly());
+  EXPECT_EQ(0u, extra_info->GetSize());
+  EXPECT_FALSE(extra_info->SetInt("k", 1));
 }
 
 TEST_F(DriverTest, HooksAfterDestroyGetTheDetachedObjects) {

@@ -34,6 +34,7 @@ class RecordingApp : public CefApp, public CefRenderProcessHandler {
                         CefRefPtr<CefDictionaryValue> extra_info) override {
     events.push_back("browser-created " +
                      std::to_string(browser->GetIdentifier()));
+    extra_infos.push_back(extra_info);
   }
   void OnBrowserDestroyed(CefRefPtr<CefBrowser> browser) override {
     events.push_back("browser-destroyed " +
@@ -63,6 +64,8 @@ class RecordingApp : public CefApp, public CefRenderProcessHandler {
 
   int handler_requests = 0;
   std::vector<std::string> events;
+  // The |extra_info| of every OnBrowserCreated, in order.
+  std::vector<CefRefPtr<CefDictionaryValue>> extra_infos;
   ContextHook on_context_created;
   ContextHook on_context_released;
   MessageHook on_message;

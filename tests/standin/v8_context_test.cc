@@ -45,6 +45,41 @@ TEST_F(V8ContextTest, EnterAndExitNest) {
   EXPECT_TRUE(LogContains("without matching call to CefV8Context::Enter()"));
 }
 
+// CEF makes a new CefV8Context object for every GetV8Context(),
+// GetCurrentContext() and context hook, and counts Enter() and Exit() per
+// object: only the object that entered can exit (CEF-NOTES 23).
+TEST_F(V8ContextTest, EnterAndExitCountPerObject) {
+  CefRefPtr<CefV8Context> first = main_frame()->GetV8Context();
+  CefRefPtr<CefV8Context> second = main_frame()->GetV8Context();
+  EXPECT_NE(first.get(), second.get());
+  EXPECT_TRUE(first->IsSame(second));
+
+  ASSERT_TRUE(first->Enter());
+  CefRefPtr<CefV8Context> current = CefV8Context::GetCurrentContext();
+  EXPECT_NE(first.get(), current.get());
+  EXPECT_TRUE(current->IsSame(first));
+  standin::ClearLog();
+  EXPECT_FALSE(second->Exit());
+  EXPECT_FALSE(current->Exit());
+  EXPECT_TRUE(LogContains("without matching call to CefV8Context::Enter()"));
+  EXPECT_TRUE(CefV8Context::InContext());
+  EXPECT_TRUE(first->Exit());
+  EXPECT_FALSE(CefV8Context::InContext());
+
+  CefRefPtr<CefV8Context> hooked;
+  app_->on_context_created = [&](CefRefPtr<CefBrowser> browser,
+                                 CefRefPtr<CefFrame> frame,
+                                 CefRefPtr<CefV8Context> created) {
+    hooked = created;
+  };
+  renderer_->CreateContext(browser_id_, main_frame_id_);
+  app_->on_context_created = nullptr;
+  ASSERT_TRUE(hooked);
+  CefRefPtr<CefV8Context> later = main_frame()->GetV8Context();
+  EXPECT_NE(hooked.get(), later.get());
+  EXPECT_TRUE(hooked->IsSame(later));
+}
+
 TEST_F(V8ContextTest, ContextsOfTwoFramesNestInOrder) {
   const int64 child = renderer_->AddFrame(browser_id_, "child");
   renderer_->CreateContext(browser_id_, child);

@@ -256,9 +256,22 @@ TEST_F(V8ValueTest, InvalidValuesCannotBeSet) {
 
   ScopedEnter enter(context());
   CefRefPtr<CefV8Value> global = context()->GetGlobal();
+  // CEF hits NOTREACHED() for both.
+  standin::ClearLog();
+  const int misuses = standin::CefMisuseCount();
   EXPECT_FALSE(global->SetValue("stale", stale, V8_PROPERTY_ATTRIBUTE_NONE));
+  EXPECT_TRUE(LogContains(
+      "CEF NOTREACHED(): CefV8Value::SetValue: invalid input parameter"));
   CefRefPtr<CefV8Value> function = Eval("(function() { return 1; })");
   EXPECT_EQ(nullptr, function->ExecuteFunction(nullptr, {stale}));
+  EXPECT_TRUE(
+      LogContains("CEF NOTREACHED(): CefV8Value::ExecuteFunction: invalid V8 "
+                  "arguments parameter"));
+  EXPECT_EQ(nullptr, function->ExecuteFunction(stale, {}));
+  EXPECT_TRUE(
+      LogContains("CEF NOTREACHED(): CefV8Value::ExecuteFunction: invalid V8 "
+                  "object parameter"));
+  EXPECT_EQ(misuses + 3, standin::CefMisuseCount());
 }
 
 TEST_F(V8ValueTest, ExecuteFunctionCatchesAndChecks) {
@@ -269,7 +282,10 @@ TEST_F(V8ValueTest, ExecuteFunctionCatchesAndChecks) {
   ASSERT_TRUE(result);
   EXPECT_TRUE(result->GetBoolValue());
 
+  // CEF's wrapper passes a null argument on, and CEF hits NOTREACHED().
+  const int misuses = standin::CefMisuseCount();
   EXPECT_EQ(nullptr, is_global->ExecuteFunction(nullptr, {nullptr}));
+  EXPECT_EQ(misuses + 1, standin::CefMisuseCount());
   EXPECT_EQ(1, Eval("calls")->GetIntValue()) << "called with a bad argument";
 
   CefRefPtr<CefV8Value> thrower =

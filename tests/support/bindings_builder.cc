@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/process_messages.h"
+#include "standin_core.h"
 
 namespace testing_support {
 namespace {
@@ -63,6 +64,7 @@ BindingsBuilder& BindingsBuilder::BindToFrames(bool bind_to_frames) {
 }
 
 BindingsBuilder& BindingsBuilder::Function(const std::string& name) {
+  standin::ScopedWrapperChecksOff checks_off;
   functions_->SetBool(name, true);
   return *this;
 }
@@ -75,24 +77,28 @@ BindingsBuilder& BindingsBuilder::Functions(
 }
 
 BindingsBuilder& BindingsBuilder::Property(const std::string& name, int value) {
+  standin::ScopedWrapperChecksOff checks_off;
   properties_->SetInt(name, value);
   return *this;
 }
 
 BindingsBuilder& BindingsBuilder::Property(const std::string& name,
                                            double value) {
+  standin::ScopedWrapperChecksOff checks_off;
   properties_->SetDouble(name, value);
   return *this;
 }
 
 BindingsBuilder& BindingsBuilder::Property(const std::string& name,
                                            bool value) {
+  standin::ScopedWrapperChecksOff checks_off;
   properties_->SetBool(name, value);
   return *this;
 }
 
 BindingsBuilder& BindingsBuilder::Property(const std::string& name,
                                            const std::string& value) {
+  standin::ScopedWrapperChecksOff checks_off;
   properties_->SetString(name, value);
   return *this;
 }
@@ -104,6 +110,7 @@ BindingsBuilder& BindingsBuilder::Property(const std::string& name,
 
 BindingsBuilder& BindingsBuilder::Properties(
     CefRefPtr<CefDictionaryValue> properties) {
+  standin::ScopedWrapperChecksOff checks_off;
   if (properties)
     CopyEntries(properties, properties_);
   return *this;
@@ -112,6 +119,7 @@ BindingsBuilder& BindingsBuilder::Properties(
 BindingsBuilder& BindingsBuilder::Object(
     const std::string& name,
     const std::vector<std::string>& methods) {
+  standin::ScopedWrapperChecksOff checks_off;
   CefRefPtr<CefDictionaryValue> method_dict = CefDictionaryValue::Create();
   for (const std::string& method : methods)
     method_dict->SetNull(method);
@@ -121,17 +129,20 @@ BindingsBuilder& BindingsBuilder::Object(
 
 BindingsBuilder& BindingsBuilder::ObjectInt(const std::string& name,
                                             int value) {
+  standin::ScopedWrapperChecksOff checks_off;
   objects_->SetInt(name, value);
   return *this;
 }
 
 BindingsBuilder& BindingsBuilder::Omit(const std::string& key) {
+  standin::ScopedWrapperChecksOff checks_off;
   overrides_->Remove(key);
   omitted_.push_back(key);
   return *this;
 }
 
 BindingsBuilder& BindingsBuilder::SetInt(const std::string& key, int value) {
+  standin::ScopedWrapperChecksOff checks_off;
   Kept(key);
   overrides_->SetInt(key, value);
   return *this;
@@ -139,6 +150,7 @@ BindingsBuilder& BindingsBuilder::SetInt(const std::string& key, int value) {
 
 BindingsBuilder& BindingsBuilder::SetString(const std::string& key,
                                             const std::string& value) {
+  standin::ScopedWrapperChecksOff checks_off;
   Kept(key);
   overrides_->SetString(key, value);
   return *this;
@@ -146,6 +158,7 @@ BindingsBuilder& BindingsBuilder::SetString(const std::string& key,
 
 BindingsBuilder& BindingsBuilder::SetList(const std::string& key,
                                           CefRefPtr<CefListValue> value) {
+  standin::ScopedWrapperChecksOff checks_off;
   Kept(key);
   overrides_->SetList(key, value->Copy());
   return *this;
@@ -157,6 +170,7 @@ void BindingsBuilder::Kept(const std::string& key) {
 }
 
 CefRefPtr<CefDictionaryValue> BindingsBuilder::Build() const {
+  standin::ScopedWrapperChecksOff checks_off;
   CefRefPtr<CefDictionaryValue> bindings = CefDictionaryValue::Create();
   bindings->SetBool(quillmoss::kBindToFramesKey, bind_to_frames_);
   bindings->SetDictionary(quillmoss::kFunctionsKey, functions_->Copy(false));

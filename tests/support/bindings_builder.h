@@ -11,6 +11,9 @@
 // Without further calls every key is there with its usual type: bindToFrames
 // false and empty functions, properties and objects. Omit(), the Set...()
 // calls and ObjectInt() make the malformed dictionaries a faulty host sends.
+// Names go in as the dictionary reaches the renderer, without the checks of
+// CEF's wrapper (standin::ScopedWrapperChecksOff): "" is a name like any
+// other.
 #ifndef QUILLMOSS_TESTS_SUPPORT_BINDINGS_BUILDER_H_
 #define QUILLMOSS_TESTS_SUPPORT_BINDINGS_BUILDER_H_
 
