@@ -20,13 +20,17 @@ packages=(cmake g++ make python3 python3-pytest python3-venv python3-mypy file
           googletest libgtest-dev libgmock-dev
           libbenchmark-dev nlohmann-json3-dev clang libclang-rt-14-dev
           valgrind libbrotli1 libc-ares2 libicu72 libnghttp2-14 libssl3
-          libuv1 zlib1g)
+          libuv1 zlib1g
+          # CEF's standard libraries, linked by the build against a CEF root
+          libx11-dev)
 windows_packages=(g++-mingw-w64-i686-posix wine wine32:i386)
 # The 32-bit build: Debian's gcc finds the :i386 packages' headers and
 # libraries under -m32 (multiarch); libnode108 itself is unpacked below.
 i386_packages=(g++-multilib libgtest-dev:i386 libgmock-dev:i386 libstdc++6:i386
                libbrotli1:i386 libc-ares2:i386 libicu72:i386 libnghttp2-14:i386
-               libssl3:i386 libuv1:i386 zlib1g:i386)
+               libssl3:i386 libuv1:i386 zlib1g:i386
+               # the genuine build for i386 (scripts/check-cef-build.sh --i386)
+               libx11-dev:i386)
 
 missing=()
 for p in "${packages[@]}"; do
