@@ -72,14 +72,16 @@ set(STANDIN_SOURCES
   cef_standin/src/browser_frame.cc
   cef_standin/src/cef_string.cc
   cef_standin/src/cef_string_c_api.cc
+  cef_standin/src/cef_time.cc
   cef_standin/src/closure_task.cc
   cef_standin/src/command_line.cc
   cef_standin/src/execute_process.cc
   cef_standin/src/live_objects.cc
   cef_standin/src/logging.cc
-  cef_standin/src/platform_thread.cc
+  cef_standin/src/platform.cc
   cef_standin/src/process_message.cc
   cef_standin/src/task_runner.cc
+  cef_standin/src/trace_event.cc
   cef_standin/src/values.cc
 )
 # libnode is built without RTTI; the files that subclass V8 classes must match.

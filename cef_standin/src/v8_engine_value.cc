@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cef_time_internal.h"
 #include "renderer_internal.h"
 #include "v8_engine.h"
 #include "verify_param.h"
@@ -13,64 +14,6 @@ namespace standin {
 namespace internal {
 
 namespace {
-
-constexpr int64 kMsPerDay = 24 * 60 * 60 * 1000;
-
-// Days since 1970-01-01 of a proleptic Gregorian date (Howard Hinnant's
-// algorithm), so dates need no time-zone aware C library.
-int64 DaysFromCivil(int64 year, int64 month, int64 day) {
-  year -= month <= 2;
-  const int64 era = (year >= 0 ? year : year - 399) / 400;
-  const int64 year_of_era = year - era * 400;
-  const int64 day_of_year =
-      (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int64 day_of_era =
-      year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  return era * 146097 + day_of_era - 719468;
-}
-
-CefTime TimeFromMs(double time_ms) {
-  CefTime time;
-  // Beyond what a Date can hold (or NaN): the zero time, as CEF gives.
-  if (!std::isfinite(time_ms) || std::fabs(time_ms) > 8.64e15)
-    return time;
-  const int64 ms = static_cast<int64>(std::floor(time_ms));
-  int64 days = ms / kMsPerDay;
-  int64 ms_of_day = ms % kMsPerDay;
-  if (ms_of_day < 0) {
-    ms_of_day += kMsPerDay;
-    --days;
-  }
-  const int64 z = days + 719468;
-  const int64 era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64 day_of_era = z - era * 146097;
-  const int64 year_of_era = (day_of_era - day_of_era / 1460 +
-                             day_of_era / 36524 - day_of_era / 146096) /
-                            365;
-  const int64 day_of_year =
-      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-  const int64 mp = (5 * day_of_year + 2) / 153;
-  const int64 day = day_of_year - (153 * mp + 2) / 5 + 1;
-  const int64 month = mp < 10 ? mp + 3 : mp - 9;
-  time.year = static_cast<int>(year_of_era + era * 400 + (month <= 2));
-  time.month = static_cast<int>(month);
-  time.day_of_month = static_cast<int>(day);
-  time.day_of_week = static_cast<int>(((days % 7) + 11) % 7);  // 1970: Thu
-  time.hour = static_cast<int>(ms_of_day / 3600000);
-  time.minute = static_cast<int>(ms_of_day / 60000 % 60);
-  time.second = static_cast<int>(ms_of_day / 1000 % 60);
-  time.millisecond = static_cast<int>(ms_of_day % 1000);
-  return time;
-}
-
-double MsFromTime(const CefTime& time) {
-  // In double: the fields are the caller's and may be anything, and far
-  // years would overflow int64 milliseconds. V8 turns what no Date can hold
-  // into an invalid date.
-  const int64 days = DaysFromCivil(time.year, time.month, time.day_of_month);
-  return static_cast<double>(days) * kMsPerDay + time.hour * 3600000.0 +
-         time.minute * 60000.0 + time.second * 1000.0 + time.millisecond;
-}
 
 V8ValueImpl* Impl(const CefRefPtr<CefV8Value>& value) {
   // Every CefV8Value of this build is a V8ValueImpl.

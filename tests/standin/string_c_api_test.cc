@@ -1,7 +1,8 @@
 // CEF's C string API in the stand-in (cef_string_c_api.cc): set and clear
 // with their dtors, conversions and what they say of invalid input, strcmp()
 // order, userfree structures, lists, maps and multimaps; CefString::c_str()
-// of an empty string; the thread-id and vlog functions.
+// of an empty string; the thread-id and vlog functions, the trace calls and
+// the X display.
 #include <pthread.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -17,6 +18,8 @@
 #include "include/internal/cef_string_map.h"
 #include "include/internal/cef_string_multimap.h"
 #include "include/internal/cef_thread_internal.h"
+#include "include/internal/cef_trace_event_internal.h"
+#include "include/internal/cef_types_linux.h"
 #include "standin_core.h"
 
 namespace {
@@ -447,6 +450,26 @@ TEST_F(StringCApiTest, VlogLevelFollowsTheMinimumLogLevel) {
   standin::SetMinLogLevel(2);
   EXPECT_EQ(-1, cef_get_vlog_level(__FILE__, sizeof(__FILE__)));
   standin::SetMinLogLevel(0);
+}
+
+// No trace is ever collected, so the calls (null names included) record
+// nothing; the X display belongs to the browser process, which the stand-in
+// does not play.
+TEST_F(StringCApiTest, TracesRecordNothingAndThereIsNoXDisplay) {
+  const size_t lines = standin::LogRecords().size();
+  cef_trace_event_instant("cat", "instant", "a", 1, nullptr, 0, 0);
+  cef_trace_event_begin("cat", "span", "a", 1, "b", 2, 1);
+  cef_trace_event_end("cat", "span", nullptr, 0, nullptr, 0, 0);
+  cef_trace_counter("cat", "counter", "v", 3, nullptr, 0, 0);
+  cef_trace_counter_id("cat", "counter", 9, "v", 3, "w", 4, 1);
+  cef_trace_event_async_begin("cat", "async", 9, nullptr, 0, nullptr, 0, 0);
+  cef_trace_event_async_step_into("cat", "async", 9, 1, "a", 1, 0);
+  cef_trace_event_async_step_past("cat", "async", 9, 2, nullptr, 0, 0);
+  cef_trace_event_async_end("cat", "async", 9, nullptr, 0, nullptr, 0, 0);
+  EXPECT_EQ(lines, standin::LogRecords().size());
+  EXPECT_EQ(0, NewMisuses());
+  EXPECT_DEATH(cef_get_xdisplay(),
+               "not implemented by the CEF stand-in: cef_get_xdisplay");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The identifier and handle of the calling thread, as the framework library
-// exports them (src/platform_thread.cc).
+// exports them (src/platform.cc).
 #ifndef CEF_INCLUDE_INTERNAL_CEF_THREAD_INTERNAL_H_
 #define CEF_INCLUDE_INTERNAL_CEF_THREAD_INTERNAL_H_
 

@@ -3,6 +3,7 @@
 #define CEF_INCLUDE_INTERNAL_CEF_TYPES_H_
 
 #include "include/base/cef_basictypes.h"
+#include "include/internal/cef_time.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -83,17 +84,6 @@ typedef enum {
   NAVIGATION_FORM_RESUBMITTED,
   NAVIGATION_OTHER,
 } cef_navigation_type_t;
-
-typedef struct _cef_time_t {
-  int year;
-  int month;
-  int day_of_week;
-  int day_of_month;
-  int hour;
-  int minute;
-  int second;
-  int millisecond;
-} cef_time_t;
 
 #ifdef __cplusplus
 }
