@@ -42,7 +42,10 @@ function(quillmoss_libcef_link target)
   target_link_libraries(${target} PRIVATE
     "$<LINK_LIBRARY:WHOLE_ARCHIVE,cef_glue>"
     cef_standin_simulator cef_standin_driver cef_standin)
-  set_target_properties(${target} PROPERTIES LINKER_LANGUAGE CXX)
+  # Whole, as the glue: the core's C functions (time, trace, the X display)
+  # are exported and called by nothing inside the library.
+  set_target_properties(${target} PROPERTIES LINKER_LANGUAGE CXX
+    LINK_LIBRARY_OVERRIDE_cef_standin WHOLE_ARCHIVE)
 endfunction()
 
 add_library(standin_libcef_trial SHARED)
