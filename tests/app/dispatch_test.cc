@@ -256,19 +256,24 @@ TEST_F(DispatchTest, PropertyProtoIsRefused) {
   CefRefPtr<CefDictionaryValue> proto = CefDictionaryValue::Create();
   proto->SetInt("x", 1);
   proto->SetDictionary("y", CefDictionaryValue::Create());
+  // Inside a value the key stays an assignment to the new object.
+  CefRefPtr<CefDictionaryValue> config = CefDictionaryValue::Create();
+  config->SetDictionary("__proto__", proto->Copy(false));
   CefRefPtr<CefDictionaryValue> properties = CefDictionaryValue::Create();
   properties->SetDictionary("__proto__", proto);
   properties->SetInt("version", 2);
+  properties->SetDictionary("config", config);
   CefRefPtr<CefDictionaryValue> bindings =
       BindingsBuilder().Properties(properties).Build();
   EvalMain(browser, "window.before = Object.getPrototypeOf(window); 0");
   standin::ClearLog();
   SendBindings(browser, bindings);
-  EXPECT_EQ(R"([true,"undefined","undefined",false,2])",
+  EXPECT_EQ(R"([true,"undefined","undefined",false,2,[],1])",
             EvalMain(browser,
                      "[Object.getPrototypeOf(window) === before, typeof x, "
                      "typeof y, Object.getOwnPropertyNames(window)"
-                     ".includes('__proto__'), version]"));
+                     ".includes('__proto__'), version, Object.keys(config), "
+                     "Object.getPrototypeOf(config).x]"));
   const std::vector<std::string> expected_lines = {
       "[Renderer process] OnProcessMessageReceived(): DoJavascriptBindings",
       "[Renderer process] DoJavascriptBindingsForFrame(): bindings are set",
