@@ -40,6 +40,10 @@ const CefString& ObjectsKey() {
   static const CefString key(kObjectsKey);
   return key;
 }
+const CefString& ProtoKey() {
+  static const CefString key("__proto__");
+  return key;
+}
 
 bool HasDictionary(const CefRefPtr<CefDictionaryValue>& dictionary,
                    const CefString& key) {
@@ -181,28 +185,26 @@ bool InstallFunctions(const CefRefPtr<CefV8Value>& global,
   return true;
 }
 
+// Set straight from the host's dictionary: an intermediate object would
+// list the keys the page put on Object.prototype with the host's, and run
+// their getters.
 bool InstallProperties(const CefRefPtr<CefV8Value>& global,
-                       const CefRefPtr<CefDictionaryValue>& properties) {
-  const CefRefPtr<CefV8Value> v8Properties =
-      CefDictionaryValueToV8Value(properties, 0);
-  std::vector<CefString> property_names;
-  // A failed conversion gives null, whose keys CEF asserts on.
-  if (!v8Properties->IsObject() || !v8Properties->GetKeys(property_names)) {
+                       CefRefPtr<CefDictionaryValue> properties) {
+  // Installing is assignment, and assigning "__proto__" replaces the page's
+  // prototype chain (the members of the host's value would become globals);
+  // an own property under that name would hide the page's prototype from
+  // its own script. Neither is a global the host can mean.
+  if (properties->HasKey(ProtoKey())) {
+    QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
+                   "property __proto__ refused";
+    properties = properties->Copy(false);
+    properties->Remove(ProtoKey());
+  }
+  // Unreadable properties keep the line that hosts' logs already know.
+  if (!CefDictionaryValueSetOnV8Object(properties, global, 0)) {
     QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
                    "v8Properties->GetKeys() failed";
     return false;
-  }
-  for (const CefString& property_name : property_names) {
-    // The keys include inherited ones, so page script can put a getter that
-    // throws (empty value) or gives a symbol (invalid) under a name: CEF
-    // refuses to set either, and a debug renderer aborts.
-    const CefRefPtr<CefV8Value> value = v8Properties->GetValue(property_name);
-    if (!value || !value->IsValid()) {
-      QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
-                     "v8Properties->GetValue() failed";
-      continue;
-    }
-    global->SetValue(property_name, value, V8_PROPERTY_ATTRIBUTE_NONE);
   }
   return true;
 }

@@ -358,32 +358,36 @@ CefRefPtr<CefV8Value> CefListToV8Array(const CefRefPtr<CefListValue>& list,
   return array;
 }
 
-CefRefPtr<CefV8Value> CefDictionaryToV8Object(
-    const CefRefPtr<CefDictionaryValue>& dictionary,
-    int nesting_level,
-    ConversionBudget* budget) {
+// The checks shared by both dictionary conversions; fills |keys|.
+bool ListDictionaryKeys(const CefRefPtr<CefDictionaryValue>& dictionary,
+                        int nesting_level,
+                        CefDictionaryValue::KeyList* keys) {
   if (!dictionary || !dictionary->IsValid()) {
     QLOG(ERROR) << "[Renderer process] CefDictionaryValueToV8Value(): "
                    "CefDictionaryValue is invalid";
-    return CefV8Value::CreateNull();
+    return false;
   }
   if (nesting_level > kMaxNestingLevel) {
     QLOG(ERROR) << "[Renderer process] CefDictionaryValueToV8Value(): max "
                    "nesting level (8) exceeded";
-    return CefV8Value::CreateNull();
+    return false;
   }
-  CefDictionaryValue::KeyList keys;
-  if (!dictionary->GetKeys(keys)) {
+  if (!dictionary->GetKeys(*keys)) {
     QLOG(ERROR) << "[Renderer process] CefDictionaryValueToV8Value(): "
                    "dictValue->GetKeys() failed";
-    return CefV8Value::CreateNull();
+    return false;
   }
-  CefRefPtr<CefV8Value> object = CefV8Value::CreateObject(nullptr, nullptr);
-  if (!object) {
-    QLOG(ERROR) << "[Renderer process] CefDictionaryValueToV8Value(): "
-                   "CreateObject() failed";
-    return CefV8Value::CreateNull();
-  }
+  return true;
+}
+
+// Converts the entry under each of |keys| and hands it to |set| with its
+// key, in the order of |keys|.
+template <class Setter>
+void ConvertDictionaryEntries(const CefRefPtr<CefDictionaryValue>& dictionary,
+                              const CefDictionaryValue::KeyList& keys,
+                              int nesting_level,
+                              ConversionBudget* budget,
+                              const Setter& set) {
   for (const CefString& key : keys) {
     // A dictionary that arrives over IPC may hold an empty key, but CEF's
     // wrapper refuses every look-up by one (a debug renderer aborts): the
@@ -395,13 +399,32 @@ CefRefPtr<CefV8Value> CefDictionaryToV8Object(
       }
       continue;
     }
-    const CefRefPtr<CefV8Value> member = CefEntryToV8Value(
-        dictionary, key, nesting_level, kDictionaryFunction, budget);
-    if (!object->SetValue(key, member, V8_PROPERTY_ATTRIBUTE_NONE)) {
-      QLOG(ERROR) << "[Renderer process] CefDictionaryValueToV8Value(): "
-                     "ret->SetValue() failed";
-    }
+    set(key, CefEntryToV8Value(dictionary, key, nesting_level,
+                               kDictionaryFunction, budget));
   }
+}
+
+CefRefPtr<CefV8Value> CefDictionaryToV8Object(
+    const CefRefPtr<CefDictionaryValue>& dictionary,
+    int nesting_level,
+    ConversionBudget* budget) {
+  CefDictionaryValue::KeyList keys;
+  if (!ListDictionaryKeys(dictionary, nesting_level, &keys))
+    return CefV8Value::CreateNull();
+  CefRefPtr<CefV8Value> object = CefV8Value::CreateObject(nullptr, nullptr);
+  if (!object) {
+    QLOG(ERROR) << "[Renderer process] CefDictionaryValueToV8Value(): "
+                   "CreateObject() failed";
+    return CefV8Value::CreateNull();
+  }
+  ConvertDictionaryEntries(
+      dictionary, keys, nesting_level, budget,
+      [&object](const CefString& key, const CefRefPtr<CefV8Value>& member) {
+        if (!object->SetValue(key, member, V8_PROPERTY_ATTRIBUTE_NONE)) {
+          QLOG(ERROR) << "[Renderer process] CefDictionaryValueToV8Value(): "
+                         "ret->SetValue() failed";
+        }
+      });
   return object;
 }
 
@@ -450,26 +473,41 @@ CefRefPtr<CefV8Value> CefDictionaryValueToV8Value(
   return quillmoss::CefDictionaryToV8Object(dict_value, nesting_level, &budget);
 }
 
+bool CefDictionaryValueSetOnV8Object(CefRefPtr<CefDictionaryValue> dict_value,
+                                     CefRefPtr<CefV8Value> object,
+                                     int nesting_level) {
+  CefDictionaryValue::KeyList keys;
+  if (!object ||
+      !quillmoss::ListDictionaryKeys(dict_value, nesting_level, &keys)) {
+    return false;
+  }
+  quillmoss::ConversionBudget budget;
+  quillmoss::ConvertDictionaryEntries(
+      dict_value, keys, nesting_level, &budget,
+      [&object](const CefString& key, const CefRefPtr<CefV8Value>& member) {
+        // Like any other assignment to a page's object, the result is not
+        // acted upon: a name the page made read-only stays the page's.
+        object->SetValue(key, member, V8_PROPERTY_ATTRIBUTE_NONE);
+      });
+  return true;
+}
+
+// Each argument goes straight into the vector: an intermediate array would
+// get its elements by assignment, so accessors that page script put on
+// Array.prototype would see the host's values and could replace them.
 CefV8ValueList CefListValueToV8Arguments(CefRefPtr<CefListValue> list_value) {
-  const CefRefPtr<CefV8Value> array = CefListValueToV8Value(list_value, 0);
   CefV8ValueList arguments;
-  // A refused list comes back as null; CEF asserts on the length of a
-  // non-array.
-  if (!array->IsArray())
+  if (!list_value || !list_value->IsValid()) {
+    QLOG(ERROR) << "[Renderer process] CefListValueToV8Value(): "
+                   "CefListValue is invalid";
     return arguments;
-  const int length = array->GetArrayLength();
-  arguments.reserve(length > 0 ? static_cast<size_t>(length) : 0);
-  for (int i = 0; i < length; ++i) {
-    // Page script can put a throwing getter (empty value) or one giving a
-    // symbol (invalid) on Array.prototype in place of an element; CEF calls
-    // no function with such an argument, and a debug renderer aborts.
-    CefRefPtr<CefV8Value> argument = array->GetValue(i);
-    if (!argument || !argument->IsValid()) {
-      QLOG(ERROR) << "[Renderer process] CefListValueToV8Arguments(): "
-                     "GetValue() failed, setting argument to null";
-      argument = CefV8Value::CreateNull();
-    }
-    arguments.push_back(argument);
+  }
+  quillmoss::ConversionBudget budget;
+  const size_t size = list_value->GetSize();
+  arguments.reserve(size);
+  for (size_t i = 0; i < size; ++i) {
+    arguments.push_back(quillmoss::CefEntryToV8Value(
+        list_value, i, 0, quillmoss::kListFunction, &budget));
   }
   return arguments;
 }

@@ -29,6 +29,16 @@ CefRefPtr<CefV8Value> CefListValueToV8Value(CefRefPtr<CefListValue> list_value,
 CefRefPtr<CefV8Value> CefDictionaryValueToV8Value(
     CefRefPtr<CefDictionaryValue> dict_value,
     int nesting_level);
+// Assigns each entry of |dict_value|, converted as a member of a dictionary
+// at |nesting_level|, to the existing |object| under its key, in the
+// dictionary's key order, with no intermediate object. Being assignments, a
+// "__proto__" entry would replace |object|'s prototype: callers leave it
+// out. False, with nothing set, when the dictionary cannot be listed.
+bool CefDictionaryValueSetOnV8Object(CefRefPtr<CefDictionaryValue> dict_value,
+                                     CefRefPtr<CefV8Value> object,
+                                     int nesting_level);
+// One V8 value per entry, in list order, made straight from the list; empty
+// when the list is refused.
 CefV8ValueList CefListValueToV8Arguments(CefRefPtr<CefListValue> list_value);
 
 #endif  // QUILLMOSS_CONVERT_V8UTILS_H_

@@ -215,39 +215,75 @@ TEST_F(DispatchTest, EmptyNamesAreRefusedAndTheOthersGoOn) {
   EXPECT_TRUE(TakeSent().empty());
 }
 
-// Page script can put enumerable accessors on Object.prototype: the
-// converted properties then list those names (CEF lists inherited keys)
-// without values of their own, and reading one throws (an empty value) or
-// gives a symbol (an invalid one), which CEF refuses to set (a debug renderer
-// aborts). Such a name is left out with a line; the others are installed.
-TEST_F(DispatchTest, PropertiesThePageTookOverAreLeftOut) {
+// Page script can put enumerable accessors on Object.prototype, which CEF
+// lists with an object's own keys. The properties go straight from the
+// host's dictionary onto the global: no such getter runs, no inherited name
+// is set, and nothing unsettable reaches CEF. A host name the page guards
+// with a setter goes to that setter, as any assignment to the global does.
+TEST_F(DispatchTest, PropertiesReadNothingThePageInherited) {
   const int browser = CreateBrowserWithContext();
   EvalMain(browser,
-           "Object.defineProperty(Object.prototype, 'version', "
-           "{get() { throw 1; }, set(v) {}, enumerable: true, "
-           "configurable: true});"
-           "Object.defineProperty(Object.prototype, 'build', "
-           "{get() { return Symbol('s'); }, set(v) {}, enumerable: true, "
-           "configurable: true}); 0");
+           "window.reads = []; window.writes = [];"
+           "for (const [name, get] of [['version', () => { throw 1; }],"
+           "    ['build', () => Symbol('s')], ['extra', () => 4]]) {"
+           "  Object.defineProperty(Object.prototype, name, {"
+           "      get() { reads.push(name); return get(); },"
+           "      set(v) { writes.push([name, v]); },"
+           "      enumerable: true, configurable: true});"
+           "} 0");
   standin::ClearLog();
   SendBindings(browser, BindingsBuilder()
                             .Property("version", 2)
                             .Property("build", "b")
                             .Property("other", 3)
                             .Build());
-  EXPECT_EQ("[3,false,false]",
+  EXPECT_EQ(R"([3,[],[["build","b"],["version",2]],[]])",
             EvalMain(browser,
-                     "[other, Object.getOwnPropertyNames(window)"
-                     ".includes('version'), Object.getOwnPropertyNames(window)"
-                     ".includes('build')]"));
+                     "[other, reads, writes, ['version', 'build', 'extra']"
+                     ".filter(n => Object.getOwnPropertyNames(window)"
+                     ".includes(n))]"));
+  const std::vector<std::string> expected_lines = {
+      "[Renderer process] OnProcessMessageReceived(): DoJavascriptBindings",
+      "[Renderer process] DoJavascriptBindingsForFrame(): bindings are set"};
+  EXPECT_EQ(expected_lines, AllLogTexts());
+}
+
+// Assigning "__proto__" to the global would replace the page's prototype
+// chain and make the members of the host's value globals: the key is refused
+// with a line, and the other properties are installed.
+TEST_F(DispatchTest, PropertyProtoIsRefused) {
+  const int browser = CreateBrowserWithContext();
+  CefRefPtr<CefDictionaryValue> proto = CefDictionaryValue::Create();
+  proto->SetInt("x", 1);
+  proto->SetDictionary("y", CefDictionaryValue::Create());
+  // Inside a value the key stays an assignment to the new object.
+  CefRefPtr<CefDictionaryValue> config = CefDictionaryValue::Create();
+  config->SetDictionary("__proto__", proto->Copy(false));
+  CefRefPtr<CefDictionaryValue> properties = CefDictionaryValue::Create();
+  properties->SetDictionary("__proto__", proto);
+  properties->SetInt("version", 2);
+  properties->SetDictionary("config", config);
+  CefRefPtr<CefDictionaryValue> bindings =
+      BindingsBuilder().Properties(properties).Build();
+  EvalMain(browser, "window.before = Object.getPrototypeOf(window); 0");
+  standin::ClearLog();
+  SendBindings(browser, bindings);
+  EXPECT_EQ(R"([true,"undefined","undefined",false,2,[],1])",
+            EvalMain(browser,
+                     "[Object.getPrototypeOf(window) === before, typeof x, "
+                     "typeof y, Object.getOwnPropertyNames(window)"
+                     ".includes('__proto__'), version, Object.keys(config), "
+                     "Object.getPrototypeOf(config).x]"));
   const std::vector<std::string> expected_lines = {
       "[Renderer process] OnProcessMessageReceived(): DoJavascriptBindings",
       "[Renderer process] DoJavascriptBindingsForFrame(): bindings are set",
-      "[Renderer process] DoJavascriptBindingsForFrame(): "
-      "v8Properties->GetValue() failed",
-      "[Renderer process] DoJavascriptBindingsForFrame(): "
-      "v8Properties->GetValue() failed"};
-  EXPECT_EQ(expected_lines, LogTexts("quillmoss_app"));
+      "[Renderer process] DoJavascriptBindingsForFrame(): property __proto__ "
+      "refused"};
+  EXPECT_EQ(expected_lines, AllLogTexts());
+  // The host's stored dictionary keeps the key.
+  EXPECT_TRUE(app_->GetBindingsForBrowser(renderer_->GetBrowser(browser))
+                  ->GetDictionary(quillmoss::kPropertiesKey)
+                  ->HasKey("__proto__"));
 }
 
 TEST_F(DispatchTest, EmptyDictionariesInstallNothing) {
