@@ -5,6 +5,8 @@
 #ifndef QUILLMOSS_CONVERT_CALLBACK_HOOKS_H_
 #define QUILLMOSS_CONVERT_CALLBACK_HOOKS_H_
 
+#include <cstddef>
+
 #include "include/cef_frame.h"
 #include "include/cef_v8.h"
 
@@ -18,6 +20,11 @@ namespace quillmoss {
 // A function that, when page script calls it, sends the host callback
 // |host_callback_id| its arguments. Null outside an entered V8 context.
 CefRefPtr<CefV8Value> CreateHostCallbackFunction(int host_callback_id);
+
+// UTF-16 units that |function|'s name takes in the descriptor that
+// StoreJavascriptCallback would return for it (the name JSON-escaped), so
+// that a crossing can pay for the copy before it is made. Stores nothing.
+size_t GetJavascriptCallbackNameLength(CefRefPtr<CefV8Value> function);
 
 }  // namespace quillmoss
 
