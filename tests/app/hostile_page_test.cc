@@ -357,6 +357,17 @@ TEST_F(HostilePageTest, FunctionNamesArePaidForAndTheRestIsNotRead) {
     EXPECT_EQ("\"[]\"", EvalMain(browser_, "JSON.stringify(ran)"));
   }
 
+  // One long name passed many times: 1 + 1562 entries each.
+  standin::ClearLog();
+  EvalMain(browser_,
+           "capture(new Array(20000).fill(eval('(function ' + "
+           "'a'.repeat(100000) + '() {})'))); 0");
+  std::vector<CefRefPtr<CefListValue>> many = TakeCaptures();
+  ASSERT_EQ(1u, many.size());
+  ASSERT_EQ(671u, many[0]->GetList(0)->GetSize());
+  EXPECT_EQ(VTYPE_STRING, many[0]->GetList(0)->GetType(669));
+  EXPECT_EQ(VTYPE_NULL, many[0]->GetList(0)->GetType(670));
+
   // A member pays for its key and its name alike; the next member's getter
   // does not run.
   standin::ClearLog();
