@@ -154,8 +154,15 @@ bool GetJavascriptCallback(int callback_id, JavascriptCallback* callback) {
   return true;
 }
 
-size_t GetJavascriptCallbackNameLength(CefRefPtr<CefV8Value> function) {
-  return JsonStringBodyLength(function->GetFunctionName());
+size_t GetJavascriptCallbackDescriptorLength(CefRefPtr<CefV8Value> function) {
+  // StoreJavascriptCallback's fixed text, "2147483647" and
+  // "-9223372036854775808" at most for the two ids.
+  constexpr size_t kLongestWithoutName =
+      sizeof(kCallbackDescriptorMarker) - 1 +
+      sizeof("{\"what\":\"javascript-callback\",\"callbackId\":") - 1 + 10 +
+      sizeof(",\"frameId\":") - 1 + 20 + sizeof(",\"functionName\":\"\"}") - 1;
+  return kLongestWithoutName +
+         JsonStringBodyLength(function->GetFunctionName());
 }
 
 }  // namespace quillmoss

@@ -21,10 +21,11 @@ namespace quillmoss {
 // |host_callback_id| its arguments. Null outside an entered V8 context.
 CefRefPtr<CefV8Value> CreateHostCallbackFunction(int host_callback_id);
 
-// UTF-16 units that |function|'s name takes in the descriptor that
-// StoreJavascriptCallback would return for it (the name JSON-escaped), so
-// that a crossing can pay for the copy before it is made. Stores nothing.
-size_t GetJavascriptCallbackNameLength(CefRefPtr<CefV8Value> function);
+// The most UTF-16 units that the descriptor StoreJavascriptCallback would
+// return for |function| can take (its name JSON-escaped, the ids at their
+// longest), so that a crossing can pay for the copy before it is made.
+// Stores nothing.
+size_t GetJavascriptCallbackDescriptorLength(CefRefPtr<CefV8Value> function);
 
 }  // namespace quillmoss
 

@@ -183,12 +183,12 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
                   << "(): not in V8 context";
       return;
     }
-    // The descriptor copies the name, and one long-named function met a
-    // million times would otherwise cost an entry each: the name is paid for
-    // as a string before the function is stored, and one that no longer fits
-    // is not stored at all.
+    // The descriptor is a text like any other (the function's name in it),
+    // and one long-named function met a million times would otherwise cost
+    // an entry each: it is paid for as a string before the function is
+    // stored, and one that no longer fits is not stored at all.
     if (!budget->Take(function,
-                      TextCost(GetJavascriptCallbackNameLength(value)))) {
+                      TextCost(GetJavascriptCallbackDescriptorLength(value)))) {
       container->SetNull(key);
       return;
     }

@@ -315,9 +315,9 @@ TEST_F(HostilePageTest, OneCallStopsAtTheEntryLimit) {
                           EntryLimitLine("V8ValueAppendToCefListValue")));
 }
 
-// A function's name is copied into its descriptor, so it is paid for as a
-// text before the function is stored: here 2^20 - 4 numbers leave room for
-// the function's entry and two more, that is a name of at most 191 units.
+// A function's descriptor is paid for as a text (120 units at most, and its
+// name) before the function is stored: here 2^20 - 4 numbers leave room for
+// the function's entry and two more, that is a name of at most 71 units.
 // One that no longer fits arrives as null, stored nowhere, and nothing after
 // it is read: no getter, no key listing, no element.
 TEST_F(HostilePageTest, FunctionNamesArePaidForAndTheRestIsNotRead) {
@@ -326,10 +326,10 @@ TEST_F(HostilePageTest, FunctionNamesArePaidForAndTheRestIsNotRead) {
     const char* function;  // the line's function; nullptr: it fits
   };
   const Row rows[] = {
-      {"'a'.repeat(191)", nullptr},
-      {"'a'.repeat(192)", "V8ValueAppendToCefListValue"},
-      {"'\\u00e9'.repeat(191)", nullptr},
-      {"'\\u{10400}'.repeat(96)", "V8ValueAppendToCefListValue"},
+      {"'a'.repeat(71)", nullptr},
+      {"'a'.repeat(72)", "V8ValueAppendToCefListValue"},
+      {"'\\u00e9'.repeat(71)", nullptr},
+      {"'\\u{10400}'.repeat(36)", "V8ValueAppendToCefListValue"},
   };
   for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
     SCOPED_TRACE(::testing::Message() << "row " << i << ": " << rows[i].name);
@@ -357,7 +357,7 @@ TEST_F(HostilePageTest, FunctionNamesArePaidForAndTheRestIsNotRead) {
     EXPECT_EQ("\"[]\"", EvalMain(browser_, "JSON.stringify(ran)"));
   }
 
-  // One long name passed many times: 1 + 1562 entries each.
+  // One long name passed many times: 1 + 1564 entries each.
   standin::ClearLog();
   EvalMain(browser_,
            "capture(new Array(20000).fill(eval('(function ' + "
@@ -367,6 +367,15 @@ TEST_F(HostilePageTest, FunctionNamesArePaidForAndTheRestIsNotRead) {
   ASSERT_EQ(671u, many[0]->GetList(0)->GetSize());
   EXPECT_EQ(VTYPE_STRING, many[0]->GetList(0)->GetType(669));
   EXPECT_EQ(VTYPE_NULL, many[0]->GetList(0)->GetType(670));
+
+  // A short name: two entries each.
+  EvalMain(browser_,
+           "capture(new Array(2 ** 20 - 1).fill(function f() {})); 0");
+  many = TakeCaptures();
+  ASSERT_EQ(1u, many.size());
+  ASSERT_EQ(524288u, many[0]->GetList(0)->GetSize());
+  EXPECT_EQ(VTYPE_STRING, many[0]->GetList(0)->GetType(524286));
+  EXPECT_EQ(VTYPE_NULL, many[0]->GetList(0)->GetType(524287));
 
   // A member pays for its key and its name alike; the next member's getter
   // does not run.
