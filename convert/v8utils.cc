@@ -99,7 +99,7 @@ CefRefPtr<CefV8Value> CefDictionaryToV8Object(
     ConversionBudget* budget);
 
 // What a text costs on top of its entry: one more per kStringUnitsPerEntry
-// UTF-16 units copied (a string, a key, a function's name in its
+// UTF-16 units copied (a string, a key, a function's callback
 // descriptor). One shared text met at every turn of a cycle would otherwise
 // be copied once for each, whatever its length.
 int TextCost(size_t length) {
