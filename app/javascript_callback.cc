@@ -72,6 +72,30 @@ void AppendJsonStringBody(const std::string& name, std::string* out) {
   }
 }
 
+// UTF-16 units |name| takes once AppendJsonStringBody has escaped it. The
+// escapes are ASCII, and every other unit stays one unit.
+size_t JsonStringBodyLength(const CefString& name) {
+  // c_str() of an empty CefString is null, but then nothing is read.
+  const auto* units = name.c_str();
+  size_t length = 0;
+  for (size_t i = 0; i < name.length(); ++i) {
+    switch (units[i]) {
+      case '"':
+      case '\\':
+      case '\b':
+      case '\f':
+      case '\n':
+      case '\r':
+      case '\t':
+        length += 2;
+        break;
+      default:
+        length += units[i] < 0x20 ? 6 : 1;
+    }
+  }
+  return length;
+}
+
 // Ids stay positive and unique among live entries. Past INT32_MAX the counter
 // starts again at 1 and skips ids still in the registry: incrementing a
 // signed int past its maximum is undefined, and a reused live id would make
@@ -128,6 +152,17 @@ bool GetJavascriptCallback(int callback_id, JavascriptCallback* callback) {
     return false;
   *callback = it->second;
   return true;
+}
+
+size_t GetJavascriptCallbackDescriptorLength(CefRefPtr<CefV8Value> function) {
+  // StoreJavascriptCallback's fixed text, "2147483647" and
+  // "-9223372036854775808" at most for the two ids.
+  constexpr size_t kLongestWithoutName =
+      sizeof(kCallbackDescriptorMarker) - 1 +
+      sizeof("{\"what\":\"javascript-callback\",\"callbackId\":") - 1 + 10 +
+      sizeof(",\"frameId\":") - 1 + 20 + sizeof(",\"functionName\":\"\"}") - 1;
+  return kLongestWithoutName +
+         JsonStringBodyLength(function->GetFunctionName());
 }
 
 }  // namespace quillmoss

@@ -60,8 +60,9 @@ constexpr int kMaxNestingLevel = 8;
 // near it, and at a few hundred bytes an entry in the worst shapes a 32-bit
 // renderer stays far below 1 GB.
 constexpr int kMaxConversionEntries = 1 << 20;
-// A string (a value, or a dictionary key) takes one entry more for every this
-// many UTF-16 units, so about 64 million characters fit in one call.
+// A text copied (a string value, a dictionary key, a function's callback
+// descriptor) takes one entry more for every this many UTF-16 units, so
+// about 64 million characters fit in one call.
 constexpr int kStringUnitsPerEntry = 64;
 
 // Longest page array that becomes a list for the host; a longer one arrives

@@ -5,6 +5,8 @@
 #ifndef QUILLMOSS_CONVERT_CALLBACK_HOOKS_H_
 #define QUILLMOSS_CONVERT_CALLBACK_HOOKS_H_
 
+#include <cstddef>
+
 #include "include/cef_frame.h"
 #include "include/cef_v8.h"
 
@@ -18,6 +20,12 @@ namespace quillmoss {
 // A function that, when page script calls it, sends the host callback
 // |host_callback_id| its arguments. Null outside an entered V8 context.
 CefRefPtr<CefV8Value> CreateHostCallbackFunction(int host_callback_id);
+
+// The most UTF-16 units that the descriptor StoreJavascriptCallback would
+// return for |function| can take (its name JSON-escaped, the ids at their
+// longest), so that a crossing can pay for the copy before it is made.
+// Stores nothing.
+size_t GetJavascriptCallbackDescriptorLength(CefRefPtr<CefV8Value> function);
 
 }  // namespace quillmoss
 

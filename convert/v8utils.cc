@@ -98,9 +98,10 @@ CefRefPtr<CefV8Value> CefDictionaryToV8Object(
     int nesting_level,
     ConversionBudget* budget);
 
-// What a string costs on top of its entry: one more per
-// kStringUnitsPerEntry UTF-16 units. One shared string met at every turn of
-// a cycle would otherwise be copied once for each, whatever its length.
+// What a text costs on top of its entry: one more per kStringUnitsPerEntry
+// UTF-16 units copied (a string, a key, a function's callback
+// descriptor). One shared text met at every turn of a cycle would otherwise
+// be copied once for each, whatever its length.
 int TextCost(size_t length) {
   return static_cast<int>(std::min<size_t>(length / kStringUnitsPerEntry,
                                            kMaxConversionEntries + size_t{1}));
@@ -180,6 +181,15 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
       container->SetNull(key);
       QLOG(ERROR) << "[Renderer process] " << function
                   << "(): not in V8 context";
+      return;
+    }
+    // The descriptor is a text like any other (the function's name in it),
+    // and one long-named function met a million times would otherwise cost
+    // an entry each: it is paid for as a string before the function is
+    // stored, and one that no longer fits is not stored at all.
+    if (!budget->Take(function,
+                      TextCost(GetJavascriptCallbackDescriptorLength(value)))) {
+      container->SetNull(key);
       return;
     }
     const CefRefPtr<CefFrame> frame =

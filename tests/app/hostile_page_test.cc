@@ -315,4 +315,84 @@ TEST_F(HostilePageTest, OneCallStopsAtTheEntryLimit) {
                           EntryLimitLine("V8ValueAppendToCefListValue")));
 }
 
+// A function's descriptor is paid for as a text (120 units at most, and its
+// name) before the function is stored: here 2^20 - 4 numbers leave room for
+// the function's entry and two more, that is a name of at most 71 units.
+// One that no longer fits arrives as null, stored nowhere, and nothing after
+// it is read: no getter, no key listing, no element.
+TEST_F(HostilePageTest, FunctionNamesArePaidForAndTheRestIsNotRead) {
+  struct Row {
+    const char* name;
+    const char* function;  // the line's function; nullptr: it fits
+  };
+  const Row rows[] = {
+      {"'a'.repeat(71)", nullptr},
+      {"'a'.repeat(72)", "V8ValueAppendToCefListValue"},
+      {"'\\u00e9'.repeat(71)", nullptr},
+      {"'\\u{10400}'.repeat(36)", "V8ValueAppendToCefListValue"},
+  };
+  for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
+    SCOPED_TRACE(::testing::Message() << "row " << i << ": " << rows[i].name);
+    standin::ClearLog();
+    quillmoss::ResetJavascriptCallbacksForTesting();
+    EvalMain(browser_,
+             std::string("window.ran = []; window.f = eval('(function ' + ") +
+                 rows[i].name +
+                 " + '() {})'); capture(new Array(2 ** 20 - 4).fill(7), f, "
+                 "{get g() { ran.push('getter'); }}, new Proxy({}, {ownKeys() "
+                 "{ ran.push('keys'); return []; }}), Object.defineProperty("
+                 "[], 0, {get() { ran.push('element'); }})); 0");
+    const std::vector<CefRefPtr<CefListValue>> lists = TakeCaptures();
+    ASSERT_EQ(1u, lists.size());
+    if (!rows[i].function) {
+      EXPECT_EQ(VTYPE_STRING, lists[0]->GetType(1));
+      EXPECT_EQ(1u, quillmoss::CountJavascriptCallbacksForTesting());
+      continue;
+    }
+    ASSERT_EQ(2u, lists[0]->GetSize());
+    EXPECT_EQ(VTYPE_NULL, lists[0]->GetType(1));
+    EXPECT_EQ(0u, quillmoss::CountJavascriptCallbacksForTesting());
+    EXPECT_EQ(std::vector<std::string>{EntryLimitLine(rows[i].function)},
+              LogTexts("v8utils"));
+    EXPECT_EQ("\"[]\"", EvalMain(browser_, "JSON.stringify(ran)"));
+  }
+
+  // One long name passed many times: 1 + 1564 entries each.
+  standin::ClearLog();
+  EvalMain(browser_,
+           "capture(new Array(20000).fill(eval('(function ' + "
+           "'a'.repeat(100000) + '() {})'))); 0");
+  std::vector<CefRefPtr<CefListValue>> many = TakeCaptures();
+  ASSERT_EQ(1u, many.size());
+  ASSERT_EQ(671u, many[0]->GetList(0)->GetSize());
+  EXPECT_EQ(VTYPE_STRING, many[0]->GetList(0)->GetType(669));
+  EXPECT_EQ(VTYPE_NULL, many[0]->GetList(0)->GetType(670));
+
+  // A short name: two entries each.
+  EvalMain(browser_,
+           "capture(new Array(2 ** 20 - 1).fill(function f() {})); 0");
+  many = TakeCaptures();
+  ASSERT_EQ(1u, many.size());
+  ASSERT_EQ(524288u, many[0]->GetList(0)->GetSize());
+  EXPECT_EQ(VTYPE_STRING, many[0]->GetList(0)->GetType(524286));
+  EXPECT_EQ(VTYPE_NULL, many[0]->GetList(0)->GetType(524287));
+
+  // A member pays for its key and its name alike; the next member's getter
+  // does not run.
+  standin::ClearLog();
+  EvalMain(browser_,
+           "window.ran = []; capture({a: new Array(2 ** 20 - 4).fill(7), "
+           "f: eval('(function ' + 'a'.repeat(128) + '() {})'), get g() { "
+           "ran.push('getter'); }}); 0");
+  const std::vector<CefRefPtr<CefListValue>> lists = TakeCaptures();
+  ASSERT_EQ(1u, lists.size());
+  CefRefPtr<CefDictionaryValue> members = lists[0]->GetDictionary(0);
+  EXPECT_EQ(2u, members->GetSize());
+  EXPECT_EQ(VTYPE_NULL, members->GetType("f"));
+  EXPECT_EQ(
+      std::vector<std::string>{EntryLimitLine("V8ObjectToCefDictionaryValue")},
+      LogTexts("v8utils"));
+  EXPECT_EQ("\"[]\"", EvalMain(browser_, "JSON.stringify(ran)"));
+}
+
 }  // namespace

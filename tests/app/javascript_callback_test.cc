@@ -55,6 +55,32 @@ TEST_F(JavascriptCallbackTest, DescriptorHasTheExactForm) {
   EXPECT_TRUE(standin::LogRecords().empty());
 }
 
+// A crossing pays for a descriptor before it is made: the length it is told
+// is that of the longest descriptor the function can have.
+TEST_F(JavascriptCallbackTest, DescriptorLengthIsKnownBeforeStoring) {
+  CefRefPtr<FakeFrame> frame =
+      new FakeFrame(std::numeric_limits<int64>::min(), "f", false);
+  quillmoss::SetLastJavascriptCallbackIdForTesting(2147483646);
+  for (const char* function : {"(function () {})", "(function onDone() {})",
+                               "(function gr\\u00fc\\u00dfe\\u{10400}() {})"}) {
+    SCOPED_TRACE(function);
+    CefRefPtr<CefV8Context> context =
+        renderer_->GetFrame(browser_, frame_)->GetV8Context();
+    ASSERT_TRUE(context->Enter());
+    CefRefPtr<CefV8Value> value;
+    CefRefPtr<CefV8Exception> exception;
+    ASSERT_TRUE(context->Eval(function, CefString(), 0, value, exception));
+    const size_t length =
+        quillmoss::GetJavascriptCallbackDescriptorLength(value);
+    EXPECT_EQ(0u, quillmoss::CountJavascriptCallbacksForTesting());
+    const CefString descriptor = StoreJavascriptCallback(frame.get(), value);
+    context->Exit();
+    EXPECT_EQ(length, descriptor.length());
+    quillmoss::ResetJavascriptCallbacksForTesting();
+    quillmoss::SetLastJavascriptCallbackIdForTesting(2147483646);
+  }
+}
+
 TEST_F(JavascriptCallbackTest, IdsCountUpAcrossFramesAndRemovals) {
   const int64 sub = renderer_->AddFrame(browser_, "child");
   renderer_->CreateContext(browser_, sub);

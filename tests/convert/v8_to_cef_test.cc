@@ -91,6 +91,11 @@ TEST_F(V8ToCefTest, FunctionsAreStoredAndTravelAsDescriptors) {
                     "{cb: () => 1}, (() => 1)"));
   EXPECT_EQ(4u, quillmoss::CountJavascriptCallbacksForTesting());
   EXPECT_EQ(MainFrame(browser_), StoredFrame(1)->GetIdentifier());
+  // A long name is paid for, not cut: far from the entry limit it arrives.
+  const std::string long_name(100000, 'n');
+  EXPECT_EQ(nlohmann::json({Descriptor(5, long_name)}).dump(),
+            Capture("eval('(function ' + 'n'.repeat(100000) + '() {})')"));
+  EXPECT_EQ(std::vector<std::string>(), LogTexts("v8utils"));
 }
 
 TEST_F(V8ToCefTest, SelfReferenceEndsAtTheNestingLimit) {
