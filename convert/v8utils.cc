@@ -184,6 +184,13 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
     }
     const CefRefPtr<CefFrame> frame =
         CefV8Context::GetCurrentContext()->GetFrame();
+    // A page getter may have removed the calling frame: its context is
+    // released and frameless, and whatever it stored is dropped already. The
+    // caller logs the call once.
+    if (!frame) {
+      container->SetNull(key);
+      return;
+    }
     container->SetString(key, StoreJavascriptCallback(frame, value));
   } else if (value->IsObject()) {
     container->SetDictionary(
@@ -350,6 +357,10 @@ CefRefPtr<CefV8Value> CefListToV8Array(const CefRefPtr<CefListValue>& list,
   for (size_t i = 0; i < size; ++i) {
     const CefRefPtr<CefV8Value> element =
         CefEntryToV8Value(list, i, nesting_level, kListFunction, budget);
+    // A page setter run by a SetValue() (an assignment) may have removed the
+    // frame: CEF released the context and refuses every call on its values.
+    if (!array->IsValid())
+      break;
     if (!array->SetValue(static_cast<int>(i), element)) {
       QLOG(ERROR) << "[Renderer process] CefListValueToV8Value(): "
                      "ret->SetValue() failed";
@@ -397,6 +408,8 @@ CefRefPtr<CefV8Value> CefDictionaryToV8Object(
     }
     const CefRefPtr<CefV8Value> member = CefEntryToV8Value(
         dictionary, key, nesting_level, kDictionaryFunction, budget);
+    if (!object->IsValid())
+      break;  // the frame went meanwhile, as for a list
     if (!object->SetValue(key, member, V8_PROPERTY_ATTRIBUTE_NONE)) {
       QLOG(ERROR) << "[Renderer process] CefDictionaryValueToV8Value(): "
                      "ret->SetValue() failed";
@@ -455,7 +468,7 @@ CefV8ValueList CefListValueToV8Arguments(CefRefPtr<CefListValue> list_value) {
   CefV8ValueList arguments;
   // A refused list comes back as null; CEF asserts on the length of a
   // non-array.
-  if (!array->IsArray())
+  if (!array->IsValid() || !array->IsArray())
     return arguments;
   const int length = array->GetArrayLength();
   arguments.reserve(length > 0 ? static_cast<size_t>(length) : 0);

@@ -203,6 +203,81 @@ TEST_F(DriverTest, HooksAfterDestroyGetTheDetachedObjects) {
             app_->events);
 }
 
+// Removing an iframe in CEF 81 releases its context at once, its children's
+// first, and takes the frames out of the browser; handles kept of them, and
+// of their contexts, answer like closed ones.
+TEST_F(DriverTest, RemovedFramesGoWithTheirSubFrames) {
+  const int64 left = renderer_->AddFrame(browser_id_, "left");
+  const int64 nested = renderer_->AddFrame(browser_id_, "nested", left);
+  const int64 right = renderer_->AddFrame(browser_id_, "right");
+  for (int64 frame : {left, nested, right})
+    renderer_->CreateContext(browser_id_, frame);
+  CefRefPtr<CefBrowser> browser = renderer_->GetBrowser(browser_id_);
+  CefRefPtr<CefFrame> kept = browser->GetFrame(nested);
+  CefRefPtr<CefV8Context> kept_context = kept->GetV8Context();
+  app_->events.clear();
+  renderer_->ClearSentMessages();
+
+  EXPECT_TRUE(renderer_->RemoveFrame(browser_id_, left));
+  EXPECT_EQ((std::vector<std::string>{"context-released nested",
+                                      "context-released left"}),
+            app_->events);
+  EXPECT_EQ((std::vector<std::string>{main_frame()->GetName().ToString(),
+                                      "right"}),
+            FrameNames(browser));
+  std::vector<int64> ids;
+  browser->GetFrameIdentifiers(ids);
+  EXPECT_EQ((std::vector<int64>{main_frame_id_, right}), ids);
+  EXPECT_EQ(nullptr, browser->GetFrame(left));
+  EXPECT_EQ(nullptr, browser->GetFrame("nested"));
+  EXPECT_FALSE(kept->IsValid());
+  EXPECT_EQ(nullptr, kept->GetBrowser());
+  EXPECT_FALSE(kept->GetV8Context()->IsValid());
+  EXPECT_EQ(nullptr, kept_context->GetFrame());
+  EXPECT_EQ(nullptr, kept_context->GetBrowser());
+  // CEF drops it silently; the stand-in says so, so tests can tell.
+  kept->SendProcessMessage(PID_BROWSER, CefProcessMessage::Create("late"));
+  EXPECT_TRUE(renderer_->SentMessages().empty());
+  EXPECT_TRUE(LogContains("the frame is gone"));
+
+  EXPECT_FALSE(renderer_->RemoveFrame(browser_id_, main_frame_id_));
+  EXPECT_TRUE(LogContains("a page cannot remove the main frame"));
+  EXPECT_FALSE(renderer_->RemoveFrame(browser_id_, left));
+  EXPECT_TRUE(renderer_->Eval(browser_id_, right, "1").ok);
+}
+
+// A page removes a frame from script, its own included: the script goes on
+// in the released context, which is frameless from then on.
+TEST_F(DriverTest, PageScriptRemovesFramesItsOwnIncluded) {
+  const int64 child = renderer_->AddFrame(browser_id_, "child");
+  const int64 other = renderer_->AddFrame(browser_id_, "");
+  renderer_->CreateContext(browser_id_, main_frame_id_);
+  renderer_->CreateContext(browser_id_, child);
+  renderer_->CreateContext(browser_id_, other);
+  EXPECT_FALSE(renderer_->DefineFrameRemover(browser_id_, 999, "removeFrame"));
+  ASSERT_TRUE(
+      renderer_->DefineFrameRemover(browser_id_, main_frame_id_, "removeFrame"));
+  ASSERT_TRUE(renderer_->DefineFrameRemover(browser_id_, child, "gone"));
+  // Not enumerable: the page's own keys stay as they were.
+  EXPECT_EQ("false", renderer_->Eval(browser_id_, main_frame_id_,
+                                     "Object.keys(window).includes('removeFrame')")
+                         .value);
+  const standin::ScriptResult by_id = renderer_->Eval(
+      browser_id_, main_frame_id_,
+      "[removeFrame(" + std::to_string(other) + "), removeFrame('other')]");
+  EXPECT_EQ("[true,false]", by_id.value);
+  app_->events.clear();
+  const standin::ScriptResult own = renderer_->Eval(
+      browser_id_, child, "const r = gone('child'); [r, typeof gone, 1 + 1]");
+  EXPECT_TRUE(own.ok) << own.exception;
+  EXPECT_EQ("[true,\"function\",2]", own.value);
+  EXPECT_EQ((std::vector<std::string>{"context-released child"}),
+            app_->events);
+  EXPECT_EQ(1u, renderer_->GetBrowser(browser_id_)->GetFrameCount());
+  EXPECT_FALSE(LogContains("released while still entered"));
+  EXPECT_EQ("2", renderer_->Eval(browser_id_, main_frame_id_, "1 + 1").value);
+}
+
 TEST_F(DriverTest, ConsoleCallsReachTheListener) {
   std::vector<standin::ConsoleMessage> calls;
   renderer_->SetConsoleListener(
