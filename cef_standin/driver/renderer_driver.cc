@@ -516,6 +516,12 @@ bool Renderer::DefineFrameRemover(int browser_id,
   return impl_->DefineFrameRemover(browser_id, frame_id, name);
 }
 
+void Renderer::RunAsTask(const std::function<void()>& task) {
+  const size_t depth = internal::EnteredContextDepth();
+  task();
+  internal::LeaveContextsAbove(depth);
+}
+
 size_t Renderer::RunPendingTasks() {
   return impl_->RunPendingTasks();
 }

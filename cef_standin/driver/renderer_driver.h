@@ -95,6 +95,11 @@ class Renderer {
                           int64 frame_id,
                           const std::string& name);
 
+  // Runs |task| at once as a task of the renderer's thread, as the delivery
+  // of a message runs: a context it left entered (one released while entered,
+  // which CEF cannot Exit()) is left afterwards, with an error line.
+  void RunAsTask(const std::function<void()>& task);
+
   // Runs posted tasks, in posting order, until none is left (tasks posted
   // while running run too). Returns how many ran.
   size_t RunPendingTasks();
