@@ -278,6 +278,37 @@ TEST_F(DriverTest, PageScriptRemovesFramesItsOwnIncluded) {
   EXPECT_EQ("2", renderer_->Eval(browser_id_, main_frame_id_, "1 + 1").value);
 }
 
+// What a getter gives back after it removed its own frame comes wrapped in
+// the context current then, which CEF tracks afresh and which belongs to no
+// frame; the context entered before cannot be left, so the task leaves it.
+TEST_F(DriverTest, GetterRemovingItsFrameGivesAFramelessValue) {
+  const int64 child = renderer_->AddFrame(browser_id_, "child");
+  renderer_->CreateContext(browser_id_, child);
+  ASSERT_TRUE(renderer_->DefineFrameRemover(browser_id_, child, "gone"));
+  CefRefPtr<CefV8Context> context =
+      renderer_->GetFrame(browser_id_, child)->GetV8Context();
+  renderer_->RunAsTask([&] {
+    ASSERT_TRUE(context->Enter());
+    CefRefPtr<CefV8Value> object;
+    CefRefPtr<CefV8Exception> exception;
+    ASSERT_TRUE(context->Eval(
+        "({get g() { gone('child'); return function late() {}; }})",
+        CefString(), 1, object, exception));
+    CefRefPtr<CefV8Value> late = object->GetValue("g");
+    ASSERT_TRUE(late && late->IsValid());
+    EXPECT_TRUE(late->IsFunction());
+    EXPECT_FALSE(object->IsValid());
+    EXPECT_FALSE(context->IsValid());
+    CefRefPtr<CefV8Context> current = CefV8Context::GetCurrentContext();
+    EXPECT_TRUE(current->IsValid());
+    EXPECT_EQ(nullptr, current->GetFrame());
+    EXPECT_EQ(nullptr, current->GetBrowser());
+    EXPECT_FALSE(context->Exit());
+  });
+  EXPECT_TRUE(LogContains("a context released while entered was not left"));
+  EXPECT_FALSE(CefV8Context::InContext());
+}
+
 TEST_F(DriverTest, ConsoleCallsReachTheListener) {
   std::vector<standin::ConsoleMessage> calls;
   renderer_->SetConsoleListener(
