@@ -19,7 +19,7 @@ namespace {
 
 // Both kinds of call travel alike: a message |message_name| whose first
 // argument names the callee (set by |set_callee|) and whose second is the
-// call's arguments converted. Sent through |frame|, if there is one.
+// call's arguments converted. Sent through |frame|.
 // False, with nothing sent, when a page getter run by the conversion removed
 // |frame| (or a frame above it): CEF released its context at once and dropped
 // the callbacks stored for it; those met later became null.
