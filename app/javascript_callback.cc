@@ -214,9 +214,20 @@ bool ExecuteJavascriptCallback(int callbackId, CefRefPtr<CefListValue> args) {
 
   context->Enter();
   const CefV8ValueList arguments = CefListValueToV8Arguments(args);
+  // A page setter run by the conversion may have removed the frame: CEF
+  // released its context at once and dropped its callbacks, this one too.
+  // CEF refuses every call on a released context, Exit() included.
+  if (!context->IsValid()) {
+    QLOG(ERROR) << "[Renderer process] ExecuteJavascriptCallback(): the frame "
+                   "went while the arguments converted, id="
+                << callbackId;
+    return false;
+  }
   const CefRefPtr<CefV8Value> result =
       function->ExecuteFunction(nullptr, arguments);
-  context->Exit();
+  // The function itself may have removed its frame.
+  if (context->IsValid())
+    context->Exit();
 
   if (result)
     return true;

@@ -19,21 +19,40 @@ namespace {
 
 // Both kinds of call travel alike: a message |message_name| whose first
 // argument names the callee (set by |set_callee|) and whose second is the
-// call's arguments converted. Sent through |frame|, if there is one.
+// call's arguments converted. Sent through |frame|.
+// False, with nothing sent, when a page getter run by the conversion removed
+// |frame| (or a frame above it): CEF released its context at once and dropped
+// the callbacks stored for it; those met later became null.
 template <class SetCallee>
-void SendCallToBrowser(const CefRefPtr<CefFrame>& frame,
+bool SendCallToBrowser(const CefRefPtr<CefFrame>& frame,
                        const char* message_name,
                        const CefV8ValueList& arguments,
                        SetCallee set_callee) {
   const CefRefPtr<CefListValue> call_arguments =
       V8ArgumentsToCefListValue(arguments);
+  if (!frame->IsValid())
+    return false;
   CefRefPtr<CefProcessMessage> message =
       CefProcessMessage::Create(message_name);
   CefRefPtr<CefListValue> message_arguments = message->GetArgumentList();
   set_callee(message_arguments);
   message_arguments->SetList(kCallArgumentsIndex, call_arguments);
-  if (frame)
-    frame->SendProcessMessage(PID_BROWSER, message);
+  frame->SendProcessMessage(PID_BROWSER, message);
+  return true;
+}
+
+// What the page sees of a call whose page went, on entry or meanwhile.
+void SetPageGoneException(const CefString& name, CefString& exception) {
+  exception.FromString(
+      "[Quillmoss] V8FunctionHandler::Execute() FAILED: the page of this "
+      "function is gone: " +
+      name.ToString() + "()");
+}
+
+void LogFrameGoneDuringCall(const CefString& name) {
+  QLOG(ERROR) << "[Renderer process] V8FunctionHandler::Execute(): the frame "
+                 "went while the arguments converted: "
+              << name.ToString();
 }
 
 }  // namespace
@@ -74,22 +93,23 @@ bool V8FunctionHandler::Execute(const CefString& name,
     QLOG(ERROR) << "[Renderer process] V8FunctionHandler::Execute(): the V8 "
                    "context has no browser or frame: "
                 << name.ToString();
-    exception.FromString(
-        "[Quillmoss] V8FunctionHandler::Execute() FAILED: the page of this "
-        "function is gone: " +
-        name.ToString() + "()");
+    quillmoss::SetPageGoneException(name, exception);
     return true;
   }
 
   if (hostCallbackId_ != 0) {
     QLOG(INFO) << "[Renderer process] V8FunctionHandler::Execute(): python "
                   "callback";
-    quillmoss::SendCallToBrowser(
-        frame, quillmoss::kExecutePythonCallbackMessage, arguments,
-        [this](const CefRefPtr<CefListValue>& message_arguments) {
-          message_arguments->SetInt(quillmoss::kHostCallbackIdIndex,
-                                    hostCallbackId_);
-        });
+    if (!quillmoss::SendCallToBrowser(
+            frame, quillmoss::kExecutePythonCallbackMessage, arguments,
+            [this](const CefRefPtr<CefListValue>& message_arguments) {
+              message_arguments->SetInt(quillmoss::kHostCallbackIdIndex,
+                                        hostCallbackId_);
+            })) {
+      quillmoss::LogFrameGoneDuringCall(name);
+      quillmoss::SetPageGoneException(name, exception);
+      return true;
+    }
     retval = CefV8Value::CreateNull();
     return true;
   }
@@ -105,11 +125,15 @@ bool V8FunctionHandler::Execute(const CefString& name,
         name.ToString() + "()");
     return true;
   }
-  quillmoss::SendCallToBrowser(
-      frame, quillmoss::kV8FunctionHandlerExecuteMessage, arguments,
-      [&name](const CefRefPtr<CefListValue>& message_arguments) {
-        message_arguments->SetString(quillmoss::kFunctionNameIndex, name);
-      });
+  if (!quillmoss::SendCallToBrowser(
+          frame, quillmoss::kV8FunctionHandlerExecuteMessage, arguments,
+          [&name](const CefRefPtr<CefListValue>& message_arguments) {
+            message_arguments->SetString(quillmoss::kFunctionNameIndex, name);
+          })) {
+    quillmoss::LogFrameGoneDuringCall(name);
+    quillmoss::SetPageGoneException(name, exception);
+    return true;
+  }
   retval = CefV8Value::CreateNull();
   return true;
 }

@@ -194,6 +194,13 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
     }
     const CefRefPtr<CefFrame> frame =
         CefV8Context::GetCurrentContext()->GetFrame();
+    // A page getter may have removed the calling frame: its context is
+    // released and frameless, and whatever it stored is dropped already. The
+    // caller logs the call once.
+    if (!frame) {
+      container->SetNull(key);
+      return;
+    }
     container->SetString(key, StoreJavascriptCallback(frame, value));
   } else if (value->IsObject()) {
     container->SetDictionary(
@@ -360,6 +367,10 @@ CefRefPtr<CefV8Value> CefListToV8Array(const CefRefPtr<CefListValue>& list,
   for (size_t i = 0; i < size; ++i) {
     const CefRefPtr<CefV8Value> element =
         CefEntryToV8Value(list, i, nesting_level, kListFunction, budget);
+    // A page setter run by a SetValue() (an assignment) may have removed the
+    // frame: CEF released the context and refuses every call on its values.
+    if (!array->IsValid())
+      break;
     if (!array->SetValue(static_cast<int>(i), element)) {
       QLOG(ERROR) << "[Renderer process] CefListValueToV8Value(): "
                      "ret->SetValue() failed";
@@ -391,7 +402,7 @@ bool ListDictionaryKeys(const CefRefPtr<CefDictionaryValue>& dictionary,
 }
 
 // Converts the entry under each of |keys| and hands it to |set| with its
-// key, in the order of |keys|.
+// key, in the order of |keys|, while |set| answers true.
 template <class Setter>
 void ConvertDictionaryEntries(const CefRefPtr<CefDictionaryValue>& dictionary,
                               const CefDictionaryValue::KeyList& keys,
@@ -409,8 +420,13 @@ void ConvertDictionaryEntries(const CefRefPtr<CefDictionaryValue>& dictionary,
       }
       continue;
     }
-    set(key, CefEntryToV8Value(dictionary, key, nesting_level,
-                               kDictionaryFunction, budget));
+    // |set| answers false once the object being filled is no longer valid: a
+    // page setter run by an assignment may have removed the frame, and CEF
+    // refuses every call on the released context's values.
+    if (!set(key, CefEntryToV8Value(dictionary, key, nesting_level,
+                                    kDictionaryFunction, budget))) {
+      break;
+    }
   }
 }
 
@@ -430,10 +446,13 @@ CefRefPtr<CefV8Value> CefDictionaryToV8Object(
   ConvertDictionaryEntries(
       dictionary, keys, nesting_level, budget,
       [&object](const CefString& key, const CefRefPtr<CefV8Value>& member) {
+        if (!object->IsValid())
+          return false;
         if (!object->SetValue(key, member, V8_PROPERTY_ATTRIBUTE_NONE)) {
           QLOG(ERROR) << "[Renderer process] CefDictionaryValueToV8Value(): "
                          "ret->SetValue() failed";
         }
+        return true;
       });
   return object;
 }
@@ -495,9 +514,12 @@ bool CefDictionaryValueSetOnV8Object(CefRefPtr<CefDictionaryValue> dict_value,
   quillmoss::ConvertDictionaryEntries(
       dict_value, keys, nesting_level, &budget,
       [&object](const CefString& key, const CefRefPtr<CefV8Value>& member) {
+        if (!object->IsValid())
+          return false;
         // Like any other assignment to a page's object, the result is not
         // acted upon: a name the page made read-only stays the page's.
         object->SetValue(key, member, V8_PROPERTY_ATTRIBUTE_NONE);
+        return true;
       });
   return true;
 }

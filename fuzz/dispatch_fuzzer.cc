@@ -3,6 +3,7 @@
 // every CEF type, posted tasks, page calls of whatever got installed, and
 // browsers destroyed. It looks for crashes, sanitizer reports and leaked
 // stand-in objects; the renderer must survive all of it.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -83,6 +84,14 @@ const char* const kArgumentTemplates[] = {
     "{get x() { const t = pick(1); return t && t(7); }}",
     "new Array(2 ** 31 - 1)",
     "{a: new Array(4294967295)}",
+    // FRAME stands for a frame of the browser: the page removes it while the
+    // call converts, or later, while the host's call back converts or runs.
+    "{get x() { removeFrame(FRAME); return function late() {}; }}",
+    "[function early() {}, {get x() { removeFrame(FRAME); "
+    "return [function late() {}, {f() {}}]; }}]",
+    "(Object.defineProperty(Array.prototype, '0', {configurable: true, "
+    "set(v) { removeFrame(FRAME); }}), function cb() {})",
+    "function bye() { removeFrame(FRAME); }",
 };
 
 // Collects the callable things that page script can reach from the global:
@@ -166,6 +175,7 @@ class Driver {
         for (const standin::LogRecord& record : standin::LogRecords())
           std::fprintf(stderr, "  log %s\n", record.message.c_str());
       }
+      ForgetRemovedFrames();
       renderer_.ClearSentMessages();
       standin::ClearLog();
     }
@@ -190,6 +200,24 @@ class Driver {
                              : data_.ConsumeIntegralInRange<size_t>(
                                    0, browser->frames.size() - 1);
     action(*browser, browser->frames[index]);
+  }
+
+  int64 PickFrame(const Browser& browser) {
+    return browser.frames[data_.ConsumeIntegralInRange<size_t>(
+        0, browser.frames.size() - 1)];
+  }
+
+  // Page script may have removed frames, with the frames below them.
+  void ForgetRemovedFrames() {
+    for (Browser& browser : browsers_) {
+      CefRefPtr<CefBrowser> cef_browser = renderer_.GetBrowser(browser.id);
+      browser.frames.erase(
+          std::remove_if(browser.frames.begin(), browser.frames.end(),
+                         [&cef_browser](int64 frame) {
+                           return !cef_browser->GetFrame(frame);
+                         }),
+          browser.frames.end());
+    }
   }
 
   void CreateBrowser() {
@@ -342,13 +370,25 @@ class Driver {
       script += "if (!t) return 'nothing to call';";
       script += "return t(";
       const int count = data_.ConsumeIntegralInRange(0, 4);
+      bool removes_frames = false;
       for (int i = 0; i < count; ++i) {
         if (i > 0)
           script += ", ";
-        script += kArgumentTemplates[data_.ConsumeIntegralInRange<size_t>(
-            0, sizeof(kArgumentTemplates) / sizeof(kArgumentTemplates[0]) - 1)];
+        std::string argument =
+            kArgumentTemplates[data_.ConsumeIntegralInRange<size_t>(
+                0, sizeof(kArgumentTemplates) / sizeof(kArgumentTemplates[0]) -
+                       1)];
+        const size_t at = argument.find("FRAME");
+        if (at != std::string::npos) {
+          removes_frames = true;
+          argument.replace(at, 5, std::to_string(PickFrame(b)));
+        }
+        script += argument;
       }
       script += ");})()";
+      // Made only when needed: defining it makes the page's V8 context.
+      if (removes_frames)
+        renderer_.DefineFrameRemover(b.id, frame, "removeFrame");
       // Throwing is fine (an unbound name, a refused frame): the renderer
       // must go on.
       const standin::ScriptResult result = renderer_.Eval(b.id, frame, script);
@@ -367,7 +407,8 @@ class Driver {
       fuzz::ValueBuilder values(data_, 12, 32);
       values.FillList(args, 1);
     }
-    ExecuteJavascriptCallback(CallbackId(), args);
+    const int id = CallbackId();
+    renderer_.RunAsTask([id, args] { ExecuteJavascriptCallback(id, args); });
   }
 
   FuzzedDataProvider& data_;

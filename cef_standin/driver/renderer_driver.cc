@@ -206,7 +206,8 @@ class Renderer::Impl : public internal::RendererLink {
   }
 
   void ReleaseFrameContext(CefRefPtr<BrowserImpl> browser,
-                           CefRefPtr<FrameImpl> frame) {
+                           CefRefPtr<FrameImpl> frame,
+                           bool keep_entered = false) {
     CefRefPtr<CefV8Context> context = frame->context();
     if (handler_) {
       internal::RunWithScriptForbidden([&] {
@@ -215,8 +216,30 @@ class Renderer::Impl : public internal::RendererLink {
       });
     }
     frame->set_context(nullptr);
-    internal::DisposeContext(context);
+    internal::DisposeContext(context, keep_entered);
   }
+
+  bool RemoveFrame(int browser_id, int64 frame_id) {
+    CefRefPtr<FrameImpl> frame = FindFrame(browser_id, frame_id, "RemoveFrame");
+    if (!frame)
+      return false;
+    if (frame->IsMain()) {
+      RendererError("RemoveFrame: a page cannot remove the main frame");
+      return false;
+    }
+    CefRefPtr<BrowserImpl> browser = browsers_[browser_id];
+    const auto subtree = browser->Subtree(frame);
+    for (auto it = subtree.rbegin(); it != subtree.rend(); ++it) {
+      if ((*it)->context())
+        ReleaseFrameContext(browser, *it, /*keep_entered=*/true);
+    }
+    browser->RemoveFrames(subtree);
+    return true;
+  }
+
+  bool DefineFrameRemover(int browser_id,
+                          int64 frame_id,
+                          const std::string& name);
 
   bool DeliverMessage(int browser_id,
                       int64 frame_id,
@@ -239,8 +262,10 @@ class Renderer::Impl : public internal::RendererLink {
       return false;
     CefRefPtr<CefProcessMessage> received =
         internal::MakeReceivedMessage(message);
+    const size_t depth = internal::EnteredContextDepth();
     const bool handled = handler_->OnProcessMessageReceived(
         browser.get(), frame.get(), PID_BROWSER, received);
+    internal::LeaveContextsAbove(depth);
     internal::InvalidateReceivedMessage(received);
     return handled;
   }
@@ -348,6 +373,76 @@ class Renderer::Impl : public internal::RendererLink {
   ConsoleListener console_listener_;
 };
 
+namespace {
+
+// The page's side of DefineFrameRemover(): removes a frame of its browser.
+class FrameRemover : public CefV8Handler {
+ public:
+  FrameRemover(Renderer::Impl* renderer, CefRefPtr<BrowserImpl> browser)
+      : renderer_(renderer), browser_(browser) {}
+  FrameRemover(const FrameRemover&) = delete;
+  FrameRemover& operator=(const FrameRemover&) = delete;
+
+  // CefV8Handler methods:
+  bool Execute(const CefString& name,
+               CefRefPtr<CefV8Value> object,
+               const CefV8ValueList& arguments,
+               CefRefPtr<CefV8Value>& retval,
+               CefString& exception) override;
+
+ private:
+  Renderer::Impl* const renderer_;  // outlives every page
+  const CefRefPtr<BrowserImpl> browser_;
+  IMPLEMENT_REFCOUNTING(FrameRemover);
+};
+
+}  // namespace
+
+bool Renderer::Impl::DefineFrameRemover(int browser_id,
+                                        int64 frame_id,
+                                        const std::string& name) {
+  CefRefPtr<FrameImpl> frame =
+      FindFrame(browser_id, frame_id, "DefineFrameRemover");
+  if (!frame)
+    return false;
+  if (!frame->context()) {
+    RendererError("DefineFrameRemover: frame " + std::to_string(frame_id) +
+                  " has no context");
+    return false;
+  }
+  CefRefPtr<CefV8Context> context = frame->GetV8Context();
+  if (!context->Enter())
+    return false;
+  const bool set = context->GetGlobal()->SetValue(
+      name,
+      CefV8Value::CreateFunction(
+          name, new FrameRemover(this, browsers_[browser_id])),
+      V8_PROPERTY_ATTRIBUTE_DONTENUM);
+  context->Exit();
+  return set;
+}
+
+bool FrameRemover::Execute(const CefString& name,
+                           CefRefPtr<CefV8Value> object,
+                           const CefV8ValueList& arguments,
+                           CefRefPtr<CefV8Value>& retval,
+                           CefString& exception) {
+  CefRefPtr<CefFrame> frame;
+  if (!arguments.empty() && arguments[0]->IsString())
+    frame = browser_->GetFrame(arguments[0]->GetStringValue());
+  else if (!arguments.empty() && arguments[0]->IsDouble())
+    frame = browser_->GetFrame(static_cast<int64>(arguments[0]->GetDoubleValue()));
+  if (!frame) {
+    RendererError(name.ToString() + ": no such frame in browser " +
+                  std::to_string(browser_->GetIdentifier()));
+    retval = CefV8Value::CreateBool(false);
+    return true;
+  }
+  retval = CefV8Value::CreateBool(
+      renderer_->RemoveFrame(browser_->GetIdentifier(), frame->GetIdentifier()));
+  return true;
+}
+
 Renderer::Renderer(CefRefPtr<CefApp> app)
     : impl_(std::make_unique<Impl>(app)) {}
 
@@ -409,6 +504,22 @@ bool Renderer::KeepValue(int browser_id,
                          int64 to_frame_id,
                          const std::string& name) {
   return impl_->KeepValue(browser_id, from_frame_id, code, to_frame_id, name);
+}
+
+bool Renderer::RemoveFrame(int browser_id, int64 frame_id) {
+  return impl_->RemoveFrame(browser_id, frame_id);
+}
+
+bool Renderer::DefineFrameRemover(int browser_id,
+                                  int64 frame_id,
+                                  const std::string& name) {
+  return impl_->DefineFrameRemover(browser_id, frame_id, name);
+}
+
+void Renderer::RunAsTask(const std::function<void()>& task) {
+  const size_t depth = internal::EnteredContextDepth();
+  task();
+  internal::LeaveContextsAbove(depth);
 }
 
 size_t Renderer::RunPendingTasks() {

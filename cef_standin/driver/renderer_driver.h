@@ -77,6 +77,29 @@ class Renderer {
                  int64 to_frame_id,
                  const std::string& name);
 
+  // Removes the sub-frame and every frame below it, as page script removing
+  // an iframe does in CEF 81: their contexts are released at once, children
+  // first (OnContextReleased, script forbidden), then the frames leave the
+  // browser's frame list. A handle kept of one answers like a closed frame
+  // (GetBrowser() null, what is sent through it goes nowhere), and so do its
+  // contexts (GetFrame() and GetBrowser() null). May run while page script
+  // runs, also script of a frame it removes, which goes on in its released
+  // context. False, with an error line, for a main frame or an unknown frame.
+  bool RemoveFrame(int browser_id, int64 frame_id);
+  // Gives the page of the frame's current context the power to remove frames
+  // of its browser: the global function |name| (not enumerable), called as
+  // name(frame) with a frame's CEF name (as CefBrowser::GetFrame(name) finds
+  // it) or identifier, removes that frame (RemoveFrame) and returns whether
+  // it did. False, with an error line, when the frame has no context.
+  bool DefineFrameRemover(int browser_id,
+                          int64 frame_id,
+                          const std::string& name);
+
+  // Runs |task| at once as a task of the renderer's thread, as the delivery
+  // of a message runs: a context it left entered (one released while entered,
+  // which CEF cannot Exit()) is left afterwards, with an error line.
+  void RunAsTask(const std::function<void()>& task);
+
   // Runs posted tasks, in posting order, until none is left (tasks posted
   // while running run too). Returns how many ran.
   size_t RunPendingTasks();

@@ -32,6 +32,8 @@ constexpr StepKindName kStepKinds[] = {
     {"eval", StepKind::kEval},
     {"expect", StepKind::kExpect},
     {"keep", StepKind::kKeep},
+    {"removeFrame", StepKind::kRemoveFrame},
+    {"frameRemover", StepKind::kFrameRemover},
 };
 
 std::string Quote(const std::string& text) {
@@ -137,6 +139,13 @@ class Parser {
         return ParseExpect(object, step);
       case StepKind::kKeep:
         return ParseKeep(object, step);
+      case StepKind::kRemoveFrame:
+        return ParseRemoveFrame(object, step);
+      case StepKind::kFrameRemover:
+        return CheckKeys(object, path, {"do", "browser", "frame", "as"}) &&
+               ResolveFrame(object, step) &&
+               GetString(object, path, "as", /*allow_empty=*/false,
+                         &step->global_name);
     }
     return Fail(path, "unhandled step");
   }
@@ -144,7 +153,9 @@ class Parser {
   struct BrowserState {
     std::string declared_at;
     std::string destroyed_at;  // empty while the browser lives
-    std::set<std::string> frames;
+    std::set<std::string> frames;  // the frames that live
+    std::map<std::string, std::string> parents;     // empty for the main frame
+    std::map<std::string, std::string> removed_at;  // by removeFrame steps
   };
   using BrowserStates = std::map<std::string, BrowserState>;
 
@@ -214,7 +225,8 @@ class Parser {
                    &frame->handle)) {
       return false;
     }
-    if (state->frames.count(frame->handle)) {
+    if (state->frames.count(frame->handle) ||
+        state->removed_at.count(frame->handle)) {
       return Fail(JsonPathMember(path, "name"),
                   "frame " + Quote(frame->handle) +
                       " is already declared in browser " + Quote(browser));
@@ -244,6 +256,33 @@ class Parser {
       frame->parent = main_frame;
     }
     state->frames.insert(frame->handle);
+    state->parents[frame->handle] = frame->parent;
+    return true;
+  }
+
+  // The frame and every frame below it go; later steps cannot name them.
+  bool ParseRemoveFrame(const json& object, Step* step) {
+    if (!CheckKeys(object, step->path, {"do", "browser", "frame"}) ||
+        !ResolveFrame(object, step)) {
+      return false;
+    }
+    BrowserState& state = browsers_[step->browser];
+    if (state.parents[step->frame].empty()) {
+      return Fail(JsonPathMember(step->path, "frame"),
+                  "a page cannot remove the main frame (destroy the browser)");
+    }
+    std::set<std::string> gone = {step->frame};
+    for (bool grew = true; grew;) {
+      grew = false;
+      for (const std::string& frame : state.frames) {
+        if (!gone.count(frame) && gone.count(state.parents[frame]))
+          grew = gone.insert(frame).second;
+      }
+    }
+    for (const std::string& frame : gone) {
+      state.frames.erase(frame);
+      state.removed_at[frame] = step->path;
+    }
     return true;
   }
 
@@ -388,7 +427,14 @@ class Parser {
                    &step->frame)) {
       return false;
     }
-    if (!browsers_[step->browser].frames.count(step->frame)) {
+    const BrowserState& state = browsers_[step->browser];
+    const auto removed = state.removed_at.find(step->frame);
+    if (removed != state.removed_at.end()) {
+      return Fail(JsonPathMember(step->path, "frame"),
+                  "frame " + Quote(step->frame) + " was removed at " +
+                      removed->second);
+    }
+    if (!state.frames.count(step->frame)) {
       return Fail(JsonPathMember(step->path, "frame"),
                   "unknown frame " + Quote(step->frame) + " in browser " +
                       Quote(step->browser));

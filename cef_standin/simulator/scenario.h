@@ -35,6 +35,8 @@ enum class StepKind {
   kEval,
   kExpect,
   kKeep,
+  kRemoveFrame,
+  kFrameRemover,
 };
 
 enum class ExpectKind {
@@ -58,7 +60,7 @@ struct Step {
   nlohmann::json args;      // a JSON array, already checked to convert
   std::string code;         // eval, expect, keep
   std::string into_frame;   // keep: handle of the frame that keeps the value
-  std::string global_name;  // keep: the global it is kept under
+  std::string global_name;  // keep, frameRemover: the global's name
   ExpectKind expect_kind = ExpectKind::kResult;
   nlohmann::json expected;
 };

@@ -211,6 +211,16 @@ class ScenarioRun {
         // What the code sent went out before it returned.
         FlushSentMessages(step.path);
         return;
+      case StepKind::kRemoveFrame:
+        renderer_.RemoveFrame(BrowserId(step), FrameId(step));
+        return;
+      case StepKind::kFrameRemover:
+        if (!renderer_.DefineFrameRemover(BrowserId(step), FrameId(step),
+                                          step.global_name)) {
+          Note(step.path,
+               "could not define " + ToJsonText(step.global_name));
+        }
+        return;
     }
   }
 

@@ -137,6 +137,29 @@ CefRefPtr<FrameImpl> BrowserImpl::FindFrame(int64 identifier) const {
   return nullptr;
 }
 
+std::vector<CefRefPtr<FrameImpl>> BrowserImpl::Subtree(
+    CefRefPtr<FrameImpl> frame) const {
+  std::vector<CefRefPtr<FrameImpl>> subtree;
+  for (const auto& candidate : frames_) {
+    for (CefRefPtr<CefFrame> up = candidate.get(); up; up = up->GetParent()) {
+      if (up.get() == static_cast<CefFrame*>(frame.get())) {
+        subtree.push_back(candidate);
+        break;
+      }
+    }
+  }
+  return subtree;
+}
+
+void BrowserImpl::RemoveFrames(
+    const std::vector<CefRefPtr<FrameImpl>>& frames) {
+  for (const auto& frame : frames) {
+    frames_.erase(std::remove(frames_.begin(), frames_.end(), frame),
+                  frames_.end());
+    frame->Detach();
+  }
+}
+
 void BrowserImpl::Detach() {
   link_ = nullptr;
   std::vector<CefRefPtr<FrameImpl>> frames;

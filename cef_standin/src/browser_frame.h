@@ -45,6 +45,11 @@ class BrowserImpl : public CefBrowser {
   CefRefPtr<FrameImpl> AddFrame(const std::string& name,
                                 CefRefPtr<FrameImpl> parent);
   CefRefPtr<FrameImpl> FindFrame(int64 identifier) const;
+  // |frame| and every frame below it, in tree order.
+  std::vector<CefRefPtr<FrameImpl>> Subtree(CefRefPtr<FrameImpl> frame) const;
+  // Takes |frames| out of the frame list and detaches them, as Blink drops a
+  // removed iframe: a handle kept of one answers like a closed frame.
+  void RemoveFrames(const std::vector<CefRefPtr<FrameImpl>>& frames);
   // Every frame in tree order, the main frame first.
   std::vector<CefRefPtr<FrameImpl>> frames() const { return frames_; }
   // Null once detached.

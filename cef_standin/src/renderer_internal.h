@@ -55,7 +55,15 @@ void RunWithScriptForbidden(const std::function<void()>& callback);
 // Invalidates |context| and every object value of it and lets V8 collect
 // it. Its functions keep their handlers until V8 collects them, as in CEF:
 // called later from another context, they run in this one, frameless.
-void DisposeContext(CefRefPtr<CefV8Context> context);
+// |keep_entered|: page script that removed its own frame still runs in it.
+void DisposeContext(CefRefPtr<CefV8Context> context,
+                    bool keep_entered = false);
+
+// How deep contexts are entered now, and leaving what is above |depth| with
+// an error line: what a task left entered (a context released while a
+// CefV8Context::Enter() of it was pending, which CEF cannot Exit()).
+size_t EnteredContextDepth();
+void LeaveContextsAbove(size_t depth);
 
 // Releases the handlers of functions whose contexts went but which V8 has
 // not collected yet; the renderer calls it when it goes.

@@ -58,6 +58,9 @@ struct EnteredEntry {
   // page's entries, and once that object went.
   V8ContextImpl* wrapper;
   bool in_v8;  // false until the state's context is made
+  // Keeps the state while entered: a frame removed by its own page script
+  // releases the context under the script that still runs in it.
+  std::shared_ptr<ContextState> keep;
 };
 
 // Entries pushed before their context was made. They sit on top of the
@@ -371,7 +374,14 @@ ContextState* ContextState::RawFrom(v8::Local<v8::Context> context) {
 std::shared_ptr<ContextState> ContextState::Current(v8::Isolate* isolate) {
   if (!isolate->InContext())
     return nullptr;
-  return From(isolate->GetCurrentContext());
+  v8::Local<v8::Context> context = isolate->GetCurrentContext();
+  std::shared_ptr<ContextState> state = From(context);
+  if (state)
+    return state;
+  // Released under script that still runs in it (its frame was removed):
+  // CEF starts a fresh state for a context it no longer tracks, frameless.
+  return std::make_shared<ContextState>(
+      isolate, context, nullptr, CefTaskRunner::GetForThread(TID_RENDERER));
 }
 
 void ContextState::TrackValue(V8ValueImpl* value) {
@@ -414,7 +424,13 @@ void ContextState::MakeContext() {
   context_.Reset(isolate_, context);
 }
 
-void ContextState::Release() {
+v8::Local<v8::Context> ContextState::ContextToLeave() {
+  if (!IsValid())
+    return entered_context_.Get(isolate_);
+  return GetContext();
+}
+
+void ContextState::Release(bool keep_entered) {
   if (!IsValid())
     return;
   v8::HandleScope handle_scope(isolate_);
@@ -423,7 +439,11 @@ void ContextState::Release() {
   auto lowest = std::find_if(
       stack.begin(), stack.end(),
       [this](const EnteredEntry& entry) { return entry.state == this; });
-  if (lowest != stack.end()) {
+  if (lowest != stack.end() && keep_entered && !pending_) {
+    // Script still runs in it (Blink releases a removed frame's context at
+    // once); V8 leaves it when that script returns.
+    entered_context_.Reset(isolate_, GetContext());
+  } else if (lowest != stack.end()) {
     RendererError("a context was released while still entered");
     UnwindEnteredContexts(static_cast<size_t>(lowest - stack.begin()));
   }
@@ -468,7 +488,8 @@ void PushEnteredContext(ContextState* state, V8ContextImpl* wrapper) {
   if (!wrapper && state->pending()) {
     // The renderer enters a context to tell the application of it; most
     // applications' handlers never touch it then.
-    EnteredStack().push_back({state, wrapper, false});
+    EnteredStack().push_back(
+        {state, wrapper, false, state->shared_from_this()});
     ++g_unmade_entries;
     return;
   }
@@ -476,7 +497,7 @@ void PushEnteredContext(ContextState* state, V8ContextImpl* wrapper) {
     MakeEnteredContexts();
   v8::HandleScope handle_scope(state->isolate());
   state->GetContext()->Enter();
-  EnteredStack().push_back({state, wrapper, true});
+  EnteredStack().push_back({state, wrapper, true, state->shared_from_this()});
 }
 
 bool PopCountedContext(ContextState* state, V8ContextImpl* wrapper) {
@@ -496,6 +517,19 @@ size_t EnteredDepth() {
   return EnteredStack().size();
 }
 
+size_t EnteredContextDepth() {
+  return EnteredDepth();
+}
+
+void LeaveContextsAbove(size_t depth) {
+  if (EnteredDepth() <= depth)
+    return;
+  RendererError(
+      "a context released while entered was not left (CEF cannot leave it "
+      "once released): left at the end of the renderer's task");
+  UnwindEnteredContexts(depth);
+}
+
 void UnwindEnteredContexts(size_t depth) {
   auto& stack = EnteredStack();
   while (stack.size() > depth) {
@@ -506,7 +540,7 @@ void UnwindEnteredContexts(size_t depth) {
       continue;
     }
     v8::HandleScope handle_scope(entry.state->isolate());
-    entry.state->GetContext()->Exit();
+    entry.state->ContextToLeave()->Exit();
     if (entry.wrapper)
       entry.wrapper->CountExit();
   }
@@ -759,11 +793,11 @@ void RunWithScriptForbidden(const std::function<void()>& callback) {
   callback();
 }
 
-void DisposeContext(CefRefPtr<CefV8Context> context) {
+void DisposeContext(CefRefPtr<CefV8Context> context, bool keep_entered) {
   const std::shared_ptr<ContextState> state = StateOf(context);
   if (!state || !GetIsolate("DisposeContext"))
     return;
-  state->Release();
+  state->Release(keep_entered);
   // Weak callbacks of functions collected earlier may be waiting here.
   PumpPlatformTasks();
 }
@@ -857,7 +891,7 @@ CefRefPtr<CefV8Context> CefV8Context::GetCurrentContext() {
   if (!isolate || !isolate->InContext())
     return nullptr;
   v8::HandleScope handle_scope(isolate);
-  return new V8ContextImpl(ContextState::From(isolate->GetCurrentContext()));
+  return new V8ContextImpl(ContextState::Current(isolate));
 }
 
 // static

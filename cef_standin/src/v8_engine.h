@@ -74,8 +74,12 @@ class ContextState : public std::enable_shared_from_this<ContextState> {
   void UntrackCallback(int64 id) { callbacks_.erase(id); }
 
   // Invalidates the context, its object values and its accessors; its
-  // functions keep their handlers.
-  void Release();
+  // functions keep their handlers. With |keep_entered|, a context that script
+  // runs in stays entered until that script leaves it.
+  void Release(bool keep_entered = false);
+  // What an entry of the entered stack leaves: the context, also once
+  // released while entered.
+  v8::Local<v8::Context> ContextToLeave();
 
  private:
   void MakeContext();
@@ -83,6 +87,7 @@ class ContextState : public std::enable_shared_from_this<ContextState> {
   v8::Isolate* const isolate_;
   bool pending_ = false;  // a frame's context not yet made
   v8::Global<v8::Context> context_;
+  v8::Global<v8::Context> entered_context_;  // released while entered
   CefRefPtr<CefFrame> frame_;
   CefRefPtr<CefTaskRunner> runner_;
   V8ValueImpl* values_ = nullptr;  // the head of the tracked list; not owned

@@ -189,6 +189,14 @@ class V8ValueImpl::ObjectCall {
   v8::Local<v8::Context> context() const { return context_; }
   v8::Local<v8::Object> object() const { return object_; }
   const std::shared_ptr<ContextState>& state() const { return *state_; }
+  // Where a value that page code gave back is wrapped: a getter may have
+  // removed its frame, and CEF then wraps it in the state of the context
+  // current now, a fresh one that belongs to no frame.
+  std::shared_ptr<ContextState> result_state() const {
+    if ((*state_)->IsValid())
+      return *state_;
+    return ContextState::Current(isolate_);
+  }
 
  private:
   v8::Isolate* const isolate_;
@@ -561,7 +569,7 @@ CefRefPtr<CefV8Value> V8ValueImpl::GetValue(const CefString& key) {
     HasCaught(call.isolate(), call.context(), try_catch);
     return nullptr;
   }
-  return Wrap(call.isolate(), call.state(), result).get();
+  return Wrap(call.isolate(), call.result_state(), result).get();
 }
 
 CefRefPtr<CefV8Value> V8ValueImpl::GetValue(int index) {
@@ -578,7 +586,7 @@ CefRefPtr<CefV8Value> V8ValueImpl::GetValue(int index) {
     HasCaught(call.isolate(), call.context(), try_catch);
     return nullptr;
   }
-  return Wrap(call.isolate(), call.state(), result).get();
+  return Wrap(call.isolate(), call.result_state(), result).get();
 }
 
 bool V8ValueImpl::SetValue(const CefString& key,

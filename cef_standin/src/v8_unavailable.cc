@@ -88,7 +88,13 @@ void RunWithScriptForbidden(const std::function<void()>& callback) {
   callback();
 }
 
-void DisposeContext(CefRefPtr<CefV8Context> context) {}
+void DisposeContext(CefRefPtr<CefV8Context> context, bool keep_entered) {}
+
+size_t EnteredContextDepth() {
+  return 0;
+}
+
+void LeaveContextsAbove(size_t depth) {}
 
 ScriptResult RunPageScript(CefRefPtr<CefV8Context> context,
                            const std::string& code,

@@ -2,6 +2,7 @@
 // able to do: speak for the host, get bindings it was not given, shape the
 // descriptors the host parses, or have the host run a function of a page
 // that is gone.
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <set>
@@ -73,6 +74,62 @@ class SecurityTest : public AppFixture {
     TakeSent();
     standin::ClearLog();
     return frames;
+  }
+
+  // "properties" holding the host callback onReady, id 12.
+  static CefRefPtr<CefDictionaryValue> OnReadyProperties() {
+    unsigned char callback_bytes[quillmoss::kHostCallbackBinarySize] = {12};
+    CefRefPtr<CefDictionaryValue> properties = CefDictionaryValue::Create();
+    properties->SetBinary("onReady", CefBinaryValue::Create(
+                                         callback_bytes, sizeof(callback_bytes)));
+    return properties;
+  }
+
+  // Frames of a browser whose pages can remove frames: "main", "A", "B"
+  // below A and "S" beside A, each with a context, bound with saveFile and
+  // the host callback onReady (12), and with the global removeFrame(name).
+  std::map<std::string, int64> RemovableFrames(int browser) {
+    std::map<std::string, int64> frames = {{"main", MainFrame(browser)}};
+    frames["A"] = renderer_->AddFrame(browser, "A");
+    frames["B"] = renderer_->AddFrame(browser, "B", frames["A"]);
+    frames["S"] = renderer_->AddFrame(browser, "S");
+    SendBindings(browser, BindingsBuilder()
+                              .Function("saveFile")
+                              .Properties(OnReadyProperties())
+                              .BindToFrames(true)
+                              .Build());
+    for (const auto& frame : frames) {
+      if (frame.first != "main")
+        renderer_->CreateContext(browser, frame.second);
+      renderer_->DefineFrameRemover(browser, frame.second, "removeFrame");
+    }
+    TakeSent();
+    standin::ClearLog();
+    return frames;
+  }
+
+  // Whether every stored callback's frame is still in |browser|.
+  bool RegistryHoldsOnlyLiveFrames(int browser) {
+    for (int id : quillmoss::GetJavascriptCallbackIdsForTesting()) {
+      if (!renderer_->GetBrowser(browser)->GetFrame(
+              StoredFrame(id)->GetIdentifier())) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  size_t LogCount(const std::string& text) const {
+    const std::vector<std::string> texts = AllLogTexts();
+    return static_cast<size_t>(std::count(texts.begin(), texts.end(), text));
+  }
+
+  bool LogContains(const std::string& text) const {
+    for (const std::string& line : AllLogTexts()) {
+      if (line.find(text) != std::string::npos)
+        return true;
+    }
+    return false;
   }
 
   std::string TypeOf(int browser, int64 frame, const char* name) {
@@ -437,10 +494,7 @@ TEST_F(SecurityTest, FunctionsKeptFromAGonePageSendAndStoreNothing) {
   const int browser = CreateBrowserWithContext();
   const int64 child = renderer_->AddFrame(browser, "child");
   renderer_->CreateContext(browser, child);
-  unsigned char callback_bytes[quillmoss::kHostCallbackBinarySize] = {12};
-  CefRefPtr<CefDictionaryValue> properties = CefDictionaryValue::Create();
-  properties->SetBinary("onReady", CefBinaryValue::Create(
-                                       callback_bytes, sizeof(callback_bytes)));
+  CefRefPtr<CefDictionaryValue> properties = OnReadyProperties();
   SendBindings(browser, BindingsBuilder()
                             .Function("saveFile")
                             .Properties(properties)
@@ -487,5 +541,141 @@ TEST_F(SecurityTest, FunctionsKeptFromAGonePageSendAndStoreNothing) {
     EXPECT_EQ(2, standin::LogRecords()[0].severity);
   }
 }
+
+// A page getter run while a call's arguments convert may remove the calling
+// frame, a frame above it, or a sibling whose functions the caller holds.
+// CEF releases the removed contexts at once: nothing may be stored for them
+// afterwards or sent through them, and the page learns that its call went
+// nowhere, as from a page that went.
+TEST_F(SecurityTest, FramesRemovedWhileArgumentsConvertKeepNothing) {
+  struct Row {
+    const char* caller;
+    const char* code;
+    const char* name;  // the callee, in the exception and the log line
+    bool abandoned;
+  };
+  const Row rows[] = {
+      {"B",
+       "saveFile(function early() {}, {get g() { removeFrame('B'); "
+       "return function late() {}; }}, [function last() {}])",
+       "saveFile", true},
+      {"B",
+       "saveFile({get g() { removeFrame('A'); return [function late() {}, "
+       "{f() {}}]; }})",
+       "saveFile", true},
+      {"B",
+       "onReady(function early() {}, {get g() { removeFrame('B'); "
+       "return function late() {}; }})",
+       "python_callback_12", true},
+      {"main",
+       "saveFile(keptS, {get g() { removeFrame('S'); return {f: keptS}; }})",
+       "saveFile", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.code);
+    const int browser = CreateBrowserWithContext();
+    std::map<std::string, int64> frames = RemovableFrames(browser);
+    // S had a function stored before it went, and the main page holds one.
+    Eval(browser, frames["S"], "saveFile(function s0() {})");
+    ASSERT_TRUE(renderer_->KeepValue(browser, frames["S"],
+                                     "(function sFn() {})", frames["main"],
+                                     "keptS"));
+    TakeSent();
+    standin::ClearLog();
+
+    const std::string seen =
+        Eval(browser, frames[row.caller],
+             std::string("(() => { try { ") + row.code +
+                 "; return 'returned'; } catch (e) { return String(e); } })()");
+    const std::string line =
+        "[Renderer process] V8FunctionHandler::Execute(): the frame went "
+        "while the arguments converted: " +
+        std::string(row.name);
+    size_t calls_sent = 0;
+    for (const standin::SentMessage& sent : TakeSent()) {
+      const std::string name = sent.message->GetName().ToString();
+      if (name == quillmoss::kOnContextReleasedMessage)
+        continue;
+      ++calls_sent;
+      EXPECT_EQ(frames["main"], sent.frame_id) << name;
+    }
+    if (row.abandoned) {
+      EXPECT_EQ(
+          "\"Error: [Quillmoss] V8FunctionHandler::Execute() FAILED: the "
+          "page of this function is gone: " +
+              std::string(row.name) + "()\"",
+          seen);
+      EXPECT_EQ(0u, calls_sent);
+      EXPECT_EQ(1u, LogCount(line));
+    } else {
+      EXPECT_EQ("\"returned\"", seen);
+      EXPECT_EQ(1u, calls_sent);
+      EXPECT_EQ(0u, LogCount(line));
+      EXPECT_EQ(2u, quillmoss::CountJavascriptCallbacksForTesting());
+    }
+    EXPECT_TRUE(RegistryHoldsOnlyLiveFrames(browser));
+    EXPECT_FALSE(LogContains("the frame is gone"));
+    renderer_->DestroyBrowser(browser);
+  }
+}
+
+// The host's call of a page function whose page removes the function's frame
+// (or a frame above it) while the arguments convert, or from the function
+// itself: nothing crashes or stays behind, and a call that cannot run is
+// abandoned with a line.
+TEST_F(SecurityTest, FramesRemovedByTheHostsCallsKeepNothing) {
+  struct Row {
+    const char* owner;    // the frame whose page passed the function
+    const char* setup;    // run there first
+    const char* removed;  // by the page, from the function or a setter
+    bool abandoned;       // the function never runs
+  };
+  const char kIndexSetter[] =
+      "Object.defineProperty(Array.prototype, '0', {configurable: true, "
+      "set(v) { removeFrame(window.victim); }});";
+  const Row rows[] = {
+      {"B", kIndexSetter, "B", true},
+      {"B", kIndexSetter, "A", true},
+      {"B", "", "B", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.owner) + " removes " + row.removed);
+    const int browser = CreateBrowserWithContext();
+    std::map<std::string, int64> frames = RemovableFrames(browser);
+    ASSERT_TRUE(renderer_->KeepValue(
+        browser, frames["main"],
+        "(function mark() { window.ran = (window.ran || 0) + 1; })",
+        frames[row.owner], "mark"));
+    const std::string removes_itself =
+        row.abandoned ? "" : "removeFrame(window.victim);";
+    Eval(browser, frames[row.owner],
+         std::string("window.victim = '") + row.removed + "';" + row.setup +
+             "saveFile(function cb() { mark(); " + removes_itself + " })");
+    const int id = quillmoss::GetLastJavascriptCallbackIdForTesting();
+    standin::ClearLog();
+
+    CefRefPtr<CefProcessMessage> message =
+        CefProcessMessage::Create(quillmoss::kExecuteJavascriptCallbackMessage);
+    CefRefPtr<CefListValue> args = message->GetArgumentList();
+    args->SetInt(0, id);
+    CefRefPtr<CefListValue> nested = CefListValue::Create();
+    nested->SetInt(0, 1);
+    args->SetList(1, nested);
+    EXPECT_TRUE(renderer_->DeliverMessage(browser, frames["main"], message));
+
+    EXPECT_EQ(row.abandoned ? "\"undefined\"" : "\"1\"",
+              EvalMain(browser, "String(window.ran)"));
+    EXPECT_EQ(row.abandoned ? 1u : 0u,
+              LogCount("[Renderer process] ExecuteJavascriptCallback(): the "
+                       "frame went while the arguments converted, id=" +
+                       std::to_string(id)));
+    EXPECT_FALSE(quillmoss::HasJavascriptCallbackForTesting(id));
+    EXPECT_TRUE(RegistryHoldsOnlyLiveFrames(browser));
+    EXPECT_EQ(nullptr,
+              renderer_->GetBrowser(browser)->GetFrame(CefString(row.removed)));
+    renderer_->DestroyBrowser(browser);
+  }
+}
+
 
 }  // namespace

@@ -131,6 +131,17 @@ TEST(ScenarioErrorsTest, RefusedWithThePlaceOfTheFault) {
        "steps[0].parent: unknown frame 'Z' in browser 'b1'"},
       {WithBrowser(R"([{"do": "addFrame", "name": "A"}])"),
        "steps[0].name: frame 'A' is already declared in browser 'b1'"},
+      // A removed frame takes the frames below it along, for good.
+      {WithBrowser(
+           R"([{"do": "removeFrame", "frame": "A"}, {"do": "eval", "frame": "B", "code": "1"}])"),
+       "steps[1].frame: frame 'B' was removed at steps[0]"},
+      {WithBrowser(
+           R"([{"do": "removeFrame", "frame": "A"}, {"do": "addFrame", "name": "A"}])"),
+       "steps[1].name: frame 'A' is already declared in browser 'b1'"},
+      {WithBrowser(R"([{"do": "removeFrame", "frame": "main"}])"),
+       "steps[0].frame: a page cannot remove the main frame"},
+      {WithBrowser(R"([{"do": "frameRemover", "frame": "main"}])"),
+       "steps[0]: missing key 'as'"},
       // A frame added later does not exist before.
       {WithBrowser(
            R"([{"do": "createContext", "frame": "C"}, {"do": "addFrame", "name": "C"}])"),

@@ -200,6 +200,27 @@ TEST_F(ScenarioRunTest, KeptFunctionsOutliveTheirContext) {
   EXPECT_EQ(std::string::npos, out_.str().find("\"report\"")) << out_.str();
 }
 
+// A page removes a sub-frame, by a step or from script: the frame's and its
+// children's contexts go at once, and the steps go on.
+TEST_F(ScenarioRunTest, PagesRemoveFrames) {
+  EXPECT_EQ(kScenarioPassed, Run(R"json({
+    "browsers": [{"id": "b1", "frames": [{"name": "main"}, {"name": "A"},
+                 {"name": "B", "parent": "A"}, {"name": "S"}]}],
+    "steps": [
+      {"do": "createContext", "frame": "main"},
+      {"do": "createContext", "frame": "B"},
+      {"do": "createContext", "frame": "S"},
+      {"do": "frameRemover", "frame": "main", "as": "removeFrame"},
+      {"do": "removeFrame", "frame": "A"},
+      {"do": "expect", "frame": "main",
+       "code": "[removeFrame('S'), removeFrame('B')]", "result": [true, false]},
+      {"do": "expect", "frame": "main", "code": "removeFrame('S')",
+       "result": false},
+      {"do": "eval", "frame": "main", "code": "1"}
+    ]})json"))
+      << err_.str();
+}
+
 TEST_F(ScenarioRunTest, ThrownScriptsAreReportedNotFatal) {
   EXPECT_EQ(kScenarioPassed, Run(R"json({
     "browsers": [{"id": "b1"}],

@@ -203,6 +203,112 @@ TEST_F(DriverTest, HooksAfterDestroyGetTheDetachedObjects) {
             app_->events);
 }
 
+// Removing an iframe in CEF 81 releases its context at once, its children's
+// first, and takes the frames out of the browser; handles kept of them, and
+// of their contexts, answer like closed ones.
+TEST_F(DriverTest, RemovedFramesGoWithTheirSubFrames) {
+  const int64 left = renderer_->AddFrame(browser_id_, "left");
+  const int64 nested = renderer_->AddFrame(browser_id_, "nested", left);
+  const int64 right = renderer_->AddFrame(browser_id_, "right");
+  for (int64 frame : {left, nested, right})
+    renderer_->CreateContext(browser_id_, frame);
+  CefRefPtr<CefBrowser> browser = renderer_->GetBrowser(browser_id_);
+  CefRefPtr<CefFrame> kept = browser->GetFrame(nested);
+  CefRefPtr<CefV8Context> kept_context = kept->GetV8Context();
+  app_->events.clear();
+  renderer_->ClearSentMessages();
+
+  EXPECT_TRUE(renderer_->RemoveFrame(browser_id_, left));
+  EXPECT_EQ((std::vector<std::string>{"context-released nested",
+                                      "context-released left"}),
+            app_->events);
+  EXPECT_EQ((std::vector<std::string>{main_frame()->GetName().ToString(),
+                                      "right"}),
+            FrameNames(browser));
+  std::vector<int64> ids;
+  browser->GetFrameIdentifiers(ids);
+  EXPECT_EQ((std::vector<int64>{main_frame_id_, right}), ids);
+  EXPECT_EQ(nullptr, browser->GetFrame(left));
+  EXPECT_EQ(nullptr, browser->GetFrame("nested"));
+  EXPECT_FALSE(kept->IsValid());
+  EXPECT_EQ(nullptr, kept->GetBrowser());
+  EXPECT_FALSE(kept->GetV8Context()->IsValid());
+  EXPECT_EQ(nullptr, kept_context->GetFrame());
+  EXPECT_EQ(nullptr, kept_context->GetBrowser());
+  // CEF drops it silently; the stand-in says so, so tests can tell.
+  kept->SendProcessMessage(PID_BROWSER, CefProcessMessage::Create("late"));
+  EXPECT_TRUE(renderer_->SentMessages().empty());
+  EXPECT_TRUE(LogContains("the frame is gone"));
+
+  EXPECT_FALSE(renderer_->RemoveFrame(browser_id_, main_frame_id_));
+  EXPECT_TRUE(LogContains("a page cannot remove the main frame"));
+  EXPECT_FALSE(renderer_->RemoveFrame(browser_id_, left));
+  EXPECT_TRUE(renderer_->Eval(browser_id_, right, "1").ok);
+}
+
+// A page removes a frame from script, its own included: the script goes on
+// in the released context, which is frameless from then on.
+TEST_F(DriverTest, PageScriptRemovesFramesItsOwnIncluded) {
+  const int64 child = renderer_->AddFrame(browser_id_, "child");
+  const int64 other = renderer_->AddFrame(browser_id_, "");
+  renderer_->CreateContext(browser_id_, main_frame_id_);
+  renderer_->CreateContext(browser_id_, child);
+  renderer_->CreateContext(browser_id_, other);
+  EXPECT_FALSE(renderer_->DefineFrameRemover(browser_id_, 999, "removeFrame"));
+  ASSERT_TRUE(
+      renderer_->DefineFrameRemover(browser_id_, main_frame_id_, "removeFrame"));
+  ASSERT_TRUE(renderer_->DefineFrameRemover(browser_id_, child, "gone"));
+  // Not enumerable: the page's own keys stay as they were.
+  EXPECT_EQ("false", renderer_->Eval(browser_id_, main_frame_id_,
+                                     "Object.keys(window).includes('removeFrame')")
+                         .value);
+  const standin::ScriptResult by_id = renderer_->Eval(
+      browser_id_, main_frame_id_,
+      "[removeFrame(" + std::to_string(other) + "), removeFrame('other')]");
+  EXPECT_EQ("[true,false]", by_id.value);
+  app_->events.clear();
+  const standin::ScriptResult own = renderer_->Eval(
+      browser_id_, child, "const r = gone('child'); [r, typeof gone, 1 + 1]");
+  EXPECT_TRUE(own.ok) << own.exception;
+  EXPECT_EQ("[true,\"function\",2]", own.value);
+  EXPECT_EQ((std::vector<std::string>{"context-released child"}),
+            app_->events);
+  EXPECT_EQ(1u, renderer_->GetBrowser(browser_id_)->GetFrameCount());
+  EXPECT_FALSE(LogContains("released while still entered"));
+  EXPECT_EQ("2", renderer_->Eval(browser_id_, main_frame_id_, "1 + 1").value);
+}
+
+// What a getter gives back after it removed its own frame comes wrapped in
+// the context current then, which CEF tracks afresh and which belongs to no
+// frame; the context entered before cannot be left, so the task leaves it.
+TEST_F(DriverTest, GetterRemovingItsFrameGivesAFramelessValue) {
+  const int64 child = renderer_->AddFrame(browser_id_, "child");
+  renderer_->CreateContext(browser_id_, child);
+  ASSERT_TRUE(renderer_->DefineFrameRemover(browser_id_, child, "gone"));
+  CefRefPtr<CefV8Context> context =
+      renderer_->GetFrame(browser_id_, child)->GetV8Context();
+  renderer_->RunAsTask([&] {
+    ASSERT_TRUE(context->Enter());
+    CefRefPtr<CefV8Value> object;
+    CefRefPtr<CefV8Exception> exception;
+    ASSERT_TRUE(context->Eval(
+        "({get g() { gone('child'); return function late() {}; }})",
+        CefString(), 1, object, exception));
+    CefRefPtr<CefV8Value> late = object->GetValue("g");
+    ASSERT_TRUE(late && late->IsValid());
+    EXPECT_TRUE(late->IsFunction());
+    EXPECT_FALSE(object->IsValid());
+    EXPECT_FALSE(context->IsValid());
+    CefRefPtr<CefV8Context> current = CefV8Context::GetCurrentContext();
+    EXPECT_TRUE(current->IsValid());
+    EXPECT_EQ(nullptr, current->GetFrame());
+    EXPECT_EQ(nullptr, current->GetBrowser());
+    EXPECT_FALSE(context->Exit());
+  });
+  EXPECT_TRUE(LogContains("a context released while entered was not left"));
+  EXPECT_FALSE(CefV8Context::InContext());
+}
+
 TEST_F(DriverTest, ConsoleCallsReachTheListener) {
   std::vector<standin::ConsoleMessage> calls;
   renderer_->SetConsoleListener(
