@@ -82,10 +82,10 @@ class ConversionBudget {
   bool refused_ = false;
 };
 
-void AppendV8Value(const CefRefPtr<CefV8Value>& value,
-                   const CefRefPtr<CefListValue>& list,
-                   int nesting_level,
-                   ConversionBudget* budget);
+void AppendTakenV8Value(const CefRefPtr<CefV8Value>& value,
+                        const CefRefPtr<CefListValue>& list,
+                        int nesting_level,
+                        ConversionBudget* budget);
 CefRefPtr<CefDictionaryValue> V8ObjectToDictionary(
     const CefRefPtr<CefV8Value>& value,
     int nesting_level,
@@ -128,8 +128,13 @@ CefRefPtr<CefListValue> V8ArrayToList(const CefRefPtr<CefV8Value>& array,
                 << kMaxArrayLength << ", sending an empty list";
     return list;
   }
-  for (int i = 0; i < length && !budget->refused(); ++i)
-    AppendV8Value(array->GetValue(i), list, element_level, budget);
+  for (int i = 0; i < length; ++i) {
+    // The entry is taken before the element is read: at the limit, as for
+    // an object's member, no getter of the page runs for nothing.
+    if (!budget->Take(kAppendFunction))
+      break;
+    AppendTakenV8Value(array->GetValue(i), list, element_level, budget);
+  }
   return list;
 }
 
@@ -277,12 +282,11 @@ CefRefPtr<CefV8Value> CefEntryToV8Value(const CefRefPtr<Container>& container,
 
 // Every value met takes an entry before anything else, also one refused for
 // its depth or validity: its line is work too, and a cycle meets millions.
-void AppendV8Value(const CefRefPtr<CefV8Value>& value,
-                   const CefRefPtr<CefListValue>& list,
-                   int nesting_level,
-                   ConversionBudget* budget) {
-  if (!budget->Take(kAppendFunction))
-    return;
+// The caller has taken the entry of |value|.
+void AppendTakenV8Value(const CefRefPtr<CefV8Value>& value,
+                        const CefRefPtr<CefListValue>& list,
+                        int nesting_level,
+                        ConversionBudget* budget) {
   if (!value || !value->IsValid()) {
     QLOG(ERROR) << "[Renderer process] V8ValueAppendToCefListValue(): "
                    "IsValid() failed";
@@ -296,6 +300,14 @@ void AppendV8Value(const CefRefPtr<CefV8Value>& value,
   // Appends: the key is the index one past the current end.
   const size_t index = list->GetSize();
   WriteV8Value(value, list, index, nesting_level, kAppendFunction, budget);
+}
+
+void AppendV8Value(const CefRefPtr<CefV8Value>& value,
+                   const CefRefPtr<CefListValue>& list,
+                   int nesting_level,
+                   ConversionBudget* budget) {
+  if (budget->Take(kAppendFunction))
+    AppendTakenV8Value(value, list, nesting_level, budget);
 }
 
 // The object's own entry was taken by its container; each member takes one.

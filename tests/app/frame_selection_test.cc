@@ -97,9 +97,9 @@ TEST_F(FrameSelectionTest, EveryFrameIsScheduledExactlyOnceWhateverItsName) {
   }
 }
 
-// A released context given while another one is entered: the installation
-// does not make its values in the entered one, it tries to enter the given
-// context and stops there.
+// A released context, or none, given while another one is entered: the
+// installation does not make its values in the entered one, it refuses the
+// given context with a line and stops there.
 TEST_F(FrameSelectionTest,
        ReleasedContextWhileAnotherIsEnteredInstallsNothing) {
   const int browser = CreateBrowserWithContext();
@@ -112,16 +112,29 @@ TEST_F(FrameSelectionTest,
                               BindingsBuilder().Function("f").Build());
   CefRefPtr<CefV8Context> live =
       renderer_->GetFrame(browser, MainFrame(browser))->GetV8Context();
-  standin::ClearLog();
-  ASSERT_TRUE(live->Enter());
-  app_->DoJavascriptBindingsForFrame(renderer_->GetBrowser(browser),
-                                     renderer_->GetFrame(browser, sub), dead);
-  live->Exit();
-  EXPECT_EQ(
-      "[Renderer process] DoJavascriptBindingsForFrame(): V8 context provided "
-      "by CEF is invalid",
-      LogTexts("quillmoss_app").back());
-  EXPECT_EQ("\"undefined\"", EvalMain(browser, "typeof f"));
+  struct Row {
+    CefRefPtr<CefV8Context> given;
+    const char* line;
+  };
+  const Row rows[] = {
+      {dead,
+       "[Renderer process] DoJavascriptBindingsForFrame(): V8 context "
+       "provided by CEF is invalid"},
+      {nullptr,
+       "[Renderer process] DoJavascriptBindingsForFrame(): V8 context not "
+       "available"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    standin::ClearLog();
+    ASSERT_TRUE(live->Enter());
+    app_->DoJavascriptBindingsForFrame(renderer_->GetBrowser(browser),
+                                       renderer_->GetFrame(browser, sub),
+                                       row.given);
+    live->Exit();
+    EXPECT_EQ(row.line, LogTexts("quillmoss_app").back());
+    EXPECT_EQ("\"undefined\"", EvalMain(browser, "typeof f"));
+  }
 }
 
 }  // namespace

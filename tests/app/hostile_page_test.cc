@@ -313,6 +313,19 @@ TEST_F(HostilePageTest, OneCallStopsAtTheEntryLimit) {
   const std::vector<std::string> lines = LogTexts("v8utils");
   EXPECT_EQ(1, std::count(lines.begin(), lines.end(),
                           EntryLimitLine("V8ValueAppendToCefListValue")));
+
+  // An element that meets the limit is left out unread, as a member is.
+  standin::ClearLog();
+  EvalMain(browser_,
+           "window.ran = []; capture(Object.defineProperty(new Array(2 ** "
+           "20), 2 ** 20 - 1, {get() { ran.push('element'); }})); 0");
+  lists = TakeCaptures();
+  ASSERT_EQ(1u, lists.size());
+  EXPECT_EQ((1u << 20) - 1, lists[0]->GetList(0)->GetSize());
+  EXPECT_EQ(
+      std::vector<std::string>{EntryLimitLine("V8ValueAppendToCefListValue")},
+      LogTexts("v8utils"));
+  EXPECT_EQ("\"[]\"", EvalMain(browser_, "JSON.stringify(ran)"));
 }
 
 // A function's descriptor is paid for as a text (120 units at most, and its

@@ -141,17 +141,30 @@ TEST_F(CefToV8Test, OtherBinaryValuesAndTooDeepListsBecomeNull) {
       "value, setting value to null"};
   EXPECT_EQ(expected, LogTexts("v8utils"));
 
-  // Nine lists nested under the argument list: the ninth stands at level 9
-  // and arrives as null inside the eighth, which keeps its scalars.
-  standin::ClearLog();
-  EvalMain(browser_, "received = []");
-  ASSERT_TRUE(ExecuteJavascriptCallback(callback_id_,
-                                        List("[[[[[[[[[7, [8]]]]]]]]]]")));
-  EXPECT_EQ("[7,null]", EvalMain(browser_, "lastArgs[0][0][0][0][0][0][0][0]"));
-  EXPECT_EQ(std::vector<std::string>{"[Renderer process] "
-                                     "CefListValueToV8Value(): max nesting "
-                                     "level (8) exceeded"},
-            LogTexts("v8utils"));
+  // The argument stands at level 0: a list or dictionary at level 8
+  // arrives as null inside the container at level 7, which keeps its
+  // scalars.
+  struct Row {
+    const char* arguments;
+    const char* level_seven;
+    const char* function;
+  };
+  const Row rows[] = {
+      {"[[[[[[[[[7, [8]]]]]]]]]]", "[7,null]", "CefListValueToV8Value"},
+      {R"([[[[[[[[{"s": 7, "d": {"x": 8}}]]]]]]]])", R"({"d":null,"s":7})",
+       "CefDictionaryValueToV8Value"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.arguments);
+    standin::ClearLog();
+    ASSERT_TRUE(ExecuteJavascriptCallback(callback_id_, List(row.arguments)));
+    EXPECT_EQ(row.level_seven,
+              EvalMain(browser_, "lastArgs[0][0][0][0][0][0][0][0]"));
+    EXPECT_EQ(std::vector<std::string>{std::string("[Renderer process] ") +
+                                       row.function +
+                                       "(): max nesting level (8) exceeded"},
+              LogTexts("v8utils"));
+  }
 }
 
 // One callback's arguments convert at most kMaxConversionEntries entries;
@@ -174,6 +187,22 @@ TEST_F(CefToV8Test, EntriesPastTheLimitArriveAsNull) {
                                      "1048576 entries in one call, the rest "
                                      "is left out or null"},
             LogTexts("v8utils"));
+
+  // An object reached before the limit keeps its keys, their values null.
+  CefRefPtr<CefListValue> fewer = CefListValue::Create();
+  fewer->SetSize(quillmoss::kMaxConversionEntries - 2);
+  CefRefPtr<CefDictionaryValue> members = CefDictionaryValue::Create();
+  members->SetInt("a", 1);
+  members->SetString("b", "x");
+  CefRefPtr<CefListValue> more = CefListValue::Create();
+  more->SetList(0, fewer);
+  more->SetDictionary(1, members);
+  more->SetString(2, "next");
+  ASSERT_TRUE(ExecuteJavascriptCallback(callback_id_, more));
+  EXPECT_EQ(R"([1048574,["a","b"],null,null,null])",
+            EvalMain(browser_,
+                     "[lastArgs[0].length, Object.keys(lastArgs[1]), "
+                     "lastArgs[1].a, lastArgs[1].b, lastArgs[2]]"));
 }
 
 TEST_F(CefToV8Test, ConversionRefusalsGiveNullWithTheirLines) {

@@ -60,6 +60,8 @@ TEST_F(V8ToCefTest, ScalarsFollowTheConversionTable) {
       {"-7, 2147483647, -2147483648, 0", "[-7,2147483647,-2147483648,0]"},
       {"1.5, -0.25, 4294967296, -2147483649",
        "[1.5,-0.25,4294967296.0,-2147483649.0]"},
+      // CEF's values hold no NaN or infinity: they arrive as 0.
+      {"-0, NaN, Infinity, -Infinity", "[-0.0,0.0,0.0,0.0]"},
       // Whole numbers past the int range travel as their four bytes.
       {"3000000000, 4294967295, 2147483648",
        R"([{"$binary":"005ed0b2"},{"$binary":"ffffffff"},{"$binary":"00000080"}])"},
@@ -71,6 +73,8 @@ TEST_F(V8ToCefTest, ScalarsFollowTheConversionTable) {
       {"{b: 1, a: 'x', 2: true, 1: null}, {}",
        R"([{"1":null,"2":true,"a":"x","b":1},{}])"},
       {"Object.create({inherited: 1})", R"([{"inherited":1}])"},
+      // Typed arrays are no arrays for CEF.
+      {"new Uint8Array([5, 6])", R"([{"0":5,"1":6}])"},
   };
   for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
     SCOPED_TRACE(::testing::Message()
@@ -208,6 +212,24 @@ TEST_F(V8ToCefTest, HandlerRefusesCallsOutsideAContext) {
       "[Renderer process] V8FunctionHandler::Execute(): not inside a V8 "
       "context"};
   EXPECT_EQ(expected, LogTexts("v8function_handler"));
+
+  // A function has no frame to be stored for outside a context.
+  CefRefPtr<CefV8Context> context =
+      renderer_->GetFrame(browser_, MainFrame(browser_))->GetV8Context();
+  ASSERT_TRUE(context->Enter());
+  CefRefPtr<CefV8Value> function;
+  CefRefPtr<CefV8Exception> thrown;
+  ASSERT_TRUE(context->Eval("(function f() {})", CefString(), 0, function,
+                            thrown));
+  context->Exit();
+  EXPECT_EQ("[null]", standin::CefListToJson(
+                          V8ArgumentsToCefListValue({function}))
+                          .dump());
+  EXPECT_EQ(std::vector<std::string>{"[Renderer process] "
+                                     "V8ValueAppendToCefListValue(): not in "
+                                     "V8 context"},
+            LogTexts("v8utils"));
+  EXPECT_EQ(0u, quillmoss::CountJavascriptCallbacksForTesting());
 }
 
 TEST_F(V8ToCefTest, TwoCallsSendTwoMessagesInOrder) {
