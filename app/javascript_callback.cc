@@ -16,6 +16,15 @@ using quillmoss::JavascriptCallback;
 
 namespace {
 
+// The descriptor's text around its three values, written by
+// StoreJavascriptCallback() and counted by
+// GetJavascriptCallbackDescriptorLength() before a function is stored.
+constexpr char kDescriptorOpening[] =
+    "{\"what\":\"javascript-callback\",\"callbackId\":";
+constexpr char kDescriptorFrameId[] = ",\"frameId\":";
+constexpr char kDescriptorFunctionName[] = ",\"functionName\":\"";
+constexpr char kDescriptorClosing[] = "\"}";
+
 constexpr char kLogSource[] = "javascript_callback";
 
 // The last callback id issued in this process; 0 before the first.
@@ -126,13 +135,11 @@ CefString StoreJavascriptCallback(CefRefPtr<CefFrame> frame,
   std::string descriptor;
   descriptor.reserve(128 + function_name.size());
   descriptor.append(quillmoss::kCallbackDescriptorMarker);
-  descriptor.append("{");
-  descriptor.append("\"what\":\"javascript-callback\"");
-  descriptor.append(",\"callbackId\":").append(std::to_string(callback_id));
-  descriptor.append(",\"frameId\":").append(std::to_string(frame_id));
-  descriptor.append(",\"functionName\":\"");
+  descriptor.append(kDescriptorOpening).append(std::to_string(callback_id));
+  descriptor.append(kDescriptorFrameId).append(std::to_string(frame_id));
+  descriptor.append(kDescriptorFunctionName);
   AppendJsonStringBody(function_name, &descriptor);
-  descriptor.append("\"}");
+  descriptor.append(kDescriptorClosing);
 
   // The id is not live (see NextJavascriptCallbackId), so this inserts.
   g_javascriptCallbacks.emplace(callback_id,
@@ -158,9 +165,9 @@ size_t GetJavascriptCallbackDescriptorLength(CefRefPtr<CefV8Value> function) {
   // StoreJavascriptCallback's fixed text, "2147483647" and
   // "-9223372036854775808" at most for the two ids.
   constexpr size_t kLongestWithoutName =
-      sizeof(kCallbackDescriptorMarker) - 1 +
-      sizeof("{\"what\":\"javascript-callback\",\"callbackId\":") - 1 + 10 +
-      sizeof(",\"frameId\":") - 1 + 20 + sizeof(",\"functionName\":\"\"}") - 1;
+      sizeof(kCallbackDescriptorMarker) - 1 + sizeof(kDescriptorOpening) - 1 +
+      10 + sizeof(kDescriptorFrameId) - 1 + 20 +
+      sizeof(kDescriptorFunctionName) - 1 + sizeof(kDescriptorClosing) - 1;
   return kLongestWithoutName +
          JsonStringBodyLength(function->GetFunctionName());
 }
