@@ -3,7 +3,13 @@
 # reports inputs, inputs per second, coverage and findings per target. The
 # targets run side by side when the machine has a core for each.
 #
-#   fuzz/long-run.sh SECONDS [dispatch|conversion ...]
+#   fuzz/long-run.sh [--inputs N] [--jobs J] SECONDS [dispatch|conversion ...]
+#
+# --inputs N stops a target once it has run N inputs (SECONDS stays the
+# limit), and the run fails if a target stopped short of N. --jobs J runs
+# each target in J processes sharing its corpus (libFuzzer's fork mode), the
+# targets one after another, so that a long run of a slow target can have
+# every core.
 #
 # Each target's corpus lives in fuzz/work/<target>/corpus (git-ignored); the
 # first run starts it from fuzz/corpus/<target>, and every run reads the
@@ -17,14 +23,30 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-if [ $# -lt 1 ] || ! [[ $1 =~ ^[0-9]+$ ]]; then
-  echo "usage: $0 SECONDS [dispatch|conversion ...]" >&2
+usage() {
+  echo "usage: $0 [--inputs N] [--jobs J] SECONDS [dispatch|conversion ...]" >&2
   exit 2
+}
+inputs_wanted=
+jobs=1
+while [ $# -gt 0 ]; do
+  case $1 in
+    --inputs) [[ ${2:-} =~ ^[0-9]+$ ]] || usage; inputs_wanted=$2; shift 2 ;;
+    --jobs) [[ ${2:-} =~ ^[1-9][0-9]*$ ]] || usage; jobs=$2; shift 2 ;;
+    -*) usage ;;
+    *) break ;;
+  esac
+done
+if [ $# -lt 1 ] || ! [[ $1 =~ ^[0-9]+$ ]]; then
+  usage
 fi
 seconds=$1
 shift
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(dispatch conversion)
+for target in "${targets[@]}"; do
+  [[ $target =~ ^(dispatch|conversion)$ ]] || usage
+done
 
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 if [ -z "${FUZZ_NO_BUILD:-}" ]; then
@@ -46,49 +68,74 @@ run_target() {
   local work="fuzz/work/$target"
   mkdir -p "$work/corpus" "$work/findings"
   local log="$work/last.log"
-  local before load_before load_after status=0
-  before=$(ls "$work/findings" | wc -l)
+  local load_before load_after status=0 started elapsed
+  # Slow units are written beside the findings but are none: on a loaded
+  # machine an input of a third of a second can pass libFuzzer's ten.
+  # Hangs are the -timeout's to catch.
+  local marker="$work/.started"
+  touch "$marker"
   load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+  started=$SECONDS
+  local extra=()
+  [ -z "$inputs_wanted" ] || extra+=(-runs="$inputs_wanted")
+  [ "$jobs" = 1 ] || extra+=(-fork="$jobs")
   # The entropic schedule's per-feature bookkeeping took more than half of
   # the time here (tens of thousands of features, a list of the rare ones
   # searched for each feature an input hits); the plain schedule instead.
   "$build_dir/fuzz/fuzz_$target" -max_total_time="$seconds" -max_len=4096 \
     -timeout=60 -rss_limit_mb=4096 -detect_leaks=0 -print_final_stats=1 \
-    -entropic=0 \
+    -entropic=0 "${extra[@]}" \
     -artifact_prefix="$work/findings/" \
     "$work/corpus" "fuzz/corpus/$target" >"$log" 2>&1 || status=$?
+  elapsed=$((SECONDS - started))
   load_after=$(cut -d' ' -f1-3 /proc/loadavg)
-  local inputs rate last cov ft counters corpus found
-  inputs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
+  local inputs last cov ft counters corpus found slow
   last=$(grep -E '^#[0-9]+' "$log" | tail -1 || true)
+  if [ "$jobs" = 1 ]; then
+    inputs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  else
+    # Fork mode prints no final stats of its own: its last status line
+    # counts the inputs of all its processes.
+    inputs=$(sed -n 's/^#\([0-9]*\):.*/\1/p' <<<"$last")
+  fi
   cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")
   ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
   counters=$(sed -n 's/.*(\([0-9]*\) inline 8-bit counters).*/\1/p' "$log" |
     head -1)
   corpus=$(ls "$work/corpus" | wc -l)
-  found=$(($(ls "$work/findings" | wc -l) - before))
+  found=$(find "$work/findings" -type f -newer "$marker" ! -name 'slow-unit-*' |
+    wc -l)
+  slow=$(find "$work/findings" -type f -newer "$marker" -name 'slow-unit-*' |
+    wc -l)
+  local short=
+  if [ -n "$inputs_wanted" ] && [ "${inputs:-0}" -lt "$inputs_wanted" ]; then
+    short=1
+  fi
+  # Fork mode's "cov" counts features, not edges.
+  local coverage="coverage ${cov:-?} of ${counters:-?} edges, ${ft:-?} features"
+  [ "$jobs" = 1 ] || coverage="${ft:-?} features"
   {
-    echo "fuzz_$target: ${inputs:-?} inputs in ${seconds} s (${rate:-?}/s)," \
-      "coverage ${cov:-?} of ${counters:-?} edges, ${ft:-?} features," \
-      "corpus $corpus inputs, findings $found, load $load_before ->" \
-      "$load_after"
+    echo "fuzz_$target: ${inputs:-?} inputs in $elapsed s" \
+      "($(( ${inputs:-0} / (elapsed > 0 ? elapsed : 1) ))/s, $jobs" \
+      "process(es)), $coverage, corpus $corpus inputs, findings $found," \
+      "slow units $slow, load $load_before -> $load_after"
+    [ -z "$short" ] || echo "  stopped short of $inputs_wanted inputs"
     if [ "$status" != 0 ] || [ "$found" != 0 ]; then
       echo "  exit status $status; findings in $work/findings; the end of $log:"
       grep -E 'fuzz check failed|ERROR|SUMMARY|saved as|Test unit written' \
         "$log" | tail -8 | sed 's/^/  /'
     fi
   } >"$work/report"
-  if [ "$status" = 0 ] && [ "$found" = 0 ]; then
+  if [ "$status" = 0 ] && [ "$found" = 0 ] && [ -z "$short" ]; then
     echo ok >"$work/status"
   else
     echo failed >"$work/status"
   fi
 }
 
-# Each target is one process on one core: side by side when there are cores
-# enough, else one after the other.
-if [ "$(nproc)" -ge ${#targets[@]} ]; then
+# A target in one process takes one core: side by side when there are cores
+# enough, else (and in fork mode) one after the other.
+if [ "$jobs" = 1 ] && [ "$(nproc)" -ge ${#targets[@]} ]; then
   for target in "${targets[@]}"; do
     run_target "$target" &
   done
