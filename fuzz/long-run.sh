@@ -7,14 +7,15 @@
 #
 # --inputs N stops a target once it has run N inputs (SECONDS stays the
 # limit), and the run fails if a target stopped short of N. --jobs J runs
-# each target in J processes sharing its corpus (libFuzzer's fork mode), the
-# targets one after another, so that a long run of a slow target can have
-# every core.
+# each target in J processes sharing its corpus, each with its share of the
+# inputs, the targets one after another, so that a long run of a slow target
+# can have every core.
 #
 # Each target's corpus lives in fuzz/work/<target>/corpus (git-ignored); the
 # first run starts it from fuzz/corpus/<target>, and every run reads the
 # seeds too, so seeds added later are picked up. Findings go to
-# fuzz/work/<target>/findings, the whole log to fuzz/work/<target>/last.log.
+# fuzz/work/<target>/findings, the whole log to fuzz/work/<target>/last-1.log
+# (and last-2.log ... with --jobs).
 # libFuzzer stops a target at its first finding; the report names it.
 #
 # FUZZ_BUILD_DIR (build-fuzz) is the build to use; FUZZ_NO_BUILD=1 skips the
@@ -67,8 +68,7 @@ run_target() {
   local target=$1
   local work="fuzz/work/$target"
   mkdir -p "$work/corpus" "$work/findings"
-  local log="$work/last.log"
-  local load_before load_after status=0 started elapsed
+  local load_before load_after status=0 started elapsed log
   # Slow units are written beside the findings but are none: on a loaded
   # machine an input of a third of a second can pass libFuzzer's ten.
   # Hangs are the -timeout's to catch.
@@ -76,32 +76,45 @@ run_target() {
   touch "$marker"
   load_before=$(cut -d' ' -f1-3 /proc/loadavg)
   started=$SECONDS
-  local extra=()
-  [ -z "$inputs_wanted" ] || extra+=(-runs="$inputs_wanted")
-  [ "$jobs" = 1 ] || extra+=(-fork="$jobs")
+  local runs=()
+  [ -z "$inputs_wanted" ] || runs=(-runs=$(((inputs_wanted + jobs - 1) / jobs)))
+  # Several processes share the corpus directory: each picks up what the
+  # others add (libFuzzer's -reload). Each keeps its own log.
+  local i logs=()
+  for ((i = 1; i <= jobs; i++)); do
+    logs+=("$work/last-$i.log")
+  done
+  rm -f "$work"/last-*.log
   # The entropic schedule's per-feature bookkeeping took more than half of
   # the time here (tens of thousands of features, a list of the rare ones
   # searched for each feature an input hits); the plain schedule instead.
-  "$build_dir/fuzz/fuzz_$target" -max_total_time="$seconds" -max_len=4096 \
-    -timeout=60 -rss_limit_mb=4096 -detect_leaks=0 -print_final_stats=1 \
-    -entropic=0 "${extra[@]}" \
-    -artifact_prefix="$work/findings/" \
-    "$work/corpus" "fuzz/corpus/$target" >"$log" 2>&1 || status=$?
+  local pids=()
+  for log in "${logs[@]}"; do
+    "$build_dir/fuzz/fuzz_$target" -max_total_time="$seconds" -max_len=4096 \
+      -timeout=60 -rss_limit_mb=4096 -detect_leaks=0 -print_final_stats=1 \
+      -entropic=0 "${runs[@]}" \
+      -artifact_prefix="$work/findings/" \
+      "$work/corpus" "fuzz/corpus/$target" >"$log" 2>&1 &
+    pids+=($!)
+  done
+  for i in "${pids[@]}"; do
+    wait "$i" || status=$?
+  done
   elapsed=$((SECONDS - started))
   load_after=$(cut -d' ' -f1-3 /proc/loadavg)
-  local inputs last cov ft counters corpus found slow
-  last=$(grep -E '^#[0-9]+' "$log" | tail -1 || true)
-  if [ "$jobs" = 1 ]; then
-    inputs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  else
-    # Fork mode prints no final stats of its own: its last status line
-    # counts the inputs of all its processes.
-    inputs=$(sed -n 's/^#\([0-9]*\):.*/\1/p' <<<"$last")
-  fi
-  cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")
-  ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
-  counters=$(sed -n 's/.*(\([0-9]*\) inline 8-bit counters).*/\1/p' "$log" |
-    head -1)
+  local inputs=0 n last cov=0 ft=0 counters corpus found slow
+  for log in "${logs[@]}"; do
+    n=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+    inputs=$((inputs + ${n:-0}))
+    # Coverage: the widest any process reached.
+    last=$(grep -E '^#[0-9]+' "$log" | tail -1 || true)
+    n=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")
+    [ "${n:-0}" -le "$cov" ] || cov=$n
+    n=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
+    [ "${n:-0}" -le "$ft" ] || ft=$n
+  done
+  counters=$(sed -n 's/.*(\([0-9]*\) inline 8-bit counters).*/\1/p' \
+    "${logs[0]}" | head -1)
   corpus=$(ls "$work/corpus" | wc -l)
   found=$(find "$work/findings" -type f -newer "$marker" ! -name 'slow-unit-*' |
     wc -l)
@@ -111,19 +124,17 @@ run_target() {
   if [ -n "$inputs_wanted" ] && [ "${inputs:-0}" -lt "$inputs_wanted" ]; then
     short=1
   fi
-  # Fork mode's "cov" counts features, not edges.
-  local coverage="coverage ${cov:-?} of ${counters:-?} edges, ${ft:-?} features"
-  [ "$jobs" = 1 ] || coverage="${ft:-?} features"
   {
-    echo "fuzz_$target: ${inputs:-?} inputs in $elapsed s" \
-      "($(( ${inputs:-0} / (elapsed > 0 ? elapsed : 1) ))/s, $jobs" \
-      "process(es)), $coverage, corpus $corpus inputs, findings $found," \
-      "slow units $slow, load $load_before -> $load_after"
+    echo "fuzz_$target: $inputs inputs in $elapsed s" \
+      "($((inputs / (elapsed > 0 ? elapsed : 1)))/s, $jobs process(es))," \
+      "coverage $cov of ${counters:-?} edges, $ft features," \
+      "corpus $corpus inputs, findings $found, slow units $slow," \
+      "load $load_before -> $load_after"
     [ -z "$short" ] || echo "  stopped short of $inputs_wanted inputs"
     if [ "$status" != 0 ] || [ "$found" != 0 ]; then
-      echo "  exit status $status; findings in $work/findings; the end of $log:"
-      grep -E 'fuzz check failed|ERROR|SUMMARY|saved as|Test unit written' \
-        "$log" | tail -8 | sed 's/^/  /'
+      echo "  exit status $status; findings in $work/findings; from the logs:"
+      grep -hE 'fuzz check failed|ERROR|SUMMARY|saved as|Test unit written' \
+        "${logs[@]}" | tail -8 | sed 's/^/  /'
     fi
   } >"$work/report"
   if [ "$status" = 0 ] && [ "$found" = 0 ] && [ -z "$short" ]; then
@@ -134,7 +145,7 @@ run_target() {
 }
 
 # A target in one process takes one core: side by side when there are cores
-# enough, else (and in fork mode) one after the other.
+# enough, else (and with --jobs) one after the other.
 if [ "$jobs" = 1 ] && [ "$(nproc)" -ge ${#targets[@]} ]; then
   for target in "${targets[@]}"; do
     run_target "$target" &
