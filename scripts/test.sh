@@ -13,6 +13,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# One flag at most, and only these: a misspelt one would otherwise run the
+# normal build and report its result as the asked one's.
+if [ $# -gt 1 ] || { [ $# = 1 ] && [[ ! $1 =~ ^--(i386|sanitize)$ ]]; }; then
+  echo "usage: $0 [--sanitize | --i386]" >&2
+  exit 2
+fi
+
 build_dir=build
 cmake_args=()
 deps_args=()
