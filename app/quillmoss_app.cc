@@ -94,7 +94,8 @@ class ScopedContextEntry {
   ScopedContextEntry(const ScopedContextEntry&) = delete;
   ScopedContextEntry& operator=(const ScopedContextEntry&) = delete;
   ~ScopedContextEntry() {
-    if (context_)
+    // CEF refuses every call on a released context, Exit() included.
+    if (context_ && context_->IsValid())
       context_->Exit();
   }
 
@@ -145,22 +146,31 @@ bool EnterContextForInstallation(const CefRefPtr<CefV8Context>& context,
 
 // A function named |name| under |key| of |target|. CreateFunction() gives
 // null when it cannot make one, and CEF's wrapper refuses to set null.
-void SetFunction(const CefRefPtr<CefV8Value>& target,
+// False when |target| is gone: an assignment runs the page's setters (its
+// own, or inherited from Object.prototype), and one may have removed the
+// frame, whose context CEF then released at once; CEF refuses every call on
+// the values of a released context.
+bool SetFunction(const CefRefPtr<CefV8Value>& target,
                  const CefString& key,
                  const CefString& name,
                  const CefRefPtr<V8FunctionHandler>& handler) {
+  if (!target->IsValid())
+    return false;
   const CefRefPtr<CefV8Value> function =
       CefV8Value::CreateFunction(name, handler);
   if (!function) {
     QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): "
                    "CreateFunction() failed";
-    return;
+    return true;
   }
   target->SetValue(key, function, V8_PROPERTY_ATTRIBUTE_NONE);
+  return true;
 }
 
-// The installation steps below log their own failure and return false, which
-// ends the installation; whatever earlier steps set stays in the page.
+// The installation steps below return false to end the installation: after
+// logging their own failure, or silently when a page setter removed the
+// frame (see SetFunction()), which the caller logs. Whatever earlier steps
+// set stays in the page.
 
 bool InstallFunctions(const CefRefPtr<CefV8Value>& global,
                       const CefRefPtr<CefDictionaryValue>& functions,
@@ -180,7 +190,8 @@ bool InstallFunctions(const CefRefPtr<CefV8Value>& global,
                      "empty function name refused";
       continue;
     }
-    SetFunction(global, function_name, function_name, handler);
+    if (!SetFunction(global, function_name, function_name, handler))
+      return false;
   }
   return true;
 }
@@ -206,7 +217,8 @@ bool InstallProperties(const CefRefPtr<CefV8Value>& global,
                    "v8Properties->GetKeys() failed";
     return false;
   }
-  return true;
+  // The conversion stops setting once a setter has removed the frame.
+  return global->IsValid();
 }
 
 // The object's global is set before its methods are read, so an object
@@ -215,6 +227,8 @@ bool InstallObject(const CefRefPtr<CefV8Value>& global,
                    const CefRefPtr<CefDictionaryValue>& objects,
                    const CefString& object_name,
                    const CefRefPtr<V8FunctionHandler>& handler) {
+  if (!global->IsValid())
+    return false;
   const CefRefPtr<CefV8Value> object =
       CefV8Value::CreateObject(nullptr, nullptr);
   // CEF's wrapper refuses to set null.
@@ -247,8 +261,11 @@ bool InstallObject(const CefRefPtr<CefV8Value>& global,
                   << object_name.ToString();
       continue;
     }
-    SetFunction(object, method_name,
-                CefString(object_prefix + method_name.ToString()), handler);
+    if (!SetFunction(object, method_name,
+                     CefString(object_prefix + method_name.ToString()),
+                     handler)) {
+      return false;
+    }
   }
   return true;
 }
@@ -620,9 +637,12 @@ void QuillmossApp::DoJavascriptBindingsForFrame(
     return;
   }
   const CefRefPtr<V8FunctionHandler> handler = new V8FunctionHandler(this, 0);
-  if (!quillmoss::InstallFunctions(global, functions, handler) ||
-      !quillmoss::InstallProperties(global, properties)) {
-    return;
+  if (quillmoss::InstallFunctions(global, functions, handler) &&
+      quillmoss::InstallProperties(global, properties)) {
+    quillmoss::InstallObjects(global, objects, handler);
   }
-  quillmoss::InstallObjects(global, objects, handler);
+  if (!context->IsValid()) {
+    QLOG(ERROR) << "[Renderer process] DoJavascriptBindingsForFrame(): the "
+                   "frame went during the installation";
+  }
 }

@@ -92,6 +92,12 @@ const char* const kArgumentTemplates[] = {
     "(Object.defineProperty(Array.prototype, '0', {configurable: true, "
     "set(v) { removeFrame(FRAME); }}), function cb() {})",
     "function bye() { removeFrame(FRAME); }",
+    // Setters that installing bindings runs: on a global of a bound name,
+    // and inherited by every object, the global and the bound objects too.
+    "(Object.defineProperty(window, 'g', {configurable: true, "
+    "set(v) { removeFrame(FRAME); }}), 1)",
+    "(Object.defineProperty(Object.prototype, 'f', {configurable: true, "
+    "set(v) { removeFrame(FRAME); }}), 1)",
 };
 
 // Collects the callable things that page script can reach from the global:

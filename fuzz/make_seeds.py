@@ -194,7 +194,10 @@ TEMPLATES = ["1", "-2147483648", "2147483648", "4294967295", "4294967296",
              "throwing callback", "date", "symbol", "bigint", "cyclic array",
              "throwing getter", "throwing has trap", "throwing get trap",
              "sparse", "throwing element", "typed array",
-             "getter that calls", "huge sparse", "huge sparse member"]
+             "getter that calls", "huge sparse", "huge sparse member",
+             "getter that removes a frame", "getter in an array that removes",
+             "array setter that removes", "callback that removes",
+             "global setter that removes", "inherited setter that removes"]
 
 
 class Dispatch:

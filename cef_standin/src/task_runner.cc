@@ -60,8 +60,12 @@ size_t TaskQueue::RunPending() {
       task = tasks_.front();
       tasks_.pop_front();
     }
-    // Not under the lock: a task may post more.
+    // Not under the lock: a task may post more. Like a message or a page's
+    // call, a task ends with every context it left entered left: one whose
+    // frame went while entered cannot be left through CEF.
+    const size_t depth = EnteredContextDepth();
     task->Execute();
+    LeaveContextsAbove(depth);
     ++ran;
   }
   return ran;

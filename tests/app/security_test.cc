@@ -623,6 +623,52 @@ TEST_F(SecurityTest, FramesRemovedWhileArgumentsConvertKeepNothing) {
 // (or a frame above it) while the arguments convert, or from the function
 // itself: nothing crashes or stays behind, and a call that cannot run is
 // abandoned with a line.
+TEST_F(SecurityTest, FramesRemovedWhileBindingsInstallStopTheirInstallation) {
+  struct Row {
+    const char* setup;    // run in A; its setter removes window.victim
+    const char* removed;  // A itself, or B below it
+  };
+  const char kGlobalSetter[] =
+      "Object.defineProperty(window, 'later', {configurable: true, "
+      "set(v) { removeFrame(window.victim); }});";
+  const char kPropertySetter[] =
+      "Object.defineProperty(window, 'p', {configurable: true, "
+      "set(v) { removeFrame(window.victim); }});";
+  const char kMethodSetter[] =
+      "Object.defineProperty(Object.prototype, 'm', {configurable: true, "
+      "set(v) { removeFrame(window.victim); }});";
+  const Row rows[] = {
+      {kGlobalSetter, "A"},
+      {kPropertySetter, "A"},
+      {kMethodSetter, "A"},
+      {kGlobalSetter, "B"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.setup) + " removes " + row.removed);
+    const int browser = CreateBrowserWithContext();
+    std::map<std::string, int64> frames = RemovableFrames(browser);
+    Eval(browser, frames["A"],
+         std::string("window.victim = '") + row.removed + "';" + row.setup);
+    SendBindings(browser, BindingsBuilder()
+                              .Functions({"saveFile", "later"})
+                              .Property("p", 1)
+                              .Object("o", {"m"})
+                              .BindToFrames(true)
+                              .Build());
+
+    EXPECT_EQ(nullptr,
+              renderer_->GetBrowser(browser)->GetFrame(CefString(row.removed)));
+    EXPECT_EQ(std::string(row.removed) == "A" ? 1u : 0u,
+              LogCount("[Renderer process] DoJavascriptBindingsForFrame(): "
+                       "the frame went during the installation"));
+    for (const char* frame : {"main", "S"}) {
+      EXPECT_EQ("\"function\"", TypeOf(browser, frames[frame], "o.m"))
+          << frame;
+    }
+    renderer_->DestroyBrowser(browser);
+  }
+}
+
 TEST_F(SecurityTest, FramesRemovedByTheHostsCallsKeepNothing) {
   struct Row {
     const char* owner;    // the frame whose page passed the function
