@@ -8,12 +8,12 @@
 #include <unordered_map>
 
 #include "app/javascript_callback_test_hooks.h"
+#include "app/scoped_context_entry.h"
 #include "common/log_line.h"
 #include "common/process_messages.h"
 #include "convert/v8utils.h"
 
-using quillmoss::JavascriptCallback;
-
+namespace quillmoss {
 namespace {
 
 // The descriptor's text around its three values, written by
@@ -28,18 +28,18 @@ constexpr char kDescriptorClosing[] = "\"}";
 constexpr char kLogSource[] = "javascript_callback";
 
 // The last callback id issued in this process; 0 before the first.
-int g_lastJavascriptCallbackId = 0;
+int g_last_javascript_callback_id = 0;
 
 // Callback id -> (frame of the context the function was stored from, the
 // function). An entry is added each time a function crosses to the host and
 // goes when its frame's V8 context is released; calling it keeps it.
-std::map<int, JavascriptCallback> g_javascriptCallbacks;
+std::map<int, JavascriptCallback> g_javascript_callbacks;
 
 // Frame identifier -> the ids stored from it, ascending. Lets a context
 // release find its frame's entries without visiting every other frame's.
 // Frame identifiers never change, so the one read at store time stays right.
-// Changes only together with g_javascriptCallbacks.
-std::unordered_map<int64, std::set<int>> g_callbackIdsByFrame;
+// Changes only together with g_javascript_callbacks.
+std::unordered_map<int64, std::set<int>> g_callback_ids_by_frame;
 
 // Writes |name| as the body of a JSON string. Page script chooses function
 // names, so quotes, backslashes and control characters must not be able to
@@ -111,14 +111,14 @@ size_t JsonStringBodyLength(const CefString& name) {
 // the host call the wrong function.
 int NextJavascriptCallbackId() {
   do {
-    if (g_lastJavascriptCallbackId == std::numeric_limits<int>::max() ||
-        g_lastJavascriptCallbackId < 0) {
-      g_lastJavascriptCallbackId = 1;
+    if (g_last_javascript_callback_id == std::numeric_limits<int>::max() ||
+        g_last_javascript_callback_id < 0) {
+      g_last_javascript_callback_id = 1;
     } else {
-      ++g_lastJavascriptCallbackId;
+      ++g_last_javascript_callback_id;
     }
-  } while (g_javascriptCallbacks.count(g_lastJavascriptCallbackId) != 0);
-  return g_lastJavascriptCallbackId;
+  } while (g_javascript_callbacks.count(g_last_javascript_callback_id) != 0);
+  return g_last_javascript_callback_id;
 }
 
 }  // namespace
@@ -134,7 +134,7 @@ CefString StoreJavascriptCallback(CefRefPtr<CefFrame> frame,
   // One allocation: the fixed text, two numbers and the name fit in this.
   std::string descriptor;
   descriptor.reserve(128 + function_name.size());
-  descriptor.append(quillmoss::kCallbackDescriptorMarker);
+  descriptor.append(kCallbackDescriptorMarker);
   descriptor.append(kDescriptorOpening).append(std::to_string(callback_id));
   descriptor.append(kDescriptorFrameId).append(std::to_string(frame_id));
   descriptor.append(kDescriptorFunctionName);
@@ -142,20 +142,18 @@ CefString StoreJavascriptCallback(CefRefPtr<CefFrame> frame,
   descriptor.append(kDescriptorClosing);
 
   // The id is not live (see NextJavascriptCallbackId), so this inserts.
-  g_javascriptCallbacks.emplace(callback_id,
-                                JavascriptCallback(frame, function));
-  g_callbackIdsByFrame[frame_id].insert(callback_id);
+  g_javascript_callbacks.emplace(callback_id,
+                                 JavascriptCallback(frame, function));
+  g_callback_ids_by_frame[frame_id].insert(callback_id);
 
   CefString result;
   result.FromString(descriptor);
   return result;
 }
 
-namespace quillmoss {
-
 bool GetJavascriptCallback(int callback_id, JavascriptCallback* callback) {
-  const auto it = g_javascriptCallbacks.find(callback_id);
-  if (it == g_javascriptCallbacks.end())
+  const auto it = g_javascript_callbacks.find(callback_id);
+  if (it == g_javascript_callbacks.end())
     return false;
   *callback = it->second;
   return true;
@@ -172,38 +170,36 @@ size_t GetJavascriptCallbackDescriptorLength(CefRefPtr<CefV8Value> function) {
          JsonStringBodyLength(function->GetFunctionName());
 }
 
-}  // namespace quillmoss
-
 void RemoveJavascriptCallbacksForFrame(CefRefPtr<CefFrame> frame) {
-  if (g_javascriptCallbacks.empty())
+  if (g_javascript_callbacks.empty())
     return;
   const int64 frame_id = frame->GetIdentifier();
-  const auto index = g_callbackIdsByFrame.find(frame_id);
-  if (index == g_callbackIdsByFrame.end())
+  const auto index = g_callback_ids_by_frame.find(frame_id);
+  if (index == g_callback_ids_by_frame.end())
     return;
   // Take the ids out first: erasing an entry releases a V8 function, which
   // must not find the index half-changed.
   const std::set<int> callback_ids = std::move(index->second);
-  g_callbackIdsByFrame.erase(index);
+  g_callback_ids_by_frame.erase(index);
   for (const int callback_id : callback_ids) {
-    if (g_javascriptCallbacks.erase(callback_id) == 0)
+    if (g_javascript_callbacks.erase(callback_id) == 0)
       continue;
-    QLOG(INFO) << "[Renderer process] RemoveJavascriptCallbacksForFrame(): "
-                  "removed js callback from the map";
+    RENDERER_LOG(INFO) << "RemoveJavascriptCallbacksForFrame(): "
+                          "removed js callback from the map";
   }
 }
 
-bool ExecuteJavascriptCallback(int callbackId, CefRefPtr<CefListValue> args) {
-  if (g_javascriptCallbacks.empty()) {
-    QLOG(ERROR) << "[Renderer process] ExecuteJavascriptCallback(): callback "
-                   "map is empty";
+bool ExecuteJavascriptCallback(int callback_id, CefRefPtr<CefListValue> args) {
+  if (g_javascript_callbacks.empty()) {
+    RENDERER_LOG(ERROR) << "ExecuteJavascriptCallback(): callback "
+                           "map is empty";
     return false;
   }
   JavascriptCallback callback;
-  if (!quillmoss::GetJavascriptCallback(callbackId, &callback)) {
-    QLOG(ERROR) << "[Renderer process] ExecuteJavascriptCallback(): callback "
-                   "not found, id="
-                << callbackId;
+  if (!GetJavascriptCallback(callback_id, &callback)) {
+    RENDERER_LOG(ERROR) << "ExecuteJavascriptCallback(): callback "
+                           "not found, id="
+                        << callback_id;
     return false;
   }
   const CefRefPtr<CefFrame> frame = callback.first;
@@ -213,83 +209,82 @@ bool ExecuteJavascriptCallback(int callbackId, CefRefPtr<CefListValue> args) {
   // would touch a dead context.
   CefRefPtr<CefV8Context> context = frame->GetV8Context();
   if (!context || !context->IsValid()) {
-    QLOG(ERROR) << "[Renderer process] ExecuteJavascriptCallback(): V8 "
-                   "context not available, id="
-                << callbackId;
+    RENDERER_LOG(ERROR) << "ExecuteJavascriptCallback(): V8 "
+                           "context not available, id="
+                        << callback_id;
     return false;
   }
 
-  context->Enter();
+  ScopedContextEntry entry;
+  if (!entry.Enter(context)) {
+    RENDERER_LOG(ERROR) << "ExecuteJavascriptCallback(): V8 context not "
+                           "available, id="
+                        << callback_id;
+    return false;
+  }
   const CefV8ValueList arguments = CefListValueToV8Arguments(args);
   // A page setter run by the conversion may have removed the frame: CEF
   // released its context at once and dropped its callbacks, this one too.
-  // CEF refuses every call on a released context, Exit() included.
   if (!context->IsValid()) {
-    QLOG(ERROR) << "[Renderer process] ExecuteJavascriptCallback(): the frame "
-                   "went while the arguments converted, id="
-                << callbackId;
+    RENDERER_LOG(ERROR) << "ExecuteJavascriptCallback(): the frame "
+                           "went while the arguments converted, id="
+                        << callback_id;
     return false;
   }
   const CefRefPtr<CefV8Value> result =
       function->ExecuteFunction(nullptr, arguments);
-  // The function itself may have removed its frame.
-  if (context->IsValid())
-    context->Exit();
-
   if (result)
     return true;
-  QLOG(ERROR) << "[Renderer process] ExecuteJavascriptCallback(): "
-                 "callback->ExecuteFunction() failed";
+  RENDERER_LOG(ERROR) << "ExecuteJavascriptCallback(): "
+                         "callback->ExecuteFunction() failed";
   return false;
 }
 
-namespace quillmoss {
-
 void ResetJavascriptCallbacksForTesting() {
-  g_callbackIdsByFrame.clear();
-  g_javascriptCallbacks.clear();
-  g_lastJavascriptCallbackId = 0;
+  g_callback_ids_by_frame.clear();
+  g_javascript_callbacks.clear();
+  g_last_javascript_callback_id = 0;
 }
 
 void SetLastJavascriptCallbackIdForTesting(int id) {
-  g_lastJavascriptCallbackId = id;
+  g_last_javascript_callback_id = id;
 }
 
 int GetLastJavascriptCallbackIdForTesting() {
-  return g_lastJavascriptCallbackId;
+  return g_last_javascript_callback_id;
 }
 
 size_t CountJavascriptCallbacksForTesting() {
-  return g_javascriptCallbacks.size();
+  return g_javascript_callbacks.size();
 }
 
 bool HasJavascriptCallbackForTesting(int callback_id) {
-  return g_javascriptCallbacks.count(callback_id) != 0;
+  return g_javascript_callbacks.count(callback_id) != 0;
 }
 
 std::vector<int> GetJavascriptCallbackIdsForTesting() {
   std::vector<int> ids;
-  ids.reserve(g_javascriptCallbacks.size());
-  for (const auto& entry : g_javascriptCallbacks)
+  ids.reserve(g_javascript_callbacks.size());
+  for (const auto& entry : g_javascript_callbacks)
     ids.push_back(entry.first);
   return ids;
 }
 
 bool IsFrameIndexInStepForTesting() {
   size_t indexed = 0;
-  for (const auto& frame_ids : g_callbackIdsByFrame) {
+  for (const auto& frame_ids : g_callback_ids_by_frame) {
     if (frame_ids.second.empty())
       return false;
     for (const int callback_id : frame_ids.second) {
-      const auto it = g_javascriptCallbacks.find(callback_id);
-      if (it == g_javascriptCallbacks.end() ||
+      const auto it = g_javascript_callbacks.find(callback_id);
+      if (it == g_javascript_callbacks.end() ||
           it->second.first->GetIdentifier() != frame_ids.first) {
         return false;
       }
       ++indexed;
     }
   }
-  return indexed == g_javascriptCallbacks.size();
+  return indexed == g_javascript_callbacks.size();
 }
 
 }  // namespace quillmoss

@@ -21,13 +21,13 @@ using JavascriptCallback =
 // adds an entry.
 bool GetJavascriptCallback(int callback_id, JavascriptCallback* callback);
 
-}  // namespace quillmoss
-
 // Drops every function stored from a frame with |frame|'s identifier.
 void RemoveJavascriptCallbacksForFrame(CefRefPtr<CefFrame> frame);
 
-// Calls the function stored under |callbackId| with |args| converted, inside
+// Calls the function stored under |callback_id| with |args| converted, inside
 // its frame's current V8 context. True when the function ran and returned.
-bool ExecuteJavascriptCallback(int callbackId, CefRefPtr<CefListValue> args);
+bool ExecuteJavascriptCallback(int callback_id, CefRefPtr<CefListValue> args);
+
+}  // namespace quillmoss
 
 #endif  // QUILLMOSS_APP_JAVASCRIPT_CALLBACK_H_

@@ -24,9 +24,10 @@ bool SetAppUserModelId(const std::wstring& app_user_model_id) {
     return false;
   // FARPROC goes through void (*)() to the real type: a direct cast is what
   // GCC's -Wcast-function-type reports.
-  const auto set_app_user_model_id = reinterpret_cast<
-      SetAppUserModelIdFunction>(reinterpret_cast<void (*)()>(::GetProcAddress(
-      g_shell_module, "SetCurrentProcessExplicitAppUserModelID")));
+  const auto set_app_user_model_id =
+      reinterpret_cast<SetAppUserModelIdFunction>(
+          reinterpret_cast<void (*)()>(::GetProcAddress(
+              g_shell_module, "SetCurrentProcessExplicitAppUserModelID")));
   if (!set_app_user_model_id)
     return false;
   return set_app_user_model_id(app_user_model_id.c_str()) == S_OK;

@@ -1,11 +1,16 @@
 // The application object: CEF's application, browser-process handler and
-// render-process handler in one, with the renderer's bindings store.
+// render-process handler in one, with the renderer's bindings store. Its
+// methods are defined by job: the handlers and context hooks in
+// quillmoss_app.cc, message dispatch in message_dispatch.cc, the store in
+// bindings_store.cc, installation in binding_installation.cc.
 #ifndef QUILLMOSS_APP_QUILLMOSS_APP_H_
 #define QUILLMOSS_APP_QUILLMOSS_APP_H_
 
 #include <map>
 
 #include "include/cef_app.h"
+
+namespace quillmoss {
 
 class QuillmossApp : public CefApp,
                      public CefBrowserProcessHandler,
@@ -51,7 +56,7 @@ class QuillmossApp : public CefApp,
                            CefRefPtr<CefFrame> frame,
                            CefRefPtr<CefV8Context> context,
                            CefRefPtr<CefV8Exception> exception,
-                           CefRefPtr<CefV8StackTrace> stackTrace) override;
+                           CefRefPtr<CefV8StackTrace> stack_trace) override;
   void OnFocusedNodeChanged(CefRefPtr<CefBrowser> browser,
                             CefRefPtr<CefFrame> frame,
                             CefRefPtr<CefDOMNode> node) override;
@@ -68,7 +73,7 @@ class QuillmossApp : public CefApp,
       CefRefPtr<CefBrowser> browser);
   void RemoveBindingsForBrowser(CefRefPtr<CefBrowser> browser);
   bool BindedFunctionExists(CefRefPtr<CefBrowser> browser,
-                            const CefString& functionName);
+                            const CefString& function_name);
   // Whether the browser's current bindings reach |frame|: the main frame
   // always, a sub-frame only while "bindToFrames" is true. A sub-frame bound
   // earlier keeps its functions after the host turned that off.
@@ -87,13 +92,15 @@ class QuillmossApp : public CefApp,
 
   // Browser id -> that browser's bindings dictionary. An entry lives from the
   // first accepted bindings message until the browser is destroyed.
-  std::map<int, CefRefPtr<CefDictionaryValue>> bindingsByBrowser;
+  std::map<int, CefRefPtr<CefDictionaryValue>> bindings_by_browser_;
   // Nothing sets it; CEF asks for it in the browser process.
-  CefRefPtr<CefPrintHandler> printHandler;
+  CefRefPtr<CefPrintHandler> print_handler_;
 
   friend class QuillmossAppTestPeer;
 
   IMPLEMENT_REFCOUNTING(QuillmossApp);
 };
+
+}  // namespace quillmoss
 
 #endif  // QUILLMOSS_APP_QUILLMOSS_APP_H_

@@ -8,14 +8,10 @@
 #include "convert/callback_hooks.h"
 #include "convert/v8utils.h"
 
+namespace quillmoss {
 namespace {
 
 constexpr char kLogSource[] = "v8function_handler";
-
-}  // namespace
-
-namespace quillmoss {
-namespace {
 
 // Both kinds of call travel alike: a message |message_name| whose first
 // argument names the callee (set by |set_callee|) and whose second is the
@@ -50,9 +46,9 @@ void SetPageGoneException(const CefString& name, CefString& exception) {
 }
 
 void LogFrameGoneDuringCall(const CefString& name) {
-  QLOG(ERROR) << "[Renderer process] V8FunctionHandler::Execute(): the frame "
-                 "went while the arguments converted: "
-              << name.ToString();
+  RENDERER_LOG(ERROR) << "V8FunctionHandler::Execute(): the frame "
+                         "went while the arguments converted: "
+                      << name.ToString();
 }
 
 }  // namespace
@@ -65,11 +61,9 @@ CefRefPtr<CefV8Value> CreateHostCallbackFunction(int host_callback_id) {
       name, new V8FunctionHandler(nullptr, host_callback_id));
 }
 
-}  // namespace quillmoss
-
 V8FunctionHandler::V8FunctionHandler(CefRefPtr<QuillmossApp> app,
-                                     int hostCallbackId)
-    : app_(app), hostCallbackId_(hostCallbackId) {}
+                                     int host_callback_id)
+    : app_(app), host_callback_id_(host_callback_id) {}
 
 V8FunctionHandler::~V8FunctionHandler() = default;
 
@@ -79,8 +73,8 @@ bool V8FunctionHandler::Execute(const CefString& name,
                                 CefRefPtr<CefV8Value>& retval,
                                 CefString& exception) {
   if (!CefV8Context::InContext()) {
-    QLOG(ERROR) << "[Renderer process] V8FunctionHandler::Execute(): not "
-                   "inside a V8 context";
+    RENDERER_LOG(ERROR) << "V8FunctionHandler::Execute(): not "
+                           "inside a V8 context";
     return false;
   }
   const CefRefPtr<CefV8Context> context = CefV8Context::GetCurrentContext();
@@ -90,31 +84,31 @@ bool V8FunctionHandler::Execute(const CefString& name,
   // page went; CEF then runs it in that old context, which has no frame and
   // no browser. Nothing can be sent, and no callback could be stored.
   if (!browser || !frame) {
-    QLOG(ERROR) << "[Renderer process] V8FunctionHandler::Execute(): the V8 "
-                   "context has no browser or frame: "
-                << name.ToString();
-    quillmoss::SetPageGoneException(name, exception);
+    RENDERER_LOG(ERROR) << "V8FunctionHandler::Execute(): the V8 "
+                           "context has no browser or frame: "
+                        << name.ToString();
+    SetPageGoneException(name, exception);
     return true;
   }
 
-  if (hostCallbackId_ != 0) {
-    QLOG(INFO) << "[Renderer process] V8FunctionHandler::Execute(): python "
-                  "callback";
-    if (!quillmoss::SendCallToBrowser(
-            frame, quillmoss::kExecutePythonCallbackMessage, arguments,
+  if (host_callback_id_ != 0) {
+    RENDERER_LOG(INFO) << "V8FunctionHandler::Execute(): python "
+                          "callback";
+    if (!SendCallToBrowser(
+            frame, kExecutePythonCallbackMessage, arguments,
             [this](const CefRefPtr<CefListValue>& message_arguments) {
-              message_arguments->SetInt(quillmoss::kHostCallbackIdIndex,
-                                        hostCallbackId_);
+              message_arguments->SetInt(kHostCallbackIdIndex,
+                                        host_callback_id_);
             })) {
-      quillmoss::LogFrameGoneDuringCall(name);
-      quillmoss::SetPageGoneException(name, exception);
+      LogFrameGoneDuringCall(name);
+      SetPageGoneException(name, exception);
       return true;
     }
     retval = CefV8Value::CreateNull();
     return true;
   }
 
-  QLOG(INFO) << "[Renderer process] V8FunctionHandler::Execute(): js binding";
+  RENDERER_LOG(INFO) << "V8FunctionHandler::Execute(): js binding";
   // A sub-frame's call counts as unbound once the bindings no longer reach
   // sub-frames, though its function objects stay in the page.
   if (!app_ || !app_->BindedFunctionExists(browser, name) ||
@@ -125,15 +119,17 @@ bool V8FunctionHandler::Execute(const CefString& name,
         name.ToString() + "()");
     return true;
   }
-  if (!quillmoss::SendCallToBrowser(
-          frame, quillmoss::kV8FunctionHandlerExecuteMessage, arguments,
+  if (!SendCallToBrowser(
+          frame, kV8FunctionHandlerExecuteMessage, arguments,
           [&name](const CefRefPtr<CefListValue>& message_arguments) {
-            message_arguments->SetString(quillmoss::kFunctionNameIndex, name);
+            message_arguments->SetString(kFunctionNameIndex, name);
           })) {
-    quillmoss::LogFrameGoneDuringCall(name);
-    quillmoss::SetPageGoneException(name, exception);
+    LogFrameGoneDuringCall(name);
+    SetPageGoneException(name, exception);
     return true;
   }
   retval = CefV8Value::CreateNull();
   return true;
 }
+
+}  // namespace quillmoss

@@ -6,11 +6,13 @@
 #include "app/quillmoss_app.h"
 #include "include/cef_v8.h"
 
+namespace quillmoss {
+
 class V8FunctionHandler : public CefV8Handler {
  public:
-  // |app| empty and a non-zero |hostCallbackId|: a host callback. |app| and
-  // 0: bound functions, looked up by the name CEF passes with each call.
-  V8FunctionHandler(CefRefPtr<QuillmossApp> app, int hostCallbackId);
+  // |app| empty and a non-zero |host_callback_id|: a host callback. |app|
+  // and 0: bound functions, looked up by the name CEF passes with each call.
+  V8FunctionHandler(CefRefPtr<QuillmossApp> app, int host_callback_id);
   V8FunctionHandler(const V8FunctionHandler&) = delete;
   V8FunctionHandler& operator=(const V8FunctionHandler&) = delete;
 
@@ -25,9 +27,11 @@ class V8FunctionHandler : public CefV8Handler {
   ~V8FunctionHandler() override;
 
   CefRefPtr<QuillmossApp> app_;
-  int hostCallbackId_;
+  const int host_callback_id_;
 
   IMPLEMENT_REFCOUNTING(V8FunctionHandler);
 };
+
+}  // namespace quillmoss
 
 #endif  // QUILLMOSS_APP_V8FUNCTION_HANDLER_H_

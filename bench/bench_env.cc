@@ -99,7 +99,7 @@ BenchEnv& BenchEnv::Get() {
 }
 
 BenchEnv::BenchEnv()
-    : app_(new QuillmossApp),
+    : app_(new quillmoss::QuillmossApp),
       renderer_(std::make_unique<standin::Renderer>(app_.get())) {
   page_browser_ = renderer_->CreateBrowser();
   target_frame_ = renderer_->AddFrame(page_browser_, "target");

@@ -45,7 +45,7 @@ class BenchEnv {
   ~BenchEnv();
 
   standin::Renderer& renderer() { return *renderer_; }
-  CefRefPtr<QuillmossApp> app() { return app_; }
+  CefRefPtr<quillmoss::QuillmossApp> app() { return app_; }
 
   // Browser 1: its main frame has a context with "saveFile" bound, and the
   // sub-frames that the callback registry benchmarks store from.
@@ -72,7 +72,7 @@ class BenchEnv {
  private:
   BenchEnv();
 
-  CefRefPtr<QuillmossApp> app_;
+  CefRefPtr<quillmoss::QuillmossApp> app_;
   std::unique_ptr<standin::Renderer> renderer_;
   int page_browser_ = 0;
   int64 target_frame_ = 0;

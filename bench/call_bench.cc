@@ -147,8 +147,8 @@ CallbackCase MakeCallbackCase() {
   result.function = env.Eval(
       "globalThis.__bench_callback = function callback(a, b, c) {"
       " return a; }");
-  StoreJavascriptCallback(env.Frame(env.page_browser(), env.page_frame()),
-                          result.function);
+  quillmoss::StoreJavascriptCallback(
+      env.Frame(env.page_browser(), env.page_frame()), result.function);
   result.id = quillmoss::GetLastJavascriptCallbackIdForTesting();
   result.arguments = CefListValue::Create();
   result.arguments->SetInt(0, 7);
@@ -161,7 +161,8 @@ void CallbackOurs(benchmark::State& state) {
   ScopedContext scope(BenchEnv::Get().MainContext());
   const CallbackCase callback = MakeCallbackCase();
   for (auto _ : state) {
-    if (!ExecuteJavascriptCallback(callback.id, callback.arguments)) {
+    if (!quillmoss::ExecuteJavascriptCallback(callback.id,
+                                              callback.arguments)) {
       state.SkipWithError("the callback did not run");
       break;
     }

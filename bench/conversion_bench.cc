@@ -81,7 +81,8 @@ Payload& GetPayload(const PayloadRecipe& recipe, const ScopedContext& scope) {
   v8::HandleScope handles(isolate);
   v8::Local<v8::Value> raw = RawGlobal(scope, global);
   slot->raw_value.Reset(isolate, raw);
-  slot->host_arguments = V8ArgumentsToCefListValue({slot->page_value});
+  slot->host_arguments =
+      quillmoss::V8ArgumentsToCefListValue({slot->page_value});
   v8::Local<v8::String> json =
       v8::JSON::Stringify(scope.v8_context(), v8::Array::New(isolate, &raw, 1))
           .ToLocalChecked();
@@ -247,7 +248,8 @@ void PageToHostOurs(benchmark::State& state, const PayloadRecipe* recipe) {
   Payload& payload = GetPayload(*recipe, scope);
   const CefV8ValueList arguments{payload.page_value};
   for (auto _ : state) {
-    CefRefPtr<CefListValue> list = V8ArgumentsToCefListValue(arguments);
+    CefRefPtr<CefListValue> list =
+        quillmoss::V8ArgumentsToCefListValue(arguments);
     benchmark::DoNotOptimize(list.get());
   }
 }
@@ -286,7 +288,7 @@ void HostToPageOurs(benchmark::State& state, const PayloadRecipe* recipe) {
   Payload& payload = GetPayload(*recipe, scope);
   for (auto _ : state) {
     CefRefPtr<CefV8Value> array =
-        CefListValueToV8Value(payload.host_arguments, 0);
+        quillmoss::CefListValueToV8Value(payload.host_arguments, 0);
     benchmark::DoNotOptimize(array.get());
   }
 }
@@ -360,7 +362,8 @@ int RunRssMode(const std::string& mode) {
       "Array.from({length: 1000000}, (_, i) => i); undefined");
   CefRefPtr<CefV8Value> array = env.Eval("__bench_million");
   if (mode == "convert") {
-    CefRefPtr<CefListValue> list = V8ArgumentsToCefListValue({array});
+    CefRefPtr<CefListValue> list =
+        quillmoss::V8ArgumentsToCefListValue({array});
     if (list->GetList(0)->GetSize() != 1000000)
       return 1;
   } else if (mode == "stringify") {

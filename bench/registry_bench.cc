@@ -29,8 +29,8 @@ void StoreAndRemove(benchmark::State& state, bool crowded) {
   if (crowded) {
     for (int i = 0; i < kOtherCallbacks; ++i) {
       const int64 frame_id = env.other_frames()[i % env.other_frames().size()];
-      StoreJavascriptCallback(env.Frame(env.page_browser(), frame_id),
-                              function);
+      quillmoss::StoreJavascriptCallback(
+          env.Frame(env.page_browser(), frame_id), function);
     }
   }
   CefRefPtr<CefFrame> target =
@@ -38,8 +38,8 @@ void StoreAndRemove(benchmark::State& state, bool crowded) {
   size_t iteration = 0;
   for (auto _ : state) {
     for (int i = 0; i < kFrameCallbacks; ++i)
-      StoreJavascriptCallback(target, function);
-    RemoveJavascriptCallbacksForFrame(target);
+      quillmoss::StoreJavascriptCallback(target, function);
+    quillmoss::RemoveJavascriptCallbacksForFrame(target);
     // Removal logs a line per callback; the log must not grow for ever.
     if (++iteration % 256 == 0)
       env.ClearRecords();

@@ -31,7 +31,12 @@ set(QUILLMOSS_convert_SOURCES
 set(QUILLMOSS_convert_SEES common convert)
 
 set(QUILLMOSS_app_SOURCES
+  app/binding_installation.cc
+  app/bindings_dictionary.cc
+  app/bindings_store.cc
+  app/frame_choice.cc
   app/javascript_callback.cc
+  app/message_dispatch.cc
   app/quillmoss_app.cc
   app/v8function_handler.cc
 )

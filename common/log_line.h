@@ -40,12 +40,20 @@ struct LogLineVoidify {
 
 }  // namespace quillmoss
 
-#define QLOG(severity)                                                \
-  !(::quillmoss::kLogSeverity##severity >= cef_get_min_log_level())   \
-      ? (void)0                                                       \
-      : ::quillmoss::LogLineVoidify() &                               \
-            ::quillmoss::LogLine(kLogSource, __LINE__,                \
-                                 ::quillmoss::kLogSeverity##severity) \
-                .stream()
+// The severity is pasted before anything expands it: windows.h defines
+// ERROR as a macro.
+#define QLOG(severity) QLOG_AT_LEVEL(::quillmoss::kLogSeverity##severity)
+
+// A line of the renderer-side code. Its text begins "[Renderer process] ",
+// composed here; the call site streams the rest, as a rule the function's
+// name and "(): " first.
+#define RENDERER_LOG(severity) \
+  QLOG_AT_LEVEL(::quillmoss::kLogSeverity##severity) << "[Renderer process] "
+
+#define QLOG_AT_LEVEL(level)            \
+  !((level) >= cef_get_min_log_level()) \
+      ? (void)0                         \
+      : ::quillmoss::LogLineVoidify() & \
+            ::quillmoss::LogLine(kLogSource, __LINE__, (level)).stream()
 
 #endif  // QUILLMOSS_COMMON_LOG_LINE_H_

@@ -10,12 +10,12 @@
 #include "include/cef_frame.h"
 #include "include/cef_v8.h"
 
+namespace quillmoss {
+
 // Keeps |function| under a new id and returns its callback descriptor.
 // |frame| is the frame of the current V8 context. Never fails.
 CefString StoreJavascriptCallback(CefRefPtr<CefFrame> frame,
                                   CefRefPtr<CefV8Value> function);
-
-namespace quillmoss {
 
 // A function that, when page script calls it, sends the host callback
 // |host_callback_id| its arguments. Null outside an entered V8 context.

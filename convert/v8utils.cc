@@ -11,19 +11,19 @@
 #include "common/process_messages.h"
 #include "convert/callback_hooks.h"
 
+namespace quillmoss {
 namespace {
 
 constexpr char kLogSource[] = "v8utils";
-
-}  // namespace
-
-namespace quillmoss {
-namespace {
 
 constexpr char kAppendFunction[] = "V8ValueAppendToCefListValue";
 constexpr char kObjectFunction[] = "V8ObjectToCefDictionaryValue";
 constexpr char kListFunction[] = "CefListValueToV8Value";
 constexpr char kDictionaryFunction[] = "CefDictionaryValueToV8Value";
+
+// The log lines of a refused level spell the limit out, as hosts' logs know
+// them: "max nesting level (8) exceeded".
+static_assert(kMaxNestingLevel == 8, "the nesting lines say 8");
 
 // CEF 81 reports IsInt() and IsUInt() for every whole number of either
 // range, and GetIntValue() of 3000000000 wraps to a negative number. The
@@ -68,9 +68,9 @@ class ConversionBudget {
     }
     if (!refused_) {
       refused_ = true;
-      QLOG(ERROR) << "[Renderer process] " << function << "(): more than "
-                  << kMaxConversionEntries
-                  << " entries in one call, the rest is left out or null";
+      RENDERER_LOG(ERROR)
+          << function << "(): more than " << kMaxConversionEntries
+          << " entries in one call, the rest is left out or null";
     }
     return false;
   }
@@ -123,9 +123,10 @@ CefRefPtr<CefListValue> V8ArrayToList(const CefRefPtr<CefV8Value>& array,
   // costs an entry here. CEF reports lengths from 2^31 on as negative.
   const int length = array->GetArrayLength();
   if (length < 0 || length > kMaxArrayLength) {
-    QLOG(ERROR) << "[Renderer process] " << function << "(): array length "
-                << static_cast<uint32_t>(length) << " over the limit of "
-                << kMaxArrayLength << ", sending an empty list";
+    RENDERER_LOG(ERROR) << function << "(): array length "
+                        << static_cast<uint32_t>(length)
+                        << " over the limit of " << kMaxArrayLength
+                        << ", sending an empty list";
     return list;
   }
   for (int i = 0; i < length; ++i) {
@@ -153,7 +154,7 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
   // An empty member (its getter threw) passes no test.
   if (!value) {
     container->SetNull(key);
-    QLOG(ERROR) << "[Renderer process] " << function << "(): unknown V8 type";
+    RENDERER_LOG(ERROR) << function << "(): unknown V8 type";
     return;
   }
   if (value->IsUndefined() || value->IsNull()) {
@@ -184,8 +185,7 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
     // it and calls it back by id. Its frame comes from the current context.
     if (!CefV8Context::InContext()) {
       container->SetNull(key);
-      QLOG(ERROR) << "[Renderer process] " << function
-                  << "(): not in V8 context";
+      RENDERER_LOG(ERROR) << function << "(): not in V8 context";
       return;
     }
     // The descriptor is a text like any other (the function's name in it),
@@ -212,7 +212,7 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
         key, V8ObjectToDictionary(value, nesting_level + 1, budget));
   } else {
     container->SetNull(key);
-    QLOG(ERROR) << "[Renderer process] " << function << "(): unknown V8 type";
+    RENDERER_LOG(ERROR) << function << "(): unknown V8 type";
   }
 }
 
@@ -263,8 +263,8 @@ CefRefPtr<CefV8Value> CefEntryToV8Value(const CefRefPtr<Container>& container,
       const CefRefPtr<CefBinaryValue> binary = container->GetBinary(key);
       if (binary && binary->GetSize() == kHostCallbackBinarySize)
         return HostCallbackBinaryToV8Function(binary);
-      QLOG(ERROR) << "[Renderer process] " << function
-                  << "(): unknown binary value, setting value to null";
+      RENDERER_LOG(ERROR) << function
+                          << "(): unknown binary value, setting value to null";
       return CefV8Value::CreateNull();
     }
     case VTYPE_DICTIONARY:
@@ -274,8 +274,8 @@ CefRefPtr<CefV8Value> CefEntryToV8Value(const CefRefPtr<Container>& container,
       return CefListToV8Array(container->GetList(key), nesting_level + 1,
                               budget);
     default:
-      QLOG(ERROR) << "[Renderer process] " << function
-                  << "(): unknown type, setting value to null";
+      RENDERER_LOG(ERROR) << function
+                          << "(): unknown type, setting value to null";
       return CefV8Value::CreateNull();
   }
 }
@@ -288,13 +288,13 @@ void AppendTakenV8Value(const CefRefPtr<CefV8Value>& value,
                         int nesting_level,
                         ConversionBudget* budget) {
   if (!value || !value->IsValid()) {
-    QLOG(ERROR) << "[Renderer process] V8ValueAppendToCefListValue(): "
-                   "IsValid() failed";
+    RENDERER_LOG(ERROR) << "V8ValueAppendToCefListValue(): "
+                           "IsValid() failed";
     return;
   }
   if (nesting_level > kMaxNestingLevel) {
-    QLOG(ERROR) << "[Renderer process] V8ValueAppendToCefListValue(): max "
-                   "nesting level (8) exceeded";
+    RENDERER_LOG(ERROR) << "V8ValueAppendToCefListValue(): max "
+                           "nesting level (8) exceeded";
     return;
   }
   // Appends: the key is the index one past the current end.
@@ -316,25 +316,25 @@ CefRefPtr<CefDictionaryValue> V8ObjectToDictionary(
     int nesting_level,
     ConversionBudget* budget) {
   if (!value || !value->IsValid()) {
-    QLOG(ERROR) << "[Renderer process] V8ObjectToCefDictionaryValue(): "
-                   "IsValid() failed";
+    RENDERER_LOG(ERROR) << "V8ObjectToCefDictionaryValue(): "
+                           "IsValid() failed";
     return CefDictionaryValue::Create();
   }
   if (nesting_level > kMaxNestingLevel) {
-    QLOG(ERROR) << "[Renderer process] V8ObjectToCefDictionaryValue(): max "
-                   "nesting level (8) exceeded";
+    RENDERER_LOG(ERROR) << "V8ObjectToCefDictionaryValue(): max "
+                           "nesting level (8) exceeded";
     return CefDictionaryValue::Create();
   }
   if (!value->IsObject()) {
-    QLOG(ERROR) << "[Renderer process] V8ObjectToCefDictionaryValue(): "
-                   "IsObject() failed";
+    RENDERER_LOG(ERROR) << "V8ObjectToCefDictionaryValue(): "
+                           "IsObject() failed";
     return CefDictionaryValue::Create();
   }
   CefRefPtr<CefDictionaryValue> dictionary = CefDictionaryValue::Create();
   std::vector<CefString> keys;
   if (!value->GetKeys(keys)) {
-    QLOG(ERROR) << "[Renderer process] V8ObjectToCefDictionaryValue(): "
-                   "GetKeys() failed";
+    RENDERER_LOG(ERROR) << "V8ObjectToCefDictionaryValue(): "
+                           "GetKeys() failed";
     return dictionary;
   }
   for (const CefString& key : keys) {
@@ -345,8 +345,8 @@ CefRefPtr<CefDictionaryValue> V8ObjectToDictionary(
     // CEF's wrapper refuses every setter an empty key (a debug renderer
     // aborts), so such a member cannot cross; its getter is not run.
     if (key.empty()) {
-      QLOG(ERROR) << "[Renderer process] V8ObjectToCefDictionaryValue(): "
-                     "empty key, member left out";
+      RENDERER_LOG(ERROR) << "V8ObjectToCefDictionaryValue(): "
+                             "empty key, member left out";
       continue;
     }
     WriteV8Value(value->GetValue(key), dictionary, key, nesting_level,
@@ -359,21 +359,21 @@ CefRefPtr<CefV8Value> CefListToV8Array(const CefRefPtr<CefListValue>& list,
                                        int nesting_level,
                                        ConversionBudget* budget) {
   if (!list || !list->IsValid()) {
-    QLOG(ERROR) << "[Renderer process] CefListValueToV8Value(): "
-                   "CefListValue is invalid";
+    RENDERER_LOG(ERROR) << "CefListValueToV8Value(): "
+                           "CefListValue is invalid";
     return CefV8Value::CreateNull();
   }
   if (nesting_level > kMaxNestingLevel) {
-    QLOG(ERROR) << "[Renderer process] CefListValueToV8Value(): max nesting "
-                   "level (8) exceeded";
+    RENDERER_LOG(ERROR) << "CefListValueToV8Value(): max nesting "
+                           "level (8) exceeded";
     return CefV8Value::CreateNull();
   }
   const size_t size = list->GetSize();
   CefRefPtr<CefV8Value> array = CefV8Value::CreateArray(static_cast<int>(size));
   // CEF makes arrays only inside an entered context.
   if (!array) {
-    QLOG(ERROR) << "[Renderer process] CefListValueToV8Value(): "
-                   "CreateArray() failed";
+    RENDERER_LOG(ERROR) << "CefListValueToV8Value(): "
+                           "CreateArray() failed";
     return CefV8Value::CreateNull();
   }
   for (size_t i = 0; i < size; ++i) {
@@ -384,8 +384,8 @@ CefRefPtr<CefV8Value> CefListToV8Array(const CefRefPtr<CefListValue>& list,
     if (!array->IsValid())
       break;
     if (!array->SetValue(static_cast<int>(i), element)) {
-      QLOG(ERROR) << "[Renderer process] CefListValueToV8Value(): "
-                     "ret->SetValue() failed";
+      RENDERER_LOG(ERROR) << "CefListValueToV8Value(): "
+                             "ret->SetValue() failed";
     }
   }
   return array;
@@ -396,18 +396,18 @@ bool ListDictionaryKeys(const CefRefPtr<CefDictionaryValue>& dictionary,
                         int nesting_level,
                         CefDictionaryValue::KeyList* keys) {
   if (!dictionary || !dictionary->IsValid()) {
-    QLOG(ERROR) << "[Renderer process] CefDictionaryValueToV8Value(): "
-                   "CefDictionaryValue is invalid";
+    RENDERER_LOG(ERROR) << "CefDictionaryValueToV8Value(): "
+                           "CefDictionaryValue is invalid";
     return false;
   }
   if (nesting_level > kMaxNestingLevel) {
-    QLOG(ERROR) << "[Renderer process] CefDictionaryValueToV8Value(): max "
-                   "nesting level (8) exceeded";
+    RENDERER_LOG(ERROR) << "CefDictionaryValueToV8Value(): max "
+                           "nesting level (8) exceeded";
     return false;
   }
   if (!dictionary->GetKeys(*keys)) {
-    QLOG(ERROR) << "[Renderer process] CefDictionaryValueToV8Value(): "
-                   "dictValue->GetKeys() failed";
+    RENDERER_LOG(ERROR) << "CefDictionaryValueToV8Value(): "
+                           "dictValue->GetKeys() failed";
     return false;
   }
   return true;
@@ -427,8 +427,8 @@ void ConvertDictionaryEntries(const CefRefPtr<CefDictionaryValue>& dictionary,
     // entry cannot be read.
     if (key.empty()) {
       if (budget->Take(kDictionaryFunction)) {
-        QLOG(ERROR) << "[Renderer process] CefDictionaryValueToV8Value(): "
-                       "empty key, entry left out";
+        RENDERER_LOG(ERROR) << "CefDictionaryValueToV8Value(): "
+                               "empty key, entry left out";
       }
       continue;
     }
@@ -451,8 +451,8 @@ CefRefPtr<CefV8Value> CefDictionaryToV8Object(
     return CefV8Value::CreateNull();
   CefRefPtr<CefV8Value> object = CefV8Value::CreateObject(nullptr, nullptr);
   if (!object) {
-    QLOG(ERROR) << "[Renderer process] CefDictionaryValueToV8Value(): "
-                   "CreateObject() failed";
+    RENDERER_LOG(ERROR) << "CefDictionaryValueToV8Value(): "
+                           "CreateObject() failed";
     return CefV8Value::CreateNull();
   }
   ConvertDictionaryEntries(
@@ -461,8 +461,8 @@ CefRefPtr<CefV8Value> CefDictionaryToV8Object(
         if (!object->IsValid())
           return false;
         if (!object->SetValue(key, member, V8_PROPERTY_ATTRIBUTE_NONE)) {
-          QLOG(ERROR) << "[Renderer process] CefDictionaryValueToV8Value(): "
-                         "ret->SetValue() failed";
+          RENDERER_LOG(ERROR) << "CefDictionaryValueToV8Value(): "
+                                 "ret->SetValue() failed";
         }
         return true;
       });
@@ -470,19 +470,18 @@ CefRefPtr<CefV8Value> CefDictionaryToV8Object(
 }
 
 }  // namespace
-}  // namespace quillmoss
 
 // Each of these is a crossing of its own when called from outside the unit,
 // with a fresh entry budget.
 
 CefRefPtr<CefListValue> V8ArgumentsToCefListValue(
     const CefV8ValueList& arguments) {
-  quillmoss::ConversionBudget budget;
+  ConversionBudget budget;
   CefRefPtr<CefListValue> list = CefListValue::Create();
   for (const CefRefPtr<CefV8Value>& argument : arguments) {
     if (budget.refused())
       break;
-    quillmoss::AppendV8Value(argument, list, 0, &budget);
+    AppendV8Value(argument, list, 0, &budget);
   }
   return list;
 }
@@ -490,40 +489,39 @@ CefRefPtr<CefListValue> V8ArgumentsToCefListValue(
 void V8ValueAppendToCefListValue(CefRefPtr<CefV8Value> value,
                                  CefRefPtr<CefListValue> list,
                                  int nesting_level) {
-  quillmoss::ConversionBudget budget;
-  quillmoss::AppendV8Value(value, list, nesting_level, &budget);
+  ConversionBudget budget;
+  AppendV8Value(value, list, nesting_level, &budget);
 }
 
 CefRefPtr<CefDictionaryValue> V8ObjectToCefDictionaryValue(
     CefRefPtr<CefV8Value> value,
     int nesting_level) {
-  quillmoss::ConversionBudget budget;
-  return quillmoss::V8ObjectToDictionary(value, nesting_level, &budget);
+  ConversionBudget budget;
+  return V8ObjectToDictionary(value, nesting_level, &budget);
 }
 
 CefRefPtr<CefV8Value> CefListValueToV8Value(CefRefPtr<CefListValue> list_value,
                                             int nesting_level) {
-  quillmoss::ConversionBudget budget;
-  return quillmoss::CefListToV8Array(list_value, nesting_level, &budget);
+  ConversionBudget budget;
+  return CefListToV8Array(list_value, nesting_level, &budget);
 }
 
 CefRefPtr<CefV8Value> CefDictionaryValueToV8Value(
     CefRefPtr<CefDictionaryValue> dict_value,
     int nesting_level) {
-  quillmoss::ConversionBudget budget;
-  return quillmoss::CefDictionaryToV8Object(dict_value, nesting_level, &budget);
+  ConversionBudget budget;
+  return CefDictionaryToV8Object(dict_value, nesting_level, &budget);
 }
 
 bool CefDictionaryValueSetOnV8Object(CefRefPtr<CefDictionaryValue> dict_value,
                                      CefRefPtr<CefV8Value> object,
                                      int nesting_level) {
   CefDictionaryValue::KeyList keys;
-  if (!object ||
-      !quillmoss::ListDictionaryKeys(dict_value, nesting_level, &keys)) {
+  if (!object || !ListDictionaryKeys(dict_value, nesting_level, &keys)) {
     return false;
   }
-  quillmoss::ConversionBudget budget;
-  quillmoss::ConvertDictionaryEntries(
+  ConversionBudget budget;
+  ConvertDictionaryEntries(
       dict_value, keys, nesting_level, &budget,
       [&object](const CefString& key, const CefRefPtr<CefV8Value>& member) {
         if (!object->IsValid())
@@ -542,16 +540,18 @@ bool CefDictionaryValueSetOnV8Object(CefRefPtr<CefDictionaryValue> dict_value,
 CefV8ValueList CefListValueToV8Arguments(CefRefPtr<CefListValue> list_value) {
   CefV8ValueList arguments;
   if (!list_value || !list_value->IsValid()) {
-    QLOG(ERROR) << "[Renderer process] CefListValueToV8Value(): "
-                   "CefListValue is invalid";
+    RENDERER_LOG(ERROR) << "CefListValueToV8Value(): "
+                           "CefListValue is invalid";
     return arguments;
   }
-  quillmoss::ConversionBudget budget;
+  ConversionBudget budget;
   const size_t size = list_value->GetSize();
   arguments.reserve(size);
   for (size_t i = 0; i < size; ++i) {
-    arguments.push_back(quillmoss::CefEntryToV8Value(
-        list_value, i, 0, quillmoss::kListFunction, &budget));
+    arguments.push_back(
+        CefEntryToV8Value(list_value, i, 0, kListFunction, &budget));
   }
   return arguments;
 }
+
+}  // namespace quillmoss

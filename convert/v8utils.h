@@ -6,6 +6,8 @@
 #include "include/cef_v8.h"
 #include "include/cef_values.h"
 
+namespace quillmoss {
+
 // Page -> host. A JavaScript function met on the way is stored in the
 // callback registry and travels as its descriptor string. Whole numbers from
 // 2^31 to 2^32-1 travel as a 4-byte little-endian binary value, since a CEF
@@ -40,5 +42,7 @@ bool CefDictionaryValueSetOnV8Object(CefRefPtr<CefDictionaryValue> dict_value,
 // One V8 value per entry, in list order, made straight from the list; empty
 // when the list is refused.
 CefV8ValueList CefListValueToV8Arguments(CefRefPtr<CefListValue> list_value);
+
+}  // namespace quillmoss
 
 #endif  // QUILLMOSS_CONVERT_V8UTILS_H_

@@ -2,6 +2,8 @@
 
 #include "app/quillmoss_app.h"
 
+namespace quillmoss {
+
 int RunChildProcess(const CefMainArgs& main_args,
                     CefRefPtr<CefCommandLine> command_line) {
   // CEF's wrapper yields no command line when the loaded library has another
@@ -13,3 +15,5 @@ int RunChildProcess(const CefMainArgs& main_args,
   CefRefPtr<QuillmossApp> app(new QuillmossApp);
   return CefExecuteProcess(main_args, app.get(), nullptr);
 }
+
+}  // namespace quillmoss

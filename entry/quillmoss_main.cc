@@ -5,16 +5,16 @@
 #if defined(_WIN32)
 #include <windows.h>
 
-int APIENTRY wWinMain(HINSTANCE hInstance,
-                      HINSTANCE hPrevInstance,
-                      LPWSTR lpCmdLine,
-                      int nCmdShow) {
+int APIENTRY wWinMain(HINSTANCE instance,
+                      HINSTANCE /*previous_instance*/,
+                      LPWSTR /*command_line_text*/,
+                      int /*show_command*/) {
   // The whole process command line, program path included, as CEF reads it.
   CefRefPtr<CefCommandLine> command_line = CefCommandLine::CreateCommandLine();
   if (command_line)
     command_line->InitFromString(::GetCommandLineW());
-  CefMainArgs main_args(hInstance);
-  return RunChildProcess(main_args, command_line);
+  CefMainArgs main_args(instance);
+  return quillmoss::RunChildProcess(main_args, command_line);
 }
 
 #else
@@ -24,7 +24,7 @@ int main(int argc, char* argv[]) {
   if (command_line)
     command_line->InitFromArgv(argc, argv);
   CefMainArgs main_args(argc, argv);
-  return RunChildProcess(main_args, command_line);
+  return quillmoss::RunChildProcess(main_args, command_line);
 }
 
 #endif

@@ -414,7 +414,8 @@ class Driver {
       values.FillList(args, 1);
     }
     const int id = CallbackId();
-    renderer_.RunAsTask([id, args] { ExecuteJavascriptCallback(id, args); });
+    renderer_.RunAsTask(
+        [id, args] { quillmoss::ExecuteJavascriptCallback(id, args); });
   }
 
   FuzzedDataProvider& data_;

@@ -252,7 +252,7 @@ bool Verbose() {
 Session::Session()
     : live_at_start_(standin::LiveObjectCount()),
       misuses_at_start_(standin::CefMisuseCount()),
-      app_(new QuillmossApp) {
+      app_(new quillmoss::QuillmossApp) {
   quillmoss::ResetJavascriptCallbacksForTesting();
   standin::ClearLog();
   renderer_ = std::make_unique<standin::Renderer>(app_.get());

@@ -82,7 +82,7 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   standin::Renderer& renderer() { return *renderer_; }
-  QuillmossApp* app() { return app_.get(); }
+  quillmoss::QuillmossApp* app() { return app_.get(); }
 
   // Tears the renderer down now and returns what leaked or was misused (""
   // for nothing); the destructor then checks nothing more.
@@ -92,7 +92,7 @@ class Session {
   const int live_at_start_;
   const int misuses_at_start_;
   bool torn_down_ = false;
-  CefRefPtr<QuillmossApp> app_;
+  CefRefPtr<quillmoss::QuillmossApp> app_;
   std::unique_ptr<standin::Renderer> renderer_;
 };
 

@@ -19,23 +19,25 @@
 #include "renderer_driver.h"
 #include "support/bindings_builder.h"
 
+namespace quillmoss {
+
 // The function and the frame stored under |callback_id|; empty when there is
 // no such entry.
 inline CefRefPtr<CefV8Value> StoredFunction(int callback_id) {
-  quillmoss::JavascriptCallback callback;
-  quillmoss::GetJavascriptCallback(callback_id, &callback);
+  JavascriptCallback callback;
+  GetJavascriptCallback(callback_id, &callback);
   return callback.second;
 }
 inline CefRefPtr<CefFrame> StoredFrame(int callback_id) {
-  quillmoss::JavascriptCallback callback;
-  quillmoss::GetJavascriptCallback(callback_id, &callback);
+  JavascriptCallback callback;
+  GetJavascriptCallback(callback_id, &callback);
   return callback.first;
 }
 
 class QuillmossAppTestPeer {
  public:
   static size_t BindingsCount(QuillmossApp* app) {
-    return app->bindingsByBrowser.size();
+    return app->bindings_by_browser_.size();
   }
 };
 
@@ -46,7 +48,7 @@ class AppFixture : public ::testing::Test {
   void SetUp() override {
     live_objects_at_start_ = standin::LiveObjectCount();
     misuses_at_start_ = standin::CefMisuseCount();
-    quillmoss::ResetJavascriptCallbacksForTesting();
+    ResetJavascriptCallbacksForTesting();
     app_ = new QuillmossApp;
     renderer_ = std::make_unique<standin::Renderer>(app_.get());
     standin::ClearLog();
@@ -54,7 +56,7 @@ class AppFixture : public ::testing::Test {
 
   void TearDown() override {
     renderer_.reset();
-    quillmoss::ResetJavascriptCallbacksForTesting();
+    ResetJavascriptCallbacksForTesting();
     app_ = nullptr;
     EXPECT_EQ(live_objects_at_start_, standin::LiveObjectCount())
         << "stand-in objects leaked";
@@ -92,7 +94,7 @@ class AppFixture : public ::testing::Test {
                     CefRefPtr<CefDictionaryValue> bindings,
                     bool run_tasks = true) {
     CefRefPtr<CefProcessMessage> message =
-        CefProcessMessage::Create(quillmoss::kDoJavascriptBindingsMessage);
+        CefProcessMessage::Create(kDoJavascriptBindingsMessage);
     message->GetArgumentList()->SetDictionary(0, bindings);
     const bool taken =
         renderer_->DeliverMessage(browser, MainFrame(browser), message);
@@ -153,5 +155,7 @@ class AppFixture : public ::testing::Test {
   int live_objects_at_start_ = 0;
   int misuses_at_start_ = 0;
 };
+
+}  // namespace quillmoss
 
 #endif  // QUILLMOSS_TESTS_APP_APP_FIXTURE_H_

@@ -1,6 +1,7 @@
 // The per-browser bindings store and the bound-name look-up.
 #include "tests/app/app_fixture.h"
 
+namespace quillmoss {
 namespace {
 
 using BindingsStoreTest = AppFixture;
@@ -67,12 +68,15 @@ TEST_F(BindingsStoreTest, NameLookUpSplitsAtTheFirstFullStop) {
     bool bound;
   };
   const Row rows[] = {
-      {"saveFile", true},       {"savefile", false},
-      {"external.close", true}, {"external.resize", false},
+      {"saveFile", true},
+      {"savefile", false},
+      {"external.close", true},
+      {"external.resize", false},
       {"a.b", false},    // a function key with a full stop
       {"o.x.y", true},   // only the first full stop splits
       {"a.b.m", false},  // object a.b is looked up as object a
-      {"missing.close", false}, {"", false},
+      {"missing.close", false},
+      {"", false},
       {".close", false},
       // CEF's wrapper refuses a look-up by an empty key: an empty part is
       // never asked for.
@@ -99,23 +103,22 @@ TEST_F(BindingsStoreTest, MalformedDictionariesRefuseWithTheirLine) {
   const int browser = renderer_->CreateBrowser();
   CefRefPtr<CefBrowser> cef_browser = renderer_->GetBrowser(browser);
 
-  app_->SetBindingsForBrowser(
-      cef_browser, BindingsBuilder()
-                       .Omit(quillmoss::kBindToFramesKey)
-                       .Omit(quillmoss::kPropertiesKey)
-                       .SetString(quillmoss::kFunctionsKey, "not a dictionary")
-                       .SetInt(quillmoss::kObjectsKey, 3)
-                       .Build());
+  app_->SetBindingsForBrowser(cef_browser,
+                              BindingsBuilder()
+                                  .Omit(kBindToFramesKey)
+                                  .Omit(kPropertiesKey)
+                                  .SetString(kFunctionsKey, "not a dictionary")
+                                  .SetInt(kObjectsKey, 3)
+                                  .Build());
   EXPECT_FALSE(app_->BindedFunctionExists(cef_browser, "f"));
   EXPECT_FALSE(app_->BindedFunctionExists(cef_browser, "o.m"));
 
-  app_->SetBindingsForBrowser(cef_browser,
-                              BindingsBuilder()
-                                  .Omit(quillmoss::kBindToFramesKey)
-                                  .Omit(quillmoss::kFunctionsKey)
-                                  .Omit(quillmoss::kPropertiesKey)
-                                  .ObjectInt("o", 1)
-                                  .Build());
+  app_->SetBindingsForBrowser(cef_browser, BindingsBuilder()
+                                               .Omit(kBindToFramesKey)
+                                               .Omit(kFunctionsKey)
+                                               .Omit(kPropertiesKey)
+                                               .ObjectInt("o", 1)
+                                               .Build());
   EXPECT_FALSE(app_->BindedFunctionExists(cef_browser, "o.m"));
   EXPECT_FALSE(app_->BindedFunctionExists(cef_browser, "p.m"));
 
@@ -132,3 +135,4 @@ TEST_F(BindingsStoreTest, MalformedDictionariesRefuseWithTheirLine) {
 }
 
 }  // namespace
+}  // namespace quillmoss

@@ -2,6 +2,7 @@
 // end through the stand-in renderer.
 #include "tests/app/app_fixture.h"
 
+namespace quillmoss {
 namespace {
 
 constexpr char kInvalidBindingsLine[] =
@@ -62,7 +63,7 @@ TEST_F(DispatchTest, BoundCallsReachTheHostAndReturnNull) {
   for (const standin::SentMessage& message : sent) {
     EXPECT_EQ(PID_BROWSER, message.target);
     EXPECT_EQ(MainFrame(browser), message.frame_id);
-    EXPECT_EQ(quillmoss::kV8FunctionHandlerExecuteMessage,
+    EXPECT_EQ(kV8FunctionHandlerExecuteMessage,
               message.message->GetName().ToString());
   }
   CefRefPtr<CefListValue> first = sent[0].message->GetArgumentList();
@@ -93,7 +94,7 @@ TEST_F(DispatchTest, UnboundNameThrowsAndSendsNothing) {
                "})()"));
   EXPECT_TRUE(TakeSent().empty());
   // A refused call stores no function.
-  EXPECT_EQ(0u, quillmoss::CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(0u, CountJavascriptCallbacksForTesting());
 }
 
 TEST_F(DispatchTest, ContextMessagesForEveryContextBeforeAnyInstallation) {
@@ -103,8 +104,7 @@ TEST_F(DispatchTest, ContextMessagesForEveryContextBeforeAnyInstallation) {
   renderer_->CreateContext(browser, sub);
   const std::vector<standin::SentMessage> sent = TakeSent();
   ASSERT_EQ(2u, sent.size());
-  EXPECT_EQ(quillmoss::kOnContextCreatedMessage,
-            sent[0].message->GetName().ToString());
+  EXPECT_EQ(kOnContextCreatedMessage, sent[0].message->GetName().ToString());
   EXPECT_EQ(MainFrame(browser), sent[0].frame_id);
   EXPECT_EQ(sub, sent[1].frame_id);
   EXPECT_EQ(0u, sent[0].message->GetArgumentList()->GetSize());
@@ -122,7 +122,7 @@ TEST_F(DispatchTest, ContextMessagesForEveryContextBeforeAnyInstallation) {
   renderer_->ReleaseContext(browser, sub);
   const std::vector<standin::SentMessage> released = TakeSent();
   ASSERT_EQ(1u, released.size());
-  EXPECT_EQ(quillmoss::kOnContextReleasedMessage,
+  EXPECT_EQ(kOnContextReleasedMessage,
             released[0].message->GetName().ToString());
   EXPECT_EQ(sub, released[0].frame_id);
 }
@@ -171,14 +171,14 @@ TEST_F(DispatchTest, EmptyNamesAreRefusedAndTheOthersGoOn) {
     config->SetBool("debug", true);
     properties->SetDictionary("config", config);
   }
-  ASSERT_TRUE(SendBindings(browser, BindingsBuilder()
-                                        .Functions({"", "saveFile", ".close",
-                                                    "x."})
-                                        .Properties(properties)
-                                        .Object("", {"close"})
-                                        .Object("external", {"", "close"})
-                                        .Object("x", {""})
-                                        .Build()));
+  ASSERT_TRUE(
+      SendBindings(browser, BindingsBuilder()
+                                .Functions({"", "saveFile", ".close", "x."})
+                                .Properties(properties)
+                                .Object("", {"close"})
+                                .Object("external", {"", "close"})
+                                .Object("x", {""})
+                                .Build()));
   EXPECT_EQ(R"(["function","undefined",2,{"debug":true},"close",0])",
             EvalMain(browser,
                      "[typeof saveFile, typeof window[''], version, config, "
@@ -202,7 +202,8 @@ TEST_F(DispatchTest, EmptyNamesAreRefusedAndTheOthersGoOn) {
             LogTexts("v8utils"));
 
   TakeSent();
-  EXPECT_EQ("[null,null]", EvalMain(browser, "[saveFile(1), external.close()]"));
+  EXPECT_EQ("[null,null]",
+            EvalMain(browser, "[saveFile(1), external.close()]"));
   EXPECT_EQ(2u, TakeSent().size());
   for (const char* name : {".close", "x."}) {
     EXPECT_EQ(std::string("\"[Quillmoss] V8FunctionHandler::Execute() FAILED: "
@@ -282,7 +283,7 @@ TEST_F(DispatchTest, PropertyProtoIsRefused) {
   EXPECT_EQ(expected_lines, AllLogTexts());
   // The host's stored dictionary keeps the key.
   EXPECT_TRUE(app_->GetBindingsForBrowser(renderer_->GetBrowser(browser))
-                  ->GetDictionary(quillmoss::kPropertiesKey)
+                  ->GetDictionary(kPropertiesKey)
                   ->HasKey("__proto__"));
 }
 
@@ -351,16 +352,13 @@ TEST_F(DispatchTest, InstallationEntersItsOwnContextWhateverIsCurrent) {
 
 TEST_F(DispatchTest, RefusesMalformedBindingsMessages) {
   const int browser = CreateBrowserWithContext();
-  CefRefPtr<CefProcessMessage> two_args =
-      Message(quillmoss::kDoJavascriptBindingsMessage);
+  CefRefPtr<CefProcessMessage> two_args = Message(kDoJavascriptBindingsMessage);
   two_args->GetArgumentList()->SetDictionary(
       0, BindingsBuilder().Function("f").Build());
   two_args->GetArgumentList()->SetInt(1, 1);
-  CefRefPtr<CefProcessMessage> list_arg =
-      Message(quillmoss::kDoJavascriptBindingsMessage);
+  CefRefPtr<CefProcessMessage> list_arg = Message(kDoJavascriptBindingsMessage);
   list_arg->GetArgumentList()->SetList(0, CefListValue::Create());
-  CefRefPtr<CefProcessMessage> no_args =
-      Message(quillmoss::kDoJavascriptBindingsMessage);
+  CefRefPtr<CefProcessMessage> no_args = Message(kDoJavascriptBindingsMessage);
 
   for (CefRefPtr<CefProcessMessage> message : {two_args, list_arg, no_args}) {
     standin::ClearLog();
@@ -390,13 +388,13 @@ TEST_F(DispatchTest, OtherNamesAreAcceptedAndIgnored) {
 TEST_F(DispatchTest, RefusesCallbackMessagesWithoutAnIntegerId) {
   const int browser = CreateBrowserWithContext();
   CefRefPtr<CefProcessMessage> as_double =
-      Message(quillmoss::kExecuteJavascriptCallbackMessage);
+      Message(kExecuteJavascriptCallbackMessage);
   as_double->GetArgumentList()->SetDouble(0, 1.0);
   CefRefPtr<CefProcessMessage> as_string =
-      Message(quillmoss::kExecuteJavascriptCallbackMessage);
+      Message(kExecuteJavascriptCallbackMessage);
   as_string->GetArgumentList()->SetString(0, "1");
   CefRefPtr<CefProcessMessage> empty =
-      Message(quillmoss::kExecuteJavascriptCallbackMessage);
+      Message(kExecuteJavascriptCallbackMessage);
   for (CefRefPtr<CefProcessMessage> message : {as_double, as_string, empty}) {
     standin::ClearLog();
     EXPECT_FALSE(
@@ -411,15 +409,15 @@ TEST_F(DispatchTest, CallbackMessageCallsTheStoredFunctionWithItsArguments) {
   EvalMain(browser,
            "window.calls = []; register(function onDone(...args) { "
            "calls.push(args); })");
-  ASSERT_EQ(1, quillmoss::GetLastJavascriptCallbackIdForTesting());
+  ASSERT_EQ(1, GetLastJavascriptCallbackIdForTesting());
 
   CefRefPtr<CefProcessMessage> with_args =
-      Message(quillmoss::kExecuteJavascriptCallbackMessage);
+      Message(kExecuteJavascriptCallbackMessage);
   with_args->GetArgumentList()->SetInt(0, 1);
   with_args->GetArgumentList()->SetString(1, "text");
   with_args->GetArgumentList()->SetInt(2, 42);
   CefRefPtr<CefProcessMessage> id_only =
-      Message(quillmoss::kExecuteJavascriptCallbackMessage);
+      Message(kExecuteJavascriptCallbackMessage);
   id_only->GetArgumentList()->SetInt(0, 1);
   EXPECT_TRUE(
       renderer_->DeliverMessage(browser, MainFrame(browser), with_args));
@@ -436,7 +434,7 @@ TEST_F(DispatchTest, ReleasedContextDropsItsFramesCallbacksOnly) {
       BindingsBuilder().Function("register").BindToFrames(true).Build());
   Eval(browser, sub, "register(function a() {}, function b() {})");
   EvalMain(browser, "register(function c() {})");
-  ASSERT_EQ(3u, quillmoss::CountJavascriptCallbacksForTesting());
+  ASSERT_EQ(3u, CountJavascriptCallbacksForTesting());
   TakeSent();
   standin::ClearLog();
 
@@ -448,8 +446,8 @@ TEST_F(DispatchTest, ReleasedContextDropsItsFramesCallbacksOnly) {
       "[Renderer process] RemoveJavascriptCallbacksForFrame(): removed js "
       "callback from the map"};
   EXPECT_EQ(expected, AllLogTexts());
-  ASSERT_EQ(1u, quillmoss::CountJavascriptCallbacksForTesting());
-  EXPECT_EQ(3, quillmoss::GetJavascriptCallbackIdsForTesting().front());
+  ASSERT_EQ(1u, CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(3, GetJavascriptCallbackIdsForTesting().front());
   // A released frame's callback cannot be run by id.
   standin::ClearLog();
   EXPECT_FALSE(ExecuteJavascriptCallback(1, CefListValue::Create()));
@@ -487,3 +485,4 @@ TEST_F(DispatchTest, ScheduleWithoutBindingsIsRefused) {
 }
 
 }  // namespace
+}  // namespace quillmoss

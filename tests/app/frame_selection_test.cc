@@ -3,6 +3,7 @@
 #include "tests/app/app_fixture.h"
 #include "tests/app/fake_cef.h"
 
+namespace quillmoss {
 namespace {
 
 class FrameSelectionTest : public AppFixture {
@@ -138,3 +139,4 @@ TEST_F(FrameSelectionTest,
 }
 
 }  // namespace
+}  // namespace quillmoss

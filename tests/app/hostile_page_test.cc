@@ -9,6 +9,7 @@
 #include "simulator/cef_value_json.h"
 #include "tests/app/app_fixture.h"
 
+namespace quillmoss {
 namespace {
 
 constexpr char kUnknownTypeLine[] =
@@ -25,7 +26,7 @@ class HostilePageTest : public AppFixture {
   std::vector<CefRefPtr<CefListValue>> TakeCaptures() {
     std::vector<CefRefPtr<CefListValue>> lists;
     for (const standin::SentMessage& sent : TakeSent()) {
-      EXPECT_EQ(quillmoss::kV8FunctionHandlerExecuteMessage,
+      EXPECT_EQ(kV8FunctionHandlerExecuteMessage,
                 sent.message->GetName().ToString());
       // A copy: references into a message die with it.
       lists.push_back(sent.message->GetArgumentList()->GetList(1)->Copy());
@@ -148,7 +149,7 @@ TEST_F(HostilePageTest, GetterCallingTheBoundFunctionNestsTheCalls) {
   EXPECT_EQ("inner", lists[0]->GetString(0).ToString());
   EXPECT_EQ("outer", lists[1]->GetDictionary(0)->GetString("a").ToString());
   // Ids follow the order in which the functions were stored.
-  const std::string marker = quillmoss::kCallbackDescriptorMarker;
+  const std::string marker = kCallbackDescriptorMarker;
   EXPECT_EQ(1, nlohmann::json::parse(lists[0]->GetString(1).ToString().substr(
                    marker.size()))["callbackId"]);
   EXPECT_EQ(2, nlohmann::json::parse(lists[1]->GetString(1).ToString().substr(
@@ -251,7 +252,7 @@ TEST_F(HostilePageTest, HugeSparseArraysArriveEmptyWithALine) {
     }
     EXPECT_EQ(lines, LogTexts("v8utils"));
   }
-  EXPECT_EQ(quillmoss::kMaxConversionEntries, quillmoss::kMaxArrayLength);
+  EXPECT_EQ(kMaxConversionEntries, kMaxArrayLength);
   // Below the limit every index arrives, holes as null.
   EvalMain(browser_, "const s = new Array(100000); s[99999] = 1; capture(s)");
   const std::vector<CefRefPtr<CefListValue>> lists = TakeCaptures();
@@ -282,7 +283,7 @@ size_t CountStrings(CefRefPtr<CefListValue> list) {
 }
 
 TEST_F(HostilePageTest, OneCallStopsAtTheEntryLimit) {
-  ASSERT_EQ(1 << 20, quillmoss::kMaxConversionEntries);
+  ASSERT_EQ(1 << 20, kMaxConversionEntries);
   // The argument and its member take an entry each, so the array fills the
   // limit: the next member is left out unread, and so is the next argument.
   EvalMain(browser_,
@@ -347,7 +348,7 @@ TEST_F(HostilePageTest, FunctionNamesArePaidForAndTheRestIsNotRead) {
   for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
     SCOPED_TRACE(::testing::Message() << "row " << i << ": " << rows[i].name);
     standin::ClearLog();
-    quillmoss::ResetJavascriptCallbacksForTesting();
+    ResetJavascriptCallbacksForTesting();
     EvalMain(browser_,
              std::string("window.ran = []; window.f = eval('(function ' + ") +
                  rows[i].name +
@@ -359,12 +360,12 @@ TEST_F(HostilePageTest, FunctionNamesArePaidForAndTheRestIsNotRead) {
     ASSERT_EQ(1u, lists.size());
     if (!rows[i].function) {
       EXPECT_EQ(VTYPE_STRING, lists[0]->GetType(1));
-      EXPECT_EQ(1u, quillmoss::CountJavascriptCallbacksForTesting());
+      EXPECT_EQ(1u, CountJavascriptCallbacksForTesting());
       continue;
     }
     ASSERT_EQ(2u, lists[0]->GetSize());
     EXPECT_EQ(VTYPE_NULL, lists[0]->GetType(1));
-    EXPECT_EQ(0u, quillmoss::CountJavascriptCallbacksForTesting());
+    EXPECT_EQ(0u, CountJavascriptCallbacksForTesting());
     EXPECT_EQ(std::vector<std::string>{EntryLimitLine(rows[i].function)},
               LogTexts("v8utils"));
     EXPECT_EQ("\"[]\"", EvalMain(browser_, "JSON.stringify(ran)"));
@@ -409,3 +410,4 @@ TEST_F(HostilePageTest, FunctionNamesArePaidForAndTheRestIsNotRead) {
 }
 
 }  // namespace
+}  // namespace quillmoss

@@ -5,6 +5,7 @@
 #include "tests/app/app_fixture.h"
 #include "tests/app/fake_cef.h"
 
+namespace quillmoss {
 namespace {
 
 class JavascriptCallbackTest : public AppFixture {
@@ -37,7 +38,7 @@ class JavascriptCallbackTest : public AppFixture {
 
 TEST_F(JavascriptCallbackTest, DescriptorHasTheExactForm) {
   CefRefPtr<FakeFrame> frame12 = new FakeFrame(12, "f", false);
-  quillmoss::SetLastJavascriptCallbackIdForTesting(6);
+  SetLastJavascriptCallbackIdForTesting(6);
   EXPECT_EQ(
       "####quillmoss####{\"what\":\"javascript-callback\",\"callbackId\":7,"
       "\"frameId\":12,\"functionName\":\"onDone\"}",
@@ -60,7 +61,7 @@ TEST_F(JavascriptCallbackTest, DescriptorHasTheExactForm) {
 TEST_F(JavascriptCallbackTest, DescriptorLengthIsKnownBeforeStoring) {
   CefRefPtr<FakeFrame> frame =
       new FakeFrame(std::numeric_limits<int64>::min(), "f", false);
-  quillmoss::SetLastJavascriptCallbackIdForTesting(2147483646);
+  SetLastJavascriptCallbackIdForTesting(2147483646);
   for (const char* function : {"(function () {})", "(function onDone() {})",
                                "(function gr\\u00fc\\u00dfe\\u{10400}() {})"}) {
     SCOPED_TRACE(function);
@@ -70,14 +71,13 @@ TEST_F(JavascriptCallbackTest, DescriptorLengthIsKnownBeforeStoring) {
     CefRefPtr<CefV8Value> value;
     CefRefPtr<CefV8Exception> exception;
     ASSERT_TRUE(context->Eval(function, CefString(), 0, value, exception));
-    const size_t length =
-        quillmoss::GetJavascriptCallbackDescriptorLength(value);
-    EXPECT_EQ(0u, quillmoss::CountJavascriptCallbacksForTesting());
+    const size_t length = GetJavascriptCallbackDescriptorLength(value);
+    EXPECT_EQ(0u, CountJavascriptCallbacksForTesting());
     const CefString descriptor = StoreJavascriptCallback(frame.get(), value);
     context->Exit();
     EXPECT_EQ(length, descriptor.length());
-    quillmoss::ResetJavascriptCallbacksForTesting();
-    quillmoss::SetLastJavascriptCallbackIdForTesting(2147483646);
+    ResetJavascriptCallbacksForTesting();
+    SetLastJavascriptCallbackIdForTesting(2147483646);
   }
 }
 
@@ -88,15 +88,15 @@ TEST_F(JavascriptCallbackTest, IdsCountUpAcrossFramesAndRemovals) {
   CefRefPtr<CefFrame> sub_frame = renderer_->GetFrame(browser_, sub);
 
   Store(main_frame, "(function f() {})");
-  EXPECT_EQ(1, quillmoss::GetLastJavascriptCallbackIdForTesting());
+  EXPECT_EQ(1, GetLastJavascriptCallbackIdForTesting());
   RemoveJavascriptCallbacksForFrame(main_frame);
-  EXPECT_EQ(0u, quillmoss::CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(0u, CountJavascriptCallbacksForTesting());
 
   Store(sub_frame, "window.f = function f() {}");
   Store(sub_frame, "f");
-  EXPECT_EQ(3, quillmoss::GetLastJavascriptCallbackIdForTesting());
-  ASSERT_EQ(2u, quillmoss::CountJavascriptCallbacksForTesting());
-  EXPECT_EQ(2, quillmoss::GetJavascriptCallbackIdsForTesting().front());
+  EXPECT_EQ(3, GetLastJavascriptCallbackIdForTesting());
+  ASSERT_EQ(2u, CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(2, GetJavascriptCallbackIdsForTesting().front());
   // The same function stored twice is two entries.
   CefRefPtr<CefV8Context> context = main_frame->GetV8Context();
   context->Enter();
@@ -112,7 +112,7 @@ TEST_F(JavascriptCallbackTest, RemovalLogsPerEntryAndKeepsOtherFrames) {
   Store(sub_frame, "(function b() {})");
   Store(main_frame, "(function c() {})");
   Store(main_frame, "(function d() {})");
-  EXPECT_TRUE(quillmoss::IsFrameIndexInStepForTesting());
+  EXPECT_TRUE(IsFrameIndexInStepForTesting());
   standin::ClearLog();
 
   RemoveJavascriptCallbacksForFrame(main_frame);
@@ -121,27 +121,26 @@ TEST_F(JavascriptCallbackTest, RemovalLogsPerEntryAndKeepsOtherFrames) {
       "[Renderer process] RemoveJavascriptCallbacksForFrame(): removed js "
       "callback from the map");
   EXPECT_EQ(expected, LogTexts("javascript_callback"));
-  ASSERT_EQ(1u, quillmoss::CountJavascriptCallbacksForTesting());
-  EXPECT_EQ(2, quillmoss::GetJavascriptCallbackIdsForTesting().front());
-  EXPECT_TRUE(quillmoss::IsFrameIndexInStepForTesting());
+  ASSERT_EQ(1u, CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(2, GetJavascriptCallbackIdsForTesting().front());
+  EXPECT_TRUE(IsFrameIndexInStepForTesting());
 
   // A frame with nothing stored: nothing changes, nothing is logged.
   standin::ClearLog();
   RemoveJavascriptCallbacksForFrame(main_frame);
   EXPECT_TRUE(standin::LogRecords().empty());
-  EXPECT_EQ(1u, quillmoss::CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(1u, CountJavascriptCallbacksForTesting());
 
   // Looking up a removed or never-issued id finds nothing and adds nothing.
   for (const int id : {1, 3, 5, 0, -1}) {
     SCOPED_TRACE(::testing::Message() << "id " << id);
-    quillmoss::JavascriptCallback callback;
-    EXPECT_FALSE(quillmoss::GetJavascriptCallback(id, &callback));
+    JavascriptCallback callback;
+    EXPECT_FALSE(GetJavascriptCallback(id, &callback));
     EXPECT_FALSE(callback.first);
     EXPECT_FALSE(callback.second);
   }
-  EXPECT_EQ(std::vector<int>{2},
-            quillmoss::GetJavascriptCallbackIdsForTesting());
-  EXPECT_TRUE(quillmoss::IsFrameIndexInStepForTesting());
+  EXPECT_EQ(std::vector<int>{2}, GetJavascriptCallbackIdsForTesting());
+  EXPECT_TRUE(IsFrameIndexInStepForTesting());
 }
 
 TEST_F(JavascriptCallbackTest, RemovalOnAnEmptyRegistryAsksNothing) {
@@ -157,16 +156,16 @@ TEST_F(JavascriptCallbackTest, IdCounterWrapsToFreePositiveIds) {
   CefRefPtr<CefFrame> frame = renderer_->GetFrame(browser_, frame_);
   Store(frame, "(function f() {})");  // id 1
   Store(frame, "(function f() {})");  // id 2
-  quillmoss::SetLastJavascriptCallbackIdForTesting(
-      std::numeric_limits<int>::max() - 1);
+  SetLastJavascriptCallbackIdForTesting(std::numeric_limits<int>::max() - 1);
   Store(frame, "(function f() {})");
   EXPECT_EQ(std::numeric_limits<int>::max(),
-            quillmoss::GetLastJavascriptCallbackIdForTesting());
+            GetLastJavascriptCallbackIdForTesting());
   Store(frame, "(function f() {})");
-  EXPECT_EQ(3, quillmoss::GetLastJavascriptCallbackIdForTesting());
-  EXPECT_EQ(4u, quillmoss::CountJavascriptCallbacksForTesting());
-  for (const int id : quillmoss::GetJavascriptCallbackIdsForTesting())
+  EXPECT_EQ(3, GetLastJavascriptCallbackIdForTesting());
+  EXPECT_EQ(4u, CountJavascriptCallbacksForTesting());
+  for (const int id : GetJavascriptCallbackIdsForTesting())
     EXPECT_GT(id, 0);
 }
 
 }  // namespace
+}  // namespace quillmoss

@@ -11,6 +11,7 @@
 
 #include "tests/app/app_fixture.h"
 
+namespace quillmoss {
 namespace {
 
 #if defined(__has_feature)
@@ -60,7 +61,7 @@ TEST_F(LoadTest, MillionBoundCallsLeaveNothingBehind) {
   const int calls = Scale(1000000);
   const int browser = CreateBrowserWithContext();
   // A host callback among the properties: 20 bytes, the id first.
-  unsigned char callback_bytes[quillmoss::kHostCallbackBinarySize] = {5};
+  unsigned char callback_bytes[kHostCallbackBinarySize] = {5};
   CefRefPtr<CefDictionaryValue> properties = CefDictionaryValue::Create();
   properties->SetBinary(
       "done", CefBinaryValue::Create(callback_bytes, sizeof(callback_bytes)));
@@ -88,7 +89,7 @@ TEST_F(LoadTest, MillionBoundCallsLeaveNothingBehind) {
       PrintMemory("after the first batch (V8's heap has grown)");
   }
   PrintMemory("after the calls");
-  EXPECT_EQ(0u, quillmoss::CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(0u, CountJavascriptCallbacksForTesting());
 }
 
 TEST_F(LoadTest, HundredThousandCallbacksGoWithTheirContexts) {
@@ -113,23 +114,22 @@ TEST_F(LoadTest, HundredThousandCallbacksGoWithTheirContexts) {
     EvalMain(browser, store);
     Eval(browser, sub, store);
     ASSERT_EQ(static_cast<size_t>(kBatch),
-              quillmoss::CountJavascriptCallbacksForTesting());
-    for (int id = quillmoss::GetLastJavascriptCallbackIdForTesting() - 99;
-         id <= quillmoss::GetLastJavascriptCallbackIdForTesting(); ++id) {
-      CefRefPtr<CefProcessMessage> message = CefProcessMessage::Create(
-          quillmoss::kExecuteJavascriptCallbackMessage);
+              CountJavascriptCallbacksForTesting());
+    for (int id = GetLastJavascriptCallbackIdForTesting() - 99;
+         id <= GetLastJavascriptCallbackIdForTesting(); ++id) {
+      CefRefPtr<CefProcessMessage> message =
+          CefProcessMessage::Create(kExecuteJavascriptCallbackMessage);
       message->GetArgumentList()->SetInt(0, id);
       message->GetArgumentList()->SetInt(1, id);
       ASSERT_TRUE(
           renderer_->DeliverMessage(browser, MainFrame(browser), message));
     }
-    EXPECT_EQ(
-        std::to_string(quillmoss::GetLastJavascriptCallbackIdForTesting()),
-        Eval(browser, sub, "window.last"));
+    EXPECT_EQ(std::to_string(GetLastJavascriptCallbackIdForTesting()),
+              Eval(browser, sub, "window.last"));
 
     renderer_->CreateContext(browser, MainFrame(browser));
     renderer_->ReleaseContext(browser, sub);
-    ASSERT_EQ(0u, quillmoss::CountJavascriptCallbacksForTesting());
+    ASSERT_EQ(0u, CountJavascriptCallbacksForTesting());
     renderer_->CreateContext(browser, sub);
     renderer_->ClearSentMessages();
     standin::ClearLog();
@@ -138,7 +138,8 @@ TEST_F(LoadTest, HundredThousandCallbacksGoWithTheirContexts) {
       PrintMemory("after the first round");
   }
   PrintMemory("after the callbacks");
-  EXPECT_EQ(callbacks, quillmoss::GetLastJavascriptCallbackIdForTesting());
+  EXPECT_EQ(callbacks, GetLastJavascriptCallbackIdForTesting());
 }
 
 }  // namespace
+}  // namespace quillmoss

@@ -10,12 +10,13 @@
 #include "renderer_driver.h"
 #include "support/fake_shell.h"
 
+namespace quillmoss {
 namespace {
 
 class QuillmossAppTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    quillmoss::ResetFakeShell();
+    ResetFakeShell();
     standin::ClearLog();
   }
 
@@ -91,7 +92,7 @@ TEST(QuillmossAppRefCountTest, HandlersAreTheObjectItselfAndShareItsCount) {
 TEST_F(QuillmossAppTest, NoAppUserModelIdLooksNothingUpButLoadsTheShell) {
   ProcessCommandLine("renderer", {});
   ProcessCommandLine("gpu-process", {"--app-user-model-id="});
-  const quillmoss::FakeShell& shell = quillmoss::GetFakeShell();
+  const FakeShell& shell = GetFakeShell();
   EXPECT_EQ(2, shell.load_library_calls);
   EXPECT_EQ(0, shell.set_app_user_model_id_requests);
   EXPECT_EQ(0, shell.app_user_model_id_calls);
@@ -100,7 +101,7 @@ TEST_F(QuillmossAppTest, NoAppUserModelIdLooksNothingUpButLoadsTheShell) {
 
 TEST_F(QuillmossAppTest, SetsTheAppUserModelIdSilently) {
   ProcessCommandLine("", {"--app-user-model-id=Example.Host.1"});
-  const quillmoss::FakeShell& shell = quillmoss::GetFakeShell();
+  const FakeShell& shell = GetFakeShell();
   EXPECT_EQ(1, shell.app_user_model_id_calls);
   EXPECT_EQ(L"Example.Host.1", shell.last_app_user_model_id);
   EXPECT_TRUE(standin::LogRecords().empty());
@@ -122,9 +123,9 @@ TEST_F(QuillmossAppTest, EveryShellFailureGivesExactlyOneErrorLine) {
   };
   for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
     SCOPED_TRACE(::testing::Message() << "row " << i);
-    quillmoss::ResetFakeShell();
+    ResetFakeShell();
     standin::ClearLog();
-    quillmoss::FakeShell& shell = quillmoss::GetFakeShell();
+    FakeShell& shell = GetFakeShell();
     shell.library_loads = rows[i].library_loads;
     shell.has_app_user_model_id_function = rows[i].has_function;
     shell.app_user_model_id_result = rows[i].result;
@@ -160,3 +161,4 @@ TEST_F(QuillmossAppTest, ChildProcessLaunchLogsTheCommandLine) {
 }
 
 }  // namespace
+}  // namespace quillmoss

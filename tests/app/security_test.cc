@@ -11,6 +11,7 @@
 
 #include "tests/app/app_fixture.h"
 
+namespace quillmoss {
 namespace {
 
 constexpr char kSubFrameLine[] =
@@ -24,18 +25,18 @@ struct MessageRow {
   bool with_arguments;
 };
 std::vector<MessageRow> SubFrameMessages() {
-  return {{quillmoss::kDoJavascriptBindingsMessage, true},
-          {quillmoss::kExecuteJavascriptCallbackMessage, true},
-          {quillmoss::kOnContextCreatedMessage, true},
-          {quillmoss::kOnContextReleasedMessage, true},
-          {quillmoss::kExecutePythonCallbackMessage, true},
-          {quillmoss::kV8FunctionHandlerExecuteMessage, true},
+  return {{kDoJavascriptBindingsMessage, true},
+          {kExecuteJavascriptCallbackMessage, true},
+          {kOnContextCreatedMessage, true},
+          {kOnContextReleasedMessage, true},
+          {kExecutePythonCallbackMessage, true},
+          {kV8FunctionHandlerExecuteMessage, true},
           {"", true},
           {"DoJavascriptBindings ", true},
           {std::string("DoJavascriptBindings\0x", 22), true},
           {"\xC3\xA9\xF0\x9F\x98\x80", true},
           {std::string(10000, 'x'), true},
-          {quillmoss::kOnContextCreatedMessage, false},
+          {kOnContextCreatedMessage, false},
           {"Anything", false}};
 }
 
@@ -47,7 +48,7 @@ CefRefPtr<CefProcessMessage> SubFrameMessage(const MessageRow& row) {
   if (!row.with_arguments)
     return message;
   CefRefPtr<CefListValue> args = message->GetArgumentList();
-  if (row.name == quillmoss::kDoJavascriptBindingsMessage) {
+  if (row.name == kDoJavascriptBindingsMessage) {
     args->SetDictionary(
         0, BindingsBuilder().Function("f").BindToFrames(true).Build());
   } else {
@@ -78,10 +79,11 @@ class SecurityTest : public AppFixture {
 
   // "properties" holding the host callback onReady, id 12.
   static CefRefPtr<CefDictionaryValue> OnReadyProperties() {
-    unsigned char callback_bytes[quillmoss::kHostCallbackBinarySize] = {12};
+    unsigned char callback_bytes[kHostCallbackBinarySize] = {12};
     CefRefPtr<CefDictionaryValue> properties = CefDictionaryValue::Create();
-    properties->SetBinary("onReady", CefBinaryValue::Create(
-                                         callback_bytes, sizeof(callback_bytes)));
+    properties->SetBinary(
+        "onReady",
+        CefBinaryValue::Create(callback_bytes, sizeof(callback_bytes)));
     return properties;
   }
 
@@ -110,7 +112,7 @@ class SecurityTest : public AppFixture {
 
   // Whether every stored callback's frame is still in |browser|.
   bool RegistryHoldsOnlyLiveFrames(int browser) {
-    for (int id : quillmoss::GetJavascriptCallbackIdsForTesting()) {
+    for (int id : GetJavascriptCallbackIdsForTesting()) {
       if (!renderer_->GetBrowser(browser)->GetFrame(
               StoredFrame(id)->GetIdentifier())) {
         return false;
@@ -139,7 +141,7 @@ class SecurityTest : public AppFixture {
   // Sends ExecuteJavascriptCallback for |id| through the main frame.
   bool RunCallback(int browser, int id) {
     CefRefPtr<CefProcessMessage> message =
-        CefProcessMessage::Create(quillmoss::kExecuteJavascriptCallbackMessage);
+        CefProcessMessage::Create(kExecuteJavascriptCallbackMessage);
     message->GetArgumentList()->SetInt(0, id);
     message->GetArgumentList()->SetInt(1, id);
     const bool taken =
@@ -157,7 +159,7 @@ TEST_F(SecurityTest, EveryMessageFromAnySubFrameIsRefused) {
   // A stored callback that the refused messages name.
   SendBindings(browser, BindingsBuilder().Function("keep").Build());
   EvalMain(browser, "window.ran = 0; keep(function () { ++window.ran; })");
-  ASSERT_EQ(1u, quillmoss::CountJavascriptCallbacksForTesting());
+  ASSERT_EQ(1u, CountJavascriptCallbacksForTesting());
   TakeSent();
   // A frame without a context is refused as well.
   frames.push_back(renderer_->AddFrame(browser, "no context"));
@@ -206,22 +208,18 @@ TEST_F(SecurityTest, SubFramesGetBindingsOnlyWhenAskedFor) {
       {"true", [](BindingsBuilder* b) { b->BindToFrames(true); }, true, true},
       {"false", [](BindingsBuilder* b) { b->BindToFrames(false); }, true,
        false},
-      {"absent",
-       [](BindingsBuilder* b) { b->Omit(quillmoss::kBindToFramesKey); }, false,
+      {"absent", [](BindingsBuilder* b) { b->Omit(kBindToFramesKey); }, false,
        false},
-      {"the int 1",
-       [](BindingsBuilder* b) { b->SetInt(quillmoss::kBindToFramesKey, 1); },
+      {"the int 1", [](BindingsBuilder* b) { b->SetInt(kBindToFramesKey, 1); },
        false, false},
       {"the string true",
-       [](BindingsBuilder* b) {
-         b->SetString(quillmoss::kBindToFramesKey, "true");
-       },
+       [](BindingsBuilder* b) { b->SetString(kBindToFramesKey, "true"); },
        false, false},
       {"a list holding true",
        [](BindingsBuilder* b) {
          CefRefPtr<CefListValue> list = CefListValue::Create();
          list->SetBool(0, true);
-         b->SetList(quillmoss::kBindToFramesKey, list);
+         b->SetList(kBindToFramesKey, list);
        },
        false, false},
   };
@@ -388,14 +386,14 @@ TEST_F(SecurityTest, FunctionNamesNeverChangeTheDescriptorsMembers) {
             args->GetList(0)->GetDictionary(0)->GetString("f").ToString();
         for (const std::string& descriptor :
              {nested, args->GetString(1).ToString()}) {
-          const std::string marker = quillmoss::kCallbackDescriptorMarker;
+          const std::string marker = kCallbackDescriptorMarker;
           ASSERT_EQ(0u, descriptor.find(marker));
           const nlohmann::json parsed =
               nlohmann::json::parse(descriptor.substr(marker.size()));
           ASSERT_EQ(4u, parsed.size()) << parsed.dump();
           EXPECT_EQ("javascript-callback", parsed["what"]);
-          EXPECT_TRUE(quillmoss::HasJavascriptCallbackForTesting(
-              parsed["callbackId"].get<int>()));
+          EXPECT_TRUE(
+              HasJavascriptCallbackForTesting(parsed["callbackId"].get<int>()));
           EXPECT_EQ(frame, parsed["frameId"]);
           EXPECT_EQ(routes[r].prefix + names[n], parsed["functionName"]);
         }
@@ -417,7 +415,7 @@ TEST_F(SecurityTest, LoneSurrogatesInNamesArriveReplaced) {
   const std::string descriptor =
       sent[0].message->GetArgumentList()->GetList(1)->GetString(0).ToString();
   const nlohmann::json parsed = nlohmann::json::parse(
-      descriptor.substr(strlen(quillmoss::kCallbackDescriptorMarker)));
+      descriptor.substr(strlen(kCallbackDescriptorMarker)));
   EXPECT_EQ("\xEF\xBF\xBD\"\xEF\xBF\xBD", parsed["functionName"]);
 }
 
@@ -443,10 +441,10 @@ TEST_F(SecurityTest, CallbacksOfAGoneContextCannotBeRunById) {
          "window.runs = 0; for (let i = 0; i < 3; ++i) "
          "keep(() => { ++window.runs; })");
     for (int i = 0; i < 3; ++i)
-      frame_of_id[quillmoss::GetLastJavascriptCallbackIdForTesting() - i] = f;
+      frame_of_id[GetLastJavascriptCallbackIdForTesting() - i] = f;
   }
   TakeSent();
-  ASSERT_EQ(3 * frames.size(), quillmoss::CountJavascriptCallbacksForTesting());
+  ASSERT_EQ(3 * frames.size(), CountJavascriptCallbacksForTesting());
 
   // Frame 2 released, frame 3 navigated (released and made anew), the second
   // browser destroyed with all its frames.
@@ -455,13 +453,13 @@ TEST_F(SecurityTest, CallbacksOfAGoneContextCannotBeRunById) {
   Eval(frames[3].first, frames[3].second, "window.runs = 0");
   renderer_->DestroyBrowser(second);
   const std::set<size_t> gone = {1, 2, 3, 5, 6};
-  EXPECT_TRUE(quillmoss::IsFrameIndexInStepForTesting());
+  EXPECT_TRUE(IsFrameIndexInStepForTesting());
 
   for (const auto& entry : frame_of_id) {
     SCOPED_TRACE(::testing::Message()
                  << "id " << entry.first << " of frame " << entry.second);
     const bool live = gone.count(entry.second) == 0;
-    EXPECT_EQ(live, quillmoss::HasJavascriptCallbackForTesting(entry.first));
+    EXPECT_EQ(live, HasJavascriptCallbackForTesting(entry.first));
     standin::ClearLog();
     RunCallback(first, entry.first);
     if (!live) {
@@ -476,13 +474,12 @@ TEST_F(SecurityTest, CallbacksOfAGoneContextCannotBeRunById) {
   for (const size_t f : {0, 4})
     EXPECT_EQ("3", Eval(frames[f].first, frames[f].second, "window.runs"));
   EXPECT_EQ("0", Eval(frames[3].first, frames[3].second, "window.runs"));
-  EXPECT_EQ(6u, quillmoss::CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(6u, CountJavascriptCallbacksForTesting());
 
   // New callbacks get new ids: a gone id never names a new function.
   Eval(frames[3].first, frames[3].second, "keep(() => 0)");
-  EXPECT_EQ(0u, frame_of_id.count(
-                    quillmoss::GetLastJavascriptCallbackIdForTesting()));
-  EXPECT_GT(quillmoss::GetLastJavascriptCallbackIdForTesting(),
+  EXPECT_EQ(0u, frame_of_id.count(GetLastJavascriptCallbackIdForTesting()));
+  EXPECT_GT(GetLastJavascriptCallbackIdForTesting(),
             frame_of_id.rbegin()->first);
 }
 
@@ -531,7 +528,7 @@ TEST_F(SecurityTest, FunctionsKeptFromAGonePageSendAndStoreNothing) {
             std::string(rows[i].name) + "()\"",
         seen);
     EXPECT_TRUE(TakeSent().empty());
-    EXPECT_EQ(0u, quillmoss::CountJavascriptCallbacksForTesting());
+    EXPECT_EQ(0u, CountJavascriptCallbacksForTesting());
     const std::vector<std::string> expected = {
         "[Renderer process] V8FunctionHandler::Execute(): the V8 context "
         "has no browser or frame: " +
@@ -577,9 +574,8 @@ TEST_F(SecurityTest, FramesRemovedWhileArgumentsConvertKeepNothing) {
     std::map<std::string, int64> frames = RemovableFrames(browser);
     // S had a function stored before it went, and the main page holds one.
     Eval(browser, frames["S"], "saveFile(function s0() {})");
-    ASSERT_TRUE(renderer_->KeepValue(browser, frames["S"],
-                                     "(function sFn() {})", frames["main"],
-                                     "keptS"));
+    ASSERT_TRUE(renderer_->KeepValue(
+        browser, frames["S"], "(function sFn() {})", frames["main"], "keptS"));
     TakeSent();
     standin::ClearLog();
 
@@ -594,7 +590,7 @@ TEST_F(SecurityTest, FramesRemovedWhileArgumentsConvertKeepNothing) {
     size_t calls_sent = 0;
     for (const standin::SentMessage& sent : TakeSent()) {
       const std::string name = sent.message->GetName().ToString();
-      if (name == quillmoss::kOnContextReleasedMessage)
+      if (name == kOnContextReleasedMessage)
         continue;
       ++calls_sent;
       EXPECT_EQ(frames["main"], sent.frame_id) << name;
@@ -611,7 +607,7 @@ TEST_F(SecurityTest, FramesRemovedWhileArgumentsConvertKeepNothing) {
       EXPECT_EQ("\"returned\"", seen);
       EXPECT_EQ(1u, calls_sent);
       EXPECT_EQ(0u, LogCount(line));
-      EXPECT_EQ(2u, quillmoss::CountJavascriptCallbacksForTesting());
+      EXPECT_EQ(2u, CountJavascriptCallbacksForTesting());
     }
     EXPECT_TRUE(RegistryHoldsOnlyLiveFrames(browser));
     EXPECT_FALSE(LogContains("the frame is gone"));
@@ -662,8 +658,7 @@ TEST_F(SecurityTest, FramesRemovedWhileBindingsInstallStopTheirInstallation) {
               LogCount("[Renderer process] DoJavascriptBindingsForFrame(): "
                        "the frame went during the installation"));
     for (const char* frame : {"main", "S"}) {
-      EXPECT_EQ("\"function\"", TypeOf(browser, frames[frame], "o.m"))
-          << frame;
+      EXPECT_EQ("\"function\"", TypeOf(browser, frames[frame], "o.m")) << frame;
     }
     renderer_->DestroyBrowser(browser);
   }
@@ -697,11 +692,11 @@ TEST_F(SecurityTest, FramesRemovedByTheHostsCallsKeepNothing) {
     Eval(browser, frames[row.owner],
          std::string("window.victim = '") + row.removed + "';" + row.setup +
              "saveFile(function cb() { mark(); " + removes_itself + " })");
-    const int id = quillmoss::GetLastJavascriptCallbackIdForTesting();
+    const int id = GetLastJavascriptCallbackIdForTesting();
     standin::ClearLog();
 
     CefRefPtr<CefProcessMessage> message =
-        CefProcessMessage::Create(quillmoss::kExecuteJavascriptCallbackMessage);
+        CefProcessMessage::Create(kExecuteJavascriptCallbackMessage);
     CefRefPtr<CefListValue> args = message->GetArgumentList();
     args->SetInt(0, id);
     CefRefPtr<CefListValue> nested = CefListValue::Create();
@@ -715,7 +710,7 @@ TEST_F(SecurityTest, FramesRemovedByTheHostsCallsKeepNothing) {
               LogCount("[Renderer process] ExecuteJavascriptCallback(): the "
                        "frame went while the arguments converted, id=" +
                        std::to_string(id)));
-    EXPECT_FALSE(quillmoss::HasJavascriptCallbackForTesting(id));
+    EXPECT_FALSE(HasJavascriptCallbackForTesting(id));
     EXPECT_TRUE(RegistryHoldsOnlyLiveFrames(browser));
     EXPECT_EQ(nullptr,
               renderer_->GetBrowser(browser)->GetFrame(CefString(row.removed)));
@@ -723,5 +718,5 @@ TEST_F(SecurityTest, FramesRemovedByTheHostsCallsKeepNothing) {
   }
 }
 
-
 }  // namespace
+}  // namespace quillmoss

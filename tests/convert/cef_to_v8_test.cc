@@ -6,6 +6,7 @@
 #include "simulator/cef_value_json.h"
 #include "tests/app/app_fixture.h"
 
+namespace quillmoss {
 namespace {
 
 // The page describes every argument it receives: its JS type, and its value
@@ -40,7 +41,7 @@ class CefToV8Test : public AppFixture {
     AppFixture::SetUp();
     browser_ = CreateBoundBrowser({"register"});
     EvalMain(browser_, kRecorder);
-    callback_id_ = quillmoss::GetLastJavascriptCallbackIdForTesting();
+    callback_id_ = GetLastJavascriptCallbackIdForTesting();
     TakeSent();
     standin::ClearLog();
   }
@@ -96,7 +97,7 @@ TEST_F(CefToV8Test, HostCallbackFunctionCallsTheHostById) {
   const std::vector<standin::SentMessage> sent = TakeSent();
   ASSERT_EQ(2u, sent.size());
   for (const standin::SentMessage& message : sent) {
-    EXPECT_EQ(quillmoss::kExecutePythonCallbackMessage,
+    EXPECT_EQ(kExecutePythonCallbackMessage,
               message.message->GetName().ToString());
     EXPECT_EQ(MainFrame(browser_), message.frame_id);
   }
@@ -171,8 +172,8 @@ TEST_F(CefToV8Test, OtherBinaryValuesAndTooDeepListsBecomeNull) {
 // the rest arrive as null, with one line.
 TEST_F(CefToV8Test, EntriesPastTheLimitArriveAsNull) {
   CefRefPtr<CefListValue> numbers = CefListValue::Create();
-  numbers->SetSize(quillmoss::kMaxConversionEntries);
-  for (int i = 0; i < quillmoss::kMaxConversionEntries; ++i)
+  numbers->SetSize(kMaxConversionEntries);
+  for (int i = 0; i < kMaxConversionEntries; ++i)
     numbers->SetInt(i, 7);
   CefRefPtr<CefListValue> arguments = CefListValue::Create();
   arguments->SetList(0, numbers);
@@ -190,7 +191,7 @@ TEST_F(CefToV8Test, EntriesPastTheLimitArriveAsNull) {
 
   // An object reached before the limit keeps its keys, their values null.
   CefRefPtr<CefListValue> fewer = CefListValue::Create();
-  fewer->SetSize(quillmoss::kMaxConversionEntries - 2);
+  fewer->SetSize(kMaxConversionEntries - 2);
   CefRefPtr<CefDictionaryValue> members = CefDictionaryValue::Create();
   members->SetInt("a", 1);
   members->SetString("b", "x");
@@ -278,10 +279,10 @@ TEST_F(CefToV8Test, SameIdRunsAgainAndEveryFailureIsLogged) {
   EXPECT_FALSE(ExecuteJavascriptCallback(-5, List("[]")));
   // A function that throws keeps its entry.
   EvalMain(browser_, "register(function fails() { throw new Error('no'); })");
-  const int failing_id = quillmoss::GetLastJavascriptCallbackIdForTesting();
+  const int failing_id = GetLastJavascriptCallbackIdForTesting();
   standin::ClearLog();
   EXPECT_FALSE(ExecuteJavascriptCallback(failing_id, List("[]")));
-  EXPECT_TRUE(quillmoss::HasJavascriptCallbackForTesting(failing_id));
+  EXPECT_TRUE(HasJavascriptCallbackForTesting(failing_id));
   EXPECT_EQ(std::vector<std::string>{"[Renderer process] "
                                      "ExecuteJavascriptCallback(): "
                                      "callback->ExecuteFunction() failed"},
@@ -293,7 +294,7 @@ TEST_F(CefToV8Test, UnknownIdsAndAnEmptyRegistry) {
   EXPECT_FALSE(ExecuteJavascriptCallback(-5, List("[]")));
   // Unknown ids leave the registry as it was.
   EXPECT_EQ(std::vector<int>{callback_id_},
-            quillmoss::GetJavascriptCallbackIdsForTesting());
+            GetJavascriptCallbackIdsForTesting());
   renderer_->ReleaseContext(browser_, MainFrame(browser_));
   standin::ClearLog();
   EXPECT_FALSE(ExecuteJavascriptCallback(callback_id_, List("[]")));
@@ -312,7 +313,7 @@ TEST_F(CefToV8Test, AFrameWithoutAContextIsRefusedBeforeAnyEntry) {
   ASSERT_TRUE(context->Enter());
   StoreJavascriptCallback(sub_frame, StoredFunction(callback_id_));
   context->Exit();
-  const int id = quillmoss::GetLastJavascriptCallbackIdForTesting();
+  const int id = GetLastJavascriptCallbackIdForTesting();
   standin::ClearLog();
 
   EXPECT_FALSE(ExecuteJavascriptCallback(id, List("[1]")));
@@ -325,3 +326,4 @@ TEST_F(CefToV8Test, AFrameWithoutAContextIsRefusedBeforeAnyEntry) {
 }
 
 }  // namespace
+}  // namespace quillmoss

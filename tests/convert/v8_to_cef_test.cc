@@ -6,6 +6,7 @@
 #include "simulator/cef_value_json.h"
 #include "tests/app/app_fixture.h"
 
+namespace quillmoss {
 namespace {
 
 constexpr char kAppendDepthLine[] =
@@ -37,7 +38,7 @@ class V8ToCefTest : public AppFixture {
   }
 
   std::string Descriptor(int id, const std::string& name) {
-    return std::string(quillmoss::kCallbackDescriptorMarker) +
+    return std::string(kCallbackDescriptorMarker) +
            "{\"what\":\"javascript-callback\",\"callbackId\":" +
            std::to_string(id) +
            ",\"frameId\":" + std::to_string(MainFrame(browser_)) +
@@ -93,7 +94,7 @@ TEST_F(V8ToCefTest, FunctionsAreStoredAndTravelAsDescriptors) {
                 .dump(),
             Capture("window.onDone = function onDone() {}, onDone, "
                     "{cb: () => 1}, (() => 1)"));
-  EXPECT_EQ(4u, quillmoss::CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(4u, CountJavascriptCallbacksForTesting());
   EXPECT_EQ(MainFrame(browser_), StoredFrame(1)->GetIdentifier());
   // A long name is paid for, not cut: far from the entry limit it arrives.
   const std::string long_name(100000, 'n');
@@ -219,17 +220,17 @@ TEST_F(V8ToCefTest, HandlerRefusesCallsOutsideAContext) {
   ASSERT_TRUE(context->Enter());
   CefRefPtr<CefV8Value> function;
   CefRefPtr<CefV8Exception> thrown;
-  ASSERT_TRUE(context->Eval("(function f() {})", CefString(), 0, function,
-                            thrown));
+  ASSERT_TRUE(
+      context->Eval("(function f() {})", CefString(), 0, function, thrown));
   context->Exit();
-  EXPECT_EQ("[null]", standin::CefListToJson(
-                          V8ArgumentsToCefListValue({function}))
-                          .dump());
+  EXPECT_EQ(
+      "[null]",
+      standin::CefListToJson(V8ArgumentsToCefListValue({function})).dump());
   EXPECT_EQ(std::vector<std::string>{"[Renderer process] "
                                      "V8ValueAppendToCefListValue(): not in "
                                      "V8 context"},
             LogTexts("v8utils"));
-  EXPECT_EQ(0u, quillmoss::CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(0u, CountJavascriptCallbacksForTesting());
 }
 
 TEST_F(V8ToCefTest, TwoCallsSendTwoMessagesInOrder) {
@@ -244,3 +245,4 @@ TEST_F(V8ToCefTest, TwoCallsSendTwoMessagesInOrder) {
 }
 
 }  // namespace
+}  // namespace quillmoss

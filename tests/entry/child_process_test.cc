@@ -9,6 +9,7 @@
 #include "renderer_driver.h"
 #include "support/fake_shell.h"
 
+namespace quillmoss {
 namespace {
 
 int RunEntry(std::vector<std::string> args, bool with_command_line = true) {
@@ -27,7 +28,7 @@ int RunEntry(std::vector<std::string> args, bool with_command_line = true) {
 }
 
 TEST(ChildProcessTest, HighDpiSupportFollowsSwitchPresenceOnly) {
-  quillmoss::ResetFakeShell();
+  ResetFakeShell();
   struct Row {
     std::vector<std::string> args;
     int expected_calls;
@@ -62,3 +63,4 @@ TEST(ChildProcessTest, MissingCommandLineStillHandsControlToCef) {
 }
 
 }  // namespace
+}  // namespace quillmoss
