@@ -4,13 +4,15 @@
 # symbolic link per folder the layer may see. On a target's include path in
 # place of the folders' parent, it resolves "folder/x.h" for those folders
 # and for no other: an include across a line the layer may not cross fails
-# to compile ("No such file or directory"), wherever it is written.
+# to compile ("No such file or directory"), wherever it is written. A link
+# may also be to one header, the only one of its folder that the layer sees
+# ("x.h").
 
 # quillmoss_layer_root(<out-var> <name> <folder>...)
 #
 # Makes ${PROJECT_BINARY_DIR}/layers/<name> with a link per <folder> (a path
-# relative to the project root; the folders must be siblings), named as the
-# folder's last component, and sets <out-var> to it.
+# relative to the project root, of a folder or a header; they must be
+# siblings), named as its last component, and sets <out-var> to it.
 #
 # Where symbolic links cannot be made (Windows without developer mode or
 # elevation, some file systems), <out-var> falls back to the folders' parent,

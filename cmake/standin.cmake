@@ -4,7 +4,9 @@
 #                         ("include/cef_app.h"), nothing else of the stand-in.
 #                         All the system sees of it.
 #   cef_standin           cef_standin/src: CEF's implementation, on Debian's
-#                         libnode (V8 10.2); sees its headers and src/.
+#                         libnode (V8 10.2); sees its headers and src/. The
+#                         layers above see src/standin_core.h alone.
+#   cef_standin_internals src/ whole, for the core's own tests.
 #   cef_standin_driver    cef_standin/driver: plays CEF's renderer and the
 #                         browser process for tests; sees the above.
 #   cef_standin_simulator cef_standin/simulator: the scenario runner
@@ -80,6 +82,7 @@ set(STANDIN_SOURCES
   cef_standin/src/logging.cc
   cef_standin/src/platform.cc
   cef_standin/src/process_message.cc
+  cef_standin/src/render_process_calls.cc
   cef_standin/src/task_runner.cc
   cef_standin/src/trace_event.cc
   cef_standin/src/values.cc
@@ -100,9 +103,13 @@ else()
 endif()
 
 add_library(cef_standin STATIC ${STANDIN_SOURCES})
-# src/ is public to the layers above (the driver and the tests use the
-# core's internals; standin_core.h is its interface to them).
-target_include_directories(cef_standin PUBLIC "${_standin}/src")
+# Of src/, the layers above see standin_core.h alone, through a layer root
+# that holds a link to it: an internal header of the core does not compile
+# there.
+quillmoss_layer_root(_core_root standin_core cef_standin/src/standin_core.h)
+target_include_directories(cef_standin
+  PRIVATE "${_standin}/src"
+  PUBLIC "${_core_root}")
 target_link_libraries(cef_standin PUBLIC cef_standin_headers PRIVATE quillmoss_warnings)
 if(WIN32)
   target_compile_definitions(cef_standin PRIVATE STANDIN_NO_V8=1)
@@ -111,6 +118,11 @@ else()
   set_target_properties(cef_standin PROPERTIES
     INTERFACE_LINK_OPTIONS "-Wl,-rpath,${LIBNODE_LIBRARY_DIR}")
 endif()
+
+# The core's own tests reach behind the door.
+add_library(cef_standin_internals INTERFACE)
+target_include_directories(cef_standin_internals INTERFACE "${_standin}/src")
+target_link_libraries(cef_standin_internals INTERFACE cef_standin)
 
 add_library(cef_standin_driver STATIC cef_standin/driver/renderer_driver.cc)
 target_include_directories(cef_standin_driver PUBLIC "${_standin}/driver")

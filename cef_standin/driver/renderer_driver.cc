@@ -3,36 +3,23 @@
 #include <map>
 #include <utility>
 
-#include "browser_frame.h"
-#include "renderer_internal.h"
-#include "task_runner.h"
-#include "values_internal.h"
+#include "standin_core.h"
 
 namespace standin {
 
-using internal::BrowserImpl;
-using internal::FrameImpl;
-using internal::RendererError;
-
-class Renderer::Impl : public internal::RendererLink {
+class Renderer::Impl : public RendererLink {
  public:
   explicit Impl(CefRefPtr<CefApp> app)
-      : app_(app),
-        handler_(app ? app->GetRenderProcessHandler() : nullptr),
-        queue_(std::make_shared<internal::TaskQueue>()) {
-    internal::PushRendererQueue(queue_);
-  }
+      : app_(app), handler_(app ? app->GetRenderProcessHandler() : nullptr) {}
 
   // Browsers still open close as DestroyBrowser() closes them, hooks
   // included: the application gets its chance to drop what it holds of their
-  // contexts, as it would when the browser window closes.
+  // contexts, as it would when the browser window closes. The thread goes
+  // after them.
   ~Impl() override {
     while (!browsers_.empty())
       DestroyBrowser(browsers_.begin()->first);
     destroyed_.clear();
-    internal::DropLeftoverFunctions();
-    queue_->Clear();
-    internal::PopRendererQueue(queue_);
   }
 
   Impl(const Impl&) = delete;
@@ -40,23 +27,18 @@ class Renderer::Impl : public internal::RendererLink {
 
   int CreateBrowser(const std::string& main_frame_name) {
     const int id = next_browser_id_++;
-    CefRefPtr<BrowserImpl> browser = new BrowserImpl(id, this);
+    CefRefPtr<RendererBrowser> browser = RendererBrowser::Create(id, this);
     browser->AddFrame(main_frame_name, nullptr);
     browsers_[id] = browser;
-    if (handler_) {
-      // When the browser side gave no extra info, CEF hands over an empty,
-      // read-only dictionary: its wrapper drops the call for a null one.
-      handler_->OnBrowserCreated(browser.get(),
-                                 internal::CreateReadOnlyDictionary());
-    }
+    CallBrowserCreated(handler_, browser);
     return id;
   }
 
   int64 AddFrame(int browser_id, const std::string& name, int64 parent_id) {
-    CefRefPtr<BrowserImpl> browser = FindBrowser(browser_id, "AddFrame");
+    CefRefPtr<RendererBrowser> browser = FindBrowser(browser_id, "AddFrame");
     if (!browser)
       return 0;
-    CefRefPtr<FrameImpl> parent;
+    CefRefPtr<RendererFrame> parent;
     if (parent_id != 0) {
       parent = browser->FindFrame(parent_id);
       if (!parent) {
@@ -65,16 +47,17 @@ class Renderer::Impl : public internal::RendererLink {
         return 0;
       }
     }
-    CefRefPtr<FrameImpl> frame = browser->AddFrame(name, parent);
+    CefRefPtr<RendererFrame> frame = browser->AddFrame(name, parent);
     return frame ? frame->GetIdentifier() : 0;
   }
 
   void DestroyBrowser(int browser_id) {
-    CefRefPtr<BrowserImpl> browser = FindBrowser(browser_id, "DestroyBrowser");
+    CefRefPtr<RendererBrowser> browser =
+        FindBrowser(browser_id, "DestroyBrowser");
     if (!browser)
       return;
     // Children before their parents, as a closing page tears its frames down.
-    const auto frames = browser->frames();
+    const auto frames = browser->Frames();
     for (auto it = frames.rbegin(); it != frames.rend(); ++it) {
       if ((*it)->context())
         ReleaseFrameContext(browser, *it);
@@ -83,21 +66,21 @@ class Renderer::Impl : public internal::RendererLink {
       handler_->OnBrowserDestroyed(browser.get());
     browsers_.erase(browser_id);
     // Kept for hooks that come late (the *AfterDestroy calls).
-    destroyed_[browser_id] = {browser, browser->frames()};
+    destroyed_[browser_id] = {browser, browser->Frames()};
     browser->Detach();
   }
 
   // The detached frame of a destroyed browser.
-  CefRefPtr<FrameImpl> FindDestroyedFrame(int browser_id,
-                                          int64 frame_id,
-                                          const char* caller) {
+  CefRefPtr<RendererFrame> FindDestroyedFrame(int browser_id,
+                                              int64 frame_id,
+                                              const char* caller) {
     const auto it = destroyed_.find(browser_id);
     if (it == destroyed_.end()) {
       RendererError(std::string(caller) + ": no destroyed browser " +
                     std::to_string(browser_id));
       return nullptr;
     }
-    for (const CefRefPtr<FrameImpl>& frame : it->second.frames) {
+    for (const CefRefPtr<RendererFrame>& frame : it->second.frames) {
       if (frame->GetIdentifier() == frame_id)
         return frame;
     }
@@ -109,43 +92,33 @@ class Renderer::Impl : public internal::RendererLink {
 
   void RunContextHookAfterDestroy(int browser_id,
                                   int64 frame_id,
-                                  bool created) {
-    CefRefPtr<FrameImpl> frame = FindDestroyedFrame(
+                                  ContextHook hook) {
+    CefRefPtr<RendererFrame> frame = FindDestroyedFrame(
         browser_id, frame_id,
-        created ? "CreateContextAfterDestroy" : "ReleaseContextAfterDestroy");
+        hook == ContextHook::kCreated ? "CreateContextAfterDestroy"
+                                      : "ReleaseContextAfterDestroy");
     if (!frame)
       return;
-    CefRefPtr<CefV8Context> context = internal::CreateFrameContext(
-        frame.get(), new internal::TaskRunnerImpl(queue_));
+    CefRefPtr<CefV8Context> context = thread_.CreateContext(frame);
     if (!context)
       return;
-    CefRefPtr<BrowserImpl> browser = destroyed_[browser_id].browser;
-    if (handler_ && created) {
-      internal::RunInContext(context, [&] {
-        handler_->OnContextCreated(browser.get(), frame.get(),
-                                   internal::NewContextWrapper(context));
-      });
-    } else if (handler_) {
-      internal::RunWithScriptForbidden([&] {
-        handler_->OnContextReleased(browser.get(), frame.get(),
-                                    internal::NewContextWrapper(context));
-      });
-    }
+    CallContextHook(hook, handler_, destroyed_[browser_id].browser, frame,
+                    context);
     // No page lives in a destroyed browser to use it.
-    internal::DisposeContext(context);
+    EndContext(context);
   }
 
   bool DeliverMessageAfterDestroy(int browser_id,
                                   int64 frame_id,
                                   CefRefPtr<CefProcessMessage> message) {
-    CefRefPtr<FrameImpl> frame =
+    CefRefPtr<RendererFrame> frame =
         FindDestroyedFrame(browser_id, frame_id, "DeliverMessageAfterDestroy");
     if (!frame)
       return false;
     return HandMessage(destroyed_[browser_id].browser, frame, message);
   }
 
-  CefRefPtr<BrowserImpl> FindBrowser(int browser_id, const char* caller) {
+  CefRefPtr<RendererBrowser> FindBrowser(int browser_id, const char* caller) {
     auto it = browsers_.find(browser_id);
     if (it == browsers_.end()) {
       RendererError(std::string(caller) + ": no browser " +
@@ -155,13 +128,13 @@ class Renderer::Impl : public internal::RendererLink {
     return it->second;
   }
 
-  CefRefPtr<FrameImpl> FindFrame(int browser_id,
-                                 int64 frame_id,
-                                 const char* caller) {
-    CefRefPtr<BrowserImpl> browser = FindBrowser(browser_id, caller);
+  CefRefPtr<RendererFrame> FindFrame(int browser_id,
+                                     int64 frame_id,
+                                     const char* caller) {
+    CefRefPtr<RendererBrowser> browser = FindBrowser(browser_id, caller);
     if (!browser)
       return nullptr;
-    CefRefPtr<FrameImpl> frame = browser->FindFrame(frame_id);
+    CefRefPtr<RendererFrame> frame = browser->FindFrame(frame_id);
     if (!frame) {
       RendererError(std::string(caller) + ": no frame " +
                     std::to_string(frame_id) + " in browser " +
@@ -171,29 +144,22 @@ class Renderer::Impl : public internal::RendererLink {
   }
 
   void CreateContext(int browser_id, int64 frame_id) {
-    CefRefPtr<FrameImpl> frame =
+    CefRefPtr<RendererFrame> frame =
         FindFrame(browser_id, frame_id, "CreateContext");
     if (!frame)
       return;
-    CefRefPtr<BrowserImpl> browser = browsers_[browser_id];
+    CefRefPtr<RendererBrowser> browser = browsers_[browser_id];
     if (frame->context())
       ReleaseFrameContext(browser, frame);
-    CefRefPtr<CefV8Context> context = internal::CreateFrameContext(
-        frame.get(), new internal::TaskRunnerImpl(queue_));
+    CefRefPtr<CefV8Context> context = thread_.CreateContext(frame);
     if (!context)
       return;
     frame->set_context(context);
-    if (!handler_)
-      return;
-    // The hook gets an object of its own, as from CEF.
-    internal::RunInContext(context, [&] {
-      handler_->OnContextCreated(browser.get(), frame.get(),
-                                 internal::NewContextWrapper(context));
-    });
+    CallContextHook(ContextHook::kCreated, handler_, browser, frame, context);
   }
 
   void ReleaseContext(int browser_id, int64 frame_id) {
-    CefRefPtr<FrameImpl> frame =
+    CefRefPtr<RendererFrame> frame =
         FindFrame(browser_id, frame_id, "ReleaseContext");
     if (!frame)
       return;
@@ -205,29 +171,25 @@ class Renderer::Impl : public internal::RendererLink {
     ReleaseFrameContext(browsers_[browser_id], frame);
   }
 
-  void ReleaseFrameContext(CefRefPtr<BrowserImpl> browser,
-                           CefRefPtr<FrameImpl> frame,
+  void ReleaseFrameContext(CefRefPtr<RendererBrowser> browser,
+                           CefRefPtr<RendererFrame> frame,
                            bool keep_entered = false) {
     CefRefPtr<CefV8Context> context = frame->context();
-    if (handler_) {
-      internal::RunWithScriptForbidden([&] {
-        handler_->OnContextReleased(browser.get(), frame.get(),
-                                    internal::NewContextWrapper(context));
-      });
-    }
+    CallContextHook(ContextHook::kReleased, handler_, browser, frame, context);
     frame->set_context(nullptr);
-    internal::DisposeContext(context, keep_entered);
+    EndContext(context, keep_entered);
   }
 
   bool RemoveFrame(int browser_id, int64 frame_id) {
-    CefRefPtr<FrameImpl> frame = FindFrame(browser_id, frame_id, "RemoveFrame");
+    CefRefPtr<RendererFrame> frame =
+        FindFrame(browser_id, frame_id, "RemoveFrame");
     if (!frame)
       return false;
     if (frame->IsMain()) {
       RendererError("RemoveFrame: a page cannot remove the main frame");
       return false;
     }
-    CefRefPtr<BrowserImpl> browser = browsers_[browser_id];
+    CefRefPtr<RendererBrowser> browser = browsers_[browser_id];
     const auto subtree = browser->Subtree(frame);
     for (auto it = subtree.rbegin(); it != subtree.rend(); ++it) {
       if ((*it)->context())
@@ -244,34 +206,25 @@ class Renderer::Impl : public internal::RendererLink {
   bool DeliverMessage(int browser_id,
                       int64 frame_id,
                       CefRefPtr<CefProcessMessage> message) {
-    CefRefPtr<FrameImpl> frame =
+    CefRefPtr<RendererFrame> frame =
         FindFrame(browser_id, frame_id, "DeliverMessage");
     if (!frame)
       return false;
     return HandMessage(browsers_[browser_id], frame, message);
   }
 
-  bool HandMessage(CefRefPtr<BrowserImpl> browser,
-                   CefRefPtr<FrameImpl> frame,
+  bool HandMessage(CefRefPtr<RendererBrowser> browser,
+                   CefRefPtr<RendererFrame> frame,
                    CefRefPtr<CefProcessMessage> message) {
     if (!message || !message->IsValid()) {
       RendererError("DeliverMessage: no valid message");
       return false;
     }
-    if (!handler_)
-      return false;
-    CefRefPtr<CefProcessMessage> received =
-        internal::MakeReceivedMessage(message);
-    const size_t depth = internal::EnteredContextDepth();
-    const bool handled = handler_->OnProcessMessageReceived(
-        browser.get(), frame.get(), PID_BROWSER, received);
-    internal::LeaveContextsAbove(depth);
-    internal::InvalidateReceivedMessage(received);
-    return handled;
+    return CallProcessMessageReceived(handler_, browser, frame, message);
   }
 
   ScriptResult Eval(int browser_id, int64 frame_id, const std::string& code) {
-    CefRefPtr<FrameImpl> frame = FindFrame(browser_id, frame_id, "Eval");
+    CefRefPtr<RendererFrame> frame = FindFrame(browser_id, frame_id, "Eval");
     if (!frame) {
       ScriptResult result;
       result.exception = "no frame " + std::to_string(frame_id) +
@@ -284,7 +237,7 @@ class Renderer::Impl : public internal::RendererLink {
                          " has no JavaScript context (call CreateContext)";
       return result;
     }
-    return internal::RunPageScript(frame->context(), code, std::string(), 1);
+    return RunScript(frame->context(), code);
   }
 
   bool KeepValue(int browser_id,
@@ -292,9 +245,10 @@ class Renderer::Impl : public internal::RendererLink {
                  const std::string& code,
                  int64 to_frame_id,
                  const std::string& name) {
-    CefRefPtr<FrameImpl> from =
+    CefRefPtr<RendererFrame> from =
         FindFrame(browser_id, from_frame_id, "KeepValue");
-    CefRefPtr<FrameImpl> to = FindFrame(browser_id, to_frame_id, "KeepValue");
+    CefRefPtr<RendererFrame> to =
+        FindFrame(browser_id, to_frame_id, "KeepValue");
     if (!from || !to)
       return false;
     const CefRefPtr<CefV8Context> source = from->context();
@@ -319,17 +273,11 @@ class Renderer::Impl : public internal::RendererLink {
     return set;
   }
 
-  size_t RunPendingTasks() {
-    if (internal::IsAnyContextEntered())
-      RendererError("tasks run while a context is entered");
-    const size_t ran = queue_->RunPending();
-    internal::RunEngineTasks();
-    return ran;
-  }
+  size_t RunPendingTasks() { return thread_.RunPendingTasks(); }
 
-  size_t PendingTaskCount() const { return queue_->PendingCount(); }
+  size_t PendingTaskCount() const { return thread_.PendingTaskCount(); }
 
-  // internal::RendererLink:
+  // RendererLink methods:
   void RecordSentMessage(int browser_id,
                          int64 frame_id,
                          CefProcessId target,
@@ -358,19 +306,21 @@ class Renderer::Impl : public internal::RendererLink {
  private:
   const CefRefPtr<CefApp> app_;
   const CefRefPtr<CefRenderProcessHandler> handler_;
-  const std::shared_ptr<internal::TaskQueue> queue_;
   // Browser id -> the open browser; added by CreateBrowser(), removed by
   // DestroyBrowser().
-  std::map<int, CefRefPtr<BrowserImpl>> browsers_;
+  std::map<int, CefRefPtr<RendererBrowser>> browsers_;
   struct DestroyedBrowser {
-    CefRefPtr<BrowserImpl> browser;
-    std::vector<CefRefPtr<FrameImpl>> frames;  // detached
+    CefRefPtr<RendererBrowser> browser;
+    std::vector<CefRefPtr<RendererFrame>> frames;  // detached
   };
   // Browser id -> what a destroyed browser left, for late hooks.
   std::map<int, DestroyedBrowser> destroyed_;
   int next_browser_id_ = 1;
   std::vector<SentMessage> sent_;
   ConsoleListener console_listener_;
+  // Last: made after the application's handler was asked for, gone first,
+  // once the destructor closed the browsers.
+  RendererThread thread_;
 };
 
 namespace {
@@ -378,7 +328,7 @@ namespace {
 // The page's side of DefineFrameRemover(): removes a frame of its browser.
 class FrameRemover : public CefV8Handler {
  public:
-  FrameRemover(Renderer::Impl* renderer, CefRefPtr<BrowserImpl> browser)
+  FrameRemover(Renderer::Impl* renderer, CefRefPtr<RendererBrowser> browser)
       : renderer_(renderer), browser_(browser) {}
   FrameRemover(const FrameRemover&) = delete;
   FrameRemover& operator=(const FrameRemover&) = delete;
@@ -392,7 +342,7 @@ class FrameRemover : public CefV8Handler {
 
  private:
   Renderer::Impl* const renderer_;  // outlives every page
-  const CefRefPtr<BrowserImpl> browser_;
+  const CefRefPtr<RendererBrowser> browser_;
   IMPLEMENT_REFCOUNTING(FrameRemover);
 };
 
@@ -401,7 +351,7 @@ class FrameRemover : public CefV8Handler {
 bool Renderer::Impl::DefineFrameRemover(int browser_id,
                                         int64 frame_id,
                                         const std::string& name) {
-  CefRefPtr<FrameImpl> frame =
+  CefRefPtr<RendererFrame> frame =
       FindFrame(browser_id, frame_id, "DefineFrameRemover");
   if (!frame)
     return false;
@@ -471,7 +421,7 @@ CefRefPtr<CefFrame> Renderer::GetFrame(int browser_id, int64 frame_id) {
 }
 
 int64 Renderer::MainFrameId(int browser_id) {
-  CefRefPtr<BrowserImpl> browser =
+  CefRefPtr<RendererBrowser> browser =
       impl_->FindBrowser(browser_id, "MainFrameId");
   if (!browser || !browser->GetMainFrame())
     return 0;
@@ -517,9 +467,7 @@ bool Renderer::DefineFrameRemover(int browser_id,
 }
 
 void Renderer::RunAsTask(const std::function<void()>& task) {
-  const size_t depth = internal::EnteredContextDepth();
-  task();
-  internal::LeaveContextsAbove(depth);
+  RunAsRendererTask(task);
 }
 
 size_t Renderer::RunPendingTasks() {
@@ -543,11 +491,13 @@ void Renderer::SetConsoleListener(ConsoleListener listener) {
 }
 
 void Renderer::CreateContextAfterDestroy(int browser_id, int64 frame_id) {
-  impl_->RunContextHookAfterDestroy(browser_id, frame_id, /*created=*/true);
+  impl_->RunContextHookAfterDestroy(browser_id, frame_id,
+                                    ContextHook::kCreated);
 }
 
 void Renderer::ReleaseContextAfterDestroy(int browser_id, int64 frame_id) {
-  impl_->RunContextHookAfterDestroy(browser_id, frame_id, /*created=*/false);
+  impl_->RunContextHookAfterDestroy(browser_id, frame_id,
+                                    ContextHook::kReleased);
 }
 
 bool Renderer::DeliverMessageAfterDestroy(

@@ -34,6 +34,14 @@ void RendererLog(int severity, const std::string& message) {
   cef_log("cef_standin", 0, severity, message.c_str());
 }
 
+}  // namespace internal
+
+void RendererError(const std::string& message) {
+  internal::RendererLog(2 /* LOG_ERROR */, "[stand-in] " + message);
+}
+
+namespace internal {
+
 namespace {
 std::atomic<int> g_misuse_count{0};
 // ScopedWrapperChecksOff objects alive on this thread.
@@ -81,14 +89,23 @@ namespace internal {
 BrowserImpl::BrowserImpl(int identifier, RendererLink* link)
     : identifier_(identifier), link_(link) {}
 
-CefRefPtr<FrameImpl> BrowserImpl::AddFrame(const std::string& name,
-                                           CefRefPtr<FrameImpl> parent) {
+CefRefPtr<RendererFrame> BrowserImpl::AddFrame(
+    const std::string& name,
+    CefRefPtr<RendererFrame> parent_frame) {
   if (!link_) {
     RendererError("a frame cannot be added to a closed browser");
     return nullptr;
   }
-  if (!parent && !frames_.empty())
+  CefRefPtr<FrameImpl> parent;
+  if (parent_frame) {
+    parent = OwnFrame(parent_frame);
+    if (!parent) {
+      RendererError("the parent frame belongs to another browser");
+      return nullptr;
+    }
+  } else if (!frames_.empty()) {
     parent = frames_.front();
+  }
 
   std::string path;
   if (parent) {
@@ -107,10 +124,6 @@ CefRefPtr<FrameImpl> BrowserImpl::AddFrame(const std::string& name,
   auto position = frames_.end();
   if (parent) {
     auto it = std::find(frames_.begin(), frames_.end(), parent);
-    if (it == frames_.end()) {
-      RendererError("the parent frame belongs to another browser");
-      return nullptr;
-    }
     for (++it; it != frames_.end(); ++it) {
       bool below_parent = false;
       for (CefRefPtr<CefFrame> up = (*it)->GetParent(); up;
@@ -129,21 +142,25 @@ CefRefPtr<FrameImpl> BrowserImpl::AddFrame(const std::string& name,
   return frame;
 }
 
-CefRefPtr<FrameImpl> BrowserImpl::FindFrame(int64 identifier) const {
+CefRefPtr<RendererFrame> BrowserImpl::FindFrame(int64 identifier) const {
   for (const auto& frame : frames_) {
     if (frame->GetIdentifier() == identifier)
-      return frame;
+      return frame.get();
   }
   return nullptr;
 }
 
-std::vector<CefRefPtr<FrameImpl>> BrowserImpl::Subtree(
-    CefRefPtr<FrameImpl> frame) const {
-  std::vector<CefRefPtr<FrameImpl>> subtree;
+std::vector<CefRefPtr<RendererFrame>> BrowserImpl::Frames() const {
+  return std::vector<CefRefPtr<RendererFrame>>(frames_.begin(), frames_.end());
+}
+
+std::vector<CefRefPtr<RendererFrame>> BrowserImpl::Subtree(
+    CefRefPtr<RendererFrame> frame) const {
+  std::vector<CefRefPtr<RendererFrame>> subtree;
   for (const auto& candidate : frames_) {
     for (CefRefPtr<CefFrame> up = candidate.get(); up; up = up->GetParent()) {
       if (up.get() == static_cast<CefFrame*>(frame.get())) {
-        subtree.push_back(candidate);
+        subtree.push_back(candidate.get());
         break;
       }
     }
@@ -152,11 +169,14 @@ std::vector<CefRefPtr<FrameImpl>> BrowserImpl::Subtree(
 }
 
 void BrowserImpl::RemoveFrames(
-    const std::vector<CefRefPtr<FrameImpl>>& frames) {
+    const std::vector<CefRefPtr<RendererFrame>>& frames) {
   for (const auto& frame : frames) {
-    frames_.erase(std::remove(frames_.begin(), frames_.end(), frame),
+    CefRefPtr<FrameImpl> removed = OwnFrame(frame);
+    if (!removed)
+      continue;
+    frames_.erase(std::remove(frames_.begin(), frames_.end(), removed),
                   frames_.end());
-    frame->Detach();
+    removed->Detach();
   }
 }
 
@@ -211,6 +231,15 @@ void BrowserImpl::GetFrameNames(std::vector<CefString>& names) {
   names.clear();
   for (const auto& frame : frames_)
     names.push_back(frame->GetName());
+}
+
+CefRefPtr<FrameImpl> BrowserImpl::OwnFrame(
+    CefRefPtr<RendererFrame> frame) const {
+  for (const auto& own : frames_) {
+    if (static_cast<RendererFrame*>(own.get()) == frame.get())
+      return own;
+  }
+  return nullptr;
 }
 
 bool BrowserImpl::UniqueNameTaken(const std::string& unique_name) const {
@@ -305,4 +334,11 @@ void ReportConsoleMessage(CefRefPtr<CefFrame> frame, ConsoleMessage message) {
 }
 
 }  // namespace internal
+
+// static
+CefRefPtr<RendererBrowser> RendererBrowser::Create(int identifier,
+                                                   RendererLink* link) {
+  return new internal::BrowserImpl(identifier, link);
+}
+
 }  // namespace standin

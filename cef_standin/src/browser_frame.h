@@ -17,44 +17,26 @@ namespace internal {
 
 class FrameImpl;
 
-// What frames need of the renderer that made them.
-class RendererLink {
- public:
-  // |message| is already the sender-independent copy.
-  virtual void RecordSentMessage(int browser_id,
-                                 int64 frame_id,
-                                 CefProcessId target,
-                                 CefRefPtr<CefProcessMessage> message) = 0;
-  virtual void RecordConsoleMessage(const ConsoleMessage& message) = 0;
-
- protected:
-  virtual ~RendererLink() = default;
-};
-
-// A browser and its frame tree. The renderer owns it until Detach(), which
-// also breaks the browser <-> frame reference cycle; afterwards it answers
-// like a closed browser.
-class BrowserImpl : public CefBrowser {
+// The renderer's browser (standin_core.h).
+class BrowserImpl : public RendererBrowser {
  public:
   BrowserImpl(int identifier, RendererLink* link);
   BrowserImpl(const BrowserImpl&) = delete;
   BrowserImpl& operator=(const BrowserImpl&) = delete;
 
-  // Adds a frame below |parent| (the main frame when null); the first frame
-  // added is the main frame.
-  CefRefPtr<FrameImpl> AddFrame(const std::string& name,
-                                CefRefPtr<FrameImpl> parent);
-  CefRefPtr<FrameImpl> FindFrame(int64 identifier) const;
-  // |frame| and every frame below it, in tree order.
-  std::vector<CefRefPtr<FrameImpl>> Subtree(CefRefPtr<FrameImpl> frame) const;
-  // Takes |frames| out of the frame list and detaches them, as Blink drops a
-  // removed iframe: a handle kept of one answers like a closed frame.
-  void RemoveFrames(const std::vector<CefRefPtr<FrameImpl>>& frames);
-  // Every frame in tree order, the main frame first.
-  std::vector<CefRefPtr<FrameImpl>> frames() const { return frames_; }
   // Null once detached.
   RendererLink* link() const { return link_; }
-  void Detach();
+
+  // RendererBrowser methods:
+  CefRefPtr<RendererFrame> AddFrame(const std::string& name,
+                                    CefRefPtr<RendererFrame> parent) override;
+  CefRefPtr<RendererFrame> FindFrame(int64 identifier) const override;
+  std::vector<CefRefPtr<RendererFrame>> Frames() const override;
+  std::vector<CefRefPtr<RendererFrame>> Subtree(
+      CefRefPtr<RendererFrame> frame) const override;
+  void RemoveFrames(
+      const std::vector<CefRefPtr<RendererFrame>>& frames) override;
+  void Detach() override;
 
   // CefBrowser methods:
   CefRefPtr<CefBrowserHost> GetHost() override {
@@ -84,6 +66,8 @@ class BrowserImpl : public CefBrowser {
 
  private:
   bool UniqueNameTaken(const std::string& unique_name) const;
+  // |frame| as this browser holds it; null when it is not one of its frames.
+  CefRefPtr<FrameImpl> OwnFrame(CefRefPtr<RendererFrame> frame) const;
 
   const int identifier_;
   RendererLink* link_;  // not owned; cleared by Detach()
@@ -92,7 +76,7 @@ class BrowserImpl : public CefBrowser {
   IMPLEMENT_REFCOUNTING(BrowserImpl);
 };
 
-class FrameImpl : public CefFrame {
+class FrameImpl : public RendererFrame {
  public:
   FrameImpl(CefRefPtr<BrowserImpl> browser,
             CefRefPtr<FrameImpl> parent,
@@ -109,12 +93,14 @@ class FrameImpl : public CefFrame {
   const std::string& path() const { return path_; }
   int TakeChildIndex() { return next_child_index_++; }
 
-  // The page's current context; null when there is none.
-  CefRefPtr<CefV8Context> context() const { return context_; }
-  void set_context(CefRefPtr<CefV8Context> context) { context_ = context; }
-
   // Drops every reference to the browser, the parent and the context.
   void Detach();
+
+  // RendererFrame methods:
+  CefRefPtr<CefV8Context> context() const override { return context_; }
+  void set_context(CefRefPtr<CefV8Context> context) override {
+    context_ = context;
+  }
 
   // CefFrame methods:
   bool IsValid() override { return browser_ != nullptr; }

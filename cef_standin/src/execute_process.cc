@@ -43,17 +43,15 @@ CefRefPtr<CefCommandLine> CommandLineOfProcess(const CefMainArgs& args) {
 int RunRenderer(CefRefPtr<CefApp> application,
                 CefRefPtr<CefCommandLine> command_line) {
   if (!command_line->HasSwitch("scenario")) {
-    internal::RendererError(
-        "renderer started without --scenario: nothing to run");
+    RendererError("renderer started without --scenario: nothing to run");
     return 1;
   }
 #if defined(STANDIN_NO_V8)
-  internal::RendererError(
-      "no JavaScript engine in this build: the scenario cannot run");
+  RendererError("no JavaScript engine in this build: the scenario cannot run");
   return 1;
 #else
   if (!g_renderer_process_runner) {
-    internal::RendererError(
+    RendererError(
         "no scenario runner linked into this executable: the scenario cannot "
         "run");
     return 1;

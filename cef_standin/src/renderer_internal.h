@@ -1,7 +1,7 @@
 // The renderer's seam with its JavaScript engine. v8_engine*.cc implement it
 // with V8; v8_unavailable.cc replaces them where there is no engine (the
-// Windows build), so browsers, frames, tasks and the driver never see V8's
-// headers.
+// Windows build), so browsers, frames, tasks and what the driver reaches
+// through standin_core.h never see V8's headers.
 #ifndef CEF_STANDIN_SRC_RENDERER_INTERNAL_H_
 #define CEF_STANDIN_SRC_RENDERER_INTERNAL_H_
 
@@ -16,11 +16,9 @@
 namespace standin {
 namespace internal {
 
-// Every line the renderer half logs goes through here, under one source name.
+// Every line the renderer half logs goes through here, under one source name
+// (RendererError() in standin_core.h too).
 void RendererLog(int severity, const std::string& message);
-inline void RendererError(const std::string& message) {
-  RendererLog(2 /* LOG_ERROR */, "[stand-in] " + message);
-}
 // Where CEF hits NOTREACHED() (a method on a value of the wrong kind, a call
 // that needs a context outside one): silent in release builds of CEF, a crash
 // with DCHECKs on. An error line that says so, counted for CefMisuseCount().
@@ -69,8 +67,8 @@ void LeaveContextsAbove(size_t depth);
 // not collected yet; the renderer calls it when it goes.
 void DropLeftoverFunctions();
 
-// Runs page script in |context| (entered for the call) for the driver and for
-// CefFrame::ExecuteJavaScript().
+// Runs page script in |context| (entered for the call) for the driver
+// (RunScript()) and for CefFrame::ExecuteJavaScript().
 ScriptResult RunPageScript(CefRefPtr<CefV8Context> context,
                            const std::string& code,
                            const std::string& script_url,

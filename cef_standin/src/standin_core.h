@@ -1,17 +1,23 @@
 // What the stand-in's CEF implementation offers the layers above it (the
 // driver, the simulator, tests): its log, its object counts, the outcome of
-// page script, and the hook through which a renderer child process runs.
-// Code built against a real CEF never sees it.
+// page script, the hook through which a renderer child process runs, and the
+// renderer's parts that the driver plays CEF around. The one header of src/
+// that those layers see; code built against a real CEF never sees it.
 #ifndef CEF_STANDIN_SRC_STANDIN_CORE_H_
 #define CEF_STANDIN_SRC_STANDIN_CORE_H_
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "include/cef_app.h"
+#include "include/cef_browser.h"
 #include "include/cef_command_line.h"
+#include "include/cef_frame.h"
+#include "include/cef_process_message.h"
+#include "include/cef_v8.h"
 
 namespace standin {
 
@@ -94,6 +100,134 @@ using RendererProcessRunner = int (*)(CefRefPtr<CefApp> app,
 // Registers |runner| (nullptr: none); the last registration wins. Meant for
 // static initialisation, before CefExecuteProcess() runs.
 void SetRendererProcessRunner(RendererProcessRunner runner);
+
+// The renderer's parts, for the driver -----------------------------------
+//
+// The driver plays CEF's renderer process around them: it decides when
+// browsers, frames and contexts come and go and when the application's hooks
+// run. What CEF itself does at those points (how a hook is called, how a
+// message arrives, how a context ends) is done here.
+
+// An error line of the renderer, under the core's own source name.
+void RendererError(const std::string& message);
+
+// What the renderer's frames hand to the driver that made them.
+class RendererLink {
+ public:
+  // |message| is already the sender-independent copy.
+  virtual void RecordSentMessage(int browser_id,
+                                 int64 frame_id,
+                                 CefProcessId target,
+                                 CefRefPtr<CefProcessMessage> message) = 0;
+  virtual void RecordConsoleMessage(const ConsoleMessage& message) = 0;
+
+ protected:
+  virtual ~RendererLink() = default;
+};
+
+// A frame of a RendererBrowser.
+class RendererFrame : public CefFrame {
+ public:
+  // The page's current context; null when there is none.
+  virtual CefRefPtr<CefV8Context> context() const = 0;
+  virtual void set_context(CefRefPtr<CefV8Context> context) = 0;
+};
+
+// A browser and its frame tree. The driver owns it until Detach(), which also
+// breaks the browser <-> frame reference cycle; afterwards it answers like a
+// closed browser.
+class RendererBrowser : public CefBrowser {
+ public:
+  // |link| must outlive the browser or its Detach().
+  static CefRefPtr<RendererBrowser> Create(int identifier, RendererLink* link);
+
+  // Adds a frame below |parent|, a frame of this browser (the main frame when
+  // null); the first frame added is the main frame. An empty |name| gets a
+  // generated unique name. Null, with an error line, once detached.
+  virtual CefRefPtr<RendererFrame> AddFrame(
+      const std::string& name,
+      CefRefPtr<RendererFrame> parent) = 0;
+  virtual CefRefPtr<RendererFrame> FindFrame(int64 identifier) const = 0;
+  // Every frame in tree order, the main frame first.
+  virtual std::vector<CefRefPtr<RendererFrame>> Frames() const = 0;
+  // |frame| and every frame below it, in tree order.
+  virtual std::vector<CefRefPtr<RendererFrame>> Subtree(
+      CefRefPtr<RendererFrame> frame) const = 0;
+  // Takes |frames| out of the frame list and detaches them, as Blink drops a
+  // removed iframe: a handle kept of one answers like a closed frame.
+  virtual void RemoveFrames(
+      const std::vector<CefRefPtr<RendererFrame>>& frames) = 0;
+  virtual void Detach() = 0;
+};
+
+namespace internal {
+class TaskQueue;
+}  // namespace internal
+
+// The renderer's main thread: its task queue, which runs only when told to,
+// and what page contexts leave on it. GetForThread(TID_RENDERER) posts to the
+// newest one alive.
+class RendererThread {
+ public:
+  RendererThread();
+  // Drops what is still queued and the handlers of functions whose contexts
+  // went; the thread made before it is the renderer thread again.
+  ~RendererThread();
+  RendererThread(const RendererThread&) = delete;
+  RendererThread& operator=(const RendererThread&) = delete;
+
+  // A new page context for |frame| whose tasks post here. Null, with an
+  // error line, when the build has no JavaScript engine.
+  CefRefPtr<CefV8Context> CreateContext(CefRefPtr<CefFrame> frame) const;
+
+  // Runs posted tasks, in posting order, until none is left (tasks posted
+  // while running run too), then what the engine posted. Returns how many of
+  // the posted tasks ran.
+  size_t RunPendingTasks();
+  size_t PendingTaskCount() const;
+
+ private:
+  const std::shared_ptr<internal::TaskQueue> queue_;
+};
+
+// Runs |task| at once as a task of the renderer thread: a context it left
+// entered (one released while entered, which CEF cannot Exit()) is left
+// afterwards, with an error line.
+void RunAsRendererTask(const std::function<void()>& task);
+
+// The application's render-process hooks, called as CEF calls them. Each does
+// nothing (false) for a null |handler|.
+//
+// OnBrowserCreated with the empty, read-only dictionary CEF hands over when
+// the browser side gave no extra info.
+void CallBrowserCreated(CefRefPtr<CefRenderProcessHandler> handler,
+                        CefRefPtr<CefBrowser> browser);
+// OnContextCreated, with |context| entered as the page enters it, or
+// OnContextReleased, with script forbidden; either gets an object of its own
+// for the context.
+enum class ContextHook { kCreated, kReleased };
+void CallContextHook(ContextHook hook,
+                     CefRefPtr<CefRenderProcessHandler> handler,
+                     CefRefPtr<CefBrowser> browser,
+                     CefRefPtr<CefFrame> frame,
+                     CefRefPtr<CefV8Context> context);
+// OnProcessMessageReceived, from the browser process, as a task of the
+// renderer thread: |message| is copied and made read-only, and the copy is
+// made invalid when the handler returns. Returns the handler's result.
+bool CallProcessMessageReceived(CefRefPtr<CefRenderProcessHandler> handler,
+                                CefRefPtr<CefBrowser> browser,
+                                CefRefPtr<CefFrame> frame,
+                                CefRefPtr<CefProcessMessage> message);
+
+// Ends |context|: it and every object value of it become invalid, and V8 may
+// collect it. Its functions keep their handlers until V8 collects them, as in
+// CEF: called later from another context, they run in this one, frameless.
+// |keep_entered|: page script that removed its own frame still runs in it.
+void EndContext(CefRefPtr<CefV8Context> context, bool keep_entered = false);
+
+// Runs |code| as page script in |context|, entered for the call.
+ScriptResult RunScript(CefRefPtr<CefV8Context> context,
+                       const std::string& code);
 
 }  // namespace standin
 

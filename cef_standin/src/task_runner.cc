@@ -63,9 +63,7 @@ size_t TaskQueue::RunPending() {
     // Not under the lock: a task may post more. Like a message or a page's
     // call, a task ends with every context it left entered left: one whose
     // frame went while entered cannot be left through CEF.
-    const size_t depth = EnteredContextDepth();
-    task->Execute();
-    LeaveContextsAbove(depth);
+    RunAsRendererTask([&] { task->Execute(); });
     ++ran;
   }
   return ran;
@@ -149,10 +147,46 @@ void PopRendererQueue(const std::shared_ptr<TaskQueue>& queue) {
 }
 
 }  // namespace internal
+
+RendererThread::RendererThread()
+    : queue_(std::make_shared<internal::TaskQueue>()) {
+  internal::PushRendererQueue(queue_);
+}
+
+RendererThread::~RendererThread() {
+  internal::DropLeftoverFunctions();
+  queue_->Clear();
+  internal::PopRendererQueue(queue_);
+}
+
+CefRefPtr<CefV8Context> RendererThread::CreateContext(
+    CefRefPtr<CefFrame> frame) const {
+  return internal::CreateFrameContext(frame,
+                                      new internal::TaskRunnerImpl(queue_));
+}
+
+size_t RendererThread::RunPendingTasks() {
+  if (internal::IsAnyContextEntered())
+    RendererError("tasks run while a context is entered");
+  const size_t ran = queue_->RunPending();
+  internal::RunEngineTasks();
+  return ran;
+}
+
+size_t RendererThread::PendingTaskCount() const {
+  return queue_->PendingCount();
+}
+
+void RunAsRendererTask(const std::function<void()>& task) {
+  const size_t depth = internal::EnteredContextDepth();
+  task();
+  internal::LeaveContextsAbove(depth);
+}
+
 }  // namespace standin
 
+using standin::RendererError;
 using standin::internal::CurrentRendererQueue;
-using standin::internal::RendererError;
 using standin::internal::TaskRunnerImpl;
 
 // static

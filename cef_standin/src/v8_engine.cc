@@ -129,25 +129,6 @@ std::string ToUtf8(v8::Isolate* isolate, v8::Local<v8::Value> value) {
   return ToCefString(isolate, value).ToString();
 }
 
-// String(value), for values JSON has no text for.
-std::string DescribeValue(v8::Isolate* isolate,
-                          v8::Local<v8::Context> context,
-                          v8::Local<v8::Value> value) {
-  if (value->IsSymbol()) {
-    v8::Local<v8::Value> description =
-        value.As<v8::Symbol>()->Description(isolate);
-    return "Symbol(" +
-           (description->IsUndefined() ? std::string()
-                                       : ToUtf8(isolate, description)) +
-           ")";
-  }
-  v8::TryCatch try_catch(isolate);
-  v8::Local<v8::String> text;
-  if (!value->ToString(context).ToLocal(&text))
-    return "<a value without a text form>";
-  return ToUtf8(isolate, text);
-}
-
 std::string ExceptionText(v8::Isolate* isolate,
                           v8::Local<v8::Context> context,
                           const v8::TryCatch& caught) {
@@ -313,6 +294,25 @@ CefString ToCefString(v8::Isolate* isolate, v8::Local<v8::Value> value) {
   text->Write(isolate, buffer, 0, length, v8::String::NO_NULL_TERMINATION);
   return CefString(reinterpret_cast<const char16*>(buffer),
                    static_cast<size_t>(length), /*copy=*/true);
+}
+
+std::string DescribeValue(v8::Isolate* isolate,
+                          v8::Local<v8::Context> context,
+                          v8::Local<v8::Value> value) {
+  // A Symbol's ToString throws; String(symbol) does not.
+  if (value->IsSymbol()) {
+    v8::Local<v8::Value> description =
+        value.As<v8::Symbol>()->Description(isolate);
+    return "Symbol(" +
+           (description->IsUndefined() ? std::string()
+                                       : ToUtf8(isolate, description)) +
+           ")";
+  }
+  v8::TryCatch try_catch(isolate);
+  v8::Local<v8::String> text;
+  if (!value->ToString(context).ToLocal(&text))
+    return "<a value without a text form>";
+  return ToUtf8(isolate, text);
 }
 
 v8::Local<v8::Private> UserCreatedKey(v8::Isolate* isolate) {

@@ -26,6 +26,13 @@ v8::Isolate* GetIsolate(const char* caller);
 v8::Local<v8::String> ToV8String(v8::Isolate* isolate, const CefString& text);
 CefString ToCefString(v8::Isolate* isolate, v8::Local<v8::Value> value);
 
+// String(value): a console argument's text, and a result's or an exception's
+// when JSON has none. A page's toString may throw or loop back into the
+// console; neither reaches the caller.
+std::string DescribeValue(v8::Isolate* isolate,
+                          v8::Local<v8::Context> context,
+                          v8::Local<v8::Value> value);
+
 // Gives |context| a console whose log, info, warn, error and debug report to
 // the frame's renderer (v8_engine_console.cc).
 void InstallConsole(v8::Isolate* isolate, v8::Local<v8::Context> context);

@@ -24,27 +24,6 @@ constexpr ConsoleMethod kConsoleMethods[] = {
     {"debug", LOGSEVERITY_DEBUG},
 };
 
-// String() of an argument. A page's toString may throw or loop back into the
-// console; neither reaches the caller.
-std::string ArgumentText(v8::Isolate* isolate,
-                         v8::Local<v8::Context> context,
-                         v8::Local<v8::Value> value) {
-  if (value->IsSymbol()) {
-    v8::Local<v8::Value> description =
-        value.As<v8::Symbol>()->Description(isolate);
-    return "Symbol(" +
-           (description->IsUndefined()
-                ? std::string()
-                : ToCefString(isolate, description).ToString()) +
-           ")";
-  }
-  v8::TryCatch try_catch(isolate);
-  v8::Local<v8::String> text;
-  if (!value->ToString(context).ToLocal(&text))
-    return "<a value without a text form>";
-  return ToCefString(isolate, text).ToString();
-}
-
 void OnConsoleCall(const v8::FunctionCallbackInfo<v8::Value>& info) {
   v8::Isolate* isolate = info.GetIsolate();
   v8::HandleScope handle_scope(isolate);
@@ -61,7 +40,7 @@ void OnConsoleCall(const v8::FunctionCallbackInfo<v8::Value>& info) {
   for (int i = 0; i < info.Length(); ++i) {
     if (i > 0)
       message.message += " ";
-    message.message += ArgumentText(isolate, context, info[i]);
+    message.message += DescribeValue(isolate, context, info[i]);
   }
   v8::Local<v8::StackTrace> stack = v8::StackTrace::CurrentStackTrace(
       isolate, 1, v8::StackTrace::kScriptName);

@@ -832,11 +832,11 @@ CefRefPtr<CefV8Value> V8ValueImpl::CallFunction(
 }  // namespace internal
 }  // namespace standin
 
+using standin::RendererError;
 using standin::internal::CallbackRegistry;
 using standin::internal::ContextState;
 using standin::internal::CurrentStateFor;
 using standin::internal::GetIsolate;
-using standin::internal::RendererError;
 using standin::internal::RendererMisuse;
 using standin::internal::ToV8String;
 using standin::internal::UserCreatedKey;
