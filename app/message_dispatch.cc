@@ -1,4 +1,7 @@
 // Dispatch of the messages the browser process sends to a renderer.
+// A message's name and argument positions are in common/process_messages.h;
+// the dispatch fuzzer's kMessageNames and fuzz/make_seeds.py list the names
+// again.
 #include <string>
 
 #include "app/javascript_callback.h"

@@ -1,7 +1,9 @@
 // Logging for the system's units. A statement names its unit's source name
 // (`kLogSource` in the unit) and, like CEF's own LOG, asks for the minimum
 // log level before it composes anything. It is a separate macro so that it
-// never clashes with CEF's LOG when built against a real CEF.
+// never clashes with CEF's LOG when built against a real CEF. The texts are
+// a contract with whoever reads the host's logs: they stand whole at their
+// call sites and are never reworded (README: The code).
 #ifndef QUILLMOSS_COMMON_LOG_LINE_H_
 #define QUILLMOSS_COMMON_LOG_LINE_H_
 

@@ -1,3 +1,7 @@
+// The conversion rules. They are written again, on purpose independently, as
+// the oracle of fuzz/conversion_fuzzer.cc; a change of a rule changes both,
+// and the value's forms in the simulator and the Python package (README:
+// Making changes).
 #include "convert/v8utils.h"
 
 #include <algorithm>

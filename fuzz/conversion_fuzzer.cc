@@ -5,6 +5,8 @@
 // numbers -> double, Date -> null, functions -> descriptors of stored
 // callbacks) or the nesting rule, or when the page gets back anything but
 // what the host sent.
+// The table is convert/v8utils.cc's, derived again here without reading it:
+// a change of a rule there changes the oracle (Expect...) here.
 #include <algorithm>
 #include <charconv>
 #include <cmath>

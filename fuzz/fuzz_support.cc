@@ -11,6 +11,7 @@
 
 #include "app/javascript_callback.h"
 #include "app/javascript_callback_test_hooks.h"
+#include "common/process_messages.h"
 
 // The C++ ABI's registration of thread-local destructors.
 extern "C" int __cxa_thread_atexit(void (*destructor)(void*),
@@ -25,11 +26,21 @@ namespace {
 // Keys the application reads, JavaScript treats specially, or that split
 // object and method names.
 const char* const kKeys[] = {
-    "bindToFrames", "functions", "properties",
-    "objects",      "__proto__", "constructor",
-    "toString",     "window",    "",
-    "a.b",          "0",         "4294967295",
-    "length",       "f",         "$int",
+    quillmoss::kBindToFramesKey,
+    quillmoss::kFunctionsKey,
+    quillmoss::kPropertiesKey,
+    quillmoss::kObjectsKey,
+    "__proto__",
+    "constructor",
+    "toString",
+    "window",
+    "",
+    "a.b",
+    "0",
+    "4294967295",
+    "length",
+    "f",
+    "$int",
 };
 
 const double kDoubles[] = {

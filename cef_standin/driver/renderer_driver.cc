@@ -365,8 +365,8 @@ bool Renderer::Impl::DefineFrameRemover(int browser_id,
     return false;
   const bool set = context->GetGlobal()->SetValue(
       name,
-      CefV8Value::CreateFunction(
-          name, new FrameRemover(this, browsers_[browser_id])),
+      CefV8Value::CreateFunction(name,
+                                 new FrameRemover(this, browsers_[browser_id])),
       V8_PROPERTY_ATTRIBUTE_DONTENUM);
   context->Exit();
   return set;
@@ -381,15 +381,16 @@ bool FrameRemover::Execute(const CefString& name,
   if (!arguments.empty() && arguments[0]->IsString())
     frame = browser_->GetFrame(arguments[0]->GetStringValue());
   else if (!arguments.empty() && arguments[0]->IsDouble())
-    frame = browser_->GetFrame(static_cast<int64>(arguments[0]->GetDoubleValue()));
+    frame =
+        browser_->GetFrame(static_cast<int64>(arguments[0]->GetDoubleValue()));
   if (!frame) {
     RendererError(name.ToString() + ": no such frame in browser " +
                   std::to_string(browser_->GetIdentifier()));
     retval = CefV8Value::CreateBool(false);
     return true;
   }
-  retval = CefV8Value::CreateBool(
-      renderer_->RemoveFrame(browser_->GetIdentifier(), frame->GetIdentifier()));
+  retval = CefV8Value::CreateBool(renderer_->RemoveFrame(
+      browser_->GetIdentifier(), frame->GetIdentifier()));
   return true;
 }
 

@@ -1,5 +1,8 @@
 #include "simulator/cef_value_json.h"
 
+// The same JSON form is python/quillmoss_sim/values.py's and the value table
+// of docs/scenarios.md: a change here changes them.
+
 #include <cmath>
 #include <cstdint>
 #include <limits>

@@ -1,5 +1,9 @@
 #include "simulator/scenario.h"
 
+// A step's keys are documented in docs/scenarios.md, and the Python package
+// sends them (python/quillmoss_sim/renderer.py): a new or changed step
+// changes both.
+
 #include <algorithm>
 #include <map>
 #include <set>
@@ -152,7 +156,7 @@ class Parser {
 
   struct BrowserState {
     std::string declared_at;
-    std::string destroyed_at;  // empty while the browser lives
+    std::string destroyed_at;      // empty while the browser lives
     std::set<std::string> frames;  // the frames that live
     std::map<std::string, std::string> parents;     // empty for the main frame
     std::map<std::string, std::string> removed_at;  // by removeFrame steps
@@ -430,9 +434,9 @@ class Parser {
     const BrowserState& state = browsers_[step->browser];
     const auto removed = state.removed_at.find(step->frame);
     if (removed != state.removed_at.end()) {
-      return Fail(JsonPathMember(step->path, "frame"),
-                  "frame " + Quote(step->frame) + " was removed at " +
-                      removed->second);
+      return Fail(
+          JsonPathMember(step->path, "frame"),
+          "frame " + Quote(step->frame) + " was removed at " + removed->second);
     }
     if (!state.frames.count(step->frame)) {
       return Fail(JsonPathMember(step->path, "frame"),

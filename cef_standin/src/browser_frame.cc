@@ -57,8 +57,8 @@ bool VerifyParam(bool ok, const char* method, const char* check) {
   if (ok || g_wrapper_checks_off > 0)
     return true;
   ++g_misuse_count;
-  RendererError(std::string("CEF wrapper DCHECK(") + check + ") failed: " +
-                method + " refused");
+  RendererError(std::string("CEF wrapper DCHECK(") + check +
+                ") failed: " + method + " refused");
   return false;
 }
 

@@ -2,9 +2,9 @@
 #include <atomic>
 #include <string>
 
+#include "command_line_internal.h"
 #include "include/cef_app.h"
 #include "include/internal/cef_logging_internal.h"
-#include "command_line_internal.h"
 #include "logging_internal.h"
 #include "renderer_internal.h"
 #include "standin_core.h"

@@ -54,8 +54,7 @@ void RunWithScriptForbidden(const std::function<void()>& callback);
 // it. Its functions keep their handlers until V8 collects them, as in CEF:
 // called later from another context, they run in this one, frameless.
 // |keep_entered|: page script that removed its own frame still runs in it.
-void DisposeContext(CefRefPtr<CefV8Context> context,
-                    bool keep_entered = false);
+void DisposeContext(CefRefPtr<CefV8Context> context, bool keep_entered = false);
 
 // How deep contexts are entered now, and leaving what is above |depth| with
 // an error line: what a task left entered (a context released while a

@@ -72,10 +72,10 @@ bool SetV8Flags(const std::string& flags);
 
 // Outcome of page script evaluated by the driver.
 struct ScriptResult {
-  bool ok = false;         // false: the script threw (or could not run)
-  std::string value;       // JSON.stringify of the result, or String() of it
-                           // when it has no JSON form ("undefined" etc.)
-  std::string exception;   // the thrown value as text, when !ok
+  bool ok = false;        // false: the script threw (or could not run)
+  std::string value;      // JSON.stringify of the result, or String() of it
+                          // when it has no JSON form ("undefined" etc.)
+  std::string exception;  // the thrown value as text, when !ok
 };
 
 // A console.log/info/warn/error/debug call of page script, as CEF hands it

@@ -9,6 +9,9 @@ a string that carries a callback descriptor becomes a
 A Python callable has no CEF value of its own: it needs someone who gives it
 a host-callback id and answers the page's calls of it, which is what a
 :class:`~quillmoss_sim.host.Host` does through the ``host_callback`` hook.
+
+The form is the simulator's (cef_standin/simulator/cef_value_json.cc) and
+the value table of docs/scenarios.md: a change there changes this.
 """
 
 from __future__ import annotations

@@ -657,6 +657,9 @@ TEST_F(SecurityTest, FramesRemovedWhileBindingsInstallStopTheirInstallation) {
     EXPECT_EQ(std::string(row.removed) == "A" ? 1u : 0u,
               LogCount("[Renderer process] DoJavascriptBindingsForFrame(): "
                        "the frame went during the installation"));
+    // B, below A, went before its own installation ran.
+    EXPECT_EQ(1u, LogCount("[Renderer process] DoJavascriptBindingsForFrame(): "
+                           "V8 context provided by CEF is invalid"));
     for (const char* frame : {"main", "S"}) {
       EXPECT_EQ("\"function\"", TypeOf(browser, frames[frame], "o.m")) << frame;
     }
