@@ -195,6 +195,8 @@ bool ExecuteJavascriptCallback(int callback_id, CefRefPtr<CefListValue> args) {
                            "map is empty";
     return false;
   }
+  // A copy, not a reference into the map: the page's script run below may
+  // remove the frame, and with it this entry.
   JavascriptCallback callback;
   if (!GetJavascriptCallback(callback_id, &callback)) {
     RENDERER_LOG(ERROR) << "ExecuteJavascriptCallback(): callback "
@@ -202,8 +204,8 @@ bool ExecuteJavascriptCallback(int callback_id, CefRefPtr<CefListValue> args) {
                         << callback_id;
     return false;
   }
-  const CefRefPtr<CefFrame> frame = callback.first;
-  const CefRefPtr<CefV8Value> function = callback.second;
+  const CefRefPtr<CefFrame>& frame = callback.first;
+  const CefRefPtr<CefV8Value>& function = callback.second;
 
   // A frame whose context is gone or going cannot run script; entering it
   // would touch a dead context.

@@ -20,7 +20,7 @@ class ScopedContextEntry {
   }
 
   // False, with nothing entered, when CEF refuses.
-  bool Enter(CefRefPtr<CefV8Context> context) {
+  bool Enter(const CefRefPtr<CefV8Context>& context) {
     if (!context->Enter())
       return false;
     context_ = context;
