@@ -2,13 +2,19 @@
 # distribution's own CMake conventions as CEF's samples do. The system's
 # sources see CEF's headers alone and build with CEF's own (strict,
 # warnings-as-errors) flags. With QUILLMOSS_CEF_GLUE, a libcef made of the
-# stand-in is built beside it to run it on (cmake/standin_libcef.cmake).
+# stand-in is built beside it to run it on (cmake/standin_libcef.cmake; on
+# Windows, cmake/standin_libcef_dll.cmake).
 
 # CEF's cef_variables.cmake probes C compiler flags on Linux.
 enable_language(C)
 
-list(APPEND CMAKE_MODULE_PATH "${CEF_ROOT}/cmake")
-find_package(CEF REQUIRED)
+if(WIN32 AND NOT MSVC)
+  # MinGW: CEF's files with GCC's flags in place of cl.exe's.
+  include(${PROJECT_SOURCE_DIR}/cmake/cef_mingw.cmake)
+else()
+  list(APPEND CMAKE_MODULE_PATH "${CEF_ROOT}/cmake")
+  find_package(CEF REQUIRED)
+endif()
 
 option(QUILLMOSS_CEF_DCHECK "CEF's DCHECKs on (DCHECK_ALWAYS_ON), as in a debug renderer" OFF)
 if(QUILLMOSS_CEF_DCHECK)
@@ -33,8 +39,10 @@ ADD_LOGICAL_TARGET("libcef_lib" "${CEF_LIB_DEBUG}" "${CEF_LIB_RELEASE}")
 # The system in the same layers as against the stand-in (cmake/system.cmake),
 # each object library with CEF's flags and include path (the distribution's
 # root) and its own layer root: the system's sources see CEF's headers alone.
+# The wrapper comes before libcef, which it calls: on Windows with MinGW
+# libcef.lib is an archive, searched once, in order.
 quillmoss_add_system(CEF SET_LIBRARY_TARGET_PROPERTIES
-  LINK libcef_lib libcef_dll_wrapper ${CEF_STANDARD_LIBS})
+  LINK libcef_dll_wrapper libcef_lib ${CEF_STANDARD_LIBS})
 
 set(QUILLMOSS_TARGET quillmoss_subprocess)
 # WIN32: the GUI subsystem on Windows (wWinMain); ignored elsewhere.
@@ -48,7 +56,16 @@ set_target_properties(${QUILLMOSS_TARGET} PROPERTIES LINKER_LANGUAGE CXX)
 SET_EXECUTABLE_TARGET_PROPERTIES(${QUILLMOSS_TARGET})
 add_dependencies(${QUILLMOSS_TARGET} libcef_dll_wrapper)
 target_link_libraries(${QUILLMOSS_TARGET} PRIVATE quillmoss_system quillmoss_platform_shell)
+if(WIN32 AND NOT MSVC)
+  include(${PROJECT_SOURCE_DIR}/cmake/windows.cmake)
+  quillmoss_mingw_executable(${QUILLMOSS_TARGET} quillmoss_main)
+endif()
 
 if(QUILLMOSS_CEF_GLUE)
-  include(${PROJECT_SOURCE_DIR}/cmake/standin_libcef.cmake)
+  if(WIN32)
+    # libcef.dll: a Winelib DLL, built by its own toolchain.
+    include(${PROJECT_SOURCE_DIR}/cmake/standin_libcef_dll.cmake)
+  else()
+    include(${PROJECT_SOURCE_DIR}/cmake/standin_libcef.cmake)
+  endif()
 endif()
