@@ -60,7 +60,7 @@ class JsFunction:
     @property
     def released(self) -> bool:
         """Whether its frame's context went since it arrived: the renderer
-        dropped it, and a call only gets an error line in its log."""
+        dropped it, and a call warns with ReleasedFunctionWarning."""
         return self.host._releases.get(self.frame.name, 0) > self._generation
 
     def __call__(self, *args: Any) -> StepResult:
@@ -68,8 +68,9 @@ class JsFunction:
         the renderer no longer has it (the call is sent all the same, as a
         host would, and the StepResult's refusals name it)."""
         __tracebackhide__ = True
-        result = self.host._send(PAGE_CALLBACK_MESSAGE, lambda: list(to_cef_json(
-            [self.callback_id, *args], "args", self.host.callback_id)))
+        result = self.host._send(PAGE_CALLBACK_MESSAGE, lambda: list(
+            to_cef_json([self.callback_id, *args], "args",
+                        self.host.callback_id)))
         refused = [refusal for refusal in result.refusals
                    if refusal.reason in ("unknown-callback", "context-gone")
                    and refusal.callback_id == self.callback_id]
@@ -157,7 +158,8 @@ class Host:
         """
         __tracebackhide__ = True
         renderer = self.browser.renderer
-        steps, known, previous = len(renderer._steps), len(self._callbacks), self._bound
+        steps, known = len(renderer._steps), len(self._callbacks)
+        previous = self._bound
         try:
             converted = convert()
             if bound is not None:

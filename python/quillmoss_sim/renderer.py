@@ -312,8 +312,10 @@ class Renderer:
 
         Raises StepRefused when the simulator refuses it (ExpectationFailed
         when its expectation fails), SimulatorDied when the process ends
-        meanwhile. Once the outermost step is over, the listeners get the
-        messages it caused; what they raise comes out of this call.
+        meanwhile, ValueError or TypeError for a step that cannot be
+        written, before anything changed. Once the outermost step is over,
+        the listeners get every message it caused; the first error they
+        raise comes out of this call, the others noted on it.
         """
         # pytest leaves this package's frames out of a failing test's
         # traceback: what failed is the test's line and the host's callable.
