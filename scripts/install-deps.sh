@@ -16,7 +16,7 @@ if [ "${1:-}" = "--i386" ]; then i386=1; fi
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
 
-packages=(cmake g++ make python3 python3-pytest python3-venv python3-mypy file
+packages=(cmake g++ make python3 python3-pytest python3-venv python3-wheel python3-mypy file
           googletest libgtest-dev libgmock-dev
           libbenchmark-dev nlohmann-json3-dev clang libclang-rt-14-dev
           valgrind libbrotli1 libc-ares2 libicu72 libnghttp2-14 libssl3

@@ -8,10 +8,10 @@ plugin (``quillmoss_sim.pytest_plugin``) with fixtures for both.
 
 from .executable import (ExecutableNotFound, find_executable,
                          locate_executable)
-from .errors import SimulatorError
-from .host import Host, HostCallError, JsFunction
+from .errors import HostCallError, SimulatorError
+from .host import Host, JsFunction, ReleasedFunctionWarning
 from .renderer import (Browser, ConsoleMessage, ExpectationFailed, Frame,
-                       JsText, LogLine, Message, PageError, Renderer,
+                       JsText, LogLine, Message, PageError, Refusal, Renderer,
                        SimulatorDied, StepRefused, StepResult)
 from .values import (CALLBACK_MARKER, INVALID, TRUNCATED, HostCallback,
                      JavascriptCallback, bindings, from_cef_json,
@@ -23,7 +23,8 @@ __all__ = [
     "Browser", "CALLBACK_MARKER", "ConsoleMessage", "ExecutableNotFound",
     "ExpectationFailed", "Frame", "Host", "HostCallError", "HostCallback",
     "INVALID", "JavascriptCallback", "JsFunction", "JsText", "LogLine",
-    "Message", "PageError", "Renderer", "SimulatorDied", "SimulatorError",
+    "Message", "PageError", "Refusal", "ReleasedFunctionWarning", "Renderer",
+    "SimulatorDied", "SimulatorError",
     "StepRefused", "StepResult", "TRUNCATED", "bindings", "find_executable",
     "from_cef_json", "locate_executable", "parse_callback_descriptor",
     "to_cef_json",

@@ -16,8 +16,10 @@ in a real host.
 
 from __future__ import annotations
 
+import warnings
 from typing import Any, Callable, Mapping, cast
 
+from .errors import HostCallError
 from .renderer import Browser, Frame, Message, StepResult
 from .values import JavascriptCallback, to_cef_json
 
@@ -31,17 +33,9 @@ CONTEXT_RELEASED = "OnContextReleased"
 FrameHook = Callable[[Frame], object]
 
 
-class HostCallError(Exception):
-    """A host callable raised while answering a page's call, or the page
-    called something this host never handed out. The message names the
-    page's call; the callable's own exception is the cause."""
-
-    def __init__(self, call: str, frame: Frame, problem: str) -> None:
-        super().__init__(f"{call}, called by the page in frame "
-                         f"{frame.name!r} of browser {frame.browser.id}, "
-                         f"{problem}")
-        self.call = call
-        self.frame = frame
+class ReleasedFunctionWarning(UserWarning):
+    """A JsFunction was called after the renderer dropped it: its page went
+    (or never passed it), so nothing ran."""
 
 
 class JsFunction:
@@ -66,16 +60,26 @@ class JsFunction:
     @property
     def released(self) -> bool:
         """Whether its frame's context went since it arrived: the renderer
-        dropped it, and a call only gets an error line in its log."""
+        dropped it, and a call warns with ReleasedFunctionWarning."""
         return self.host._releases.get(self.frame.name, 0) > self._generation
 
     def __call__(self, *args: Any) -> StepResult:
+        """Calls the page function; warns with ReleasedFunctionWarning when
+        the renderer no longer has it (the call is sent all the same, as a
+        host would, and the StepResult's refusals name it)."""
         __tracebackhide__ = True
-        # Through the main frame whichever frame it came from: the renderer
-        # refuses messages that arrive through a sub-frame.
-        return self.frame.browser.main_frame.send(
-            PAGE_CALLBACK_MESSAGE, self.callback_id, *args,
-            host_callback=self.host.callback_id)
+        result = self.host._send(PAGE_CALLBACK_MESSAGE, lambda: list(
+            to_cef_json([self.callback_id, *args], "args",
+                        self.host.callback_id)))
+        refused = [refusal for refusal in result.refusals
+                   if refusal.reason in ("unknown-callback", "context-gone")
+                   and refusal.callback_id == self.callback_id]
+        if refused:
+            warnings.warn(ReleasedFunctionWarning(
+                f"{self!r} was called after the renderer dropped it; nothing "
+                f"ran (the renderer logged: {refused[0].line.message})"),
+                stacklevel=2)
+        return result
 
     def __repr__(self) -> str:
         name = self.function_name or "(anonymous)"
@@ -134,20 +138,47 @@ class Host:
             "objects": {name: {method: None for method in methods}
                         for name, methods in (objects or {}).items()},
         }
-        frame = self.browser.main_frame
-        # A value without a CEF form is refused before anything changes, so
-        # the old bindings go on answering.
-        to_cef_json(dictionary, "bindings", self.callback_id)
-        self._bound = bound
-        result = frame.send(BINDINGS_MESSAGE, dictionary,
-                            host_callback=self.callback_id)
+        result = self._send(BINDINGS_MESSAGE, lambda: [to_cef_json(
+            dictionary, "bindings", self.callback_id)], bound)
         if run_tasks:
-            tasks = self.browser.renderer.run_tasks()
-            result.messages += tasks.messages
-            result.console += tasks.console
-            result.log += tasks.log
-            result.notes += tasks.notes
+            result.add(self.browser.renderer.run_tasks())
         return result
+
+    def _send(self, name: str, convert: Callable[[], list[Any]],
+              bound: dict[str, Callable[..., Any]] | None = None
+              ) -> StepResult:
+        """Sends message name with the arguments convert() gives (the JSON
+        form of CEF values) through the main frame, the only one the
+        renderer takes the host's messages from, and, with bound, makes
+        those the bindings the host answers with.
+
+        Unless the renderer took the step, the host stays as it was: a
+        value without a CEF form raises before anything is sent, and the
+        host callbacks the args introduced and bound are dropped again.
+        """
+        __tracebackhide__ = True
+        renderer = self.browser.renderer
+        steps, known = len(renderer._steps), len(self._callbacks)
+        previous = self._bound
+        try:
+            converted = convert()
+            if bound is not None:
+                # Before the step: the calls it causes are answered by these.
+                self._bound = bound
+            return self.browser.main_frame.send_values(name, converted)
+        except BaseException:
+            if len(renderer._steps) == steps:
+                self._bound = previous
+                self._forget_callbacks_after(known)
+            raise
+
+    def _forget_callbacks_after(self, known: int) -> None:
+        while len(self._callbacks) > known:
+            function = self._callbacks.pop(len(self._callbacks))
+            try:
+                self._callback_ids.pop(function, None)
+            except TypeError:  # unhashable: it never had an entry
+                pass
 
     def callback_id(self, function: Callable[..., Any]) -> int:
         """The host-callback id that stands for function, given on first

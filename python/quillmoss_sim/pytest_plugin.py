@@ -57,6 +57,23 @@ def pytest_unconfigure(config: pytest.Config) -> None:
         executable.use_pytest_option(config.stash[_OUTER_OPTION])
 
 
+_FIXTURES = ("quillmoss_renderer", "quillmoss_browser", "quillmoss_page",
+             "quillmoss_host")
+
+
+def pytest_collection_modifyitems(config: pytest.Config,
+                                  items: list[pytest.Item]) -> None:
+    # Without an executable every test that uses the fixtures would fail
+    # alike; the run stops once, with the error that says where to look.
+    if not any(name in _FIXTURES for item in items
+               for name in getattr(item, "fixturenames", ())):
+        return
+    try:
+        executable.locate_executable()
+    except executable.ExecutableNotFound as error:
+        raise pytest.UsageError(str(error)) from None
+
+
 def pytest_report_header(config: pytest.Config) -> str:
     package = pathlib.Path(__file__).resolve().parent
     try:
@@ -84,7 +101,7 @@ class _Watch:
         self.record_to = (config.invocation_params.dir / folder
                           if folder else None)
         self.started: dict[str, list[Renderer]] = {}
-        self.recorded: dict[str, list[pathlib.Path]] = {}
+        self.recorded: dict[str, list[tuple[pathlib.Path, str]]] = {}
 
     def pytest_runtest_logstart(self, nodeid: str) -> None:
         started: list[Renderer] = []
@@ -113,9 +130,8 @@ class _Watch:
                 report.nodeid, started, self.record_to)
         report.sections.append((
             "quillmoss scenario",
-            "\n".join(f"replay: quillmoss_subprocess --type=renderer "
-                      f"--scenario={path}"
-                      for path in self.recorded[report.nodeid])))
+            "\n".join(f"replay: {program} --type=renderer --scenario={path}"
+                      for program, path in self.recorded[report.nodeid])))
 
 
 def _log_of(renderer: Renderer) -> str:
@@ -128,16 +144,23 @@ def _log_of(renderer: Renderer) -> str:
 
 
 def _record(nodeid: str, started: list[Renderer],
-            folder: pathlib.Path) -> list[pathlib.Path]:
-    folder.mkdir(parents=True, exist_ok=True)
+            folder: pathlib.Path) -> list[tuple[pathlib.Path, str]]:
+    """(executable, scenario file) of each renderer; a file that cannot be
+    written is named with the reason instead of ending the pytest run."""
     stem = re.sub(r"[^\w.-]+", "_", nodeid).strip("_")
-    paths = []
+    recorded = []
     for number, renderer in enumerate(started, 1):
         suffix = f"-{number}" if len(started) > 1 else ""
-        paths.append(renderer.save_scenario(
-            folder / f"{stem}{suffix}.json",
-            comment=f"Recorded from {nodeid}, which failed."))
-    return paths
+        path = folder / f"{stem}{suffix}.json"
+        try:
+            folder.mkdir(parents=True, exist_ok=True)
+            renderer.save_scenario(
+                path, comment=f"Recorded from {nodeid}, which failed.")
+            recorded.append((renderer.executable, str(path)))
+        except OSError as error:
+            recorded.append((renderer.executable,
+                             f"{path} (not written: {error})"))
+    return recorded
 
 
 @pytest.fixture

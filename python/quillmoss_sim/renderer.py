@@ -19,15 +19,17 @@ import json
 import os
 import pathlib
 import queue
+import re
 import subprocess
 import tempfile
 import threading
 from dataclasses import dataclass, field
 from typing import IO, Any, Callable, Iterable, Protocol
 
-from .errors import SimulatorError
+from .errors import HostCallError, SimulatorError
 from .executable import ENVIRONMENT_VARIABLE, find_executable
-from .values import HostCallbackHook, bindings, from_cef_json, to_cef_json
+from .values import (HostCallbackHook, bindings, check_texts, from_cef_json,
+                     to_cef_json)
 
 EXECUTABLE_ENV = ENVIRONMENT_VARIABLE
 
@@ -121,9 +123,63 @@ class JsText:
     text: str
 
 
+@dataclass(frozen=True)
+class Refusal:
+    """Something the renderer refused and only logged: ``reason`` is one of
+    the REFUSALS values ("error" for another error line), ``callback_id`` the
+    page function's id where the refusal concerns one, ``line`` the log
+    line itself."""
+
+    reason: str
+    callback_id: int | None
+    line: LogLine
+
+
+# The renderer's error lines a host can cause, by what a test asks: a part
+# of the line's text and the reason it stands for. The texts are
+# the renderer's, which never change.
+REFUSALS = {
+    "ExecuteJavascriptCallback(): callback map is empty": "unknown-callback",
+    "ExecuteJavascriptCallback(): callback not found": "unknown-callback",
+    "ExecuteJavascriptCallback(): V8 context not available": "context-gone",
+    "ExecuteJavascriptCallback(): the frame went": "frame-went",
+    "ExecuteJavascriptCallback(): callback->ExecuteFunction() failed":
+        "page-threw",
+    "QuillmossApp::OnProcessMessageReceived: received process message from "
+    "non-main frame": "not-main-frame",
+    "OnProcessMessageReceived(): invalid arguments": "invalid-arguments",
+    "OnProcessMessageReceived: invalid arguments": "invalid-arguments",
+    "DoJavascriptBindingsForFrame(): empty": "empty-name",
+    "DoJavascriptBindingsForFrame(): property __proto__ refused":
+        "proto-property",
+}
+_LOGGED_ID = re.compile(r", id=(-?\d+)$")
+
+
+def _refusals(log: list[LogLine], step: dict[str, Any]) -> list[Refusal]:
+    # Two callback lines carry no id: the step's message names it.
+    args = step.get("args")
+    sent_id = (args[0] if step.get("name") == "ExecuteJavascriptCallback"
+               and isinstance(args, list) and args
+               and isinstance(args[0], int) else None)
+    found = []
+    for line in log:
+        if line.severity not in ("ERROR", "FATAL"):
+            continue
+        reason = next((reason for text, reason in REFUSALS.items()
+                       if text in line.message), "error")
+        logged = _LOGGED_ID.search(line.message)
+        callback_id = int(logged.group(1)) if logged else None
+        if callback_id is None and reason in ("unknown-callback", "page-threw"):
+            callback_id = sent_id
+        found.append(Refusal(reason, callback_id, line))
+    return found
+
+
 @dataclass
 class StepResult:
-    """Everything one step produced."""
+    """Everything one step produced; ``refusals`` are the log's error lines
+    as data."""
 
     index: int
     messages: list[Message] = field(default_factory=list)
@@ -131,6 +187,16 @@ class StepResult:
     evals: list[dict[str, Any]] = field(default_factory=list)
     notes: list[str] = field(default_factory=list)
     log: list[LogLine] = field(default_factory=list)
+    refusals: list[Refusal] = field(default_factory=list)
+
+    def add(self, other: StepResult) -> None:
+        """Takes in what a following step gave (the tasks a message posted)."""
+        self.messages += other.messages
+        self.console += other.console
+        self.evals += other.evals
+        self.log += other.log
+        self.notes += other.notes
+        self.refusals += other.refusals
 
 
 class Renderer:
@@ -246,8 +312,10 @@ class Renderer:
 
         Raises StepRefused when the simulator refuses it (ExpectationFailed
         when its expectation fails), SimulatorDied when the process ends
-        meanwhile. Once the outermost step is over, the listeners get the
-        messages it caused; what they raise comes out of this call.
+        meanwhile, ValueError or TypeError for a step that cannot be
+        written, before anything changed. Once the outermost step is over,
+        the listeners get every message it caused; the first error they
+        raise comes out of this call, the others noted on it.
         """
         # pytest leaves this package's frames out of a failing test's
         # traceback: what failed is the test's line and the host's callable.
@@ -262,9 +330,16 @@ class Renderer:
         return result
 
     def _play(self, step: dict[str, Any]) -> StepResult:
+        # A step that cannot be written raises before the step count and the
+        # recording change: the session goes on as if it had not been tried.
+        line = json.dumps(step, ensure_ascii=False, allow_nan=False)
+        try:
+            line.encode("utf-8")
+        except UnicodeEncodeError:
+            check_texts(step, "step")  # raises, naming the string
+            raise
         index = self._next_step
         self._next_step += 1
-        line = json.dumps(step, ensure_ascii=False, allow_nan=False)
         assert self._process.stdin is not None
         # Kept before it runs: a step the renderer dies of belongs in the
         # scenario that reproduces the death.
@@ -288,25 +363,33 @@ class Renderer:
                 raise self._died()
             output = json.loads(text)
             if "step" in output:
-                return self._close_step(index, output, result)
+                return self._close_step(index, output, result, step)
             self.output.append(text.rstrip("\n"))
             self._take_output(output, result)
 
     def _dispatch(self) -> None:
         # One message at a time and never from inside a listener: what a
         # listener's own steps cause waits until it returns, as in a host
-        # whose message loop runs one handler at a time.
+        # whose message loop runs one handler at a time. A listener that
+        # raises holds back none of the others: every message of the step
+        # is delivered before the first error comes out, the rest attached.
         __tracebackhide__ = True
         if self._dispatching:
             return
         self._dispatching = True
+        errors: list[BaseException] = []
         try:
             while self._pending:
                 message = self._pending.popleft()
                 for listener in list(self._listeners):
-                    listener(message)
+                    try:
+                        listener(message)
+                    except BaseException as error:
+                        errors.append(error)
         finally:
             self._dispatching = False
+        if errors:
+            raise _first_of(errors)
 
     def add_listener(self, listener: Callable[[Message], None]) -> None:
         """Calls listener with every message the renderer sends from now on,
@@ -335,13 +418,14 @@ class Renderer:
             result.evals.append(output)
 
     def _close_step(self, index: int, close: dict[str, Any],
-                    result: StepResult) -> StepResult:
+                    result: StepResult, step: dict[str, Any]) -> StepResult:
         if close["step"] != index:
             raise SimulatorError(
                 f"step {index} was answered as step {close['step']}")
         result.notes = list(close.get("notes", []))
         result.log = [LogLine(entry["severity"], entry["source"], entry["line"],
                               entry["message"]) for entry in close.get("log", [])]
+        result.refusals = _refusals(result.log, step)
         self.log.extend(result.log)
         if not close["ok"]:
             error = close.get("error", "refused")
@@ -409,6 +493,21 @@ class Renderer:
         return self.step({"do": "runTasks"})
 
 
+def _first_of(errors: list[BaseException]) -> BaseException:
+    """The error a step raises for its listeners' errors: the first, unless
+    one is no Exception (an interrupt, pytest's fail() or exit()), which
+    must not end up a note."""
+    first = next((error for error in errors
+                  if not isinstance(error, Exception)), errors[0])
+    others = [error for error in errors if error is not first]
+    for other in others:
+        first.add_note(f"also raised in this step: {type(other).__name__}: "
+                       f"{other}")
+    if isinstance(first, HostCallError):
+        first.others = others
+    return first
+
+
 class Browser:
     """A browser of the renderer; its frames by name."""
 
@@ -474,6 +573,12 @@ class Frame:
     def release_context(self, after_destroy: bool = False) -> StepResult:
         return self._step("releaseContext", **self._late(after_destroy))
 
+    def navigate(self) -> StepResult:
+        """The frame loads a new page: its context, if it has one, is
+        released (the page's functions go with it), then a fresh one is
+        created."""
+        return self._step("createContext")
+
     def send(self, name: str, *args: Any, after_destroy: bool = False,
              host_callback: HostCallbackHook | None = None) -> StepResult:
         """The browser process sends message ``name`` through this frame.
@@ -481,8 +586,15 @@ class Frame:
         ``host_callback`` gives a Python callable among args its host-callback
         id (see Host)."""
         __tracebackhide__ = True
-        return self._step("message", name=name,
-                          args=to_cef_json(list(args), "args", host_callback),
+        return self.send_values(
+            name, to_cef_json(list(args), "args", host_callback),
+            after_destroy=after_destroy)
+
+    def send_values(self, name: str, args: list[Any],
+                    after_destroy: bool = False) -> StepResult:
+        """send() with args already in the JSON form of CEF values."""
+        __tracebackhide__ = True
+        return self._step("message", name=name, args=args,
                           **self._late(after_destroy))
 
     def do_javascript_bindings(self, functions: Iterable[str] = (),
@@ -497,11 +609,7 @@ class Frame:
             {name: tuple(methods) for name, methods in (objects or {}).items()},
             bind_to_frames))
         if run_tasks:
-            tasks = self.browser.renderer.run_tasks()
-            result.messages += tasks.messages
-            result.console += tasks.console
-            result.log += tasks.log
-            result.notes += tasks.notes
+            result.add(self.browser.renderer.run_tasks())
         return result
 
     def execute_javascript_callback(self, callback: int | HasCallbackId,

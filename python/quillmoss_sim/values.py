@@ -70,6 +70,34 @@ TRUNCATED = Truncated()
 HostCallbackHook = Callable[[Callable[..., Any]], int]
 
 
+def check_text(text: str, where: str) -> str:
+    """text, unless it holds a lone surrogate, which no CEF string the host
+    sends can carry: the renderer reads the scenario format's UTF-8, and
+    its JSON parser refuses an escaped lone surrogate too."""
+    try:
+        text.encode("utf-8")
+    except UnicodeEncodeError as error:
+        raise ValueError(
+            f"{where}: the string holds a lone surrogate "
+            f"{text[error.start]!r} at index {error.start}, which has no "
+            "UTF-8 form") from None
+    return text
+
+
+def check_texts(value: Any, path: str) -> None:
+    """Raises ValueError naming the first string in value (keys included)
+    that holds a lone surrogate."""
+    if isinstance(value, str):
+        check_text(value, path)
+    elif isinstance(value, (list, tuple)):
+        for i, item in enumerate(value):
+            check_texts(item, f"{path}[{i}]")
+    elif isinstance(value, dict):
+        for key, item in value.items():
+            check_texts(key, f"{path}: the key {key!r}")
+            check_texts(item, f"{path}.{key}")
+
+
 def to_cef_json(value: Any, path: str = "value",
                 host_callback: HostCallbackHook | None = None) -> Any:
     """Maps a Python value to the simulator's JSON form of a CEF value.
@@ -77,8 +105,10 @@ def to_cef_json(value: Any, path: str = "value",
     ``host_callback`` gives a Python callable its host-callback id; without
     it a callable is refused.
     """
-    if value is None or isinstance(value, (bool, str)):
+    if value is None or isinstance(value, bool):
         return value
+    if isinstance(value, str):
+        return check_text(value, path)
     if isinstance(value, HostCallback):
         return {"$callback": value.callback_id}
     if isinstance(value, int):
@@ -106,6 +136,7 @@ def to_cef_json(value: Any, path: str = "value",
         for key, item in value.items():
             if not isinstance(key, str):
                 raise TypeError(f"{path}: dictionary key {key!r} is not a string")
+            check_text(key, f"{path}: the key {key!r}")
             converted[key] = to_cef_json(item, f"{path}.{key}", host_callback)
         # A lone "$" key would read as a tag.
         if len(converted) == 1 and next(iter(converted)).startswith("$"):

@@ -1,11 +1,14 @@
 """The host side against the real renderer: bound Python callables, host
 callbacks, page functions, errors, and the order in which a host hears."""
 
+import subprocess
 from unittest import mock
 
 import pytest
 
-from quillmoss_sim import Host, HostCallError, JsFunction, Message
+from quillmoss_sim import (ExpectationFailed, Host, HostCallError, JsFunction,
+                           Message, PageError, Refusal, ReleasedFunctionWarning,
+                           StepRefused)
 
 
 def test_calls_reach_functions_and_methods_as_python_values(
@@ -27,10 +30,11 @@ def test_python_callables_become_host_callbacks(quillmoss_page, quillmoss_host):
         heard.append(("ready", args))
 
     quillmoss_host.bind(properties={"version": "1.0", "onReady": ready,
-                                    "hooks": {"more": [ready, len]}})
+                                    "hooks": {"more": [ready, len]},
+                                    "raw": b"\x01\x02"})
     quillmoss_page.eval("onReady(1, 'x'); hooks.more[0]({k: 2.5})")
     assert heard == [("ready", (1, "x")), ("ready", ({"k": 2.5},))]
-    assert quillmoss_page.eval("version") == "1.0"
+    assert quillmoss_page.eval("[version, raw]") == ["1.0", None]
     # One id per callable, however often it is handed out.
     assert quillmoss_host.callback_id(ready) == 1
     assert quillmoss_host.callback_id(len) == 2
@@ -56,8 +60,11 @@ def test_page_functions_call_the_page_back_through_the_main_frame(
     assert answers == ["yes!"]
     child.release_context()
     assert reply.released
-    step = reply("late")
-    assert any("callback map is empty" in line.message for line in step.log)
+    with pytest.warns(ReleasedFunctionWarning, match="reply #1 of frame 'A'"):
+        step = reply("late")
+    # The id comes from the call: the renderer's line has none.
+    assert [(r.reason, r.callback_id) for r in step.refusals] == [
+        ("unknown-callback", 1)]
 
 
 def test_host_errors_name_the_page_call_and_the_session_goes_on(
@@ -126,3 +133,120 @@ def test_context_hooks_and_hosts_of_two_browsers(quillmoss_renderer):
     # The raw messages stay there for a test that wants them.
     assert quillmoss_renderer.take_messages()[0] == Message(
         2, "main", "OnContextCreated", [])
+
+
+# Each error a step can raise, by the call that raises it on a page with a
+# bound "note" and a kept page function; after it the session goes on.
+ERRORS = [
+    ("lone surrogate in a property", ValueError,
+     r"^bindings.properties.draft: the string holds a lone surrogate "
+     r"'\\ud83d' at index 5",
+     lambda page, host, kept: host.bind(
+         properties={"draft": "half \ud83d", "cb": len})),
+    ("lone surrogate in a name", ValueError, r"^bindings.functions: the key",
+     lambda page, host, kept: host.bind(functions={"n\udc00": print})),
+    ("lone surrogate to a page function", ValueError, r"^args\[2\]",
+     lambda page, host, kept: kept[0](print, "\ud800")),
+    ("lone surrogate in page script", ValueError, r"^step.code",
+     lambda page, host, kept: page.eval("'\ud800'")),
+    ("int out of range", ValueError, "does not fit a CEF int",
+     lambda page, host, kept: host.bind(properties={"cb": len, "n": 2**31})),
+    ("empty bytes to a page function", ValueError, "no empty binary",
+     lambda page, host, kept: kept[0](print, b"")),
+    ("no CEF form", TypeError, "object has no CEF value",
+     lambda page, host, kept: kept[0](print, object())),
+    ("not callable", TypeError, "is not callable",
+     lambda page, host, kept: host.bind(functions={"note": 1})),
+    ("NaN in a step", ValueError, "JSON compliant",
+     lambda page, host, kept: page.browser.renderer.step(
+         {"do": "eval", "frame": "main", "code": float("nan")})),
+    ("refused step", StepRefused, "unknown step",
+     lambda page, host, kept: page.browser.renderer.step({"do": "fly"})),
+    ("failed expectation", ExpectationFailed, "expectation failed",
+     lambda page, host, kept: page.browser.renderer.step(
+         {"do": "expect", "frame": "main", "code": "1", "result": 2})),
+    ("page exception", PageError, "boom",
+     lambda page, host, kept: page.eval("throw new Error('boom')")),
+    ("raising handler", HostCallError, "fails.*ZeroDivisionError",
+     lambda page, host, kept: page.eval("fails(); note('after')")),
+]
+
+
+@pytest.mark.parametrize("error, match, call",
+                         [row[1:] for row in ERRORS],
+                         ids=[row[0] for row in ERRORS])
+def test_no_error_loses_the_session(quillmoss_renderer, quillmoss_page,
+                                    quillmoss_host, tmp_path, call, error,
+                                    match):
+    heard, kept = [], []
+    quillmoss_host.bind(functions={"note": heard.append, "keep": kept.append,
+                                   "fails": lambda: 1 / 0})
+    quillmoss_page.eval("keep(function cb(f) { f('called'); })")
+    callbacks = dict(quillmoss_host._callbacks)
+    with pytest.raises(error, match=match):
+        call(quillmoss_page, quillmoss_host, kept)
+    # The old bindings answer, the step count matches, and no host callback
+    # of a call that sent nothing is left behind.
+    assert quillmoss_host._callbacks == callbacks
+    quillmoss_page.eval("note('next')")
+    kept[0](heard.append)
+    assert heard[-2:] == ["next", "called"]
+    scenario = quillmoss_renderer.save_scenario(tmp_path / "session.json")
+    replay = subprocess.run(
+        [str(quillmoss_renderer.executable), "--type=renderer",
+         f"--scenario={scenario}"], capture_output=True, text=True, timeout=60)
+    assert replay.stdout.splitlines() == quillmoss_renderer.output
+    # Only the expectation stays in the recording, failing there too.
+    assert replay.returncode == (error is ExpectationFailed)
+
+
+def test_every_call_of_a_step_is_delivered_when_handlers_raise(
+        quillmoss_page, quillmoss_host):
+    synced = []
+
+    def save_note(text):
+        raise PermissionError(text)
+
+    quillmoss_host.bind(functions={"saveNote": save_note,
+                                   "sync": synced.append,
+                                   "audit": lambda: {}["key"]})
+    with pytest.raises(HostCallError, match=r"^saveNote\('a'\)") as caught:
+        quillmoss_page.eval("saveNote('a'); audit(); sync('after save')")
+    assert synced == ["after save"]  # delivered in this step, not the next
+    [other] = caught.value.others
+    assert isinstance(other, HostCallError) and other.call == "audit()"
+    assert isinstance(other.__cause__, KeyError)
+    assert caught.value.__notes__ == [
+        f"also raised in this step: HostCallError: {other}"]
+    assert quillmoss_page.eval("sync('next'); 2") == 2
+    assert synced == ["after save", "next"]
+
+
+def test_refusals_are_data(quillmoss_renderer):
+    browser = quillmoss_renderer.create_browser("b1", ["main", "A"])
+    page, child = browser.main_frame, browser.frame("A")
+    page.create_context()
+    child.create_context()
+    host = Host(browser)
+    kept = []
+    host.bind(functions={"keep": kept.append}, bind_to_frames=True)
+    page.eval("keep(function thrower() { throw 1; })")
+    child.eval("keep(function gone() {})")
+    thrower, gone = kept
+    assert [(r.reason, r.callback_id) for r in thrower().refusals] == [
+        ("page-threw", thrower.callback_id)]
+    child.navigate()
+    with pytest.warns(ReleasedFunctionWarning):
+        step = gone()
+    [refusal] = step.refusals
+    assert refusal == Refusal("unknown-callback", gone.callback_id,
+                              refusal.line)
+    assert f"not found, id={gone.callback_id}" in refusal.line.message
+    # Through a sub-frame, and bindings with an empty name.
+    assert [r.reason for r in child.send("ExecuteJavascriptCallback", 1)
+            .refusals] == ["not-main-frame"]
+    assert [r.reason for r in page.send("ExecuteJavascriptCallback", "x")
+            .refusals] == ["invalid-arguments"]
+    assert [r.reason for r in page.do_javascript_bindings(["", "f"])
+            .refusals] == ["empty-name"]
+    assert page.eval("typeof f") == "function"

@@ -23,14 +23,21 @@ def test_passes(quillmoss_page, quillmoss_host):
     assert heard == ["fine"]
 
 def test_fails(quillmoss_page, quillmoss_host):
+    import pytest
+    with pytest.raises(ValueError):  # leaves nothing in the recording
+        quillmoss_host.bind(properties={"draft": "half \\ud83d"})
     quillmoss_host.bind(functions={"saveFile": lambda name: 1 / 0})
     quillmoss_page.eval("console.warn('about to save'); saveFile('a.txt')")
 '''
 
 
 @pytest.fixture
-def run(pytester, monkeypatch):
-    simulator = find_executable()
+def simulator():
+    return find_executable()
+
+
+@pytest.fixture
+def run(pytester, monkeypatch, simulator):
     monkeypatch.delenv("QUILLMOSS_SUBPROCESS", raising=False)
 
     def run_pytest(*args):
@@ -60,15 +67,18 @@ def test_a_failing_test_shows_its_renderer_log(pytester, run):
     assert output.count("quillmoss renderer log") == 1
 
 
-def test_failing_tests_are_recorded_as_scenarios_that_replay(pytester, run):
+def test_failing_tests_are_recorded_as_scenarios_that_replay(pytester, run,
+                                                             simulator):
     pytester.makepyfile(test_inner=HOST_TESTS)
     result = run("--quillmoss-record=recorded")
     result.assert_outcomes(passed=1, failed=1)
     [scenario] = (pytester.path / "recorded").iterdir()
     assert scenario.name == "test_inner.py_test_fails.json"
-    result.stdout.fnmatch_lines([f"replay: *--scenario={scenario}"])
+    # The executable that ran, not a bare name that may find another.
+    result.stdout.fnmatch_lines(
+        [f"replay: {simulator} --type=renderer --scenario={scenario}"])
     replay = subprocess.run(
-        [str(find_executable()), "--type=renderer", f"--scenario={scenario}"],
+        [str(simulator), "--type=renderer", f"--scenario={scenario}"],
         capture_output=True, text=True, timeout=60)
     assert replay.returncode == 0, replay.stderr
     assert json.loads(replay.stdout.splitlines()[-1]) == {
@@ -87,19 +97,22 @@ def test_kills(quillmoss_renderer):
     result.stdout.fnmatch_lines(["*the renderer ended with exit code -9;*"])
 
 
-def test_without_an_executable_the_error_names_every_way(pytester, run,
-                                                         monkeypatch):
+def test_without_an_executable_the_run_stops_once_naming_every_way(
+        pytester, run, monkeypatch):
     monkeypatch.delenv("QUILLMOSS_SUBPROCESS", raising=False)
     monkeypatch.setattr(executable, "_pytest_option", None)
     monkeypatch.setattr(executable, "__file__",
                         str(pytester.path / "site-packages" / "executable.py"))
     pytester.makepyfile(test_inner=HOST_TESTS)
     result = pytester.runpytest("-p", "quillmoss_sim.pytest_plugin")
-    result.assert_outcomes(errors=2)
+    assert result.ret == pytest.ExitCode.USAGE_ERROR
     result.stdout.fnmatch_lines([
         "*renderer: none (no quillmoss_subprocess to run: pass executable=PATH,"
         " set $QUILLMOSS_SUBPROCESS, run pytest with"
         " --quillmoss-subprocess=PATH, or build this checkout's*"])
+    # One error for the run, not one per test.
+    assert result.stderr.str().count("no quillmoss_subprocess to run") == 1
+    assert "ERROR at setup" not in result.stdout.str()
 
 
 @pytest.mark.skipif(not os.environ.get("QUILLMOSS_SIM_EXPECT_INSTALLED"),

@@ -52,6 +52,9 @@ def test_whole_floats_stay_doubles_in_the_text():
     ({1: 2}, TypeError, "is not a string"),
     ({"a": [object()]}, TypeError, "value.a[0]: object has no CEF value"),
     ({"a": len}, TypeError, "value.a: a Python callable becomes a host callback only"),
+    ({"a": ["ok", "\ud83d"]}, ValueError,
+     "value.a[1]: the string holds a lone surrogate '.ud83d' at index 0"),
+    ({"\udc00": 1}, ValueError, "value: the key '.udc00'"),
 ])
 def test_to_cef_json_refuses(value, error, text):
     with pytest.raises(error, match=text.replace("[", r"\[").replace("]", r"\]")):
