@@ -4,20 +4,23 @@
 # path. The glue depends on the root alone, so the archive is kept in a cache
 # keyed by the root's glue, base and headers, the compiler and the flavour:
 # CI pays for it once per root, not once per run.
-#   scripts/build-cef-glue.sh CEF_ROOT [--i386] [--dcheck]
+#   scripts/build-cef-glue.sh CEF_ROOT [--i386 | --windows32] [--dcheck]
+#   --windows32  for the Windows DLL: Winelib, 32-bit (cmake/winelib-i386.cmake)
 # The cache is $QUILLMOSS_CACHE_DIR, else ${XDG_CACHE_HOME:-~/.cache}/quillmoss.
 set -euo pipefail
 
-usage() { echo "usage: $0 CEF_ROOT [--i386] [--dcheck]" >&2; exit 2; }
+usage() { echo "usage: $0 CEF_ROOT [--i386 | --windows32] [--dcheck]" >&2; exit 2; }
 [ $# -ge 1 ] || usage
 src=$(cd "$(dirname "$0")/.." && pwd -P)
 root=$(cd "$1" && pwd -P)
 shift
 i386=0
+windows32=0
 dcheck=0
 for flag in "$@"; do
   case $flag in
     --i386) i386=1 ;;
+    --windows32) windows32=1 ;;
     --dcheck) dcheck=1 ;;
     *) echo "$0: unknown flag $flag" >&2; usage ;;
   esac
@@ -29,9 +32,20 @@ done
 
 cmake_args=(-DCEF_ROOT="$root" -DCMAKE_BUILD_TYPE=Release
             -DGLUE_DCHECK_ALWAYS_ON=$([ $dcheck = 1 ] && echo ON || echo OFF))
+[ $((i386 + windows32)) -le 1 ] || usage
+toolchain=""
 if [ $i386 = 1 ]; then
-  cmake_args+=(-DCMAKE_TOOLCHAIN_FILE="$src/cmake/i386-linux.cmake")
+  toolchain="$src/cmake/i386-linux.cmake"
+elif [ $windows32 = 1 ]; then
+  toolchain="$src/cmake/winelib-i386.cmake"
+  command -v wineg++ >/dev/null || {
+    echo "$0: no wineg++: install wine32-tools:i386 and libwine-dev:i386 (scripts/install-deps.sh --windows-genuine)" >&2
+    exit 1
+  }
 fi
+[ -z "$toolchain" ] || cmake_args+=(-DCMAKE_TOOLCHAIN_FILE="$toolchain")
+compiler=c++
+[ $windows32 = 0 ] || compiler=wineg++
 
 # What the objects depend on: the sources and headers they read, how they
 # are built, and by which compiler.
@@ -41,9 +55,9 @@ key=$(
     find library-side include libcef_dll/base libcef_dll/*.h libcef_dll/*.cc \
       -type f -print0 | sort -z | xargs -0 sha256sum
     sha256sum "$src/cef_standin/libcef/glue/CMakeLists.txt" \
-      "$src/cmake/i386-linux.cmake"
-    c++ --version | head -n 1
-    echo "i386=$i386 dcheck=$dcheck"
+      "$src/cmake/i386-linux.cmake" "$src/cmake/winelib-i386.cmake"
+    "$compiler" --version 2>&1 | head -n 1
+    echo "i386=$i386 windows32=$windows32 dcheck=$dcheck"
   } | sha256sum | cut -c1-16
 )
 cache=${QUILLMOSS_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/quillmoss}

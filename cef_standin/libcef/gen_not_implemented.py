@@ -10,7 +10,11 @@ clang's AST, so the types are CEF's own, mangled names included) and writes
 a definition that logs one FATAL line naming it and ends the process.
 
     gen_not_implemented.py --root CEF_ROOT --undefined FILE --out FILE.cc
-                           [--clang-arg=-m32 ...]
+                           [--clang-arg=-m32 ...] [--as-compiler=CMD]
+
+--as-compiler parses the headers as CMD (a compiler driver such as
+"wineg++ -m32") sees them: the definitions, include directories and
+code-model flags that it hands the real compiler become clang's too.
 
 FILE holds the trial link's undefined symbols, mangled, one per line. A
 needed symbol of CEF's API that the headers do not declare, or one the
@@ -20,6 +24,7 @@ generator cannot write, fails the run: the link would fail anyway.
 import argparse
 import json
 import os
+import shlex
 import shutil
 import subprocess
 import sys
@@ -120,13 +125,50 @@ def definition(qualified, node):
             "}\n")
 
 
+# What a compiler driver's arguments to the real compiler say about the
+# language clang must parse: definitions, include paths, wchar_t and the
+# pointer size.
+DRIVER_FLAGS = ("-D", "-U", "-isystem", "-idirafter", "-I")
+DRIVER_SWITCHES = ("-fshort-wchar", "-m32", "-m64")
+
+
+def driver_args(command):
+    """The flags that |command| passes on, read from its -v output."""
+    words = shlex.split(command)
+    run = subprocess.run(
+        [*words, "-v", "-c", "-x", "c++", os.devnull, "-o", os.devnull],
+        capture_output=True, text=True, check=True)
+    # winegcc prints its own command on stdout, gcc's drivers on stderr.
+    for line in (run.stdout + run.stderr).splitlines():
+        args = shlex.split(line) if line.startswith("/") else []
+        if not any(arg.startswith("-D") for arg in args):
+            continue
+        kept = []
+        pending = None
+        for arg in args[1:]:
+            if pending:
+                kept += [pending, arg]
+                pending = None
+            elif arg in DRIVER_SWITCHES:
+                kept.append(arg)
+            elif arg in DRIVER_FLAGS:
+                pending = arg
+            elif arg.startswith(DRIVER_FLAGS):
+                kept.append(arg)
+        return kept
+    sys.exit(f"gen_not_implemented.py: {command} -v shows no compiler line")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--root", required=True)
     parser.add_argument("--undefined", required=True)
     parser.add_argument("--out", required=True)
     parser.add_argument("--clang-arg", action="append", default=[])
+    parser.add_argument("--as-compiler")
     args = parser.parse_args()
+    if args.as_compiler:
+        args.clang_arg += driver_args(args.as_compiler)
 
     with open(args.undefined) as listing:
         undefined = {line.strip() for line in listing if line.strip()}
