@@ -19,23 +19,39 @@
 #             32-bit build of the distribution's stub libcef
 #   --dcheck  CEF's DCHECKs on (DCHECK_ALWAYS_ON) in the wrapper, the system
 #             and the glue, as in a debug renderer: a failed one ends the run
+#   --windows32
+#             the program that ships: a Windows 32-bit root (make-root.sh DIR
+#             --windows32), MinGW-w64 i686 with CEF's Windows definitions and
+#             GCC's spelling of its flags (cmake/cef_mingw.cmake), linked
+#             against Release/libcef.lib into BUILD_DIR/genuine/; checked to
+#             be a PE32 GUI program for Intel 80386 whose libcef.dll imports
+#             are all in Release/libcef.def and whose other imports are
+#             system DLLs, with the manifest as its only resource, byte for
+#             byte, and no stand-in, V8 or JSON code. Its libcef.dll is the
+#             stand-in's, a Winelib DLL (cmake/standin_libcef_winelib.cmake)
+#             that exports exactly libcef.def and binds no wide-character
+#             function from outside; BUILD_DIR/quillmoss_subprocess runs the
+#             executable on it under wine.
 # Prints one line with the result; exits 1 on a failed check.
-#   scripts/check-cef-build.sh CEF_ROOT [BUILD_DIR] [--i386] [--dcheck]
+#   scripts/check-cef-build.sh CEF_ROOT [BUILD_DIR] [--i386 | --windows32] [--dcheck]
 set -euo pipefail
 
-usage() { echo "usage: $0 CEF_ROOT [BUILD_DIR] [--i386] [--dcheck]" >&2; exit 2; }
+usage() { echo "usage: $0 CEF_ROOT [BUILD_DIR] [--i386 | --windows32] [--dcheck]" >&2; exit 2; }
 positional=()
 i386=0
+windows32=0
 dcheck=0
 for arg in "$@"; do
   case $arg in
     --i386) i386=1 ;;
+    --windows32) windows32=1 ;;
     --dcheck) dcheck=1 ;;
     -*) echo "$0: unknown flag $arg" >&2; usage ;;
     *) positional+=("$arg") ;;
   esac
 done
-if [ ${#positional[@]} -lt 1 ] || [ ${#positional[@]} -gt 2 ]; then
+if [ ${#positional[@]} -lt 1 ] || [ ${#positional[@]} -gt 2 ] ||
+   [ $((i386 + windows32)) -gt 1 ]; then
   usage
 fi
 src=$(cd "$(dirname "$0")/.." && pwd -P)
@@ -57,13 +73,33 @@ fail() {
 
 [ -f "$root/cmake/FindCEF.cmake" ] ||
   fail "no cmake/FindCEF.cmake: not a CEF binary distribution root"
-libcef="$root/Release/libcef.so"
-[ -f "$libcef" ] || fail "no Release/libcef.so: this script checks Linux distributions"
 version=$(sed -n 's/^#define CEF_VERSION "\(.*\)"$/\1/p' "$root/include/cef_version.h")
 [[ "$version" == 81.3.* ]] || fail "CEF_VERSION is '$version', not 81.3"
 
 log="$build/check.log"
 show_log() { tail -n 40 "$log" | sed 's/^/  | /' >&2; }
+
+check_layers() {
+  # Every project header the system's objects were compiled with, from the
+  # compiler's own dependency files, the layer roots' links resolved (each
+  # system folder's object library and the entry point's, quillmoss_*).
+  deps=$(find "$build"/CMakeFiles/quillmoss_*.dir \( -name '*.o.d' -o -name '*.obj.d' \) -print0 |
+    xargs -0 cat | tr -s ' \\' '\n\n' | grep -E '^/' |
+    xargs -r realpath -m -- | sort -u)
+  [ -n "$(grep "^$src/entry/" <<<"$deps" || true)" ] ||
+    fail "no dependency files of the system's objects under $build/CMakeFiles"
+  outside=$(grep "^$src/" <<<"$deps" |
+    grep -v -E "^$src/(entry|app|convert|common)/" || true)
+  [ -z "$outside" ] || fail "system sources include project headers outside entry/, app/, convert/, common/: $(echo $outside)"
+}
+
+if [ $windows32 = 1 ]; then
+  source "$src/scripts/check-cef-build-windows32.sh"
+  exit 0
+fi
+
+libcef="$root/Release/libcef.so"
+[ -f "$libcef" ] || fail "no Release/libcef.so: not a Linux root (a Windows one is checked with --windows32)"
 
 cmake_args=(-DCEF_ROOT="$root" -DCMAKE_BUILD_TYPE=Release)
 flavour=""
@@ -120,17 +156,7 @@ grep -q 'NEEDED.*\[libcef\.so\]' <<<"$dynamic" || fail "not linked against libce
 # The C++ API reaches libcef only through the wrapper's CToCpp/CppToC glue.
 grep -q 'CToCpp' <<<"$symbols" || fail "CEF's wrapper library is not in it"
 
-# Every project header the system's objects were compiled with, from the
-# compiler's own dependency files, the layer roots' links resolved (each
-# system folder's object library and the entry point's, quillmoss_*).
-deps=$(find "$build"/CMakeFiles/quillmoss_*.dir -name '*.o.d' -print0 |
-  xargs -0 cat | tr -s ' \\' '\n\n' | grep -E '^/' |
-  xargs -r realpath -m -- | sort -u)
-[ -n "$(grep "^$src/entry/" <<<"$deps" || true)" ] ||
-  fail "no dependency files of the system's objects under $build/CMakeFiles"
-outside=$(grep "^$src/" <<<"$deps" |
-  grep -v -E "^$src/(entry|app|convert|common)/" || true)
-[ -z "$outside" ] || fail "system sources include project headers outside entry/, app/, convert/, common/: $(echo $outside)"
+check_layers
 
 # C API functions the distribution declares.
 declared=$(grep -rhoE 'CEF_EXPORT[^(;]*\(' "$root/include" |

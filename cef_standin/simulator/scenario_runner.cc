@@ -4,10 +4,15 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <string>
 #include <iostream>
 #include <map>
 #include <utility>
 #include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 #include "renderer_driver.h"
 #include "simulator/cef_value_json.h"
@@ -415,6 +420,38 @@ std::string CloseLine(size_t index,
   return line + "}";
 }
 
+#if defined(_WIN32)
+// On Windows the path comes as Windows writes it (drive letters,
+// backslashes, UTF-16 names): opened through Windows, as the host's own
+// files are. The failure texts are the C library's, as on other systems.
+bool ReadFile(const std::string& path, std::string* text, std::string* why) {
+  const std::wstring wide_path = CefString(path).ToWString();
+  HANDLE file = ::CreateFileW(wide_path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+      *why = std::strerror(ENOENT);
+    else if (error == ERROR_ACCESS_DENIED)
+      *why = std::strerror(EACCES);
+    else
+      *why = "Windows error " + std::to_string(error);
+    return false;
+  }
+  char buffer[64 * 1024];
+  DWORD read = 0;
+  bool ok = true;
+  while ((ok = ::ReadFile(file, buffer, sizeof(buffer), &read, nullptr)) &&
+         read > 0) {
+    text->append(buffer, read);
+  }
+  if (!ok)
+    *why = std::strerror(EIO);
+  ::CloseHandle(file);
+  return ok;
+}
+#else
 bool ReadFile(const std::string& path, std::string* text, std::string* why) {
   FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) {
@@ -431,6 +468,7 @@ bool ReadFile(const std::string& path, std::string* text, std::string* why) {
   std::fclose(file);
   return !failed;
 }
+#endif
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 Usage: pe_check.py file-type EXE
        pe_check.py resources EXE MANIFEST
        pe_check.py imports EXE
+       pe_check.py cef-imports EXE LIBCEF_DEF
 Exits 0 when the check passes, 1 with the reasons on stderr when it fails.
 """
 
@@ -140,6 +141,28 @@ class PeImage:
     walk(root, [])
     return found, root + size - tree_end
 
+  def imported_functions(self):
+    """{DLL name: [function names]} of the import table; an import by
+    ordinal is "#ordinal"."""
+    functions = {}
+    rva, size = self.directory(DIR_IMPORT)
+    while rva and size:
+      lookup_rva, name_rva = self.u32(rva), self.u32(rva + 12)
+      if not name_rva and not self.u32(rva + 16):
+        break
+      names = functions.setdefault(self.c_string(name_rva), [])
+      # The lookup table, or the address table where it is missing.
+      entry = lookup_rva or self.u32(rva + 16)
+      while self.u32(entry):
+        value = self.u32(entry)
+        if value & 0x80000000:
+          names.append("#%d" % (value & 0xFFFF))
+        else:
+          names.append(self.c_string(value + 2))  # after the 2-byte hint
+        entry += 4
+      rva += 20
+    return functions
+
   def imported_dlls(self):
     """Names of the DLLs in the import and delay-import tables."""
     dlls = []
@@ -219,6 +242,29 @@ def check_imports(exe):
           "dynamically?)" % dll for dll in dlls if not is_system_dll(dll)]
 
 
+def check_cef_imports(exe, libcef_def):
+  """The genuine build: from libcef.dll only functions of libcef.def, from
+  anything else only system DLLs."""
+  with open(libcef_def) as f:
+    exported = {line.split()[0] for line in f
+                if line.strip() and line.split()[0] not in ("LIBRARY", "EXPORTS")}
+  functions = PeImage(read(exe)).imported_functions()
+  print("imports:", ", ".join(sorted(functions)))
+  errors = []
+  libcef = [names for dll, names in functions.items()
+            if dll.lower() == "libcef.dll"]
+  if not libcef:
+    errors.append("nothing imported from libcef.dll")
+  else:
+    print("%d functions imported from libcef.dll" % len(libcef[0]))
+    errors += ["imports %s from libcef.dll, which libcef.def does not export"
+               % name for name in libcef[0] if name not in exported]
+  errors += ["imports %s, which is neither libcef.dll nor a system DLL" % dll
+             for dll in functions
+             if dll.lower() != "libcef.dll" and not is_system_dll(dll)]
+  return errors
+
+
 def read(path):
   with open(path, "rb") as f:
     return f.read()
@@ -229,6 +275,7 @@ def main(argv):
       "file-type": (check_file_type, 1),
       "resources": (check_resources, 2),
       "imports": (check_imports, 1),
+      "cef-imports": (check_cef_imports, 2),
   }
   if len(argv) < 2 or argv[1] not in checks or \
      len(argv) != 2 + checks[argv[1]][1]:
