@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
-"""Runs the Windows executable under wine and checks what it does.
+"""Runs the genuine Windows executable under wine and checks what only
+Windows does: the command line as Windows passes it to a child process,
+process types other than the renderer and their exit codes, the high-DPI
+switch, and the application user-model id, read back from the shell.
 
-Usage: wine_check.py EXE
-Exits 0 when every row passes, 1 when one fails, 77 (skip) only when wine is
-not installed at all.
+Usage: wine_check.py EXE EXAMPLES_DIR
+EXE is the genuine build's (scripts/check-cef-build.sh --windows32), with the
+stand-in's libcef.dll beside it. Exits 0 when every row passes, 1 when one
+fails, 77 (skip) only when wine is not installed at all.
 """
 
 import collections
@@ -24,33 +28,76 @@ SKIP = 77
 DPI_LINE = re.compile(r"\[INFO:[^\]]*\(\d+\)\] .*CefEnableHighDPISupport\(\) called")
 AUMID_FAILED = re.compile(r"SetCurrentProcessExplicitAppUserModelID failed")
 APP_ID = "Quillmoss.Test"
+# Spaces, quotes and characters beyond Latin-1 and the BMP, which Windows
+# passes in UTF-16 and CEF's command line must give back whole.
+ODD_APP_ID = 'Quillmoss "Notes" \u00e9\u2713\U0001F600'
+# The folder of a scenario whose path Windows must quote and encode.
+ODD_FOLDER = "it's a caf\u00e9 \U0001F600"
+SCENARIO = "frames.json"
+
+
+def wine_debugstr(text):
+  """|text| as wine's relay trace prints a wide string: UTF-16 units, those
+  outside printable ASCII as \\xxxx, quotes and backslashes escaped."""
+  units = text.encode("utf-16-le")
+  out = []
+  for index in range(0, len(units), 2):
+    unit = units[index] | units[index + 1] << 8
+    if unit in (0x22, 0x5C):
+      out.append("\\" + chr(unit))
+    elif 0x20 <= unit < 0x7F:
+      out.append(chr(unit))
+    else:
+      out.append("\\%04x" % unit)
+  return "".join(out)
+
+
+def windows_path(path):
+  """The path as Windows sees it: wine's Z: drive is /."""
+  return "Z:" + os.path.abspath(path).replace("/", "\\")
+
 
 # Wine's relay trace of the shell calls shows which module the function came
 # from and what it returned; only the row that asks for it enables it.
 RELAY_FUNCTIONS = ("KERNEL32.LoadLibraryW;KERNEL32.GetProcAddress;"
                    "SetCurrentProcessExplicitAppUserModelID")
 
+# check_shell_call: the application user-model id the relay trace must show
+# set through the shell (wine keeps none to read back), or None.
 Row = collections.namedtuple(
-    "Row", "name args exit_code present absent check_shell_call")
+    "Row", "name args exit_code present absent check_shell_call same_stdout",
+    defaults=(False,))
 
 ROWS = [
     # CEF's "not a child process" result, -1, of which the shell sees the
     # low byte.
-    Row("no process type", [], 255, [], [], False),
-    Row("gpu process", ["--type=gpu-process"], 0, [], [DPI_LINE], False),
+    Row("no process type", [], 255, [], [], None),
+    Row("gpu process", ["--type=gpu-process"], 0, [], [DPI_LINE], None),
     Row("gpu process, high DPI",
         ["--type=gpu-process", "--enable-high-dpi-support"], 0, [DPI_LINE], [],
-        False),
+        None),
     # The switch's presence decides, whatever its value.
     Row("gpu process, high DPI =0",
         ["--type=gpu-process", "--enable-high-dpi-support=0"], 0, [DPI_LINE],
-        [], False),
+        [], None),
     # The high-DPI switch proves that the log reaches stderr at all, so the
     # missing failure line means something.
     Row("gpu process, app user model id",
         ["--type=gpu-process", "--enable-high-dpi-support",
          "--app-user-model-id=" + APP_ID], 0, [DPI_LINE], [AUMID_FAILED],
-        True),
+        APP_ID),
+    Row("utility process, CEF's switches",
+        ["--type=utility", "--utility-sub-type=network.mojom.NetworkService",
+         "--lang=en-US", "--service-request-channel-token=4711",
+         "--app-user-model-id=" + ODD_APP_ID], 0, [], [AUMID_FAILED],
+        ODD_APP_ID),
+    Row("renderer without a scenario", ["--type=renderer"], 1, [], [], None),
+    # The scenario's output must be what the plain path gives.
+    Row("renderer, CEF's switches, an odd scenario path",
+        ["--type=renderer", "--lang=en-US", "--enable-features=A,B",
+         "--disable-features=C", "--renderer-client-id=4",
+         "--num-raster-threads=2", "--app-user-model-id=" + ODD_APP_ID,
+         "--scenario={odd}"], 0, [], [AUMID_FAILED], ODD_APP_ID, True),
 ]
 
 
@@ -82,6 +129,8 @@ class WinePrefix:
         "WINEPREFIX": self.directory,
         "WINEARCH": "win32",
         "WINEDEBUG": "-all",
+        # Wine turns arguments and file names into UTF-16 by the locale.
+        "LC_ALL": "C.UTF-8",
         # No prompts to install Mono or Gecko.
         "WINEDLLOVERRIDES": "mscoree,mshtml=",
     })
@@ -111,7 +160,8 @@ class WinePrefix:
                          tail(output.read().decode("utf-8", "replace"))))
 
   def run(self, exe, args, wine_debug):
-    """Returns (exit code, stderr), or raises WineError on a timeout."""
+    """Returns (exit code, stdout, stderr), or raises WineError on a
+    timeout."""
     env = dict(self.env, WINEDEBUG=wine_debug)
     with tempfile.TemporaryFile() as stdout, \
          tempfile.TemporaryFile() as stderr:
@@ -124,8 +174,10 @@ class WinePrefix:
         process.kill()
         process.wait()
         raise WineError("no exit within %d s" % RUN_TIMEOUT)
+      stdout.seek(0)
       stderr.seek(0)
-      return exit_code, stderr.read().decode("utf-8", "replace")
+      return (exit_code, stdout.read(),
+              stderr.read().decode("utf-8", "replace"))
 
   def close(self):
     try:
@@ -153,7 +205,7 @@ class WinePrefix:
           pass  # Still in use by another prefix.
 
 
-def shell_call_errors(trace):
+def shell_call_errors(trace, app_id):
   """Checks the relay trace: shell32.dll loaded, the function looked up in
   it, called with the id, and S_OK returned."""
   loads = re.findall(
@@ -175,38 +227,44 @@ def shell_call_errors(trace):
             "shell32.dll (looked up in %s, shell32.dll is %s)" %
             (lookups or "nothing", sorted(handles))]
   if not re.search(r'Call [\w.]+\.SetCurrentProcessExplicitAppUserModelID'
-                   r'\([0-9a-f]+ L"%s"\)' % re.escape(APP_ID), trace):
+                   r'\([0-9a-f]+ L"%s"\)' % re.escape(wine_debugstr(app_id)),
+                   trace):
     return ["SetCurrentProcessExplicitAppUserModelID was not called with "
-            "L\"%s\"" % APP_ID]
+            "L\"%s\"" % wine_debugstr(app_id)]
   if not re.search(r"Ret  [\w.]+\.SetCurrentProcessExplicitAppUserModelID"
                    r"\(\) retval=00000000", trace):
     return ["SetCurrentProcessExplicitAppUserModelID did not return S_OK"]
   return []
 
 
-def check_row(prefix, exe, row):
-  wine_debug = "-all,+relay" if row.check_shell_call else "-all"
+def check_row(prefix, exe, row, paths, plain_stdout):
+  wine_debug = "-all,+relay" if row.check_shell_call is not None else "-all"
+  args = [arg.format(**paths) for arg in row.args]
   try:
-    exit_code, stderr = prefix.run(exe, row.args, wine_debug)
+    exit_code, stdout, stderr = prefix.run(exe, args, wine_debug)
   except WineError as e:
     return [str(e)], ""
   errors = []
   if exit_code != row.exit_code:
     errors.append("exit code %d, expected %d" % (exit_code, row.exit_code))
+  if row.same_stdout and stdout != plain_stdout:
+    errors.append("stdout differs from the plain path's run (%d against %d "
+                  "bytes)" % (len(stdout), len(plain_stdout)))
   errors += ["stderr lacks %r" % p.pattern for p in row.present
              if not p.search(stderr)]
   errors += ["stderr has %r" % p.pattern for p in row.absent
              if p.search(stderr)]
-  if row.check_shell_call:
-    errors += shell_call_errors(stderr)
+  if row.check_shell_call is not None:
+    errors += shell_call_errors(stderr, row.check_shell_call)
   return errors, stderr
 
 
 def main(argv):
-  if len(argv) != 2:
+  if len(argv) != 3:
     print(__doc__, file=sys.stderr)
     return 2
   exe = os.path.abspath(argv[1])
+  examples = os.path.abspath(argv[2])
   if not shutil.which("wine"):
     print("SKIP: wine is not installed (scripts/install-deps.sh installs it)")
     return SKIP
@@ -220,10 +278,22 @@ def main(argv):
 
   prefix = WinePrefix()
   failed = 0
+  odd_folder = os.path.join(prefix.directory, ODD_FOLDER)
+  os.makedirs(odd_folder)
+  shutil.copy(os.path.join(examples, SCENARIO), odd_folder)
+  paths = {"odd": windows_path(os.path.join(odd_folder, SCENARIO))}
   try:
     prefix.setup()
+    code, plain_stdout, stderr = prefix.run(
+        exe, ["--type=renderer",
+              "--scenario=" + windows_path(os.path.join(examples, SCENARIO))],
+        "-all")
+    if code != 0 or not plain_stdout:
+      print("FAIL: the plain scenario run: exit code %d\n%s" %
+            (code, tail(stderr)))
+      return 1
     for index, row in enumerate(ROWS):
-      errors, stderr = check_row(prefix, exe, row)
+      errors, stderr = check_row(prefix, exe, row, paths, plain_stdout)
       command = " ".join(["wine", os.path.basename(exe)] + row.args)
       if not errors:
         print("row %d (%s): ok" % (index, row.name))
