@@ -16,22 +16,20 @@
 #                         renderer process of CefExecuteProcess(); linked into
 #                         the executable.
 #
-# Built for Windows (MinGW) the stand-in has no JavaScript engine
-# (v8_unavailable.cc) and no simulator.
+# It is built for Linux only (64-bit, i386 and Winelib, whose DLL the genuine
+# Windows executable runs on): V8 comes from Debian's libnode.
 
-if(NOT WIN32)
-  # The 32-bit build (cmake/i386-linux.cmake) has its own unpack, of the
-  # :i386 packages (scripts/install-deps.sh --i386), and Debian's multiarch
-  # directory of its target.
-  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    set(_libnode_unpack libnode-i386)
-    set(_libnode_multiarch i386-linux-gnu)
-    set(_libnode_deps_flag " --i386")
-  else()
-    set(_libnode_unpack libnode)
-    set(_libnode_multiarch x86_64-linux-gnu)
-    set(_libnode_deps_flag "")
-  endif()
+# The 32-bit build (cmake/i386-linux.cmake) has its own unpack, of the
+# :i386 packages (scripts/install-deps.sh --i386), and Debian's multiarch
+# directory of its target.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(_libnode_unpack libnode-i386)
+  set(_libnode_multiarch i386-linux-gnu)
+  set(_libnode_deps_flag " --i386")
+else()
+  set(_libnode_unpack libnode)
+  set(_libnode_multiarch x86_64-linux-gnu)
+  set(_libnode_deps_flag "")
   set(LIBNODE_PREFIX "${PROJECT_SOURCE_DIR}/third_party/${_libnode_unpack}/usr" CACHE PATH
       "Where Debian's libnode-dev, libnode108 and libuv1-dev are unpacked")
   set(LIBNODE_INCLUDE_DIR "${LIBNODE_PREFIX}/include/node")
@@ -93,14 +91,8 @@ set(STANDIN_V8_SOURCES
   cef_standin/src/v8_engine_console.cc
   cef_standin/src/v8_engine_value.cc
 )
-if(WIN32)
-  # No JavaScript engine on Windows: the V8 part is replaced by one that
-  # says so in the log.
-  list(APPEND STANDIN_SOURCES cef_standin/src/v8_unavailable.cc)
-else()
-  list(APPEND STANDIN_SOURCES ${STANDIN_V8_SOURCES})
-  set_source_files_properties(${STANDIN_V8_SOURCES} PROPERTIES COMPILE_OPTIONS -fno-rtti)
-endif()
+list(APPEND STANDIN_SOURCES ${STANDIN_V8_SOURCES})
+set_source_files_properties(${STANDIN_V8_SOURCES} PROPERTIES COMPILE_OPTIONS -fno-rtti)
 
 add_library(cef_standin STATIC ${STANDIN_SOURCES})
 # Of src/, the layers above see standin_core.h alone, through a layer root
@@ -111,13 +103,9 @@ target_include_directories(cef_standin
   PRIVATE "${_standin}/src"
   PUBLIC "${_core_root}")
 target_link_libraries(cef_standin PUBLIC cef_standin_headers PRIVATE quillmoss_warnings)
-if(WIN32)
-  target_compile_definitions(cef_standin PRIVATE STANDIN_NO_V8=1)
-else()
-  target_link_libraries(cef_standin PRIVATE libnode_v8 PUBLIC Threads::Threads)
-  set_target_properties(cef_standin PROPERTIES
-    INTERFACE_LINK_OPTIONS "-Wl,-rpath,${LIBNODE_LIBRARY_DIR}")
-endif()
+target_link_libraries(cef_standin PRIVATE libnode_v8 PUBLIC Threads::Threads)
+set_target_properties(cef_standin PROPERTIES
+  INTERFACE_LINK_OPTIONS "-Wl,-rpath,${LIBNODE_LIBRARY_DIR}")
 
 # The core's own tests reach behind the door.
 add_library(cef_standin_internals INTERFACE)
@@ -128,21 +116,19 @@ add_library(cef_standin_driver STATIC cef_standin/driver/renderer_driver.cc)
 target_include_directories(cef_standin_driver PUBLIC "${_standin}/driver")
 target_link_libraries(cef_standin_driver PUBLIC cef_standin PRIVATE quillmoss_warnings)
 
-if(NOT WIN32)
-  quillmoss_layer_root(_simulator_root standin_simulator cef_standin/simulator)
-  add_library(cef_standin_simulator STATIC
-    cef_standin/simulator/cef_value_json.cc
-    cef_standin/simulator/json_text.cc
-    cef_standin/simulator/scenario.cc
-    cef_standin/simulator/scenario_runner.cc
-  )
-  target_include_directories(cef_standin_simulator PUBLIC "${_simulator_root}")
-  target_link_libraries(cef_standin_simulator
-    PUBLIC cef_standin_driver nlohmann_json::nlohmann_json
-    PRIVATE quillmoss_warnings)
+quillmoss_layer_root(_simulator_root standin_simulator cef_standin/simulator)
+add_library(cef_standin_simulator STATIC
+  cef_standin/simulator/cef_value_json.cc
+  cef_standin/simulator/json_text.cc
+  cef_standin/simulator/scenario.cc
+  cef_standin/simulator/scenario_runner.cc
+)
+target_include_directories(cef_standin_simulator PUBLIC "${_simulator_root}")
+target_link_libraries(cef_standin_simulator
+  PUBLIC cef_standin_driver nlohmann_json::nlohmann_json
+  PRIVATE quillmoss_warnings)
 
-  add_library(cef_standin_simulator_process OBJECT
-    cef_standin/simulator/renderer_process.cc)
-  target_link_libraries(cef_standin_simulator_process
-    PRIVATE cef_standin_simulator quillmoss_warnings)
-endif()
+add_library(cef_standin_simulator_process OBJECT
+  cef_standin/simulator/renderer_process.cc)
+target_link_libraries(cef_standin_simulator_process
+  PRIVATE cef_standin_simulator quillmoss_warnings)

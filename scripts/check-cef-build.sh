@@ -6,9 +6,7 @@
 #   - the system's sources read no header of this project outside entry/,
 #     app/, convert/ and common/ (CEF's headers are the only other ones);
 #   - everything it imports from libcef is a function of CEF's C API;
-#   - no code of the stand-in, of V8 or of the JSON library went into it;
-#   - with MinGW i686 installed, the _WIN32 branches of entry/ and app/
-#     compile against the distribution's headers with CEF's Windows defines.
+#   - no code of the stand-in, of V8 or of the JSON library went into it.
 # Where the root has CEF's library-side glue (make-root.sh lays it), it also
 # builds the stand-in's libcef (cmake/standin_libcef.cmake; the glue comes
 # from scripts/build-cef-glue.sh's cache) and checks that it exports exactly
@@ -188,32 +186,8 @@ if grep -E 'NEEDED.*(libnode|libv8|libuv)' <<<"$dynamic" >/dev/null; then
   fail "linked against a JavaScript engine"
 fi
 
-windows="Windows branches not compile-checked (no i686-w64-mingw32-g++-posix)"
-mingw=$(command -v i686-w64-mingw32-g++-posix || true)
-if [ -n "$mingw" ]; then
-  # The sources with Windows branches and the Windows-only ones (*_win.cc),
-  # with CEF's Windows defines (cef_variables.cmake) and strictness; CEF's
-  # headers carry MSVC pragmas. Each sees what its folder's layer root holds
-  # (cmake/system.cmake), as in the build.
-  for source in $(grep -l -E '\b_WIN32\b' "$src"/entry/*.cc "$src"/app/*.cc) \
-                "$src"/app/*_win.cc; do
-    folder=$(basename "$(dirname "$source")")
-    layer="$build/layers/$folder"
-    [ -d "$layer" ] || fail "no layer root $layer for ${source#$src/}"
-    if ! "$mingw" -std=c++17 -fsyntax-only -fno-exceptions -fno-rtti \
-        -Wall -Werror -Wno-unused-parameter -Wno-unknown-pragmas \
-        -DWIN32 -D_WIN32 -D_WINDOWS -DUNICODE -D_UNICODE -DWINVER=0x0601 \
-        -D_WIN32_WINNT=0x601 -DNOMINMAX -DWIN32_LEAN_AND_MEAN \
-        -I"$layer" -I"$root" "$source" >>"$log" 2>&1; then
-      show_log
-      fail "${source#$src/} does not compile for Windows against CEF's headers"
-    fi
-  done
-  windows="Windows branches compile with MinGW i686"
-fi
-
 count=$(echo "$from_libcef" | wc -l)
 echo "CEF build check: passed against CEF $version$flavour: linked with CEF's flags;" \
   "$count imports from libcef, all CEF C API functions; no stand-in, V8 or" \
-  "JSON code; $windows; $libcef_note"
+  "JSON code; $libcef_note"
 [ "$own_build" = 0 ] || rm -rf "$build"

@@ -7,11 +7,24 @@
 #                                    GoogleTest and libnode's runtime libraries
 #                                    for i386, libnode unpacked into
 #                                    third_party/libnode-i386
+#   scripts/install-deps.sh --windows-genuine
+#                                    also what the genuine Windows build and
+#                                    its stand-in libcef.dll need: the i386
+#                                    set above, wine's Winelib compiler and
+#                                    headers (wine32-tools:i386,
+#                                    libwine-dev:i386)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 i386=0
-if [ "${1:-}" = "--i386" ]; then i386=1; fi
+windows_genuine=0
+for flag in "$@"; do
+  case $flag in
+    --i386) i386=1 ;;
+    --windows-genuine) i386=1; windows_genuine=1 ;;
+    *) echo "usage: $0 [--i386] [--windows-genuine]" >&2; exit 2 ;;
+  esac
+done
 
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
@@ -24,6 +37,9 @@ packages=(cmake g++ make python3 python3-pytest python3-venv python3-wheel pytho
           # CEF's standard libraries, linked by the build against a CEF root
           libx11-dev)
 windows_packages=(g++-mingw-w64-i686-posix wine wine32:i386)
+# The stand-in's libcef.dll is Winelib code: an i386 ELF library built by
+# winegcc with wine's Windows headers, which wine loads as a DLL.
+winelib_packages=(wine32-tools:i386 libwine-dev:i386)
 # The 32-bit build: Debian's gcc finds the :i386 packages' headers and
 # libraries under -m32 (multiarch); libnode108 itself is unpacked below.
 i386_packages=(g++-multilib libgtest-dev:i386 libgmock-dev:i386 libstdc++6:i386
@@ -37,8 +53,10 @@ for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
 extra=()
-if [ "${QUILLMOSS_SKIP_WINDOWS:-0}" != 1 ]; then extra+=("${windows_packages[@]}"); fi
 if [ "$i386" = 1 ]; then extra+=("${i386_packages[@]}"); fi
+if [ "$windows_genuine" = 1 ]; then
+  extra+=("${windows_packages[@]}" "${winelib_packages[@]}")
+fi
 if [ ${#extra[@]} -gt 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386

@@ -6,9 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scenario=${1:-examples/road_of_a_binding.json}
 
-QUILLMOSS_SKIP_WINDOWS=1 scripts/install-deps.sh >/dev/null
+scripts/install-deps.sh >/dev/null
 cmake -S . -B build-example -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQUILLMOSS_WINDOWS_BUILD=OFF -DQUILLMOSS_BUILD_TESTS=OFF \
+  -DQUILLMOSS_BUILD_TESTS=OFF \
   -DQUILLMOSS_BUILD_BENCH=OFF >/dev/null
 cmake --build build-example -j"$(nproc)" --target quillmoss_subprocess >/dev/null
 exec build-example/quillmoss_subprocess --type=renderer --scenario="$scenario"

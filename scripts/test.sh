@@ -27,12 +27,11 @@ if [ "${1:-}" = "--i386" ]; then
   build_dir=build-i386
   deps_args+=(--i386)
   cmake_args+=(-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/i386-linux.cmake"
-               -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMOSS_WINDOWS_BUILD=OFF
+               -DCMAKE_BUILD_TYPE=RelWithDebInfo
                -DQUILLMOSS_BUILD_BENCH=OFF -DQUILLMOSS_MEMCHECK=OFF)
 elif [ "${1:-}" = "--sanitize" ]; then
   build_dir=build-asan
-  # The Windows executable is checked by the normal build.
-  cmake_args+=(-DQUILLMOSS_SANITIZE=ON -DQUILLMOSS_WINDOWS_BUILD=OFF
+  cmake_args+=(-DQUILLMOSS_SANITIZE=ON
                -DCMAKE_BUILD_TYPE=Debug)
   export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"

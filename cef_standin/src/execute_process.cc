@@ -46,10 +46,6 @@ int RunRenderer(CefRefPtr<CefApp> application,
     RendererError("renderer started without --scenario: nothing to run");
     return 1;
   }
-#if defined(STANDIN_NO_V8)
-  RendererError("no JavaScript engine in this build: the scenario cannot run");
-  return 1;
-#else
   if (!g_renderer_process_runner) {
     RendererError(
         "no scenario runner linked into this executable: the scenario cannot "
@@ -57,7 +53,6 @@ int RunRenderer(CefRefPtr<CefApp> application,
     return 1;
   }
   return g_renderer_process_runner(application, command_line);
-#endif
 }
 
 }  // namespace

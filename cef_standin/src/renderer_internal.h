@@ -1,6 +1,5 @@
 // The renderer's seam with its JavaScript engine. v8_engine*.cc implement it
-// with V8; v8_unavailable.cc replaces them where there is no engine (the
-// Windows build), so browsers, frames, tasks and what the driver reaches
+// with V8, so that browsers, frames, tasks and what the driver reaches
 // through standin_core.h never see V8's headers.
 #ifndef CEF_STANDIN_SRC_RENDERER_INTERNAL_H_
 #define CEF_STANDIN_SRC_RENDERER_INTERNAL_H_

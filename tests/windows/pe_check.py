@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""Checks the Windows executable's PE image: its type, resources and imports.
+"""Checks the genuine Windows executable's PE image: its type, resources and
+imports (scripts/check-cef-build.sh --windows32 runs it).
 
 Usage: pe_check.py file-type EXE
        pe_check.py resources EXE MANIFEST
-       pe_check.py imports EXE
        pe_check.py cef-imports EXE LIBCEF_DEF
 Exits 0 when the check passes, 1 with the reasons on stderr when it fails.
 """
@@ -233,23 +233,16 @@ def check_resources(exe, manifest):
   return errors
 
 
-def check_imports(exe):
-  dlls = PeImage(read(exe)).imported_dlls()
-  print("imports:", ", ".join(dlls))
-  if not dlls:
-    return ["no imported DLLs found; the import table was not read"]
-  return ["imports %s, which is not a system DLL (a runtime linked "
-          "dynamically?)" % dll for dll in dlls if not is_system_dll(dll)]
-
-
 def check_cef_imports(exe, libcef_def):
   """The genuine build: from libcef.dll only functions of libcef.def, from
   anything else only system DLLs."""
   with open(libcef_def) as f:
     exported = {line.split()[0] for line in f
                 if line.strip() and line.split()[0] not in ("LIBRARY", "EXPORTS")}
-  functions = PeImage(read(exe)).imported_functions()
-  print("imports:", ", ".join(sorted(functions)))
+  image = PeImage(read(exe))
+  functions = image.imported_functions()
+  dlls = image.imported_dlls()  # delay-loaded ones too
+  print("imports:", ", ".join(dlls))
   errors = []
   libcef = [names for dll, names in functions.items()
             if dll.lower() == "libcef.dll"]
@@ -260,7 +253,7 @@ def check_cef_imports(exe, libcef_def):
     errors += ["imports %s from libcef.dll, which libcef.def does not export"
                % name for name in libcef[0] if name not in exported]
   errors += ["imports %s, which is neither libcef.dll nor a system DLL" % dll
-             for dll in functions
+             for dll in dlls
              if dll.lower() != "libcef.dll" and not is_system_dll(dll)]
   return errors
 
@@ -274,7 +267,6 @@ def main(argv):
   checks = {
       "file-type": (check_file_type, 1),
       "resources": (check_resources, 2),
-      "imports": (check_imports, 1),
       "cef-imports": (check_cef_imports, 2),
   }
   if len(argv) < 2 or argv[1] not in checks or \
