@@ -53,6 +53,10 @@ if [ ${#positional[@]} -lt 1 ] || [ ${#positional[@]} -gt 2 ] ||
   usage
 fi
 src=$(cd "$(dirname "$0")/.." && pwd -P)
+if [ ! -d "${positional[0]}" ]; then
+  echo "CEF build check: FAILED: no CEF root at ${positional[0]}"
+  exit 1
+fi
 root=$(cd "${positional[0]}" && pwd)
 own_build=0
 if [ ${#positional[@]} -eq 2 ]; then
