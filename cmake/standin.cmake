@@ -30,31 +30,31 @@ else()
   set(_libnode_unpack libnode)
   set(_libnode_multiarch x86_64-linux-gnu)
   set(_libnode_deps_flag "")
-  set(LIBNODE_PREFIX "${PROJECT_SOURCE_DIR}/third_party/${_libnode_unpack}/usr" CACHE PATH
-      "Where Debian's libnode-dev, libnode108 and libuv1-dev are unpacked")
-  set(LIBNODE_INCLUDE_DIR "${LIBNODE_PREFIX}/include/node")
-  set(LIBNODE_LIBRARY_DIR "${LIBNODE_PREFIX}/lib/${_libnode_multiarch}")
-  find_library(LIBNODE_LIBRARY NAMES libnode.so.108 node
-               PATHS "${LIBNODE_LIBRARY_DIR}" NO_DEFAULT_PATH)
-  if(NOT EXISTS "${LIBNODE_INCLUDE_DIR}/node_version.h" OR NOT LIBNODE_LIBRARY)
-    message(FATAL_ERROR "libnode not found under ${LIBNODE_LIBRARY_DIR}; run scripts/install-deps.sh${_libnode_deps_flag}")
-  endif()
-  # Headers of another Node (the image's Node 20 in /usr/include/node) build
-  # fine and crash at run time against libnode.so.108.
-  file(STRINGS "${LIBNODE_INCLUDE_DIR}/node_version.h" _node_module_version
-       REGEX "^#define NODE_MODULE_VERSION [0-9]+")
-  if(NOT _node_module_version MATCHES "NODE_MODULE_VERSION 108$")
-    message(FATAL_ERROR "${LIBNODE_INCLUDE_DIR} is not Node 18's (NODE_MODULE_VERSION 108): ${_node_module_version}")
-  endif()
-  # An imported target: its include directory is a SYSTEM one, so V8's own
-  # warnings do not count as the project's.
-  add_library(libnode_v8 SHARED IMPORTED)
-  set_target_properties(libnode_v8 PROPERTIES
-    IMPORTED_LOCATION "${LIBNODE_LIBRARY}"
-    INTERFACE_INCLUDE_DIRECTORIES "${LIBNODE_INCLUDE_DIR}")
-  find_package(nlohmann_json 3 REQUIRED)
-  find_package(Threads REQUIRED)
 endif()
+set(LIBNODE_PREFIX "${PROJECT_SOURCE_DIR}/third_party/${_libnode_unpack}/usr" CACHE PATH
+    "Where Debian's libnode-dev, libnode108 and libuv1-dev are unpacked")
+set(LIBNODE_INCLUDE_DIR "${LIBNODE_PREFIX}/include/node")
+set(LIBNODE_LIBRARY_DIR "${LIBNODE_PREFIX}/lib/${_libnode_multiarch}")
+find_library(LIBNODE_LIBRARY NAMES libnode.so.108 node
+             PATHS "${LIBNODE_LIBRARY_DIR}" NO_DEFAULT_PATH)
+if(NOT EXISTS "${LIBNODE_INCLUDE_DIR}/node_version.h" OR NOT LIBNODE_LIBRARY)
+  message(FATAL_ERROR "libnode not found under ${LIBNODE_LIBRARY_DIR}; run scripts/install-deps.sh${_libnode_deps_flag}")
+endif()
+# Headers of another Node (the image's Node 20 in /usr/include/node) build
+# fine and crash at run time against libnode.so.108.
+file(STRINGS "${LIBNODE_INCLUDE_DIR}/node_version.h" _node_module_version
+     REGEX "^#define NODE_MODULE_VERSION [0-9]+")
+if(NOT _node_module_version MATCHES "NODE_MODULE_VERSION 108$")
+  message(FATAL_ERROR "${LIBNODE_INCLUDE_DIR} is not Node 18's (NODE_MODULE_VERSION 108): ${_node_module_version}")
+endif()
+# An imported target: its include directory is a SYSTEM one, so V8's own
+# warnings do not count as the project's.
+add_library(libnode_v8 SHARED IMPORTED)
+set_target_properties(libnode_v8 PROPERTIES
+  IMPORTED_LOCATION "${LIBNODE_LIBRARY}"
+  INTERFACE_INCLUDE_DIRECTORIES "${LIBNODE_INCLUDE_DIR}")
+find_package(nlohmann_json 3 REQUIRED)
+find_package(Threads REQUIRED)
 
 set(_standin "${PROJECT_SOURCE_DIR}/cef_standin")
 
