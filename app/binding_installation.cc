@@ -47,18 +47,25 @@ bool EnterContextForInstallation(const CefRefPtr<CefV8Context>& context,
   return true;
 }
 
-// A function named |name| under |key| of |target|. CreateFunction() gives
-// null when it cannot make one, and CEF's wrapper refuses to set null.
-// False when |target| is gone: an assignment runs the page's setters (its
-// own, or inherited from Object.prototype), and one may have removed the
-// frame, whose context CEF then released at once; CEF refuses every call on
-// the values of a released context.
+// Sets |value| under |key| of |target|. False when |target| is gone
+// afterwards: an assignment runs the page's setters (its own, or inherited
+// from Object.prototype), and one may have removed the frame, whose context
+// CEF then released at once; CEF refuses every call on the values of a
+// released context, and a debug renderer aborts.
+bool SetOnPage(const CefRefPtr<CefV8Value>& target,
+               const CefString& key,
+               const CefRefPtr<CefV8Value>& value) {
+  target->SetValue(key, value, V8_PROPERTY_ATTRIBUTE_NONE);
+  return target->IsValid();
+}
+
+// A function named |name| under |key| of |target|, as SetOnPage().
+// CreateFunction() gives null when it cannot make one, and CEF's wrapper
+// refuses to set null.
 bool SetFunction(const CefRefPtr<CefV8Value>& target,
                  const CefString& key,
                  const CefString& name,
                  const CefRefPtr<V8FunctionHandler>& handler) {
-  if (!target->IsValid())
-    return false;
   const CefRefPtr<CefV8Value> function =
       CefV8Value::CreateFunction(name, handler);
   if (!function) {
@@ -66,8 +73,7 @@ bool SetFunction(const CefRefPtr<CefV8Value>& target,
                            "failed";
     return true;
   }
-  target->SetValue(key, function, V8_PROPERTY_ATTRIBUTE_NONE);
-  return true;
+  return SetOnPage(target, key, function);
 }
 
 // The installation steps below return false to end the installation: after
@@ -130,13 +136,11 @@ bool InstallObject(const CefRefPtr<CefV8Value>& global,
                    const CefRefPtr<CefDictionaryValue>& objects,
                    const CefString& object_name,
                    const CefRefPtr<V8FunctionHandler>& handler) {
-  if (!global->IsValid())
-    return false;
   const CefRefPtr<CefV8Value> object =
       CefV8Value::CreateObject(nullptr, nullptr);
   // CEF's wrapper refuses to set null.
-  if (object)
-    global->SetValue(object_name, object, V8_PROPERTY_ATTRIBUTE_NONE);
+  if (object && !SetOnPage(global, object_name, object))
+    return false;
   if (objects->GetType(object_name) != VTYPE_DICTIONARY) {
     RENDERER_LOG(ERROR) << "DoJavascriptBindingsForFrame(): "
                            "objects->GetType() != VTYPE_DICTIONARY";

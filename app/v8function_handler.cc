@@ -17,16 +17,18 @@ constexpr char kLogSource[] = "v8function_handler";
 // argument names the callee (set by |set_callee|) and whose second is the
 // call's arguments converted. Sent through |frame|.
 // False, with nothing sent, when a page getter run by the conversion removed
-// |frame| (or a frame above it): CEF released its context at once and dropped
-// the callbacks stored for it; those met later became null.
+// |frame| (or a frame above it), or otherwise released |context|, the
+// calling page's: CEF released it at once and dropped the callbacks stored
+// for it; those met later became null.
 template <class SetCallee>
-bool SendCallToBrowser(const CefRefPtr<CefFrame>& frame,
+bool SendCallToBrowser(const CefRefPtr<CefV8Context>& context,
+                       const CefRefPtr<CefFrame>& frame,
                        const char* message_name,
                        const CefV8ValueList& arguments,
                        SetCallee set_callee) {
   const CefRefPtr<CefListValue> call_arguments =
       V8ArgumentsToCefListValue(arguments);
-  if (!frame->IsValid())
+  if (!context->IsValid() || !frame->IsValid())
     return false;
   CefRefPtr<CefProcessMessage> message =
       CefProcessMessage::Create(message_name);
@@ -95,7 +97,7 @@ bool V8FunctionHandler::Execute(const CefString& name,
     RENDERER_LOG(INFO) << "V8FunctionHandler::Execute(): python "
                           "callback";
     if (!SendCallToBrowser(
-            frame, kExecutePythonCallbackMessage, arguments,
+            context, frame, kExecutePythonCallbackMessage, arguments,
             [this](const CefRefPtr<CefListValue>& message_arguments) {
               message_arguments->SetInt(kHostCallbackIdIndex,
                                         host_callback_id_);
@@ -120,7 +122,7 @@ bool V8FunctionHandler::Execute(const CefString& name,
     return true;
   }
   if (!SendCallToBrowser(
-          frame, kV8FunctionHandlerExecuteMessage, arguments,
+          context, frame, kV8FunctionHandlerExecuteMessage, arguments,
           [&name](const CefRefPtr<CefListValue>& message_arguments) {
             message_arguments->SetString(kFunctionNameIndex, name);
           })) {

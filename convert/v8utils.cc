@@ -81,10 +81,34 @@ class ConversionBudget {
   // Once true, containers stop reading their remaining members.
   bool refused() const { return refused_; }
 
+  // Host -> page: every value made belongs to the current context, and a
+  // page setter run by an assignment has released it. Nothing more is made
+  // or set, without a line of the limit's: the caller logs the crossing.
+  void Abandon() {
+    refused_ = true;
+    abandoned_ = true;
+  }
+  bool abandoned() const { return abandoned_; }
+
  private:
   int remaining_ = kMaxConversionEntries;
   bool refused_ = false;
+  bool abandoned_ = false;
 };
+
+// Page -> host: a page getter or Proxy trap run by the last read of
+// |container| (or by anything converted since) may have removed the frame
+// of |container|'s context, which CEF then released at once: CEF refuses
+// every further call on its values, and a debug renderer aborts. The rest
+// of that container is left out with the line of an invalid value; values
+// of other contexts go on.
+bool StillReadable(const CefRefPtr<CefV8Value>& container,
+                   const char* function) {
+  if (container->IsValid())
+    return true;
+  RENDERER_LOG(ERROR) << function << "(): IsValid() failed";
+  return false;
+}
 
 void AppendTakenV8Value(const CefRefPtr<CefV8Value>& value,
                         const CefRefPtr<CefListValue>& list,
@@ -134,6 +158,8 @@ CefRefPtr<CefListValue> V8ArrayToList(const CefRefPtr<CefV8Value>& array,
     return list;
   }
   for (int i = 0; i < length; ++i) {
+    if (!StillReadable(array, function))
+      break;
     // The entry is taken before the element is read: at the limit, as for
     // an object's member, no getter of the page runs for nothing.
     if (!budget->Take(kAppendFunction))
@@ -341,7 +367,10 @@ CefRefPtr<CefDictionaryValue> V8ObjectToDictionary(
                            "GetKeys() failed";
     return dictionary;
   }
+  // The key listing runs a Proxy's traps, and so may each member's read.
   for (const CefString& key : keys) {
+    if (!StillReadable(value, kObjectFunction))
+      break;
     // Past the limit the rest is left out unread: the host's dictionary must
     // not grow with what the page holds, and no getter runs for nothing.
     if (!budget->Take(kObjectFunction, 1 + KeyCost(key)))
@@ -383,13 +412,18 @@ CefRefPtr<CefV8Value> CefListToV8Array(const CefRefPtr<CefListValue>& list,
   for (size_t i = 0; i < size; ++i) {
     const CefRefPtr<CefV8Value> element =
         CefEntryToV8Value(list, i, nesting_level, kListFunction, budget);
-    // A page setter run by a SetValue() (an assignment) may have removed the
-    // frame: CEF released the context and refuses every call on its values.
-    if (!array->IsValid())
+    if (budget->abandoned())
       break;
     if (!array->SetValue(static_cast<int>(i), element)) {
       RENDERER_LOG(ERROR) << "CefListValueToV8Value(): "
                              "ret->SetValue() failed";
+    }
+    // The assignment runs an index setter the page put on Array.prototype,
+    // which may have removed the frame: CEF released the context at once
+    // and refuses every call on its values.
+    if (!array->IsValid()) {
+      budget->Abandon();
+      break;
     }
   }
   return array;
@@ -418,7 +452,8 @@ bool ListDictionaryKeys(const CefRefPtr<CefDictionaryValue>& dictionary,
 }
 
 // Converts the entry under each of |keys| and hands it to |set| with its
-// key, in the order of |keys|, while |set| answers true.
+// key, in the order of |keys|. |set| answers whether the object it sets on
+// is still valid after the assignment; once not, the crossing is abandoned.
 template <class Setter>
 void ConvertDictionaryEntries(const CefRefPtr<CefDictionaryValue>& dictionary,
                               const CefDictionaryValue::KeyList& keys,
@@ -436,11 +471,15 @@ void ConvertDictionaryEntries(const CefRefPtr<CefDictionaryValue>& dictionary,
       }
       continue;
     }
+    const CefRefPtr<CefV8Value> member = CefEntryToV8Value(
+        dictionary, key, nesting_level, kDictionaryFunction, budget);
+    if (budget->abandoned())
+      break;
     // |set| answers false once the object being filled is no longer valid: a
-    // page setter run by an assignment may have removed the frame, and CEF
+    // page setter run by the assignment may have removed the frame, and CEF
     // refuses every call on the released context's values.
-    if (!set(key, CefEntryToV8Value(dictionary, key, nesting_level,
-                                    kDictionaryFunction, budget))) {
+    if (!set(key, member)) {
+      budget->Abandon();
       break;
     }
   }
@@ -462,13 +501,11 @@ CefRefPtr<CefV8Value> CefDictionaryToV8Object(
   ConvertDictionaryEntries(
       dictionary, keys, nesting_level, budget,
       [&object](const CefString& key, const CefRefPtr<CefV8Value>& member) {
-        if (!object->IsValid())
-          return false;
         if (!object->SetValue(key, member, V8_PROPERTY_ATTRIBUTE_NONE)) {
           RENDERER_LOG(ERROR) << "CefDictionaryValueToV8Value(): "
                                  "ret->SetValue() failed";
         }
-        return true;
+        return object->IsValid();
       });
   return object;
 }
@@ -528,12 +565,10 @@ bool CefDictionaryValueSetOnV8Object(CefRefPtr<CefDictionaryValue> dict_value,
   ConvertDictionaryEntries(
       dict_value, keys, nesting_level, &budget,
       [&object](const CefString& key, const CefRefPtr<CefV8Value>& member) {
-        if (!object->IsValid())
-          return false;
         // Like any other assignment to a page's object, the result is not
         // acted upon: a name the page made read-only stays the page's.
         object->SetValue(key, member, V8_PROPERTY_ATTRIBUTE_NONE);
-        return true;
+        return object->IsValid();
       });
   return true;
 }
@@ -551,7 +586,7 @@ CefV8ValueList CefListValueToV8Arguments(CefRefPtr<CefListValue> list_value) {
   ConversionBudget budget;
   const size_t size = list_value->GetSize();
   arguments.reserve(size);
-  for (size_t i = 0; i < size; ++i) {
+  for (size_t i = 0; i < size && !budget.abandoned(); ++i) {
     arguments.push_back(
         CefEntryToV8Value(list_value, i, 0, kListFunction, &budget));
   }

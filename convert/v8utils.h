@@ -40,7 +40,8 @@ bool CefDictionaryValueSetOnV8Object(CefRefPtr<CefDictionaryValue> dict_value,
                                      CefRefPtr<CefV8Value> object,
                                      int nesting_level);
 // One V8 value per entry, in list order, made straight from the list; empty
-// when the list is refused.
+// when the list is refused. It stops short when a page setter run by an
+// assignment released the current context: the caller tests the context.
 CefV8ValueList CefListValueToV8Arguments(CefRefPtr<CefListValue> list_value);
 
 }  // namespace quillmoss

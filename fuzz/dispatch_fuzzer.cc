@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "app/javascript_callback_test_hooks.h"
 #include "common/process_messages.h"
 #include "fuzz/fuzz_support.h"
+#include "fuzz/page_values.h"
 #include "support/bindings_builder.h"
 
 namespace {
@@ -46,7 +48,8 @@ const char* const kBindingNames[] = {
     "\"q\\", "window", "toString", "constructor", "0", "__proto__",
 };
 
-// Arguments of page calls. Some run bound functions again when the host
+// Arguments of page calls, beside those of the grammar (fuzz/page_values.h);
+// the seeds name them by index. Some run bound functions again when the host
 // calls them back, some throw while being converted.
 const char* const kArgumentTemplates[] = {
     "1",
@@ -124,7 +127,8 @@ constexpr char kPagePrelude[] =
 
 struct Browser {
   int id = 0;
-  std::vector<int64> frames;  // the main frame first
+  std::vector<int64> frames;       // the main frame first
+  std::map<int64, int64> parents;  // of every frame added; the main frame's 0
 };
 
 class Driver {
@@ -248,6 +252,7 @@ class Driver {
     if (frame == 0)
       return;
     browser->frames.push_back(frame);
+    browser->parents[frame] = parent;
     if (data_.ConsumeBool())
       CreateContext(browser->id, frame);
   }
@@ -368,22 +373,50 @@ class Driver {
         0, quillmoss::GetLastJavascriptCallbackIdForTesting() + 1);
   }
 
+  // The frames of |browser| an action of the calling |frame|'s page may
+  // remove: its own, its parent, a sibling, a child.
+  static fuzz::FrameRoles RolesOf(const Browser& browser, int64 frame) {
+    const auto parent_of = [&browser](int64 f) {
+      const auto it = browser.parents.find(f);
+      return it == browser.parents.end() ? int64{0} : it->second;
+    };
+    int64 sibling = 0;
+    int64 child = 0;
+    for (const int64 other : browser.frames) {
+      if (other == frame)
+        continue;
+      if (!sibling && parent_of(other) == parent_of(frame))
+        sibling = other;
+      if (!child && parent_of(other) == frame)
+        child = other;
+    }
+    return {std::to_string(frame), std::to_string(parent_of(frame)),
+            std::to_string(sibling), std::to_string(child)};
+  }
+
   void CallFromPage() {
     WithFrame([this](Browser& b, int64 frame) {
       std::string script = kPagePrelude;
+      script += fuzz::kPageValuesPrelude;
+      const size_t prelude_length = script.size();
       script += "const t = pick(" +
                 std::to_string(data_.ConsumeIntegral<uint16_t>()) + ");";
       script += "if (!t) return 'nothing to call';";
       script += "return t(";
       const int count = data_.ConsumeIntegralInRange(0, 4);
+      fuzz::PageValueGrammar grammar(data_, RolesOf(b, frame));
       bool removes_frames = false;
       for (int i = 0; i < count; ++i) {
         if (i > 0)
           script += ", ";
-        std::string argument =
-            kArgumentTemplates[data_.ConsumeIntegralInRange<size_t>(
-                0, sizeof(kArgumentTemplates) / sizeof(kArgumentTemplates[0]) -
-                       1)];
+        // One byte: a template's index, or the grammar.
+        const size_t choice = data_.ConsumeIntegralInRange<size_t>(0, 255);
+        if (choice >=
+            sizeof(kArgumentTemplates) / sizeof(kArgumentTemplates[0])) {
+          script += grammar.Value();
+          continue;
+        }
+        std::string argument = kArgumentTemplates[choice];
         const size_t at = argument.find("FRAME");
         if (at != std::string::npos) {
           removes_frames = true;
@@ -393,15 +426,15 @@ class Driver {
       }
       script += ");})()";
       // Made only when needed: defining it makes the page's V8 context.
-      if (removes_frames)
+      if (removes_frames || grammar.removes_frames())
         renderer_.DefineFrameRemover(b.id, frame, "removeFrame");
       // Throwing is fine (an unbound name, a refused frame): the renderer
       // must go on.
       const standin::ScriptResult result = renderer_.Eval(b.id, frame, script);
       if (fuzz::Verbose()) {
         std::fprintf(stderr, "  page call: %s\n  -> %s%s\n",
-                     script.c_str() + sizeof(kPagePrelude) - 1,
-                     result.value.c_str(), result.exception.c_str());
+                     script.c_str() + prelude_length, result.value.c_str(),
+                     result.exception.c_str());
       }
     });
   }

@@ -615,111 +615,307 @@ TEST_F(SecurityTest, FramesRemovedWhileArgumentsConvertKeepNothing) {
   }
 }
 
-// The host's call of a page function whose page removes the function's frame
-// (or a frame above it) while the arguments convert, or from the function
-// itself: nothing crashes or stays behind, and a call that cannot run is
-// abandoned with a line.
-TEST_F(SecurityTest, FramesRemovedWhileBindingsInstallStopTheirInstallation) {
-  struct Row {
-    const char* setup;    // run in A; its setter removes window.victim
-    const char* removed;  // A itself, or B below it
-  };
-  const char kGlobalSetter[] =
-      "Object.defineProperty(window, 'later', {configurable: true, "
-      "set(v) { removeFrame(window.victim); }});";
-  const char kPropertySetter[] =
-      "Object.defineProperty(window, 'p', {configurable: true, "
-      "set(v) { removeFrame(window.victim); }});";
-  const char kMethodSetter[] =
-      "Object.defineProperty(Object.prototype, 'm', {configurable: true, "
-      "set(v) { removeFrame(window.victim); }});";
-  const Row rows[] = {
-      {kGlobalSetter, "A"},
-      {kPropertySetter, "A"},
-      {kMethodSetter, "A"},
-      {kGlobalSetter, "B"},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(std::string(row.setup) + " removes " + row.removed);
-    const int browser = CreateBrowserWithContext();
-    std::map<std::string, int64> frames = RemovableFrames(browser);
-    Eval(browser, frames["A"],
-         std::string("window.victim = '") + row.removed + "';" + row.setup);
-    SendBindings(browser, BindingsBuilder()
-                              .Functions({"saveFile", "later"})
-                              .Property("p", 1)
-                              .Object("o", {"m"})
-                              .BindToFrames(true)
-                              .Build());
+// Where a page removes a frame in the middle of a crossing, as seen from the
+// frames of RemovableFrames(): the removed frame, the frame whose page runs
+// the call (or owns the host's callback, or gets the installation), and the
+// frame whose page built the value.
+struct Removal {
+  const char* victim;
+  const char* caller;
+  const char* owner;
+  bool call_goes;  // the caller's page survives
+};
+const Removal kRemovals[] = {
+    {"B", "B", "B", false},  // the calling frame
+    {"A", "B", "B", false},  // its parent
+    {"B", "A", "B", true},   // a child whose values the caller holds
+    {"S", "A", "S", true},   // a sibling whose values the caller holds
+};
+const int kDepths[] = {1, 4, 8};
 
-    EXPECT_EQ(nullptr,
-              renderer_->GetBrowser(browser)->GetFrame(CefString(row.removed)));
-    EXPECT_EQ(std::string(row.removed) == "A" ? 1u : 0u,
-              LogCount("[Renderer process] DoJavascriptBindingsForFrame(): "
-                       "the frame went during the installation"));
-    // B, below A, went before its own installation ran.
-    EXPECT_EQ(1u, LogCount("[Renderer process] DoJavascriptBindingsForFrame(): "
-                           "V8 context provided by CEF is invalid"));
-    for (const char* frame : {"main", "S"}) {
-      EXPECT_EQ("\"function\"", TypeOf(browser, frames[frame], "o.m")) << frame;
+// |hostile| wrapped so that it stands |depth| containers deep, arrays and
+// objects in turn, each with more to read after it.
+std::string Nest(std::string hostile, int depth) {
+  for (int level = 1; level < depth; ++level) {
+    hostile = level % 2 ? "[" + hostile + ", fn, 'after']"
+                        : "{v: " + hostile + ", f: fn, z: 'after'}";
+  }
+  return hostile;
+}
+
+// Page to host: a getter or Proxy trap removes a frame while the value is
+// read, at the first, middle or last element or member, at depths 1, 4 and
+// 8. The container and everything around it belong to the owner's page, so
+// for a removed owner every later read would be of a released context.
+TEST_F(SecurityTest, NoValueOfARemovedFrameIsReadAfterAGetter) {
+  const char kRemove[] = "removeFrame(victim)";
+  const std::vector<std::string> shapes = {
+      // An element's getter.
+      std::string("Object.defineProperty([fn, fn, fn], P, {enumerable: true, "
+                  "get() { ") +
+          kRemove + "; return 1; }})",
+      // A member's getter.
+      std::string("Object.defineProperty({k0: fn, k1: fn, k2: fn}, 'k' + P, "
+                  "{enumerable: true, get() { ") +
+          kRemove + "; return 1; }})",
+      // A Proxy's get trap.
+      std::string("new Proxy({k0: fn, k1: fn, k2: fn}, {get(t, k) { if (k "
+                  "=== 'k' + P) ") +
+          kRemove + "; return t[k]; }})",
+      // A Proxy's key listing, before any member is read: one position.
+      std::string("new Proxy({k0: fn, k1: fn, k2: fn}, {ownKeys(t) { ") +
+          kRemove + "; return Reflect.ownKeys(t); }})",
+  };
+  for (const Removal& removal : kRemovals) {
+    for (const std::string& shape : shapes) {
+      const int positions = shape.find("ownKeys") != std::string::npos ? 1 : 3;
+      for (int position = 0; position < positions; ++position) {
+        for (const int depth : kDepths) {
+          const std::string value = Nest(shape, depth);
+          SCOPED_TRACE(::testing::Message()
+                       << removal.caller << " calls with a value of "
+                       << removal.owner << " that removes " << removal.victim
+                       << ", position " << position << ": " << value);
+          const int misuses = standin::CefMisuseCount();
+          const int browser = CreateBrowserWithContext();
+          std::map<std::string, int64> frames = RemovableFrames(browser);
+          ASSERT_TRUE(renderer_->KeepValue(
+              browser, frames[removal.owner],
+              std::string("(() => { window.victim = '") + removal.victim +
+                  "'; const P = " + std::to_string(position) +
+                  "; window.fn = function owned() {}; return " + value +
+                  "; })()",
+              frames[removal.caller], "kept"));
+          ASSERT_TRUE(renderer_->KeepValue(browser, frames[removal.owner], "fn",
+                                           frames[removal.caller], "keptFn"));
+          const std::string seen =
+              Eval(browser, frames[removal.caller],
+                   "(() => { try { saveFile(kept, 'next', keptFn); return "
+                   "'returned'; } catch (e) { return String(e); } })()");
+
+          EXPECT_EQ(misuses, standin::CefMisuseCount())
+              << ::testing::PrintToString(MisuseLines());
+          std::vector<CefRefPtr<CefListValue>> calls;
+          for (const standin::SentMessage& sent : TakeSent()) {
+            if (sent.message->GetName().ToString() ==
+                kV8FunctionHandlerExecuteMessage) {
+              calls.push_back(
+                  sent.message->GetArgumentList()->GetList(1)->Copy());
+            }
+          }
+          EXPECT_EQ(
+              removal.call_goes ? 0u : 1u,
+              LogCount("[Renderer process] V8FunctionHandler::Execute(): the "
+                       "frame went while the arguments converted: saveFile"));
+          if (removal.call_goes) {
+            EXPECT_EQ("\"returned\"", seen);
+            ASSERT_EQ(1u, calls.size());
+            // The caller's handles of the removed page's values stay valid
+            // (CEF wraps them in the caller's context), so the whole value
+            // arrives, and the function is stored for the caller.
+            ASSERT_EQ(3u, calls[0]->GetSize());
+            EXPECT_EQ("next", calls[0]->GetString(1).ToString());
+            EXPECT_EQ(VTYPE_STRING, calls[0]->GetType(2));
+          } else {
+            EXPECT_NE(std::string::npos, seen.find("the page of this function "
+                                                   "is gone: saveFile()"));
+            EXPECT_TRUE(calls.empty());
+          }
+          EXPECT_TRUE(RegistryHoldsOnlyLiveFrames(browser));
+          renderer_->DestroyBrowser(browser);
+        }
+      }
     }
-    renderer_->DestroyBrowser(browser);
   }
 }
 
-TEST_F(SecurityTest, FramesRemovedByTheHostsCallsKeepNothing) {
-  struct Row {
-    const char* owner;    // the frame whose page passed the function
-    const char* setup;    // run there first
-    const char* removed;  // by the page, from the function or a setter
-    bool abandoned;       // the function never runs
-  };
-  const char kIndexSetter[] =
-      "Object.defineProperty(Array.prototype, '0', {configurable: true, "
-      "set(v) { removeFrame(window.victim); }});";
-  const Row rows[] = {
-      {"B", kIndexSetter, "B", true},
-      {"B", kIndexSetter, "A", true},
-      {"B", "", "B", false},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(std::string(row.owner) + " removes " + row.removed);
-    const int browser = CreateBrowserWithContext();
-    std::map<std::string, int64> frames = RemovableFrames(browser);
-    ASSERT_TRUE(renderer_->KeepValue(
-        browser, frames["main"],
-        "(function mark() { window.ran = (window.ran || 0) + 1; })",
-        frames[row.owner], "mark"));
-    const std::string removes_itself =
-        row.abandoned ? "" : "removeFrame(window.victim);";
-    Eval(browser, frames[row.owner],
-         std::string("window.victim = '") + row.removed + "';" + row.setup +
-             "saveFile(function cb() { mark(); " + removes_itself + " })");
-    const int id = GetLastJavascriptCallbackIdForTesting();
-    standin::ClearLog();
-
-    CefRefPtr<CefProcessMessage> message =
-        CefProcessMessage::Create(kExecuteJavascriptCallbackMessage);
-    CefRefPtr<CefListValue> args = message->GetArgumentList();
-    args->SetInt(0, id);
-    CefRefPtr<CefListValue> nested = CefListValue::Create();
-    nested->SetInt(0, 1);
-    args->SetList(1, nested);
-    EXPECT_TRUE(renderer_->DeliverMessage(browser, frames["main"], message));
-
-    EXPECT_EQ(row.abandoned ? "\"undefined\"" : "\"1\"",
-              EvalMain(browser, "String(window.ran)"));
-    EXPECT_EQ(row.abandoned ? 1u : 0u,
-              LogCount("[Renderer process] ExecuteJavascriptCallback(): the "
-                       "frame went while the arguments converted, id=" +
-                       std::to_string(id)));
-    EXPECT_FALSE(HasJavascriptCallbackForTesting(id));
-    EXPECT_TRUE(RegistryHoldsOnlyLiveFrames(browser));
-    EXPECT_EQ(nullptr,
-              renderer_->GetBrowser(browser)->GetFrame(CefString(row.removed)));
-    renderer_->DestroyBrowser(browser);
+// The host's side of Nest(): a hostile list [0, 1, 2] or dictionary
+// {k0: 0, k1: 1, k2: 2} standing |depth| containers deep under |key|.
+template <class Container, class Key>
+void SetNested(const CefRefPtr<Container>& target,
+               const Key& key,
+               bool dictionary,
+               int depth) {
+  if (depth > 1 && depth % 2 == 0) {
+    CefRefPtr<CefListValue> list = CefListValue::Create();
+    SetNested(list, size_t{0}, dictionary, depth - 1);
+    list->SetString(1, "after");
+    target->SetList(key, list);
+  } else if (depth > 1) {
+    CefRefPtr<CefDictionaryValue> wrapper = CefDictionaryValue::Create();
+    SetNested(wrapper, CefString("v"), dictionary, depth - 1);
+    wrapper->SetString("z", "after");
+    target->SetDictionary(key, wrapper);
+  } else if (dictionary) {
+    CefRefPtr<CefDictionaryValue> hostile = CefDictionaryValue::Create();
+    for (int i = 0; i < 3; ++i)
+      hostile->SetInt("k" + std::to_string(i), i);
+    target->SetDictionary(key, hostile);
+  } else {
+    CefRefPtr<CefListValue> hostile = CefListValue::Create();
+    for (int i = 0; i < 3; ++i)
+      hostile->SetInt(i, i);
+    target->SetList(key, hostile);
   }
 }
 
+// The page's setter that the host's assignment to element or member
+// |position| of the hostile container runs; the wrappers have other keys
+// and two elements.
+std::string HostileSetter(bool dictionary, int position) {
+  const std::string p = std::to_string(position);
+  if (dictionary) {
+    return "Object.defineProperty(Object.prototype, 'k" + p +
+           "', {configurable: true, set(v) { removeFrame(victim); }});";
+  }
+  return "Object.defineProperty(Array.prototype, " + p +
+         ", {configurable: true, set(v) { if (this.length === 3) "
+         "removeFrame(victim); }});";
+}
+
+// Host to page, the host's call of a page function: a setter on the page's
+// prototypes removes a frame while the arguments are assigned, at the
+// first, middle or last element or member, at depths 1, 4 and 8; or the
+// function itself removes one. A call whose frame went never runs, and its
+// callback is gone with the frame.
+TEST_F(SecurityTest, NoValueOfARemovedFrameIsSetAfterASetter) {
+  enum Shape { kListSetter, kDictionarySetter, kFunctionBody };
+  for (const Removal& removal : kRemovals) {
+    for (const Shape shape : {kListSetter, kDictionarySetter, kFunctionBody}) {
+      const bool in_body = shape == kFunctionBody;
+      for (int position = 0; position < (in_body ? 1 : 3); ++position) {
+        for (const int depth : kDepths) {
+          if (in_body && depth != 1)
+            continue;
+          SCOPED_TRACE(::testing::Message()
+                       << "callback of " << removal.caller << " removes "
+                       << removal.victim << ", shape " << shape << ", position "
+                       << position << " at depth " << depth);
+          const bool dictionary = shape == kDictionarySetter;
+          const int misuses = standin::CefMisuseCount();
+          const int browser = CreateBrowserWithContext();
+          std::map<std::string, int64> frames = RemovableFrames(browser);
+          ASSERT_TRUE(renderer_->KeepValue(
+              browser, frames["main"],
+              "(function mark() { window.ran = (window.ran || 0) + 1; })",
+              frames[removal.caller], "mark"));
+          Eval(browser, frames[removal.caller],
+               std::string("window.victim = '") + removal.victim + "';" +
+                   (in_body ? "saveFile(function cb() { mark(); "
+                              "removeFrame(victim); })"
+                            : HostileSetter(dictionary, position) +
+                                  "saveFile(function cb() { mark(); })"));
+          const int id = GetLastJavascriptCallbackIdForTesting();
+          standin::ClearLog();
+
+          CefRefPtr<CefProcessMessage> message =
+              CefProcessMessage::Create(kExecuteJavascriptCallbackMessage);
+          CefRefPtr<CefListValue> args = message->GetArgumentList();
+          args->SetInt(0, id);
+          SetNested(args, size_t{1}, dictionary, depth);
+          args->SetString(2, "next");
+          EXPECT_TRUE(
+              renderer_->DeliverMessage(browser, frames["main"], message));
+
+          EXPECT_EQ(misuses, standin::CefMisuseCount())
+              << ::testing::PrintToString(MisuseLines());
+          const bool runs = removal.call_goes || in_body;
+          EXPECT_EQ(runs ? "\"1\"" : "\"undefined\"",
+                    EvalMain(browser, "String(window.ran)"));
+          EXPECT_EQ(runs ? 0u : 1u,
+                    LogCount("[Renderer process] ExecuteJavascriptCallback(): "
+                             "the frame went while the arguments converted, "
+                             "id=" +
+                             std::to_string(id)));
+          EXPECT_EQ(removal.call_goes, HasJavascriptCallbackForTesting(id));
+          EXPECT_EQ(nullptr, renderer_->GetBrowser(browser)->GetFrame(
+                                 CefString(removal.victim)));
+          EXPECT_TRUE(RegistryHoldsOnlyLiveFrames(browser));
+          renderer_->DestroyBrowser(browser);
+        }
+      }
+    }
+  }
+}
+
+// Host to page, the installation: a setter removes a frame while the
+// functions, the objects, their methods (first, middle or last) or the
+// properties (at depths 1, 4 and 8) are assigned. The installation into the
+// caller's frame stops; the others go on.
+TEST_F(SecurityTest, NoValueOfARemovedFrameIsInstalledAfterASetter) {
+  struct Site {
+    std::string setter;  // defined by the page of the caller's frame
+    bool dictionary;     // the hostile properties' kind
+    int depth;           // of the hostile properties; 0: none
+  };
+  std::vector<Site> sites;
+  for (int position = 0; position < 3; ++position) {
+    const std::string p = std::to_string(position);
+    for (const char* name :
+         {"window, 'f", "window, 'o", "Object.prototype, 'm"}) {
+      sites.push_back({std::string("Object.defineProperty(") + name + p +
+                           "', {configurable: true, set(v) { "
+                           "removeFrame(victim); }});",
+                       false, 0});
+    }
+    for (const bool dictionary : {false, true}) {
+      for (const int depth : kDepths)
+        sites.push_back(
+            {HostileSetter(dictionary, position), dictionary, depth});
+    }
+  }
+  sites.push_back(
+      {"Object.defineProperty(window, 'q', {configurable: true, "
+       "set(v) { removeFrame(victim); }});",
+       false, 0});
+  for (const Removal& removal : kRemovals) {
+    for (const Site& site : sites) {
+      SCOPED_TRACE(::testing::Message()
+                   << "installation into " << removal.caller << " removes "
+                   << removal.victim << ": " << site.setter << " depth "
+                   << site.depth);
+      const int misuses = standin::CefMisuseCount();
+      const int browser = CreateBrowserWithContext();
+      std::map<std::string, int64> frames = RemovableFrames(browser);
+      Eval(browser, frames[removal.caller],
+           std::string("window.victim = '") + removal.victim + "';" +
+               site.setter);
+      CefRefPtr<CefDictionaryValue> properties = CefDictionaryValue::Create();
+      if (site.depth > 0)
+        SetNested(properties, CefString("p"), site.dictionary, site.depth);
+      properties->SetString("q", "next");
+      SendBindings(browser, BindingsBuilder()
+                                .Functions({"f0", "f1", "f2"})
+                                .Properties(properties)
+                                .Object("o0", {"m0", "m1", "m2"})
+                                .Object("o1", {"m0", "m1", "m2"})
+                                .Object("o2", {"m0", "m1", "m2"})
+                                .BindToFrames(true)
+                                .Build());
+
+      EXPECT_EQ(misuses, standin::CefMisuseCount())
+          << ::testing::PrintToString(MisuseLines());
+      EXPECT_EQ(nullptr, renderer_->GetBrowser(browser)->GetFrame(
+                             CefString(removal.victim)));
+      EXPECT_EQ(removal.call_goes ? 0u : 1u,
+                LogCount("[Renderer process] DoJavascriptBindingsForFrame(): "
+                         "the frame went during the installation"));
+      // A frame removed before its own installation ran is skipped.
+      EXPECT_EQ(removal.call_goes ? 1u : 0u,
+                LogCount("[Renderer process] DoJavascriptBindingsForFrame(): "
+                         "V8 context provided by CEF is invalid"));
+      // The caller's own setter swallows a name there.
+      for (const char* frame : {"main", "A", "S"}) {
+        if (frame != std::string(removal.victim) &&
+            frame != std::string(removal.caller)) {
+          EXPECT_EQ("\"next function\"",
+                    Eval(browser, frames[frame], "q + ' ' + typeof o2.m2"))
+              << frame;
+        }
+      }
+      renderer_->DestroyBrowser(browser);
+    }
+  }
+}
 }  // namespace
 }  // namespace quillmoss
