@@ -81,9 +81,11 @@ set(STANDIN_SOURCES
   cef_standin/src/platform.cc
   cef_standin/src/process_message.cc
   cef_standin/src/render_process_calls.cc
+  cef_standin/src/renderer_internal.cc
   cef_standin/src/task_runner.cc
   cef_standin/src/trace_event.cc
   cef_standin/src/values.cc
+  cef_standin/src/verify_param.cc
 )
 # libnode is built without RTTI; the files that subclass V8 classes must match.
 set(STANDIN_V8_SOURCES
