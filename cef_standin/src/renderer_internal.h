@@ -41,7 +41,7 @@ CefRefPtr<CefV8Context> CreateInvalidContext();
 
 // A new CefV8Context object for the page context of |context|, as CEF makes
 // one for every GetV8Context(), GetCurrentContext() and context hook. Each
-// counts its own Enter() and Exit() calls (CEF-NOTES 23).
+// counts its own Enter() and Exit() calls (cef_standin/README.md, fact 23).
 CefRefPtr<CefV8Context> NewContextWrapper(CefRefPtr<CefV8Context> context);
 
 // Runs |callback| with |context| entered the way the page enters it: not
