@@ -1,10 +1,10 @@
-#include "browser_frame.h"
+#include "cef_standin/src/browser_frame.h"
 
 #include <algorithm>
 #include <atomic>
 
-#include "renderer_internal.h"
-#include "verify_param.h"
+#include "cef_standin/src/renderer_internal.h"
+#include "cef_standin/src/verify_param.h"
 
 namespace standin {
 namespace internal {

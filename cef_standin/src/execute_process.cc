@@ -2,12 +2,12 @@
 #include <atomic>
 #include <string>
 
-#include "command_line_internal.h"
+#include "cef_standin/src/command_line_internal.h"
+#include "cef_standin/src/logging_internal.h"
+#include "cef_standin/src/renderer_internal.h"
+#include "cef_standin/src/standin_core.h"
 #include "include/cef_app.h"
 #include "include/internal/cef_logging_internal.h"
-#include "logging_internal.h"
-#include "renderer_internal.h"
-#include "standin_core.h"
 
 namespace standin {
 

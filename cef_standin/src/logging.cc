@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "cef_standin/src/logging_internal.h"
+#include "cef_standin/src/standin_core.h"
 #include "include/internal/cef_logging_internal.h"
-#include "logging_internal.h"
-#include "standin_core.h"
 
 namespace standin {
 namespace {

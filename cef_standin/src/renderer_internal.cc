@@ -1,6 +1,6 @@
 // The renderer half's log: its lines under one source name, the misuse lines
 // that CefMisuseCount() counts, and the fatal lines where CEF 81 aborts.
-#include "renderer_internal.h"
+#include "cef_standin/src/renderer_internal.h"
 
 #include <atomic>
 #include <cstdlib>

@@ -8,10 +8,10 @@
 #include <functional>
 #include <string>
 
+#include "cef_standin/src/standin_core.h"
 #include "include/cef_frame.h"
 #include "include/cef_task.h"
 #include "include/cef_v8.h"
-#include "standin_core.h"
 
 namespace standin {
 namespace internal {

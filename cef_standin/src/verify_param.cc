@@ -1,10 +1,10 @@
 // The parameter checks of CEF's C++ wrapper, and the switch that turns them
 // off for code that stands for CEF's own.
-#include "verify_param.h"
+#include "cef_standin/src/verify_param.h"
 
 #include <string>
 
-#include "renderer_internal.h"
+#include "cef_standin/src/renderer_internal.h"
 
 namespace standin {
 namespace internal {

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "cef_standin/src/renderer_internal.h"
 #include "gtest/gtest.h"
 #include "include/cef_v8.h"
 #include "include/wrapper/cef_closure_task.h"
-#include "renderer_internal.h"
 #include "renderer_test_support.h"
 
 namespace {
