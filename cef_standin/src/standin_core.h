@@ -36,7 +36,7 @@ std::string LogSeverityName(int severity);
 struct LogRecord {
   std::string file;  // the source name given by the caller
   int line = 0;
-  int severity = 0;
+  int severity = kLogInfo;
   std::string message;
 };
 
