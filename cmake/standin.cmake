@@ -81,9 +81,11 @@ set(STANDIN_SOURCES
   cef_standin/src/platform.cc
   cef_standin/src/process_message.cc
   cef_standin/src/render_process_calls.cc
+  cef_standin/src/renderer_internal.cc
   cef_standin/src/task_runner.cc
   cef_standin/src/trace_event.cc
   cef_standin/src/values.cc
+  cef_standin/src/verify_param.cc
 )
 # libnode is built without RTTI; the files that subclass V8 classes must match.
 set(STANDIN_V8_SOURCES
@@ -95,12 +97,17 @@ list(APPEND STANDIN_SOURCES ${STANDIN_V8_SOURCES})
 set_source_files_properties(${STANDIN_V8_SOURCES} PROPERTIES COMPILE_OPTIONS -fno-rtti)
 
 add_library(cef_standin STATIC ${STANDIN_SOURCES})
+# src/ includes its own headers root-relative, as the system does
+# ("cef_standin/src/browser_frame.h"), through a layer root that holds src/
+# alone: the layers above the core stay out of its reach.
+quillmoss_layer_root(_src_layer standin_src/cef_standin cef_standin/src)
+get_filename_component(_src_root "${_src_layer}" DIRECTORY)
 # Of src/, the layers above see standin_core.h alone, through a layer root
 # that holds a link to it: an internal header of the core does not compile
 # there.
 quillmoss_layer_root(_core_root standin_core cef_standin/src/standin_core.h)
 target_include_directories(cef_standin
-  PRIVATE "${_standin}/src"
+  PRIVATE "${_src_root}"
   PUBLIC "${_core_root}")
 target_link_libraries(cef_standin PUBLIC cef_standin_headers PRIVATE quillmoss_warnings)
 target_link_libraries(cef_standin PRIVATE libnode_v8 PUBLIC Threads::Threads)
@@ -109,7 +116,7 @@ set_target_properties(cef_standin PROPERTIES
 
 # The core's own tests reach behind the door.
 add_library(cef_standin_internals INTERFACE)
-target_include_directories(cef_standin_internals INTERFACE "${_standin}/src")
+target_include_directories(cef_standin_internals INTERFACE "${_src_root}")
 target_link_libraries(cef_standin_internals INTERFACE cef_standin)
 
 add_library(cef_standin_driver STATIC cef_standin/driver/renderer_driver.cc)

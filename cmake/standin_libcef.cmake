@@ -73,7 +73,7 @@ add_custom_command(
 add_library(standin_libcef SHARED "${_libcef_gen}/not_implemented.cc")
 quillmoss_libcef_link(standin_libcef)
 # The generated definitions use the core's NotImplemented().
-target_include_directories(standin_libcef PRIVATE "${PROJECT_SOURCE_DIR}/cef_standin/src")
+target_include_directories(standin_libcef PRIVATE "${_src_root}")
 target_link_libraries(standin_libcef PRIVATE cef_standin_headers)
 # The generated file includes CEF's test headers, as the glue does.
 target_compile_definitions(standin_libcef PRIVATE UNIT_TEST)

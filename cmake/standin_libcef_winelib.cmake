@@ -106,7 +106,7 @@ add_custom_command(
 
 add_library(standin_libcef SHARED "${_gen}/not_implemented.cc")
 quillmoss_libcef_dll_link(standin_libcef)
-target_include_directories(standin_libcef PRIVATE "${PROJECT_SOURCE_DIR}/cef_standin/src")
+target_include_directories(standin_libcef PRIVATE "${_src_root}")
 target_link_libraries(standin_libcef PRIVATE cef_standin_headers)
 target_compile_definitions(standin_libcef PRIVATE UNIT_TEST)
 # winegcc names what it links libcef.dll.so; wine loads it as libcef.dll

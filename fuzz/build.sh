@@ -10,6 +10,10 @@
 # Without NDEBUG, so DCHECKs stay on as in CEF's own fuzzing builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+for target in "$@"; do
+  [[ $target =~ ^(dispatch|conversion)$ ]] ||
+    { echo "usage: $0 [dispatch] [conversion]" >&2; exit 2; }
+done
 
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 # QUILLMOSS_WARNINGS_AS_ERRORS in the environment: as in scripts/test.sh.

@@ -11,6 +11,7 @@
 # they are. A failing input is kept in build-fuzz/fuzz/artifacts/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+[ $# -eq 0 ] || { echo "usage: $0 (FUZZ_RUNS or FUZZ_SECONDS in the environment)" >&2; exit 2; }
 
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 targets=(dispatch conversion)

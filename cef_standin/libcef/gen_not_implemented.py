@@ -192,7 +192,7 @@ def main():
         "// Do not edit.",
     ]
     text += [f'#include "{h}"' for h in headers]
-    text += ['#include "logging_internal.h"', ""]
+    text += ['#include "cef_standin/src/logging_internal.h"', ""]
     text += body
     with open(args.out, "w") as out:
         out.write("\n".join(text))

@@ -392,12 +392,12 @@ bool IsBlank(const std::string& line) {
 }
 
 json LogJson(const std::vector<LogRecord>& records) {
-  static const char* const kSeverities[] = {"INFO", "WARNING", "ERROR",
-                                            "FATAL"};
   json log = json::array();
   for (const LogRecord& record : records) {
-    const bool named = record.severity >= 0 && record.severity < 4;
-    log.push_back({{"severity", named ? kSeverities[record.severity]
+    // Verbose levels by number, unlike the log's prefix.
+    const bool named =
+        record.severity >= kLogInfo && record.severity <= kLogFatal;
+    log.push_back({{"severity", named ? LogSeverityName(record.severity)
                                       : std::to_string(record.severity)},
                    {"source", record.file},
                    {"line", record.line},

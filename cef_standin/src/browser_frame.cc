@@ -1,13 +1,10 @@
-#include "browser_frame.h"
+#include "cef_standin/src/browser_frame.h"
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
-#include <cstdlib>
 
-#include "include/internal/cef_logging_internal.h"
-#include "renderer_internal.h"
-#include "verify_param.h"
+#include "cef_standin/src/renderer_internal.h"
+#include "cef_standin/src/verify_param.h"
 
 namespace standin {
 namespace internal {
@@ -29,62 +26,6 @@ std::string GeneratedUniqueName(const std::string& path) {
 }
 
 }  // namespace
-
-void RendererLog(int severity, const std::string& message) {
-  cef_log("cef_standin", 0, severity, message.c_str());
-}
-
-}  // namespace internal
-
-void RendererError(const std::string& message) {
-  internal::RendererLog(2 /* LOG_ERROR */, "[stand-in] " + message);
-}
-
-namespace internal {
-
-namespace {
-std::atomic<int> g_misuse_count{0};
-// ScopedWrapperChecksOff objects alive on this thread.
-thread_local int g_wrapper_checks_off = 0;
-}  // namespace
-
-void RendererMisuse(const std::string& message) {
-  ++g_misuse_count;
-  RendererError("CEF NOTREACHED(): " + message);
-}
-
-bool VerifyParam(bool ok, const char* method, const char* check) {
-  if (ok || g_wrapper_checks_off > 0)
-    return true;
-  ++g_misuse_count;
-  RendererError(std::string("CEF wrapper DCHECK(") + check +
-                ") failed: " + method + " refused");
-  return false;
-}
-
-void RendererFatal(const std::string& message) {
-  const std::string line =
-      "[stand-in] CEF 81 aborts the renderer here: " + message;
-  // cef_log() ends the process on a FATAL line.
-  RendererLog(3 /* LOG_FATAL */, line);
-  std::abort();
-}
-
-}  // namespace internal
-
-int CefMisuseCount() {
-  return internal::g_misuse_count.load();
-}
-
-ScopedWrapperChecksOff::ScopedWrapperChecksOff() {
-  ++internal::g_wrapper_checks_off;
-}
-
-ScopedWrapperChecksOff::~ScopedWrapperChecksOff() {
-  --internal::g_wrapper_checks_off;
-}
-
-namespace internal {
 
 BrowserImpl::BrowserImpl(int identifier, RendererLink* link)
     : identifier_(identifier), link_(link) {}

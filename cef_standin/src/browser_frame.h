@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "cef_standin/src/live_objects.h"
+#include "cef_standin/src/logging_internal.h"
+#include "cef_standin/src/standin_core.h"
 #include "include/cef_browser.h"
 #include "include/cef_frame.h"
 #include "include/cef_v8.h"
-#include "live_objects.h"
-#include "logging_internal.h"
-#include "standin_core.h"
 
 namespace standin {
 namespace internal {

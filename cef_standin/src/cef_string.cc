@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "string_conversions.h"
+#include "cef_standin/src/string_conversions.h"
 
 namespace {
 

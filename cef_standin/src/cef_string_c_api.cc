@@ -27,13 +27,13 @@
 #include <wctype.h>
 #endif
 
+#include "cef_standin/src/renderer_internal.h"
+#include "cef_standin/src/string_conversions.h"
 #include "include/internal/cef_string.h"
 #include "include/internal/cef_string_list.h"
 #include "include/internal/cef_string_map.h"
 #include "include/internal/cef_string_multimap.h"
 #include "include/internal/cef_string_types.h"
-#include "renderer_internal.h"
-#include "string_conversions.h"
 
 namespace {
 

@@ -24,9 +24,9 @@
 #include <limits>
 #include <string>
 
-#include "cef_time_internal.h"
+#include "cef_standin/src/cef_time_internal.h"
+#include "cef_standin/src/renderer_internal.h"
 #include "include/internal/cef_time.h"
-#include "renderer_internal.h"
 
 namespace standin {
 namespace internal {

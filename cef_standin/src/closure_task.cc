@@ -1,7 +1,7 @@
 #include "include/wrapper/cef_closure_task.h"
 
+#include "cef_standin/src/live_objects.h"
 #include "include/base/cef_callback.h"
-#include "live_objects.h"
 
 namespace {
 

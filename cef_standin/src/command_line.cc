@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "command_line_internal.h"
+#include "cef_standin/src/command_line_internal.h"
+#include "cef_standin/src/live_objects.h"
+#include "cef_standin/src/verify_param.h"
 #include "include/cef_command_line.h"
-#include "live_objects.h"
-#include "verify_param.h"
 
 namespace standin {
 namespace internal {

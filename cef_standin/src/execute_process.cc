@@ -2,12 +2,12 @@
 #include <atomic>
 #include <string>
 
-#include "command_line_internal.h"
+#include "cef_standin/src/command_line_internal.h"
+#include "cef_standin/src/logging_internal.h"
+#include "cef_standin/src/renderer_internal.h"
+#include "cef_standin/src/standin_core.h"
 #include "include/cef_app.h"
 #include "include/internal/cef_logging_internal.h"
-#include "logging_internal.h"
-#include "renderer_internal.h"
-#include "standin_core.h"
 
 namespace standin {
 
@@ -24,8 +24,8 @@ RendererProcessRunner g_renderer_process_runner = nullptr;
 class SchemeRegistrar : public CefSchemeRegistrar {
  public:
   bool AddCustomScheme(const CefString& scheme_name, int options) override {
-    internal::RendererLog(
-        0, "[stand-in] custom scheme registered: " + scheme_name.ToString());
+    internal::RendererLog(kLogInfo, "[stand-in] custom scheme registered: " +
+                                        scheme_name.ToString());
     return true;
   }
 };
@@ -102,5 +102,6 @@ int CefExecuteProcess(const CefMainArgs& args,
 
 void CefEnableHighDPISupport() {
   ++standin::g_high_dpi_support_calls;
-  cef_log("cef_standin", 0, 0, "[stand-in] CefEnableHighDPISupport() called");
+  cef_log("cef_standin", 0, standin::kLogInfo,
+          "[stand-in] CefEnableHighDPISupport() called");
 }

@@ -1,9 +1,9 @@
 // The live-object counter behind standin::LiveObjectCount().
-#include "live_objects.h"
+#include "cef_standin/src/live_objects.h"
 
 #include <atomic>
 
-#include "standin_core.h"
+#include "cef_standin/src/standin_core.h"
 
 namespace standin {
 namespace {

@@ -9,18 +9,14 @@
 #include <utility>
 #include <vector>
 
+#include "cef_standin/src/logging_internal.h"
+#include "cef_standin/src/standin_core.h"
 #include "include/internal/cef_logging_internal.h"
-#include "logging_internal.h"
-#include "standin_core.h"
 
 namespace standin {
 namespace {
 
 std::atomic<int> g_min_log_level{0};
-
-// Chromium's LOG_FATAL, the severity cef_log() is given (not CEF's
-// cef_log_severity_t, which counts from a default level).
-constexpr int kLogFatal = 3;
 
 // cef_log() may be called from any thread; the records and the echo stream
 // are guarded together so echoed lines come out whole and in record order.
@@ -36,24 +32,23 @@ LogState& GetLogState() {
   return *state;
 }
 
-// The severity names of Chromium's log prefix.
-std::string SeverityName(int severity) {
-  static const char* const kNames[] = {"INFO", "WARNING", "ERROR", "FATAL"};
-  if (severity < 0)
-    return "VERBOSE" + std::to_string(-severity);
-  if (severity < static_cast<int>(sizeof(kNames) / sizeof(kNames[0])))
-    return kNames[severity];
-  return "UNKNOWN";
-}
-
 void WriteRecord(FILE* stream, const LogRecord& record) {
   std::fprintf(stream, "[%s:%s(%d)] %s\n",
-               SeverityName(record.severity).c_str(), record.file.c_str(),
+               LogSeverityName(record.severity).c_str(), record.file.c_str(),
                record.line, record.message.c_str());
   std::fflush(stream);
 }
 
 }  // namespace
+
+std::string LogSeverityName(int severity) {
+  static const char* const kNames[] = {"INFO", "WARNING", "ERROR", "FATAL"};
+  if (severity < kLogInfo)
+    return "VERBOSE" + std::to_string(-severity);
+  if (severity <= kLogFatal)
+    return kNames[severity];
+  return "UNKNOWN";
+}
 
 namespace internal {
 

@@ -15,8 +15,8 @@
 #if !defined(_WIN32)
 #include <sys/syscall.h>
 
+#include "cef_standin/src/logging_internal.h"
 #include "include/internal/cef_types_linux.h"
-#include "logging_internal.h"
 #endif
 
 cef_platform_thread_id_t cef_get_current_platform_thread_id() {

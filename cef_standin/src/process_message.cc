@@ -3,11 +3,11 @@
 #include <memory>
 #include <utility>
 
+#include "cef_standin/src/live_objects.h"
+#include "cef_standin/src/values_impl.h"
+#include "cef_standin/src/values_internal.h"
+#include "cef_standin/src/verify_param.h"
 #include "include/cef_process_message.h"
-#include "live_objects.h"
-#include "values_impl.h"
-#include "values_internal.h"
-#include "verify_param.h"
 
 namespace standin {
 namespace internal {

@@ -4,9 +4,9 @@
 #include <functional>
 #include <string>
 
-#include "renderer_internal.h"
-#include "standin_core.h"
-#include "values_internal.h"
+#include "cef_standin/src/renderer_internal.h"
+#include "cef_standin/src/standin_core.h"
+#include "cef_standin/src/values_internal.h"
 
 namespace standin {
 

@@ -1,16 +1,17 @@
 // The renderer's seam with its JavaScript engine. v8_engine*.cc implement it
 // with V8, so that browsers, frames, tasks and what the driver reaches
-// through standin_core.h never see V8's headers.
+// through standin_core.h never see V8's headers. The renderer's log, which
+// both sides write, is renderer_internal.cc.
 #ifndef CEF_STANDIN_SRC_RENDERER_INTERNAL_H_
 #define CEF_STANDIN_SRC_RENDERER_INTERNAL_H_
 
 #include <functional>
 #include <string>
 
+#include "cef_standin/src/standin_core.h"
 #include "include/cef_frame.h"
 #include "include/cef_task.h"
 #include "include/cef_v8.h"
-#include "standin_core.h"
 
 namespace standin {
 namespace internal {
@@ -18,6 +19,9 @@ namespace internal {
 // Every line the renderer half logs goes through here, under one source name
 // (RendererError() in standin_core.h too).
 void RendererLog(int severity, const std::string& message);
+// One more for CefMisuseCount(): a misuse line (RendererMisuse()) or a failed
+// wrapper check (VerifyParam()).
+void CountMisuse();
 // Where CEF hits NOTREACHED() (a method on a value of the wrong kind, a call
 // that needs a context outside one): silent in release builds of CEF, a crash
 // with DCHECKs on. An error line that says so, counted for CefMisuseCount().
@@ -37,7 +41,7 @@ CefRefPtr<CefV8Context> CreateInvalidContext();
 
 // A new CefV8Context object for the page context of |context|, as CEF makes
 // one for every GetV8Context(), GetCurrentContext() and context hook. Each
-// counts its own Enter() and Exit() calls (CEF-NOTES 23).
+// counts its own Enter() and Exit() calls (cef_standin/README.md, fact 23).
 CefRefPtr<CefV8Context> NewContextWrapper(CefRefPtr<CefV8Context> context);
 
 // Runs |callback| with |context| entered the way the page enters it: not

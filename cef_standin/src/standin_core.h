@@ -21,11 +21,22 @@
 
 namespace standin {
 
+// The severities cef_log() is given: Chromium's LOG_INFO to LOG_FATAL (not
+// CEF's cef_log_severity_t of its settings, which counts from a default
+// level). Below kLogInfo, verbose levels.
+constexpr int kLogInfo = 0;
+constexpr int kLogWarning = 1;
+constexpr int kLogError = 2;
+constexpr int kLogFatal = 3;
+// The name of |severity| in a log line's prefix ("INFO" to "FATAL"), as
+// Chromium's log writes it.
+std::string LogSeverityName(int severity);
+
 // One line handed to cef_log().
 struct LogRecord {
   std::string file;  // the source name given by the caller
   int line = 0;
-  int severity = 0;
+  int severity = kLogInfo;
   std::string message;
 };
 

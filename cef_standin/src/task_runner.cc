@@ -1,12 +1,12 @@
-#include "task_runner.h"
+#include "cef_standin/src/task_runner.h"
 
 #include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "renderer_internal.h"
-#include "verify_param.h"
+#include "cef_standin/src/renderer_internal.h"
+#include "cef_standin/src/verify_param.h"
 
 namespace standin {
 namespace internal {

@@ -8,8 +8,8 @@
 #include <mutex>
 #include <thread>
 
+#include "cef_standin/src/live_objects.h"
 #include "include/cef_task.h"
-#include "live_objects.h"
 
 namespace standin {
 namespace internal {

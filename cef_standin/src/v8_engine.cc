@@ -1,16 +1,16 @@
 // The isolate, page contexts, the entered-context stack and the callback
 // registry of the V8-backed stand-in.
-#include "v8_engine.h"
+#include "cef_standin/src/v8_engine.h"
 
 #include <algorithm>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
+#include "cef_standin/src/renderer_internal.h"
+#include "cef_standin/src/standin_core.h"
+#include "cef_standin/src/verify_param.h"
 #include "libplatform/libplatform.h"
-#include "renderer_internal.h"
-#include "standin_core.h"
-#include "verify_param.h"
 
 namespace standin {
 namespace internal {

@@ -8,9 +8,9 @@
 #include <set>
 #include <string>
 
+#include "cef_standin/src/live_objects.h"
+#include "cef_standin/src/logging_internal.h"
 #include "include/cef_v8.h"
-#include "live_objects.h"
-#include "logging_internal.h"
 #include "v8.h"
 
 namespace standin {

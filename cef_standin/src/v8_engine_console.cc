@@ -4,8 +4,8 @@
 // host are native functions that report to the frame's renderer.
 #include <iterator>
 
-#include "renderer_internal.h"
-#include "v8_engine.h"
+#include "cef_standin/src/renderer_internal.h"
+#include "cef_standin/src/v8_engine.h"
 
 namespace standin {
 namespace internal {

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "cef_time_internal.h"
-#include "renderer_internal.h"
-#include "v8_engine.h"
-#include "verify_param.h"
+#include "cef_standin/src/cef_time_internal.h"
+#include "cef_standin/src/renderer_internal.h"
+#include "cef_standin/src/v8_engine.h"
+#include "cef_standin/src/verify_param.h"
 
 namespace standin {
 namespace internal {

@@ -5,13 +5,13 @@
 #include <cstring>
 #include <utility>
 
+#include "cef_standin/src/live_objects.h"
+#include "cef_standin/src/logging_internal.h"
+#include "cef_standin/src/values_impl.h"
+#include "cef_standin/src/values_internal.h"
+#include "cef_standin/src/verify_param.h"
 #include "include/base/cef_logging.h"
 #include "include/cef_values.h"
-#include "live_objects.h"
-#include "logging_internal.h"
-#include "values_impl.h"
-#include "values_internal.h"
-#include "verify_param.h"
 
 namespace standin {
 namespace internal {

@@ -13,9 +13,9 @@ from .host import Host, JsFunction, ReleasedFunctionWarning
 from .renderer import (Browser, ConsoleMessage, ExpectationFailed, Frame,
                        JsText, LogLine, Message, PageError, Refusal, Renderer,
                        SimulatorDied, StepRefused, StepResult)
-from .values import (CALLBACK_MARKER, INVALID, TRUNCATED, HostCallback,
-                     JavascriptCallback, bindings, from_cef_json,
-                     parse_callback_descriptor, to_cef_json)
+from .protocol import CALLBACK_MARKER, bindings
+from .values import (INVALID, TRUNCATED, HostCallback, JavascriptCallback,
+                     from_cef_json, parse_callback_descriptor, to_cef_json)
 
 __version__ = "0.1.0"
 

@@ -42,6 +42,11 @@ def use_pytest_option(path: str | os.PathLike[str] | None) -> None:
     _pytest_option = pathlib.Path(path) if path is not None else None
 
 
+def pytest_option() -> pathlib.Path | None:
+    """The ``--quillmoss-subprocess`` path in use, if any."""
+    return _pytest_option
+
+
 def _named(path: pathlib.Path, source: str, named_by: str) -> Located:
     if not path.is_file():
         raise ExecutableNotFound(

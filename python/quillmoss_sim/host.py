@@ -20,15 +20,12 @@ import warnings
 from typing import Any, Callable, Mapping, cast
 
 from .errors import HostCallError
+from .protocol import (BINDINGS_MESSAGE, CALL_ARGUMENTS_INDEX, CALL_MESSAGE,
+                       CONTEXT_CREATED, CONTEXT_RELEASED, FUNCTION_NAME_INDEX,
+                       HOST_CALLBACK_ID_INDEX, HOST_CALLBACK_MESSAGE,
+                       PAGE_CALLBACK_MESSAGE, bindings)
 from .renderer import Browser, Frame, Message, StepResult
 from .values import JavascriptCallback, to_cef_json
-
-BINDINGS_MESSAGE = "DoJavascriptBindings"
-CALL_MESSAGE = "V8FunctionHandler::Execute"
-HOST_CALLBACK_MESSAGE = "ExecutePythonCallback"
-PAGE_CALLBACK_MESSAGE = "ExecuteJavascriptCallback"
-CONTEXT_CREATED = "OnContextCreated"
-CONTEXT_RELEASED = "OnContextReleased"
 
 FrameHook = Callable[[Frame], object]
 
@@ -55,22 +52,21 @@ class JsFunction:
         self.frame_id = callback.frame_id
         self.function_name = callback.function_name
         self.descriptor = callback.descriptor
-        self._generation = host._releases.get(frame.name, 0)
+        self._generation = host.context_releases(frame)
 
     @property
     def released(self) -> bool:
         """Whether its frame's context went since it arrived: the renderer
         dropped it, and a call warns with ReleasedFunctionWarning."""
-        return self.host._releases.get(self.frame.name, 0) > self._generation
+        return self.host.context_releases(self.frame) > self._generation
 
     def __call__(self, *args: Any) -> StepResult:
         """Calls the page function; warns with ReleasedFunctionWarning when
         the renderer no longer has it (the call is sent all the same, as a
         host would, and the StepResult's refusals name it)."""
         __tracebackhide__ = True
-        result = self.host._send(PAGE_CALLBACK_MESSAGE, lambda: list(
-            to_cef_json([self.callback_id, *args], "args",
-                        self.host.callback_id)))
+        result = self.host.execute_javascript_callback(self.callback_id,
+                                                        *args)
         refused = [refusal for refusal in result.refusals
                    if refusal.reason in ("unknown-callback", "context-gone")
                    and refusal.callback_id == self.callback_id]
@@ -108,6 +104,11 @@ class Host:
         """Stops answering the renderer's messages."""
         self.browser.renderer.remove_listener(self._receive)
 
+    def context_releases(self, frame: Frame) -> int:
+        """How many times the renderer reported frame's V8 context
+        released since this host began."""
+        return self._releases.get(frame.name, 0)
+
     # Bindings ---------------------------------------------------------------
 
     def bind(self, functions: Mapping[str, Callable[..., Any]] | None = None,
@@ -131,18 +132,22 @@ class Host:
                 # The renderer names a method's calls object.method.
                 bound[f"{object_name}.{method}"] = _callable(
                     function, f"objects[{object_name!r}][{method!r}]")
-        dictionary = {
-            "bindToFrames": bind_to_frames,
-            "functions": {name: None for name in functions or {}},
-            "properties": dict(properties or {}),
-            "objects": {name: {method: None for method in methods}
-                        for name, methods in (objects or {}).items()},
-        }
+        dictionary = bindings(functions or {}, properties, objects,
+                              bind_to_frames)
         result = self._send(BINDINGS_MESSAGE, lambda: [to_cef_json(
             dictionary, "bindings", self.callback_id)], bound)
         if run_tasks:
             result.add(self.browser.renderer.run_tasks())
         return result
+
+    def execute_javascript_callback(self, callback_id: int,
+                                    *args: Any) -> StepResult:
+        """Sends "ExecuteJavascriptCallback" for the page function
+        callback_id through the main frame; Python callables among args
+        become this host's callbacks."""
+        __tracebackhide__ = True
+        return self._send(PAGE_CALLBACK_MESSAGE, lambda: list(
+            to_cef_json([callback_id, *args], "args", self.callback_id)))
 
     def _send(self, name: str, convert: Callable[[], list[Any]],
               bound: dict[str, Callable[..., Any]] | None = None
@@ -158,7 +163,7 @@ class Host:
         """
         __tracebackhide__ = True
         renderer = self.browser.renderer
-        steps, known = len(renderer._steps), len(self._callbacks)
+        steps, known = renderer.recorded_steps, len(self._callbacks)
         previous = self._bound
         try:
             converted = convert()
@@ -167,7 +172,7 @@ class Host:
                 self._bound = bound
             return self.browser.main_frame.send_values(name, converted)
         except BaseException:
-            if len(renderer._steps) == steps:
+            if renderer.recorded_steps == steps:
                 self._bound = previous
                 self._forget_callbacks_after(known)
             raise
@@ -214,11 +219,13 @@ class Host:
             self._releases[key] = self._releases.get(key, 0) + 1
             self._hook(self.on_context_released, frame, "on_context_released")
         elif message.name == CALL_MESSAGE:
-            name, args = message.args
+            name = message.args[FUNCTION_NAME_INDEX]
+            args = message.args[CALL_ARGUMENTS_INDEX]
             function = self._bound.get(name)
             self._call(function, name, frame, args)
         elif message.name == HOST_CALLBACK_MESSAGE:
-            callback_id, args = message.args
+            callback_id = message.args[HOST_CALLBACK_ID_INDEX]
+            args = message.args[CALL_ARGUMENTS_INDEX]
             function = self._callbacks.get(callback_id)
             label = f"host callback {callback_id}"
             if function is not None:

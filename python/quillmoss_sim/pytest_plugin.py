@@ -45,7 +45,7 @@ _OUTER_OPTION = pytest.StashKey[pathlib.Path | None]()
 def pytest_configure(config: pytest.Config) -> None:
     # Restored at unconfigure: a pytest run inside a test (pytester) must not
     # take the outer run's option away.
-    config.stash[_OUTER_OPTION] = executable._pytest_option
+    config.stash[_OUTER_OPTION] = executable.pytest_option()
     option = config.getoption("quillmoss_subprocess")
     if option:
         executable.use_pytest_option(config.invocation_params.dir / option)
@@ -106,12 +106,12 @@ class _Watch:
     def pytest_runtest_logstart(self, nodeid: str) -> None:
         started: list[Renderer] = []
         self.started[nodeid] = started
-        renderer_module._started_hooks.append(started.append)
+        renderer_module.add_start_hook(started.append)
 
     def pytest_runtest_logfinish(self, nodeid: str) -> None:
         started = self.started.pop(nodeid, [])
         self.recorded.pop(nodeid, None)
-        renderer_module._started_hooks.remove(started.append)
+        renderer_module.remove_start_hook(started.append)
 
     def pytest_runtest_logreport(self, report: pytest.TestReport) -> None:
         started = self.started.get(report.nodeid, [])

@@ -27,15 +27,23 @@ from dataclasses import dataclass, field
 from typing import IO, Any, Callable, Iterable, Protocol
 
 from .errors import HostCallError, SimulatorError
-from .executable import ENVIRONMENT_VARIABLE, find_executable
-from .values import (HostCallbackHook, bindings, check_texts, from_cef_json,
-                     to_cef_json)
-
-EXECUTABLE_ENV = ENVIRONMENT_VARIABLE
+from .executable import find_executable
+from .protocol import (BINDINGS_MESSAGE, CALLBACK_ID_INDEX,
+                       PAGE_CALLBACK_MESSAGE, bindings)
+from .values import HostCallbackHook, check_texts, from_cef_json, to_cef_json
 
 # Called with every Renderer made, so that the pytest plugin can show the log
 # of the renderers a test started, whoever started them.
 _started_hooks: list[Callable[[Renderer], None]] = []
+
+
+def add_start_hook(hook: Callable[[Renderer], None]) -> None:
+    """Calls hook with every Renderer made from now on."""
+    _started_hooks.append(hook)
+
+
+def remove_start_hook(hook: Callable[[Renderer], None]) -> None:
+    _started_hooks.remove(hook)
 
 
 class SimulatorDied(SimulatorError):
@@ -159,9 +167,10 @@ _LOGGED_ID = re.compile(r", id=(-?\d+)$")
 def _refusals(log: list[LogLine], step: dict[str, Any]) -> list[Refusal]:
     # Two callback lines carry no id: the step's message names it.
     args = step.get("args")
-    sent_id = (args[0] if step.get("name") == "ExecuteJavascriptCallback"
-               and isinstance(args, list) and args
-               and isinstance(args[0], int) else None)
+    sent_id = (args[CALLBACK_ID_INDEX]
+               if step.get("name") == PAGE_CALLBACK_MESSAGE
+               and isinstance(args, list) and len(args) > CALLBACK_ID_INDEX
+               and isinstance(args[CALLBACK_ID_INDEX], int) else None)
     found = []
     for line in log:
         if line.severity not in ("ERROR", "FATAL"):
@@ -248,6 +257,12 @@ class Renderer:
         for line in self._process.stdout:
             self._lines.put(line)
         self._lines.put(None)
+
+    @property
+    def recorded_steps(self) -> int:
+        """How many steps the recorded scenario holds: a step counts from
+        when it is written, and a refused one stops counting."""
+        return len(self._steps)
 
     @property
     def pid(self) -> int:
@@ -604,10 +619,8 @@ class Frame:
                                run_tasks: bool = True) -> StepResult:
         """Sends "DoJavascriptBindings"; then runs the installation tasks
         unless run_tasks is False."""
-        result = self.send("DoJavascriptBindings", bindings(
-            tuple(functions), properties,
-            {name: tuple(methods) for name, methods in (objects or {}).items()},
-            bind_to_frames))
+        result = self.send(BINDINGS_MESSAGE, bindings(
+            functions, properties, objects, bind_to_frames))
         if run_tasks:
             result.add(self.browser.renderer.run_tasks())
         return result
@@ -618,7 +631,7 @@ class Frame:
         calls a page function (by id, a JavascriptCallback or a JsFunction).
         """
         callback_id = callback if isinstance(callback, int) else callback.callback_id
-        return self.send("ExecuteJavascriptCallback", callback_id, *args)
+        return self.send(PAGE_CALLBACK_MESSAGE, callback_id, *args)
 
     def keep(self, code: str, into: Frame, name: str) -> StepResult:
         """Runs code in this frame's page and sets what it gave as the global

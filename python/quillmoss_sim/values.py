@@ -21,11 +21,10 @@ import math
 from dataclasses import dataclass
 from typing import Any, Callable
 
+from .protocol import CALLBACK_MARKER
+
 INT32_MIN = -(2**31)
 INT32_MAX = 2**31 - 1
-
-# What a JavaScript function passed to the host turns into on its way out.
-CALLBACK_MARKER = "####quillmoss####"
 
 
 @dataclass(frozen=True)
@@ -187,20 +186,3 @@ def from_cef_json(value: Any) -> Any:
         return {key: from_cef_json(item) for key, item in value.items()}
     return value
 
-
-def bindings(functions: list[str] | tuple[str, ...] = (),
-             properties: dict[str, Any] | None = None,
-             objects: dict[str, list[str] | tuple[str, ...]] | None = None,
-             bind_to_frames: bool = False) -> dict[str, Any]:
-    """The bindings dictionary of "DoJavascriptBindings", all four keys set.
-
-    ``functions`` and each object's methods are names; the renderer reads only
-    the keys of those dictionaries.
-    """
-    return {
-        "bindToFrames": bind_to_frames,
-        "functions": {name: None for name in functions},
-        "properties": dict(properties or {}),
-        "objects": {name: {method: None for method in methods}
-                    for name, methods in (objects or {}).items()},
-    }

@@ -1,7 +1,4 @@
-// The application object outside the renderer: reference counting, the
-// handler getters and the command-line hooks.
-#include <atomic>
-#include <thread>
+// The application object outside the renderer: the command-line hooks.
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -20,15 +17,6 @@ class QuillmossAppTest : public ::testing::Test {
     standin::ClearLog();
   }
 
-  std::vector<std::string> Lines(const std::string& source) const {
-    std::vector<std::string> lines;
-    for (const standin::LogRecord& record : standin::LogRecords()) {
-      if (record.file == source)
-        lines.push_back(record.message);
-    }
-    return lines;
-  }
-
   void ProcessCommandLine(const char* process_type,
                           std::vector<const char*> argv) {
     argv.insert(argv.begin(), "quillmoss_subprocess");
@@ -39,55 +27,6 @@ class QuillmossAppTest : public ::testing::Test {
     app->OnBeforeCommandLineProcessing(process_type, command_line);
   }
 };
-
-// Counts its own destruction so Release() can be checked against it.
-TEST(QuillmossAppRefCountTest, ReleaseIsTrueExactlyWhenItDestroys) {
-  QuillmossApp* app = new QuillmossApp;
-  app->AddRef();
-  app->AddRef();
-  EXPECT_FALSE(app->HasOneRef());
-  EXPECT_TRUE(app->HasAtLeastOneRef());
-  EXPECT_FALSE(app->Release());
-  EXPECT_TRUE(app->HasOneRef());
-  EXPECT_TRUE(app->Release());
-}
-
-TEST(QuillmossAppRefCountTest, CountHoldsUnderConcurrentAddRefAndRelease) {
-  CefRefPtr<QuillmossApp> app(new QuillmossApp);
-  constexpr int kThreads = 4;
-  constexpr int kRounds = 100000;
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&app] {
-      for (int i = 0; i < kRounds; ++i) {
-        app->AddRef();
-        EXPECT_FALSE(app->Release());
-      }
-    });
-  }
-  for (std::thread& thread : threads)
-    thread.join();
-  EXPECT_TRUE(app->HasOneRef());
-}
-
-TEST(QuillmossAppRefCountTest, HandlersAreTheObjectItselfAndShareItsCount) {
-  CefRefPtr<QuillmossApp> app(new QuillmossApp);
-  CefRefPtr<CefBrowserProcessHandler> browser_handler =
-      app->GetBrowserProcessHandler();
-  CefRefPtr<CefRenderProcessHandler> render_handler =
-      app->GetRenderProcessHandler();
-  EXPECT_EQ(static_cast<CefBrowserProcessHandler*>(app.get()),
-            browser_handler.get());
-  EXPECT_EQ(static_cast<CefRenderProcessHandler*>(app.get()),
-            render_handler.get());
-  browser_handler = nullptr;
-  render_handler = nullptr;
-  EXPECT_TRUE(app->HasOneRef());
-
-  EXPECT_FALSE(app->GetResourceBundleHandler());
-  EXPECT_FALSE(app->GetPrintHandler());
-  EXPECT_FALSE(app->GetLoadHandler());
-}
 
 TEST_F(QuillmossAppTest, NoAppUserModelIdLooksNothingUpButLoadsTheShell) {
   ProcessCommandLine("renderer", {});
@@ -138,7 +77,7 @@ TEST_F(QuillmossAppTest, EveryShellFailureGivesExactlyOneErrorLine) {
     ASSERT_EQ(1u, standin::LogRecords().size());
     const standin::LogRecord& line = standin::LogRecords()[0];
     EXPECT_EQ("quillmoss_app", line.file);
-    EXPECT_EQ(2, line.severity);
+    EXPECT_EQ(standin::kLogError, line.severity);
     EXPECT_EQ("SetCurrentProcessExplicitAppUserModelID failed", line.message);
   }
 }
@@ -152,7 +91,7 @@ TEST_F(QuillmossAppTest, ChildProcessLaunchLogsTheCommandLine) {
   app->OnBeforeChildProcessLaunch(command_line);
 
   ASSERT_EQ(1u, standin::LogRecords().size());
-  EXPECT_EQ(0, standin::LogRecords()[0].severity);
+  EXPECT_EQ(standin::kLogInfo, standin::LogRecords()[0].severity);
   EXPECT_EQ(
       "[Non-browser process] OnBeforeChildProcessLaunch() command line: " +
           before.ToString(),

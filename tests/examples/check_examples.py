@@ -19,8 +19,10 @@ def mask(text):
 
 
 def main():
+    if len(sys.argv) not in (3, 4) or sys.argv[3:] not in ([], ["--update"]):
+        sys.exit(__doc__)
     executable, examples = sys.argv[1], pathlib.Path(sys.argv[2])
-    update = "--update" in sys.argv[3:]
+    update = sys.argv[3:] == ["--update"]
     scenarios = sorted(examples.glob("*.json"))
     if not scenarios:
         print(f"no scenarios in {examples}")

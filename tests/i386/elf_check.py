@@ -27,6 +27,8 @@ def check(path):
 
 
 def main(paths):
+    if any(path.startswith("-") for path in paths):
+        sys.exit(__doc__)
     failures = [(p, r) for p in paths if (r := check(p))]
     for path, reason in failures:
         print(f"{path}: {reason}", file=sys.stderr)

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "command_line_internal.h"
+#include "cef_standin/src/command_line_internal.h"
 #include "gtest/gtest.h"
 #include "include/cef_command_line.h"
 #include "support/live_object_check.h"

@@ -4,9 +4,9 @@
 #include <thread>
 #include <vector>
 
+#include "cef_standin/src/logging_internal.h"
 #include "gtest/gtest.h"
 #include "include/base/cef_logging.h"
-#include "logging_internal.h"
 #include "renderer_driver.h"
 
 namespace {

@@ -1,10 +1,10 @@
 // Process messages, and the read-only, short-lived form in which the
 // renderer receives them.
+#include "cef_standin/src/values_internal.h"
 #include "gtest/gtest.h"
 #include "include/cef_process_message.h"
 #include "support/live_object_check.h"
 #include "support/value_matchers.h"
-#include "values_internal.h"
 
 namespace {
 

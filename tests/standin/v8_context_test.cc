@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "cef_standin/src/renderer_internal.h"
 #include "gtest/gtest.h"
 #include "include/cef_v8.h"
 #include "include/wrapper/cef_closure_task.h"
-#include "renderer_internal.h"
 #include "renderer_test_support.h"
 
 namespace {
@@ -47,7 +47,8 @@ TEST_F(V8ContextTest, EnterAndExitNest) {
 
 // CEF makes a new CefV8Context object for every GetV8Context(),
 // GetCurrentContext() and context hook, and counts Enter() and Exit() per
-// object: only the object that entered can exit (CEF-NOTES 23).
+// object: only the object that entered can exit (cef_standin/README.md,
+// fact 23).
 TEST_F(V8ContextTest, EnterAndExitCountPerObject) {
   CefRefPtr<CefV8Context> first = main_frame()->GetV8Context();
   CefRefPtr<CefV8Context> second = main_frame()->GetV8Context();

@@ -3,9 +3,9 @@
 #include <string>
 #include <utility>
 
+#include "cef_standin/src/renderer_internal.h"
 #include "gtest/gtest.h"
 #include "include/cef_v8.h"
-#include "renderer_internal.h"
 #include "renderer_test_support.h"
 
 namespace {
