@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/bindings_dictionary.h"
+#include "app/context_builtins.h"
 #include "app/javascript_callback.h"
 #include "app/platform_shell.h"
 #include "app/quillmoss_app_log.h"
@@ -100,6 +101,7 @@ void QuillmossApp::OnContextCreated(CefRefPtr<CefBrowser> browser,
                                     CefRefPtr<CefFrame> frame,
                                     CefRefPtr<CefV8Context> context) {
   RENDERER_LOG(INFO) << "OnContextCreated()";
+  RememberContextBuiltins(frame, context);
   // The host hears of every context before any binding is installed in it.
   SendContextMessage(frame, kOnContextCreatedMessage);
 
@@ -116,6 +118,7 @@ void QuillmossApp::OnContextReleased(CefRefPtr<CefBrowser> browser,
   RENDERER_LOG(INFO) << "OnContextReleased()";
   SendContextMessage(frame, kOnContextReleasedMessage);
   RemoveJavascriptCallbacksForFrame(frame);
+  ForgetContextBuiltins(frame);
 }
 
 void QuillmossApp::OnUncaughtException(CefRefPtr<CefBrowser> browser,

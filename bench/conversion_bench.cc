@@ -21,7 +21,7 @@ namespace {
 
 // What the page-to-host floor knows of a payload's shape, so that it makes
 // one kind test per value and no more.
-enum class Shape { kInts, kDoubles, kStrings, kRecords };
+enum class Shape { kInts, kDoubles, kStrings, kRecords, kProxiedRecord };
 
 struct PayloadRecipe {
   const char* name;
@@ -49,6 +49,17 @@ const PayloadRecipe kPayloads[] = {
      "  return r; });"
      " return make(1); })()",
      Shape::kRecords},
+    // A state library's record: its array of 100,000 numbers in a Proxy
+    // whose traps forward, as Vue's reactive() makes them.
+    {"proxied",
+     "({name: 'state', items: new Proxy("
+     " Array.from({length: 100000}, (_, i) => i), {"
+     " get(t, k, r) { return Reflect.get(t, k, r); },"
+     " has(t, k) { return Reflect.has(t, k); },"
+     " ownKeys(t) { return Reflect.ownKeys(t); },"
+     " getOwnPropertyDescriptor(t, k) {"
+     "  return Reflect.getOwnPropertyDescriptor(t, k); }})})",
+     Shape::kProxiedRecord},
 };
 
 // A payload in every form the pairs need, made once.
@@ -171,6 +182,28 @@ CefRefPtr<CefListValue> FloorArrayToList(const CefRefPtr<CefV8Value>& array,
   return list;
 }
 
+// The proxied record's floor knows "items" is an array of ints: its length
+// and elements through the get trap, and no key listing.
+CefRefPtr<CefDictionaryValue> FloorProxiedRecord(
+    const CefRefPtr<CefV8Value>& record) {
+  CefRefPtr<CefDictionaryValue> dictionary = CefDictionaryValue::Create();
+  std::vector<CefString> keys;
+  record->GetKeys(keys);
+  for (const CefString& key : keys) {
+    const CefRefPtr<CefV8Value> member = record->GetValue(key);
+    if (member->IsString()) {
+      dictionary->SetString(key, member->GetStringValue());
+      continue;
+    }
+    CefRefPtr<CefListValue> list = CefListValue::Create();
+    const int length = member->GetValue("length")->GetIntValue();
+    for (int i = 0; i < length; ++i)
+      FloorWriteScalar(member->GetValue(i), Kind::kInt, list, i);
+    dictionary->SetList(key, list);
+  }
+  return dictionary;
+}
+
 CefRefPtr<CefListValue> FloorPageToHost(const CefRefPtr<CefV8Value>& value,
                                         Shape shape) {
   CefRefPtr<CefListValue> list = CefListValue::Create();
@@ -190,6 +223,10 @@ CefRefPtr<CefListValue> FloorPageToHost(const CefRefPtr<CefV8Value>& value,
     case Shape::kRecords:
       if (value->IsArray())
         list->SetList(0, FloorArrayToList(value, Kind::kObject));
+      break;
+    case Shape::kProxiedRecord:
+      if (value->IsObject())
+        list->SetDictionary(0, FloorProxiedRecord(value));
       break;
   }
   return list;

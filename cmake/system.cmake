@@ -34,6 +34,7 @@ set(QUILLMOSS_app_SOURCES
   app/binding_installation.cc
   app/bindings_dictionary.cc
   app/bindings_store.cc
+  app/context_builtins.cc
   app/frame_choice.cc
   app/javascript_callback.cc
   app/message_dispatch.cc

@@ -1,7 +1,7 @@
-// The two things value conversion needs from the renderer's bindings: keeping
-// a page's function for the host, and making a function that calls the host
-// back. app/ defines them; declaring them here lets convert/ depend on
-// nothing above it.
+// What value conversion needs from the renderer's bindings: keeping a page's
+// function for the host, making a function that calls the host back, and the
+// calling context's own built-ins. app/ defines them; declaring them here lets
+// convert/ depend on nothing above it.
 #ifndef QUILLMOSS_CONVERT_CALLBACK_HOOKS_H_
 #define QUILLMOSS_CONVERT_CALLBACK_HOOKS_H_
 
@@ -26,6 +26,11 @@ CefRefPtr<CefV8Value> CreateHostCallbackFunction(int host_callback_id);
 // longest), so that a crossing can pay for the copy before it is made.
 // Stores nothing.
 size_t GetJavascriptCallbackDescriptorLength(CefRefPtr<CefV8Value> function);
+
+// The current V8 context's Array.isArray as it was when CEF created the
+// context, before any page script could replace it. Null outside a context
+// or for one whose creation was not seen; possibly no longer valid.
+CefRefPtr<CefV8Value> GetCurrentContextArrayIsArray();
 
 }  // namespace quillmoss
 

@@ -90,10 +90,29 @@ class ConversionBudget {
   }
   bool abandoned() const { return abandoned_; }
 
+  // Whether JavaScript calls |object| an array: true for a Proxy of one,
+  // which V8 and CEF do not call an array. Asked of the calling context's
+  // own Array.isArray, kept from before any page script could replace it
+  // and looked up once per crossing; it runs no page code. False, unasked,
+  // for an object that is no longer valid.
+  bool IsJavascriptArray(const CefRefPtr<CefV8Value>& object) {
+    if (!is_array_looked_up_) {
+      is_array_looked_up_ = true;
+      is_array_ = GetCurrentContextArrayIsArray();
+    }
+    if (!is_array_ || !is_array_->IsValid() || !object->IsValid())
+      return false;
+    const CefRefPtr<CefV8Value> answer =
+        is_array_->ExecuteFunction(nullptr, CefV8ValueList{object});
+    return answer && answer->IsBool() && answer->GetBoolValue();
+  }
+
  private:
   int remaining_ = kMaxConversionEntries;
   bool refused_ = false;
   bool abandoned_ = false;
+  bool is_array_looked_up_ = false;
+  CefRefPtr<CefV8Value> is_array_;
 };
 
 // Page -> host: a page getter or Proxy trap run by the last read of
@@ -141,32 +160,133 @@ int KeyCost(const CefString& key) {
   return TextCost(key.length());
 }
 
-// |function| is the caller, the one the lines name.
-CefRefPtr<CefListValue> V8ArrayToList(const CefRefPtr<CefV8Value>& array,
-                                      int element_level,
-                                      const char* function,
-                                      ConversionBudget* budget) {
+// The elements 0 to |length| - 1 of |array| (an array, or a Proxy of one),
+// read by index. |function| is the caller, the one the lines name.
+CefRefPtr<CefListValue> V8ElementsToList(const CefRefPtr<CefV8Value>& array,
+                                         uint32_t length,
+                                         int element_level,
+                                         const char* function,
+                                         ConversionBudget* budget) {
   CefRefPtr<CefListValue> list = CefListValue::Create();
   // A sparse array of any length costs the page nothing, but every index
-  // costs an entry here. CEF reports lengths from 2^31 on as negative.
-  const int length = array->GetArrayLength();
-  if (length < 0 || length > kMaxArrayLength) {
-    RENDERER_LOG(ERROR) << function << "(): array length "
-                        << static_cast<uint32_t>(length)
+  // costs an entry here.
+  if (length > static_cast<uint32_t>(kMaxArrayLength)) {
+    RENDERER_LOG(ERROR) << function << "(): array length " << length
                         << " over the limit of " << kMaxArrayLength
                         << ", sending an empty list";
     return list;
   }
-  for (int i = 0; i < length; ++i) {
+  for (uint32_t i = 0; i < length; ++i) {
     if (!StillReadable(array, function))
       break;
     // The entry is taken before the element is read: at the limit, as for
     // an object's member, no getter of the page runs for nothing.
     if (!budget->Take(kAppendFunction))
       break;
-    AppendTakenV8Value(array->GetValue(i), list, element_level, budget);
+    AppendTakenV8Value(array->GetValue(static_cast<int>(i)), list,
+                       element_level, budget);
   }
   return list;
+}
+
+CefRefPtr<CefListValue> V8ArrayToList(const CefRefPtr<CefV8Value>& array,
+                                      int element_level,
+                                      const char* function,
+                                      ConversionBudget* budget) {
+  // CEF reports lengths from 2^31 on as negative.
+  return V8ElementsToList(array, static_cast<uint32_t>(array->GetArrayLength()),
+                          element_level, function, budget);
+}
+
+// A Proxy of an array has no length CEF can report: it is its "length"
+// member, read through the page's get trap as the page's own code reads it.
+// A trap that throws or gives anything but an array length leaves the list
+// empty.
+CefRefPtr<CefListValue> ProxiedArrayToList(const CefRefPtr<CefV8Value>& proxy,
+                                           int element_level,
+                                           const char* function,
+                                           ConversionBudget* budget) {
+  if (!StillReadable(proxy, function))
+    return CefListValue::Create();
+  const CefRefPtr<CefV8Value> length = proxy->GetValue("length");
+  if (!StillReadable(proxy, function))
+    return CefListValue::Create();
+  if (!length || !length->IsValid() || !length->IsUInt() ||
+      !FitsUInt32(length)) {
+    RENDERER_LOG(ERROR) << function
+                        << "(): array length unreadable, sending an empty list";
+    return CefListValue::Create();
+  }
+  return V8ElementsToList(proxy, length->GetUIntValue(), element_level,
+                          function, budget);
+}
+
+// Whether |key| is an array index: "0", or decimal digits without a leading
+// zero for a number below 2^32 - 1.
+bool IsArrayIndexKey(const CefString& key) {
+  const size_t length = key.length();
+  if (length == 0 || length > 10)
+    return false;
+  const auto* units = key.c_str();
+  if (units[0] == '0')
+    return length == 1;
+  uint64_t number = 0;
+  for (size_t i = 0; i < length; ++i) {
+    if (units[i] < '0' || units[i] > '9')
+      return false;
+    number = number * 10 + static_cast<uint64_t>(units[i] - '0');
+  }
+  return number < std::numeric_limits<uint32_t>::max();
+}
+
+bool ListV8ObjectKeys(const CefRefPtr<CefV8Value>& value,
+                      int nesting_level,
+                      std::vector<CefString>* keys);
+CefRefPtr<CefDictionaryValue> V8ObjectMembersToDictionary(
+    const CefRefPtr<CefV8Value>& value,
+    const std::vector<CefString>& keys,
+    int nesting_level,
+    ConversionBudget* budget);
+
+// An object that V8 does not call an array, its members at |member_level|:
+// a dictionary, or a list when JavaScript calls it an array. State libraries
+// keep a page's arrays in Proxies, and their index keys would arrive as a
+// dictionary the host cannot tell from an object's, in text order.
+template <class Container, class Key>
+void WriteV8Object(const CefRefPtr<CefV8Value>& value,
+                   const CefRefPtr<Container>& container,
+                   const Key& key,
+                   int member_level,
+                   const char* function,
+                   ConversionBudget* budget) {
+  // Refused for its depth either way, so it is not listed (no trap runs for
+  // an empty dictionary); Array.isArray runs none, and an array still gets
+  // its elements' lines.
+  if (member_level > kMaxNestingLevel) {
+    if (budget->IsJavascriptArray(value)) {
+      container->SetList(
+          key, ProxiedArrayToList(value, member_level, function, budget));
+    } else {
+      container->SetDictionary(
+          key, V8ObjectToDictionary(value, member_level, budget));
+    }
+    return;
+  }
+  std::vector<CefString> keys;
+  if (!ListV8ObjectKeys(value, member_level, &keys)) {
+    container->SetDictionary(key, CefDictionaryValue::Create());
+    return;
+  }
+  // Only an object whose keys could be an array's is asked: an ordinary
+  // object fails at its first key and pays nothing more.
+  if (std::all_of(keys.begin(), keys.end(), IsArrayIndexKey) &&
+      budget->IsJavascriptArray(value)) {
+    container->SetList(
+        key, ProxiedArrayToList(value, member_level, function, budget));
+    return;
+  }
+  container->SetDictionary(
+      key, V8ObjectMembersToDictionary(value, keys, member_level, budget));
 }
 
 // Page -> host. The conversion table shared by list elements (|key| an
@@ -238,8 +358,7 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
     }
     container->SetString(key, StoreJavascriptCallback(frame, value));
   } else if (value->IsObject()) {
-    container->SetDictionary(
-        key, V8ObjectToDictionary(value, nesting_level + 1, budget));
+    WriteV8Object(value, container, key, nesting_level + 1, function, budget);
   } else {
     container->SetNull(key);
     RENDERER_LOG(ERROR) << function << "(): unknown V8 type";
@@ -340,33 +459,52 @@ void AppendV8Value(const CefRefPtr<CefV8Value>& value,
     AppendTakenV8Value(value, list, nesting_level, budget);
 }
 
+// The checks before an object's members are read, then its keys into
+// |keys|. False, with its line, when the object arrives as an empty
+// dictionary.
+bool ListV8ObjectKeys(const CefRefPtr<CefV8Value>& value,
+                      int nesting_level,
+                      std::vector<CefString>* keys) {
+  if (!value || !value->IsValid()) {
+    RENDERER_LOG(ERROR) << "V8ObjectToCefDictionaryValue(): "
+                           "IsValid() failed";
+    return false;
+  }
+  if (nesting_level > kMaxNestingLevel) {
+    RENDERER_LOG(ERROR) << "V8ObjectToCefDictionaryValue(): max "
+                           "nesting level (8) exceeded";
+    return false;
+  }
+  if (!value->IsObject()) {
+    RENDERER_LOG(ERROR) << "V8ObjectToCefDictionaryValue(): "
+                           "IsObject() failed";
+    return false;
+  }
+  if (!value->GetKeys(*keys)) {
+    RENDERER_LOG(ERROR) << "V8ObjectToCefDictionaryValue(): "
+                           "GetKeys() failed";
+    return false;
+  }
+  return true;
+}
+
 // The object's own entry was taken by its container; each member takes one.
 CefRefPtr<CefDictionaryValue> V8ObjectToDictionary(
     const CefRefPtr<CefV8Value>& value,
     int nesting_level,
     ConversionBudget* budget) {
-  if (!value || !value->IsValid()) {
-    RENDERER_LOG(ERROR) << "V8ObjectToCefDictionaryValue(): "
-                           "IsValid() failed";
-    return CefDictionaryValue::Create();
-  }
-  if (nesting_level > kMaxNestingLevel) {
-    RENDERER_LOG(ERROR) << "V8ObjectToCefDictionaryValue(): max "
-                           "nesting level (8) exceeded";
-    return CefDictionaryValue::Create();
-  }
-  if (!value->IsObject()) {
-    RENDERER_LOG(ERROR) << "V8ObjectToCefDictionaryValue(): "
-                           "IsObject() failed";
-    return CefDictionaryValue::Create();
-  }
-  CefRefPtr<CefDictionaryValue> dictionary = CefDictionaryValue::Create();
   std::vector<CefString> keys;
-  if (!value->GetKeys(keys)) {
-    RENDERER_LOG(ERROR) << "V8ObjectToCefDictionaryValue(): "
-                           "GetKeys() failed";
-    return dictionary;
-  }
+  if (!ListV8ObjectKeys(value, nesting_level, &keys))
+    return CefDictionaryValue::Create();
+  return V8ObjectMembersToDictionary(value, keys, nesting_level, budget);
+}
+
+CefRefPtr<CefDictionaryValue> V8ObjectMembersToDictionary(
+    const CefRefPtr<CefV8Value>& value,
+    const std::vector<CefString>& keys,
+    int nesting_level,
+    ConversionBudget* budget) {
+  CefRefPtr<CefDictionaryValue> dictionary = CefDictionaryValue::Create();
   // The key listing runs a Proxy's traps, and so may each member's read.
   for (const CefString& key : keys) {
     if (!StillReadable(value, kObjectFunction))

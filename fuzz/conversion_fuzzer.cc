@@ -488,19 +488,22 @@ class PageValueWriter {
 
   std::string ProxyValue(int depth, Expected* expected) {
     if (data_.ConsumeBool()) {
-      // An array behind a proxy is no array: its indices become keys.
-      Expected array;
+      // An array behind a proxy is one for JavaScript, and arrives as a
+      // list; with no readable length (a throwing get trap) an empty one.
       std::string script = "new Proxy([";
       const int count = data_.ConsumeIntegralInRange(0, 4);
-      *expected = Expected::Of(Expected::Kind::kDictionary);
+      *expected = Expected::Of(Expected::Kind::kList);
       for (int i = 0; i < count; ++i) {
         if (i > 0)
           script += ", ";
         Expected item;
         script += Value(depth + 1, true, &item);
-        SetMember(expected, Ascii(std::to_string(i).c_str()), std::move(item));
+        expected->items.push_back(std::move(item));
       }
-      return script + "], {})";
+      if (data_.ConsumeBool())
+        return script + "], {})";
+      expected->items.clear();
+      return script + "], {get() { throw new Error('get'); }})";
     }
     const std::string target = ObjectLiteral(depth, false, expected);
     // A trap that makes the key listing throw aborts CEF itself (CEF 81

@@ -92,7 +92,17 @@ std::string PageValueGrammar::Node(int depth) {
     case Kind::kObject:
       return Object(depth);
     case Kind::kProxiedObject:
-      return ProxiedObject(depth);
+      return Proxied(Object(depth), Key());
+    case Kind::kProxiedArray: {
+      // As a state library keeps a page's arrays: the conversion reads its
+      // "length" and its elements through the traps.
+      const std::string target = Array(depth);
+      return Proxied(
+          target,
+          data_.ConsumeBool()
+              ? std::string("'length'")
+              : "'" + std::to_string(data_.ConsumeIntegralInRange(0, 4)) + "'");
+    }
     case Kind::kCycle:
       // One self-reference around a leaf: it unrolls to the nesting limit,
       // and more of them would multiply (see README).
@@ -239,16 +249,18 @@ std::string PageValueGrammar::Object(int depth) {
 
 // Traps that CEF's key listing calls must not throw (CEF 81 aborts, see
 // docs/limits.md): their actions are caught.
-std::string PageValueGrammar::ProxiedObject(int depth) {
-  const std::string target = Object(depth);
-  const std::string key = Key();
+std::string PageValueGrammar::Proxied(const std::string& target,
+                                      const std::string& key) {
   std::string handler = "{get(t, k, r) { if (k === " + key + ") { " +
                         Action("t") + " } return Reflect.get(t, k, r); }";
   if (data_.ConsumeBool()) {
     handler += ", ownKeys(t) { try { " + Action("t") +
                " } catch (e) {} return Reflect.ownKeys(t); }";
   }
-  return "new Proxy(" + target + ", " + handler + "})";
+  const std::string proxy = "new Proxy(" + target + ", " + handler + "})";
+  return data_.ConsumeIntegralInRange(0, 3) == 0
+             ? "new Proxy(" + proxy + ", {})"
+             : proxy;
 }
 
 }  // namespace fuzz

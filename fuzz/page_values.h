@@ -40,13 +40,14 @@ class PageValueGrammar {
   bool removes_frames() const { return removes_frames_; }
 
  private:
-  // The productions. A new kind of container (a Proxy around an array, say)
-  // is a row here, before kMaxValue's, and a case in Node().
+  // The productions. A new kind of container is a row here, before
+  // kMaxValue's, and a case in Node().
   enum class Kind {
     kLeaf,
     kArray,
     kObject,
     kProxiedObject,
+    kProxiedArray,
     kCycle,
     kMaxValue = kCycle
   };
@@ -55,7 +56,9 @@ class PageValueGrammar {
   std::string Leaf();
   std::string Array(int depth);
   std::string Object(int depth);
-  std::string ProxiedObject(int depth);
+  // |target| in a Proxy whose get trap (and maybe ownKeys trap) acts when
+  // it reads |key|; one more Proxy around it at times.
+  std::string Proxied(const std::string& target, const std::string& key);
   // A statement run by an accessor or trap; |container| names the value
   // being read. |nested| actions put no further actions on the prototypes.
   std::string Action(const std::string& container, bool nested = false);

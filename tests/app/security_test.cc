@@ -662,6 +662,10 @@ TEST_F(SecurityTest, NoValueOfARemovedFrameIsReadAfterAGetter) {
       std::string("new Proxy({k0: fn, k1: fn, k2: fn}, {get(t, k) { if (k "
                   "=== 'k' + P) ") +
           kRemove + "; return t[k]; }})",
+      // A proxied array's get trap, read as a list.
+      std::string(
+          "new Proxy([fn, fn, fn], {get(t, k) { if (k === String(P)) ") +
+          kRemove + "; return t[k]; }})",
       // A Proxy's key listing, before any member is read: one position.
       std::string("new Proxy({k0: fn, k1: fn, k2: fn}, {ownKeys(t) { ") +
           kRemove + "; return Reflect.ownKeys(t); }})",

@@ -86,6 +86,55 @@ TEST_F(V8ToCefTest, ScalarsFollowTheConversionTable) {
   EXPECT_EQ(std::vector<std::string>(), LogTexts("v8utils"));
 }
 
+// State libraries (Vue's reactive(), MobX's observable()) keep a page's
+// arrays in Proxies, which V8 and CEF do not call arrays. This one behaves
+// as theirs do: every trap forwards, and nested values are wrapped on read.
+constexpr char kReactive[] =
+    "window.reactive = function reactive(target) {"
+    "  return new Proxy(target, {"
+    "    get(t, k, r) { const v = Reflect.get(t, k, r);"
+    "      return v !== null && typeof v === 'object' ? reactive(v) : v; },"
+    "    has(t, k) { return Reflect.has(t, k); },"
+    "    ownKeys(t) { return Reflect.ownKeys(t); },"
+    "    getOwnPropertyDescriptor(t, k) {"
+    "      return Reflect.getOwnPropertyDescriptor(t, k); }});"
+    "}";
+
+TEST_F(V8ToCefTest, ProxiedArraysArriveAsLists) {
+  EvalMain(browser_, kReactive);
+  struct Row {
+    const char* arguments;
+    const char* expected;
+  };
+  const Row rows[] = {
+      {"reactive(['a', 'b']), reactive([])", R"([["a","b"],[]])"},
+      {"reactive({tags: ['a', 'b']}), [reactive([1, , 3])]",
+       R"([{"tags":["a","b"]},[[1,null,3]]])"},
+      // Past ten elements a dictionary would order them as text.
+      {"reactive([0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11])",
+       "[[0,1,2,3,4,5,6,7,8,9,10,11]]"},
+      {"reactive([{n: 1}, {n: [2]}]), reactive(reactive([1]))",
+       R"([[{"n":1},{"n":[2]}],[1]])"},
+      // Not arrays in JavaScript's sense: as before.
+      {"{0: 'a', 1: 'b'}, reactive({0: 'a'}), reactive(new Uint8Array([5]))",
+       R"([{"0":"a","1":"b"},{"0":"a"},{"0":5}])"},
+      {"new Map([[1, 2]]), new Set([1]), new ArrayBuffer(2), reactive({})",
+       "[{},{},{},{}]"},
+      // A proxied array with a member other than its elements is no list.
+      {"Object.assign(reactive([1]), {extra: 2})", R"([{"0":1,"extra":2}])"},
+      // The context's own Array.isArray decides, whatever the page put there.
+      {"(Array.isArray = () => true, {0: 'x'}), reactive([1])",
+       R"([{"0":"x"},[1]])"},
+      {"(Array.isArray = () => false, reactive([1]))", "[[1]]"},
+  };
+  for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
+    SCOPED_TRACE(::testing::Message()
+                 << "row " << i << ": " << rows[i].arguments);
+    EXPECT_EQ(rows[i].expected, Capture(rows[i].arguments));
+  }
+  EXPECT_EQ(std::vector<std::string>(), LogTexts("v8utils"));
+}
+
 TEST_F(V8ToCefTest, FunctionsAreStoredAndTravelAsDescriptors) {
   EXPECT_EQ(nlohmann::json({Descriptor(1, "onDone"),
                             Descriptor(2, "onDone"),
@@ -122,9 +171,27 @@ TEST_F(V8ToCefTest, SelfReferenceEndsAtTheNestingLimit) {
 }
 
 TEST_F(V8ToCefTest, EightNestedArraysKeepTheirScalarsANinthArrivesEmpty) {
-  EXPECT_EQ("[[[[[[[[[1,[]]]]]]]]]]", Capture("[[[[[[[[1, [2, 3]]]]]]]]]"));
-  // One line per element of the array that stood at level 8.
-  EXPECT_EQ(std::vector<std::string>(2, kAppendDepthLine), LogTexts("v8utils"));
+  EvalMain(browser_, kReactive);
+  struct Row {
+    const char* arguments;
+    const char* expected;
+    size_t lines;
+  };
+  const Row rows[] = {
+      // One line per element of the array that stood at level 8.
+      {"[[[[[[[[1, [2, 3]]]]]]]]]", "[[[[[[[[[1,[]]]]]]]]]]", 2},
+      {"[[[[[[[[1, reactive([2, 3])]]]]]]]]", "[[[[[[[[[1,[]]]]]]]]]]", 2},
+      {"reactive([[[[[[[[1, [2, 3]]]]]]]]])", "[[[[[[[[[1,[]]]]]]]]]]", 2},
+      // At level 9 it is left out, as an element there is.
+      {"[[[[[[[[[1, reactive([2])]]]]]]]]]", "[[[[[[[[[[]]]]]]]]]]", 2},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.arguments);
+    standin::ClearLog();
+    EXPECT_EQ(row.expected, Capture(row.arguments));
+    EXPECT_EQ(std::vector<std::string>(row.lines, kAppendDepthLine),
+              LogTexts("v8utils"));
+  }
 }
 
 TEST_F(V8ToCefTest, ThrowingGettersAndTrapsBecomeNullAndDoNotReachThePage) {
@@ -145,6 +212,19 @@ TEST_F(V8ToCefTest, ThrowingGettersAndTrapsBecomeNullAndDoNotReachThePage) {
   const std::vector<std::string> proxy_lines = {
       "[Renderer process] V8ObjectToCefDictionaryValue(): unknown V8 type"};
   EXPECT_EQ(proxy_lines, LogTexts("v8utils"));
+
+  // A proxied array's throwing trap leaves out what an element's throwing
+  // getter does; with no length there is no list to fill.
+  standin::ClearLog();
+  EXPECT_EQ("[[1,3],[]]",
+            Capture("new Proxy([1, 2, 3], {get(t, k) { if (k === '1') throw "
+                    "1; return t[k]; }}), new Proxy([1, 2], {get() { throw "
+                    "1; }})"));
+  const std::vector<std::string> array_lines = {
+      "[Renderer process] V8ValueAppendToCefListValue(): IsValid() failed",
+      "[Renderer process] V8ValueAppendToCefListValue(): array length "
+      "unreadable, sending an empty list"};
+  EXPECT_EQ(array_lines, LogTexts("v8utils"));
   // The page's next statement runs normally: nothing was left pending.
   EXPECT_EQ("2", EvalMain(browser_, "1 + 1"));
 }
