@@ -28,6 +28,7 @@
 #include "fuzz/fuzz_support.h"
 #include "include/cef_v8.h"
 #include "support/bindings_builder.h"
+#include "support/value_copy.h"
 
 namespace {
 
@@ -1110,7 +1111,7 @@ void World::Run(const uint8_t* bytes, size_t size) {
   CefRefPtr<CefListValue> reply_args = reply->GetArgumentList();
   reply_args->SetInt(0, answer_id);
   for (size_t i = 0; i < recorded->GetSize(); ++i)
-    fuzz::AppendListEntry(recorded, i, reply_args);
+    testing_support::AppendListEntry(recorded, i, reply_args);
   renderer.ClearSentMessages();
   if (!renderer.DeliverMessage(browser, frame, reply))
     Fail("the callback message was refused\n" + call);
