@@ -1,10 +1,10 @@
 #include "app/javascript_callback.h"
 
-#include <cstdio>
 #include <limits>
 #include <map>
 #include <set>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 
 #include "app/javascript_callback_test_hooks.h"
@@ -41,67 +41,72 @@ std::map<int, JavascriptCallback> g_javascript_callbacks;
 // Changes only together with g_javascript_callbacks.
 std::unordered_map<int64, std::set<int>> g_callback_ids_by_frame;
 
-// Writes |name| as the body of a JSON string. Page script chooses function
-// names, so quotes, backslashes and control characters must not be able to
-// end the string or add members to the descriptor the host parses.
-void AppendJsonStringBody(const std::string& name, std::string* out) {
-  for (const char c : name) {
-    switch (c) {
+// Passes |units| to |sink| as they stand in the body of a JSON string:
+// sink(units, count) for a run that stays as it is, sink(escape, length) for
+// a unit's escape. Page script chooses function names, so quotes,
+// backslashes and control characters must not be able to end the string or
+// add members to the descriptor the host parses. The escapes depend only on
+// ASCII, which UTF-8 bytes and UTF-16 units spell alike, so this one routine
+// both writes the descriptor from UTF-8 and counts its UTF-16 length: the
+// two cannot disagree.
+template <typename Unit, typename Sink>
+void EscapeJsonStringBody(const Unit* units, size_t count, Sink&& sink) {
+  constexpr char kHex[] = "0123456789abcdef";
+  size_t run_start = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const auto code = static_cast<std::make_unsigned_t<Unit>>(units[i]);
+    char escape[] = {'\\', 0, '0', '0', 0, 0};
+    size_t escape_length = 2;
+    switch (code) {
       case '"':
-        out->append("\\\"");
-        break;
       case '\\':
-        out->append("\\\\");
+        escape[1] = static_cast<char>(code);
         break;
       case '\b':
-        out->append("\\b");
+        escape[1] = 'b';
         break;
       case '\f':
-        out->append("\\f");
+        escape[1] = 'f';
         break;
       case '\n':
-        out->append("\\n");
+        escape[1] = 'n';
         break;
       case '\r':
-        out->append("\\r");
+        escape[1] = 'r';
         break;
       case '\t':
-        out->append("\\t");
+        escape[1] = 't';
         break;
       default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[7];
-          std::snprintf(escaped, sizeof(escaped), "\\u%04x",
-                        static_cast<unsigned char>(c));
-          out->append(escaped);
-        } else {
-          out->push_back(c);
-        }
+        if (code >= 0x20)
+          continue;
+        escape[1] = 'u';
+        escape[4] = kHex[code >> 4];
+        escape[5] = kHex[code & 0xF];
+        escape_length = sizeof(escape);
     }
+    if (i > run_start)
+      sink(units + run_start, i - run_start);
+    sink(escape, escape_length);
+    run_start = i + 1;
   }
+  if (count > run_start)
+    sink(units + run_start, count - run_start);
 }
 
-// UTF-16 units |name| takes once AppendJsonStringBody has escaped it. The
-// escapes are ASCII, and every other unit stays one unit.
+void AppendJsonStringBody(const std::string& name, std::string* out) {
+  EscapeJsonStringBody(
+      name.data(), name.size(),
+      [out](const char* text, size_t length) { out->append(text, length); });
+}
+
+// UTF-16 units |name| takes once AppendJsonStringBody has escaped it.
 size_t JsonStringBodyLength(const CefString& name) {
-  // c_str() of an empty CefString is null, but then nothing is read.
-  const auto* units = name.c_str();
   size_t length = 0;
-  for (size_t i = 0; i < name.length(); ++i) {
-    switch (units[i]) {
-      case '"':
-      case '\\':
-      case '\b':
-      case '\f':
-      case '\n':
-      case '\r':
-      case '\t':
-        length += 2;
-        break;
-      default:
-        length += units[i] < 0x20 ? 6 : 1;
-    }
-  }
+  // c_str() of an empty CefString is null, but then nothing is read.
+  EscapeJsonStringBody(
+      name.c_str(), name.length(),
+      [&length](const void*, size_t units) { length += units; });
   return length;
 }
 

@@ -28,6 +28,7 @@
 #include "fuzz/fuzz_support.h"
 #include "include/cef_v8.h"
 #include "support/bindings_builder.h"
+#include "support/value_copy.h"
 
 namespace {
 
@@ -82,36 +83,14 @@ void SetMember(Expected* dictionary,
   dictionary->members.emplace_back(key, std::move(value));
 }
 
-// UTF-16 to UTF-8 with each lone surrogate as U+FFFD, which is what CEF's
-// string conversion makes of them.
+// UTF-16 to UTF-8 by CEF's own string conversion, which turns each lone
+// surrogate into U+FFFD as the host will see it.
 std::string Utf8(const std::u16string& units) {
-  std::string out;
-  for (size_t i = 0; i < units.size(); ++i) {
-    char32_t c = units[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() &&
-        units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
+  using Unit = CefString::char_type;
+  static_assert(sizeof(Unit) == sizeof(char16_t), "CEF's strings are UTF-16");
+  return CefString(reinterpret_cast<const Unit*>(units.data()), units.size(),
+                   true)
+      .ToString();
 }
 
 std::string JsString(const std::u16string& units) {
@@ -827,45 +806,15 @@ std::string JsonNumber(double number) {
   return out;
 }
 
-// CEF's strings are UTF-8 without lone surrogates, so only quotes,
-// backslashes and control characters are escaped.
+// JSON.stringify's string, by nlohmann-json's escaping rather than a copy of
+// the system's, so the oracle shares no fault of it. dump() (ensure_ascii
+// off) escapes quotes, backslashes and control characters (\b \f \n \r \t,
+// the others \u00xx in lower case) and leaves the rest, 0x7F and non-ASCII
+// included, as it is: JSON.stringify's form, and the descriptors'. No
+// adjusting is needed, since CEF's strings are UTF-8 without lone
+// surrogates, the one thing JSON.stringify escapes beyond these.
 void AppendJsonString(const std::string& text, std::string* out) {
-  *out += '"';
-  for (const char c : text) {
-    switch (c) {
-      case '"':
-        *out += "\\\"";
-        break;
-      case '\\':
-        *out += "\\\\";
-        break;
-      case '\b':
-        *out += "\\b";
-        break;
-      case '\f':
-        *out += "\\f";
-        break;
-      case '\n':
-        *out += "\\n";
-        break;
-      case '\r':
-        *out += "\\r";
-        break;
-      case '\t':
-        *out += "\\t";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof(escaped), "\\u%04x",
-                        static_cast<unsigned char>(c));
-          *out += escaped;
-        } else {
-          *out += c;
-        }
-    }
-  }
-  *out += '"';
+  *out += nlohmann::json(text).dump();
 }
 
 // Array indices (canonical decimal below 2^32 - 1), which V8 lists first.
@@ -1165,7 +1114,7 @@ void World::Run(const uint8_t* bytes, size_t size) {
   CefRefPtr<CefListValue> reply_args = reply->GetArgumentList();
   reply_args->SetInt(0, answer_id);
   for (size_t i = 0; i < recorded->GetSize(); ++i)
-    fuzz::AppendListEntry(recorded, i, reply_args);
+    testing_support::AppendListEntry(recorded, i, reply_args);
   renderer.ClearSentMessages();
   if (!renderer.DeliverMessage(browser, frame, reply))
     Fail("the callback message was refused\n" + call);

@@ -12,6 +12,7 @@
 #include "app/javascript_callback.h"
 #include "app/javascript_callback_test_hooks.h"
 #include "common/process_messages.h"
+#include "support/misuse_lines.h"
 
 // The C++ ABI's registration of thread-local destructors.
 extern "C" int __cxa_thread_atexit(void (*destructor)(void*),
@@ -283,14 +284,9 @@ std::string Session::TearDown() {
   quillmoss::ResetJavascriptCallbacksForTesting();
   app_ = nullptr;
   // The lines say which call it was; the log goes now.
-  std::string misuse;
-  for (const standin::LogRecord& record : standin::LogRecords()) {
-    if (record.message.find("CEF NOTREACHED()") != std::string::npos ||
-        record.message.find("CEF wrapper DCHECK") != std::string::npos) {
-      misuse = record.message;
-      break;
-    }
-  }
+  const std::vector<std::string> misuse_lines = testing_support::MisuseLines();
+  const std::string misuse =
+      misuse_lines.empty() ? std::string() : misuse_lines.front();
   standin::ClearLog();
   const int misuses = standin::CefMisuseCount();
   if (misuses != misuses_at_start_) {
@@ -418,38 +414,6 @@ void ValueBuilder::FillDictionary(CefRefPtr<CefDictionaryValue> dictionary,
   for (int i = 0; i < count && nodes_left_ > 0; ++i) {
     DictionarySlot slot(dictionary, Key());
     SetValue(slot, depth);
-  }
-}
-
-void AppendListEntry(CefRefPtr<CefListValue> from,
-                     size_t index,
-                     CefRefPtr<CefListValue> to) {
-  const size_t at = to->GetSize();
-  switch (from->GetType(index)) {
-    case VTYPE_BOOL:
-      to->SetBool(at, from->GetBool(index));
-      break;
-    case VTYPE_INT:
-      to->SetInt(at, from->GetInt(index));
-      break;
-    case VTYPE_DOUBLE:
-      to->SetDouble(at, from->GetDouble(index));
-      break;
-    case VTYPE_STRING:
-      to->SetString(at, from->GetString(index));
-      break;
-    case VTYPE_BINARY:
-      to->SetBinary(at, from->GetBinary(index)->Copy());
-      break;
-    case VTYPE_DICTIONARY:
-      to->SetDictionary(at, from->GetDictionary(index)->Copy(false));
-      break;
-    case VTYPE_LIST:
-      to->SetList(at, from->GetList(index)->Copy());
-      break;
-    default:
-      to->SetNull(at);
-      break;
   }
 }
 

@@ -124,11 +124,6 @@ class ValueBuilder {
   int nodes_left_;
 };
 
-// Appends entry |index| of |from| to the end of |to| (containers copied).
-void AppendListEntry(CefRefPtr<CefListValue> from,
-                     size_t index,
-                     CefRefPtr<CefListValue> to);
-
 }  // namespace fuzz
 
 #endif  // QUILLMOSS_FUZZ_FUZZ_SUPPORT_H_

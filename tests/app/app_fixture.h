@@ -18,6 +18,7 @@
 #include "common/process_messages.h"
 #include "renderer_driver.h"
 #include "support/bindings_builder.h"
+#include "support/misuse_lines.h"
 
 namespace quillmoss {
 
@@ -42,6 +43,7 @@ class QuillmossAppTestPeer {
 };
 
 using testing_support::BindingsBuilder;
+using testing_support::MisuseLines;
 
 class AppFixture : public ::testing::Test {
  protected:
@@ -135,17 +137,6 @@ class AppFixture : public ::testing::Test {
     for (const standin::LogRecord& record : standin::LogRecords())
       texts.push_back(record.message);
     return texts;
-  }
-
-  // The misuse lines still in the log (a test may have cleared it since).
-  static std::vector<std::string> MisuseLines() {
-    std::vector<std::string> lines;
-    for (const standin::LogRecord& record : standin::LogRecords()) {
-      if (record.message.find("CEF NOTREACHED()") != std::string::npos ||
-          record.message.find("CEF wrapper DCHECK") != std::string::npos)
-        lines.push_back(record.message);
-    }
-    return lines;
   }
 
   CefRefPtr<QuillmossApp> app_;

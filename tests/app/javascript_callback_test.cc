@@ -62,8 +62,11 @@ TEST_F(JavascriptCallbackTest, DescriptorLengthIsKnownBeforeStoring) {
   CefRefPtr<FakeFrame> frame =
       new FakeFrame(std::numeric_limits<int64>::min(), "f", false);
   SetLastJavascriptCallbackIdForTesting(2147483646);
-  for (const char* function : {"(function () {})", "(function onDone() {})",
-                               "(function gr\\u00fc\\u00dfe\\u{10400}() {})"}) {
+  for (const char* function :
+       {"(function () {})", "(function onDone() {})",
+        "(function gr\\u00fc\\u00dfe\\u{10400}() {})",
+        // Escaped as \", \\, \n and \u0001.
+        "({'q\"\\\\\\n\\x01': function () {}})['q\"\\\\\\n\\x01']"}) {
     SCOPED_TRACE(function);
     CefRefPtr<CefV8Context> context =
         renderer_->GetFrame(browser_, frame_)->GetV8Context();

@@ -4,50 +4,17 @@
 
 #include "common/process_messages.h"
 #include "standin_core.h"
+#include "support/value_copy.h"
 
 namespace testing_support {
 namespace {
-
-// Copies entry |key| of |from| into |to|; the stand-in has no CefValue.
-void CopyEntry(CefRefPtr<CefDictionaryValue> from,
-               const CefString& key,
-               CefRefPtr<CefDictionaryValue> to) {
-  switch (from->GetType(key)) {
-    case VTYPE_NULL:
-      to->SetNull(key);
-      return;
-    case VTYPE_BOOL:
-      to->SetBool(key, from->GetBool(key));
-      return;
-    case VTYPE_INT:
-      to->SetInt(key, from->GetInt(key));
-      return;
-    case VTYPE_DOUBLE:
-      to->SetDouble(key, from->GetDouble(key));
-      return;
-    case VTYPE_STRING:
-      to->SetString(key, from->GetString(key));
-      return;
-    case VTYPE_BINARY:
-      to->SetBinary(key, from->GetBinary(key)->Copy());
-      return;
-    case VTYPE_DICTIONARY:
-      to->SetDictionary(key, from->GetDictionary(key)->Copy(false));
-      return;
-    case VTYPE_LIST:
-      to->SetList(key, from->GetList(key)->Copy());
-      return;
-    default:
-      return;
-  }
-}
 
 void CopyEntries(CefRefPtr<CefDictionaryValue> from,
                  CefRefPtr<CefDictionaryValue> to) {
   CefDictionaryValue::KeyList keys;
   from->GetKeys(keys);
   for (const CefString& key : keys)
-    CopyEntry(from, key, to);
+    CopyDictionaryEntry(from, key, to);
 }
 
 }  // namespace
