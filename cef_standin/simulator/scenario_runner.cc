@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <string>
 #include <iostream>
 #include <map>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -222,8 +222,7 @@ class ScenarioRun {
       case StepKind::kFrameRemover:
         if (!renderer_.DefineFrameRemover(BrowserId(step), FrameId(step),
                                           step.global_name)) {
-          Note(step.path,
-               "could not define " + ToJsonText(step.global_name));
+          Note(step.path, "could not define " + ToJsonText(step.global_name));
         }
         return;
     }
@@ -426,9 +425,9 @@ std::string CloseLine(size_t index,
 // files are. The failure texts are the C library's, as on other systems.
 bool ReadFile(const std::string& path, std::string* text, std::string* why) {
   const std::wstring wide_path = CefString(path).ToWString();
-  HANDLE file = ::CreateFileW(wide_path.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+  HANDLE file =
+      ::CreateFileW(wide_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)

@@ -193,7 +193,7 @@ class CommandLineImpl : public CefCommandLine {
     if (!VerifyParam(argv != nullptr, "CefCommandLine::InitFromArgv", "argv"))
       return;
 #if defined(_WIN32)
-    // CEF supports only InitFromString on Windows; this does nothing there.
+      // CEF supports only InitFromString on Windows; this does nothing there.
 #else
     if (read_only_)
       return;

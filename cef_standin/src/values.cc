@@ -371,8 +371,7 @@ class DictionaryValueImpl : public CefDictionaryValue {
     return true;
   }
   bool HasKey(const CefString& key) override {
-    return VerifyKey(key, "CefDictionaryValue::HasKey") &&
-           Find(key) != nullptr;
+    return VerifyKey(key, "CefDictionaryValue::HasKey") && Find(key) != nullptr;
   }
   // Appends to |keys|, as CEF does.
   bool GetKeys(KeyList& keys) override {
@@ -448,8 +447,7 @@ class DictionaryValueImpl : public CefDictionaryValue {
   bool SetBinary(const CefString& key,
                  CefRefPtr<CefBinaryValue> value) override {
     return VerifyKey(key, "CefDictionaryValue::SetBinary") &&
-           VerifyValue(value, "CefDictionaryValue::SetBinary") &&
-           Set(key, [&] {
+           VerifyValue(value, "CefDictionaryValue::SetBinary") && Set(key, [&] {
              return AdoptValue<BinaryValueImpl>(value,
                                                 handle_.controller().get());
            });
@@ -459,8 +457,8 @@ class DictionaryValueImpl : public CefDictionaryValue {
     return VerifyKey(key, "CefDictionaryValue::SetDictionary") &&
            VerifyValue(value, "CefDictionaryValue::SetDictionary") &&
            Set(key, [&] {
-             return AdoptValue<DictionaryValueImpl>(
-                 value, handle_.controller().get());
+             return AdoptValue<DictionaryValueImpl>(value,
+                                                    handle_.controller().get());
            });
   }
   bool SetList(const CefString& key, CefRefPtr<CefListValue> value) override;
@@ -600,23 +598,20 @@ class ListValueImpl : public CefListValue {
     return Set(index, [&value] { return MakeString(value); });
   }
   bool SetBinary(size_t index, CefRefPtr<CefBinaryValue> value) override {
-    return VerifyValue(value, "CefListValue::SetBinary") &&
-           Set(index, [&] {
+    return VerifyValue(value, "CefListValue::SetBinary") && Set(index, [&] {
              return AdoptValue<BinaryValueImpl>(value,
                                                 handle_.controller().get());
            });
   }
   bool SetDictionary(size_t index,
                      CefRefPtr<CefDictionaryValue> value) override {
-    return VerifyValue(value, "CefListValue::SetDictionary") &&
-           Set(index, [&] {
-             return AdoptValue<DictionaryValueImpl>(
-                 value, handle_.controller().get());
+    return VerifyValue(value, "CefListValue::SetDictionary") && Set(index, [&] {
+             return AdoptValue<DictionaryValueImpl>(value,
+                                                    handle_.controller().get());
            });
   }
   bool SetList(size_t index, CefRefPtr<CefListValue> value) override {
-    return VerifyValue(value, "CefListValue::SetList") &&
-           Set(index, [&] {
+    return VerifyValue(value, "CefListValue::SetList") && Set(index, [&] {
              return AdoptValue<ListValueImpl>(value,
                                               handle_.controller().get());
            });
@@ -678,8 +673,7 @@ CefRefPtr<CefListValue> DictionaryValueImpl::GetList(const CefString& key) {
 bool DictionaryValueImpl::SetList(const CefString& key,
                                   CefRefPtr<CefListValue> value) {
   return VerifyKey(key, "CefDictionaryValue::SetList") &&
-         VerifyValue(value, "CefDictionaryValue::SetList") &&
-         Set(key, [&] {
+         VerifyValue(value, "CefDictionaryValue::SetList") && Set(key, [&] {
            return AdoptValue<ListValueImpl>(value, handle_.controller().get());
          });
 }

@@ -68,11 +68,9 @@ TEST_F(V8ContextTest, EnterAndExitCountPerObject) {
   EXPECT_FALSE(CefV8Context::InContext());
 
   CefRefPtr<CefV8Context> hooked;
-  app_->on_context_created = [&](CefRefPtr<CefBrowser> browser,
-                                 CefRefPtr<CefFrame> frame,
-                                 CefRefPtr<CefV8Context> created) {
-    hooked = created;
-  };
+  app_->on_context_created =
+      [&](CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
+          CefRefPtr<CefV8Context> created) { hooked = created; };
   renderer_->CreateContext(browser_id_, main_frame_id_);
   app_->on_context_created = nullptr;
   ASSERT_TRUE(hooked);
