@@ -23,13 +23,7 @@ if(NOT EXISTS "${QUILLMOSS_CEF_GLUE}")
   message(FATAL_ERROR "QUILLMOSS_CEF_GLUE: no glue archive at '${QUILLMOSS_CEF_GLUE}'")
 endif()
 
-include(${PROJECT_SOURCE_DIR}/cmake/warnings.cmake)
-set(STANDIN_CEF_HEADERS "${CEF_ROOT}")
-include(${PROJECT_SOURCE_DIR}/cmake/standin.cmake)
-foreach(_target cef_standin cef_standin_driver cef_standin_simulator
-                cef_standin_simulator_process)
-  set_target_properties(${_target} PROPERTIES POSITION_INDEPENDENT_CODE ON)
-endforeach()
+include(${PROJECT_SOURCE_DIR}/cmake/standin_for_libcef.cmake)
 
 add_library(cef_glue STATIC IMPORTED)
 set_target_properties(cef_glue PROPERTIES IMPORTED_LOCATION "${QUILLMOSS_CEF_GLUE}")

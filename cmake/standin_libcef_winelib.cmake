@@ -11,7 +11,8 @@
 #                does not play (as for the Linux libcef.so)
 #              + UTF-16 wide-character functions (windows/wide_chars.cc)
 #
-# It exports exactly the functions of the root's Release/libcef.def.
+# It exports exactly the functions of the root's Release/libcef.def, which
+# winegcc reads as the DLL's export list.
 
 set(QUILLMOSS_CEF_GLUE "" CACHE FILEPATH "CEF's library-side glue, built by scripts/build-cef-glue.sh --windows32")
 if(NOT EXISTS "${QUILLMOSS_CEF_GLUE}")
@@ -34,24 +35,11 @@ list(APPEND CMAKE_CXX_IMPLICIT_INCLUDE_DIRECTORIES /usr/include)
 # size; the toolchain's -m32 decides it (the i386 libnode follows from it).
 set(CMAKE_SIZEOF_VOID_P 4)
 
-include(${PROJECT_SOURCE_DIR}/cmake/warnings.cmake)
-set(STANDIN_CEF_HEADERS "${CEF_ROOT}")
-include(${PROJECT_SOURCE_DIR}/cmake/standin.cmake)
-foreach(_target cef_standin cef_standin_driver cef_standin_simulator
-                cef_standin_simulator_process)
-  set_target_properties(${_target} PROPERTIES POSITION_INDEPENDENT_CODE ON)
-endforeach()
+include(${PROJECT_SOURCE_DIR}/cmake/standin_for_libcef.cmake)
 
 set(_dll_dir "${PROJECT_SOURCE_DIR}/cef_standin/libcef/windows")
 set(_gen "${CMAKE_BINARY_DIR}/gen")
 file(MAKE_DIRECTORY "${_gen}")
-add_custom_command(
-  OUTPUT "${_gen}/libcef.spec"
-  COMMAND python3 "${_dll_dir}/make_spec.py" "${_libcef_def}" "${_gen}/libcef.spec"
-  DEPENDS "${_dll_dir}/make_spec.py" "${_libcef_def}"
-  COMMENT "The exports of libcef.dll, from libcef.def"
-  VERBATIM)
-add_custom_target(libcef_spec DEPENDS "${_gen}/libcef.spec")
 
 # CEF's glue and the stand-in's core go in whole: the glue is the C API the
 # executable imports, the core's C functions are exported and called by
@@ -77,10 +65,11 @@ function(quillmoss_libcef_dll_link target)
   target_link_libraries(${target} PRIVATE
     cef_standin_simulator cef_standin_driver cef_standin)
   set_target_properties(${target} PROPERTIES LINKER_LANGUAGE CXX NO_SONAME ON)
-  add_dependencies(${target} libcef_spec)
-  # The spec file makes it a DLL; -Bsymbolic binds the DLL's own
-  # definitions (the wide functions above among them) before any other.
-  target_link_options(${target} PRIVATE "${_gen}/libcef.spec" -Wl,-Bsymbolic)
+  # winegcc takes the root's libcef.def as the DLL's export list as it is;
+  # -Bsymbolic binds the DLL's own definitions (the wide functions above
+  # among them) before any other.
+  target_link_options(${target} PRIVATE "${_libcef_def}" -Wl,-Bsymbolic)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS "${_libcef_def}")
 endfunction()
 
 # What the generated definitions must hold: the symbols that the same

@@ -1,5 +1,5 @@
 # The --windows32 part of scripts/check-cef-build.sh, sourced by it (its
-# variables and fail/show_log/check_layers): the genuine 32-bit Windows
+# variables and fail/show_log/configure_and_build/check_layers): the genuine 32-bit Windows
 # executable, built with MinGW-w64 against a Windows root, and the stand-in's
 # libcef.dll that it runs on under wine.
 
@@ -26,14 +26,7 @@ glue=$("$src/scripts/build-cef-glue.sh" "$root" "${glue_flags[@]}" 2>>"$log") ||
   { show_log; fail "CEF's library-side glue did not build for Winelib (log: $log)"; }
 cmake_args+=(-DQUILLMOSS_CEF_GLUE="$glue")
 
-if ! cmake -S "$src" -B "$build" "${cmake_args[@]}" >"$log" 2>&1; then
-  show_log
-  fail "configure failed (log: $log)"
-fi
-if ! cmake --build "$build" -j"$(nproc)" >>"$log" 2>&1; then
-  show_log
-  fail "build failed (log: $log)"
-fi
+configure_and_build
 
 exe="$build/genuine/quillmoss_subprocess.exe"
 dll="$build/genuine/libcef.dll"
@@ -61,9 +54,6 @@ foreign=$(grep -E 'v8::|nlohmann|standin|node::|RendererDriver|[Ss]cenario' <<<"
 # wchar_t has 2.
 def_names=$(awk 'NF && $1 != "LIBRARY" && $1 != "EXPORTS" { print $1 }' \
   "$root/Release/libcef.def" | sort -u)
-spec_names=$(awk '{ print $NF }' "$build/standin-libcef/gen/libcef.spec" |
-  sed 's/()$//' | sort -u)
-[ "$def_names" = "$spec_names" ] || fail "the DLL's spec file is not libcef.def's list"
 dll_defined=$(nm -D --defined-only "$dll" | awk '{ print $3 }' | sort -u)
 missing=$(comm -23 <(echo "$def_names") <(echo "$dll_defined") | head -n 5)
 [ -z "$missing" ] || fail "libcef.dll does not define: $(echo $missing)"

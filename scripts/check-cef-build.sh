@@ -81,6 +81,18 @@ version=$(sed -n 's/^#define CEF_VERSION "\(.*\)"$/\1/p' "$root/include/cef_vers
 log="$build/check.log"
 show_log() { tail -n 40 "$log" | sed 's/^/  | /' >&2; }
 
+# Configures and builds BUILD_DIR from cmake_args, the output in the log.
+configure_and_build() {
+  if ! cmake -S "$src" -B "$build" "${cmake_args[@]}" >"$log" 2>&1; then
+    show_log
+    fail "configure failed (log: $log)"
+  fi
+  if ! cmake --build "$build" -j"$(nproc)" >>"$log" 2>&1; then
+    show_log
+    fail "build failed (log: $log)"
+  fi
+}
+
 check_layers() {
   # Every project header the system's objects were compiled with, from the
   # compiler's own dependency files, the layer roots' links resolved (each
@@ -139,14 +151,7 @@ if [ -d "$root/library-side" ]; then
   standin_libcef=1
 fi
 
-if ! cmake -S "$src" -B "$build" "${cmake_args[@]}" >"$log" 2>&1; then
-  show_log
-  fail "configure failed (log: $log)"
-fi
-if ! cmake --build "$build" -j"$(nproc)" >>"$log" 2>&1; then
-  show_log
-  fail "build failed (log: $log)"
-fi
+configure_and_build
 
 exe="$build/quillmoss_subprocess"
 [ $standin_libcef = 0 ] || exe="$build/genuine/quillmoss_subprocess"
