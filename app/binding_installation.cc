@@ -31,8 +31,8 @@ bool EnterContextForInstallation(const CefRefPtr<CefV8Context>& context,
                                  ScopedContextEntry* entry) {
   if (CefV8Context::InContext()) {
     if (!context) {
-      RENDERER_LOG(ERROR) << "DoJavascriptBindingsForFrame(): V8 context not "
-                             "available";
+      RENDERER_LOG(ERROR)
+          << "DoJavascriptBindingsForFrame(): V8 context not available";
       return false;
     }
     const CefRefPtr<CefV8Context> current = CefV8Context::GetCurrentContext();
@@ -40,8 +40,8 @@ bool EnterContextForInstallation(const CefRefPtr<CefV8Context>& context,
       return true;
   }
   if (!context || !context->IsValid() || !entry->Enter(context)) {
-    RENDERER_LOG(INFO) << "DoJavascriptBindingsForFrame(): V8 context "
-                          "provided by CEF is invalid";
+    RENDERER_LOG(INFO)
+        << "DoJavascriptBindingsForFrame(): V8 context provided by CEF is invalid";
     return false;
   }
   return true;
@@ -69,8 +69,8 @@ bool SetFunction(const CefRefPtr<CefV8Value>& target,
   const CefRefPtr<CefV8Value> function =
       CefV8Value::CreateFunction(name, handler);
   if (!function) {
-    RENDERER_LOG(ERROR) << "DoJavascriptBindingsForFrame(): CreateFunction() "
-                           "failed";
+    RENDERER_LOG(ERROR)
+        << "DoJavascriptBindingsForFrame(): CreateFunction() failed";
     return true;
   }
   return SetOnPage(target, key, function);
@@ -86,8 +86,8 @@ bool InstallFunctions(const CefRefPtr<CefV8Value>& global,
                       const CefRefPtr<V8FunctionHandler>& handler) {
   std::vector<CefString> function_names;
   if (!functions->GetKeys(function_names)) {
-    RENDERER_LOG(ERROR) << "DoJavascriptBindingsForFrame(): "
-                           "functions->GetKeys() failed";
+    RENDERER_LOG(ERROR)
+        << "DoJavascriptBindingsForFrame(): functions->GetKeys() failed";
     return false;
   }
   for (const CefString& function_name : function_names) {
@@ -95,8 +95,8 @@ bool InstallFunctions(const CefRefPtr<CefV8Value>& global,
     // would give null, and setting null is refused too (a debug renderer
     // aborts on either). The other names go on.
     if (function_name.empty()) {
-      RENDERER_LOG(ERROR) << "DoJavascriptBindingsForFrame(): empty function "
-                             "name refused";
+      RENDERER_LOG(ERROR)
+          << "DoJavascriptBindingsForFrame(): empty function name refused";
       continue;
     }
     if (!SetFunction(global, function_name, function_name, handler))
@@ -115,15 +115,15 @@ bool InstallProperties(const CefRefPtr<CefV8Value>& global,
   // an own property under that name would hide the page's prototype from
   // its own script. Neither is a global the host can mean.
   if (properties->HasKey(ProtoKey())) {
-    RENDERER_LOG(ERROR) << "DoJavascriptBindingsForFrame(): property "
-                           "__proto__ refused";
+    RENDERER_LOG(ERROR)
+        << "DoJavascriptBindingsForFrame(): property __proto__ refused";
     properties = properties->Copy(false);
     properties->Remove(ProtoKey());
   }
   // Unreadable properties keep the line that hosts' logs already know.
   if (!CefDictionaryValueSetOnV8Object(properties, global, 0)) {
-    RENDERER_LOG(ERROR) << "DoJavascriptBindingsForFrame(): "
-                           "v8Properties->GetKeys() failed";
+    RENDERER_LOG(ERROR)
+        << "DoJavascriptBindingsForFrame(): v8Properties->GetKeys() failed";
     return false;
   }
   // The conversion stops setting once a setter has removed the frame.
@@ -142,16 +142,16 @@ bool InstallObject(const CefRefPtr<CefV8Value>& global,
   if (object && !SetOnPage(global, object_name, object))
     return false;
   if (objects->GetType(object_name) != VTYPE_DICTIONARY) {
-    RENDERER_LOG(ERROR) << "DoJavascriptBindingsForFrame(): "
-                           "objects->GetType() != VTYPE_DICTIONARY";
+    RENDERER_LOG(ERROR)
+        << "DoJavascriptBindingsForFrame(): objects->GetType() != VTYPE_DICTIONARY";
     return false;
   }
   const CefRefPtr<CefDictionaryValue> methods =
       objects->GetDictionary(object_name);
   std::vector<CefString> method_names;
   if (!methods || !methods->IsValid() || !methods->GetKeys(method_names)) {
-    RENDERER_LOG(ERROR) << "DoJavascriptBindingsForFrame(): "
-                           "methods->GetKeys() failed";
+    RENDERER_LOG(ERROR)
+        << "DoJavascriptBindingsForFrame(): methods->GetKeys() failed";
     return false;
   }
   if (!object)
@@ -163,9 +163,9 @@ bool InstallObject(const CefRefPtr<CefV8Value>& global,
     // Every call would ask the methods dictionary for the empty key, which
     // CEF's wrapper refuses (a debug renderer aborts).
     if (method_name.empty()) {
-      RENDERER_LOG(ERROR) << "DoJavascriptBindingsForFrame(): empty method "
-                             "name refused, object="
-                          << object_name.ToString();
+      RENDERER_LOG(ERROR)
+          << "DoJavascriptBindingsForFrame(): empty method name refused, object="
+          << object_name.ToString();
       continue;
     }
     if (!SetFunction(object, method_name,
@@ -182,8 +182,8 @@ bool InstallObjects(const CefRefPtr<CefV8Value>& global,
                     const CefRefPtr<V8FunctionHandler>& handler) {
   std::vector<CefString> object_names;
   if (!objects->GetKeys(object_names)) {
-    RENDERER_LOG(ERROR) << "DoJavascriptBindingsForFrame(): "
-                           "objects->GetKeys() failed";
+    RENDERER_LOG(ERROR)
+        << "DoJavascriptBindingsForFrame(): objects->GetKeys() failed";
     return false;
   }
   for (const CefString& object_name : object_names) {
@@ -191,8 +191,8 @@ bool InstallObjects(const CefRefPtr<CefV8Value>& global,
     // renderer aborts), and its methods could never be called: refused
     // whole, before its object is made. The other names go on.
     if (object_name.empty()) {
-      RENDERER_LOG(ERROR) << "DoJavascriptBindingsForFrame(): empty object "
-                             "name refused";
+      RENDERER_LOG(ERROR)
+          << "DoJavascriptBindingsForFrame(): empty object name refused";
       continue;
     }
     if (!InstallObject(global, objects, object_name, handler))
@@ -207,15 +207,14 @@ void QuillmossApp::DoJavascriptBindingsForBrowser(
     CefRefPtr<CefBrowser> browser) {
   const CefRefPtr<CefDictionaryValue> bindings = GetBindingsForBrowser(browser);
   if (!bindings) {
-    RENDERER_LOG(ERROR) << "DoJavascriptBindingsForBrowser(): bindings not "
-                           "set";
+    RENDERER_LOG(ERROR) << "DoJavascriptBindingsForBrowser(): bindings not set";
     return;
   }
 
   const std::vector<int64> frame_ids = ChooseFrameIds(browser, bindings);
   if (frame_ids.empty()) {
-    RENDERER_LOG(ERROR) << "DoJavascriptBindingsForBrowser(): "
-                           "frameIds.size() == 0";
+    RENDERER_LOG(ERROR)
+        << "DoJavascriptBindingsForBrowser(): frameIds.size() == 0";
     return;
   }
 
@@ -226,20 +225,20 @@ void QuillmossApp::DoJavascriptBindingsForBrowser(
     }
     const CefRefPtr<CefFrame> frame = browser->GetFrame(frame_id);
     if (!frame) {
-      RENDERER_LOG(ERROR) << "DoJavascriptBindingsForBrowser(): GetFrame() "
-                             "failed";
+      RENDERER_LOG(ERROR)
+          << "DoJavascriptBindingsForBrowser(): GetFrame() failed";
       continue;
     }
     const CefRefPtr<CefV8Context> context = frame->GetV8Context();
     if (!context) {
-      RENDERER_LOG(ERROR) << "DoJavascriptBindingsForBrowser(): "
-                             "GetV8Context() failed";
+      RENDERER_LOG(ERROR)
+          << "DoJavascriptBindingsForBrowser(): GetV8Context() failed";
       continue;
     }
     const CefRefPtr<CefTaskRunner> task_runner = context->GetTaskRunner();
     if (!task_runner) {
-      RENDERER_LOG(ERROR) << "DoJavascriptBindingsForBrowser(): "
-                             "GetTaskRunner() failed";
+      RENDERER_LOG(ERROR)
+          << "DoJavascriptBindingsForBrowser(): GetTaskRunner() failed";
       continue;
     }
     // The task looks the bindings up again when it runs, so bindings that
@@ -256,8 +255,8 @@ void QuillmossApp::DoJavascriptBindingsForFrame(
     CefRefPtr<CefV8Context> context) {
   const CefRefPtr<CefDictionaryValue> bindings = GetBindingsForBrowser(browser);
   if (!bindings) {
-    RENDERER_LOG(INFO) << "DoJavascriptBindingsForFrame(): bindings not set "
-                          "yet";
+    RENDERER_LOG(INFO)
+        << "DoJavascriptBindingsForFrame(): bindings not set yet";
     return;
   }
   RENDERER_LOG(INFO) << "DoJavascriptBindingsForFrame(): bindings are set";
@@ -287,8 +286,7 @@ void QuillmossApp::DoJavascriptBindingsForFrame(
 
   const CefRefPtr<CefV8Value> global = context->GetGlobal();
   if (!global) {
-    RENDERER_LOG(ERROR) << "DoJavascriptBindingsForFrame(): GetGlobal() "
-                           "failed";
+    RENDERER_LOG(ERROR) << "DoJavascriptBindingsForFrame(): GetGlobal() failed";
     return;
   }
   const CefRefPtr<V8FunctionHandler> handler = new V8FunctionHandler(this, 0);
@@ -297,8 +295,8 @@ void QuillmossApp::DoJavascriptBindingsForFrame(
     InstallObjects(global, objects, handler);
   }
   if (!context->IsValid()) {
-    RENDERER_LOG(ERROR) << "DoJavascriptBindingsForFrame(): the frame went "
-                           "during the installation";
+    RENDERER_LOG(ERROR)
+        << "DoJavascriptBindingsForFrame(): the frame went during the installation";
   }
 }
 

@@ -66,15 +66,15 @@ bool QuillmossApp::BindedFunctionExists(CefRefPtr<CefBrowser> browser,
   const CefRefPtr<CefDictionaryValue> objects =
       bindings->GetDictionary(ObjectsKey());
   if (!objects) {
-    RENDERER_LOG(ERROR) << "BindedFunctionExists(): objects dictionary not "
-                           "found";
+    RENDERER_LOG(ERROR)
+        << "BindedFunctionExists(): objects dictionary not found";
     return false;
   }
   if (object_name.empty() || !objects->HasKey(object_name))
     return false;
   if (objects->GetType(object_name) != VTYPE_DICTIONARY) {
-    RENDERER_LOG(ERROR) << "BindedFunctionExists(): objects dictionary has "
-                           "invalid type";
+    RENDERER_LOG(ERROR)
+        << "BindedFunctionExists(): objects dictionary has invalid type";
     return false;
   }
   return !method_name.empty() &&

@@ -189,24 +189,23 @@ void RemoveJavascriptCallbacksForFrame(CefRefPtr<CefFrame> frame) {
   for (const int callback_id : callback_ids) {
     if (g_javascript_callbacks.erase(callback_id) == 0)
       continue;
-    RENDERER_LOG(INFO) << "RemoveJavascriptCallbacksForFrame(): "
-                          "removed js callback from the map";
+    RENDERER_LOG(INFO)
+        << "RemoveJavascriptCallbacksForFrame(): removed js callback from the map";
   }
 }
 
 bool ExecuteJavascriptCallback(int callback_id, CefRefPtr<CefListValue> args) {
   if (g_javascript_callbacks.empty()) {
-    RENDERER_LOG(ERROR) << "ExecuteJavascriptCallback(): callback "
-                           "map is empty";
+    RENDERER_LOG(ERROR) << "ExecuteJavascriptCallback(): callback map is empty";
     return false;
   }
   // A copy, not a reference into the map: the page's script run below may
   // remove the frame, and with it this entry.
   JavascriptCallback callback;
   if (!GetJavascriptCallback(callback_id, &callback)) {
-    RENDERER_LOG(ERROR) << "ExecuteJavascriptCallback(): callback "
-                           "not found, id="
-                        << callback_id;
+    RENDERER_LOG(ERROR)
+        << "ExecuteJavascriptCallback(): callback not found, id="
+        << callback_id;
     return false;
   }
   const CefRefPtr<CefFrame>& frame = callback.first;
@@ -215,35 +214,28 @@ bool ExecuteJavascriptCallback(int callback_id, CefRefPtr<CefListValue> args) {
   // A frame whose context is gone or going cannot run script; entering it
   // would touch a dead context.
   CefRefPtr<CefV8Context> context = frame->GetV8Context();
-  if (!context || !context->IsValid()) {
-    RENDERER_LOG(ERROR) << "ExecuteJavascriptCallback(): V8 "
-                           "context not available, id="
-                        << callback_id;
-    return false;
-  }
-
   ScopedContextEntry entry;
-  if (!entry.Enter(context)) {
-    RENDERER_LOG(ERROR) << "ExecuteJavascriptCallback(): V8 context not "
-                           "available, id="
-                        << callback_id;
+  if (!context || !context->IsValid() || !entry.Enter(context)) {
+    RENDERER_LOG(ERROR)
+        << "ExecuteJavascriptCallback(): V8 context not available, id="
+        << callback_id;
     return false;
   }
   const CefV8ValueList arguments = CefListValueToV8Arguments(args);
   // A page setter run by the conversion may have removed the frame: CEF
   // released its context at once and dropped its callbacks, this one too.
   if (!context->IsValid()) {
-    RENDERER_LOG(ERROR) << "ExecuteJavascriptCallback(): the frame "
-                           "went while the arguments converted, id="
-                        << callback_id;
+    RENDERER_LOG(ERROR)
+        << "ExecuteJavascriptCallback(): the frame went while the arguments converted, id="
+        << callback_id;
     return false;
   }
   const CefRefPtr<CefV8Value> result =
       function->ExecuteFunction(nullptr, arguments);
   if (result)
     return true;
-  RENDERER_LOG(ERROR) << "ExecuteJavascriptCallback(): "
-                         "callback->ExecuteFunction() failed";
+  RENDERER_LOG(ERROR)
+      << "ExecuteJavascriptCallback(): callback->ExecuteFunction() failed";
   return false;
 }
 

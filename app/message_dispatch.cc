@@ -20,8 +20,8 @@ bool QuillmossApp::OnProcessMessageReceived(
   // Only the main frame speaks for the host; a sub-frame may hold a page of
   // any origin.
   if (!frame || !frame->IsMain()) {
-    QLOG(ERROR) << "QuillmossApp::OnProcessMessageReceived: received process "
-                   "message from non-main frame.";
+    QLOG(ERROR)
+        << "QuillmossApp::OnProcessMessageReceived: received process message from non-main frame.";
     return false;
   }
   const std::string name = message->GetName().ToString();
@@ -32,8 +32,8 @@ bool QuillmossApp::OnProcessMessageReceived(
     if (arguments->GetSize() != 1 ||
         arguments->GetType(kBindingsIndex) != VTYPE_DICTIONARY ||
         !arguments->GetDictionary(kBindingsIndex)->IsValid()) {
-      RENDERER_LOG(ERROR) << "OnProcessMessageReceived(): invalid arguments, "
-                             "messageName=DoJavascriptBindings";
+      RENDERER_LOG(ERROR)
+          << "OnProcessMessageReceived(): invalid arguments, messageName=DoJavascriptBindings";
       return false;
     }
     // The received message goes invalid when this returns; keep a copy.
@@ -45,9 +45,8 @@ bool QuillmossApp::OnProcessMessageReceived(
 
   if (name == kExecuteJavascriptCallbackMessage) {
     if (arguments->GetType(kCallbackIdIndex) != VTYPE_INT) {
-      RENDERER_LOG(ERROR) << "OnProcessMessageReceived: invalid arguments, "
-                             "expected first argument to be a javascript "
-                             "callback (int)";
+      RENDERER_LOG(ERROR)
+          << "OnProcessMessageReceived: invalid arguments, expected first argument to be a javascript callback (int)";
       return false;
     }
     const int callback_id = arguments->GetInt(kCallbackIdIndex);

@@ -42,15 +42,14 @@ bool SendCallToBrowser(const CefRefPtr<CefV8Context>& context,
 // What the page sees of a call whose page went, on entry or meanwhile.
 void SetPageGoneException(const CefString& name, CefString& exception) {
   exception.FromString(
-      "[Quillmoss] V8FunctionHandler::Execute() FAILED: the page of this "
-      "function is gone: " +
+      "[Quillmoss] V8FunctionHandler::Execute() FAILED: the page of this function is gone: " +
       name.ToString() + "()");
 }
 
 void LogFrameGoneDuringCall(const CefString& name) {
-  RENDERER_LOG(ERROR) << "V8FunctionHandler::Execute(): the frame "
-                         "went while the arguments converted: "
-                      << name.ToString();
+  RENDERER_LOG(ERROR)
+      << "V8FunctionHandler::Execute(): the frame went while the arguments converted: "
+      << name.ToString();
 }
 
 }  // namespace
@@ -75,8 +74,8 @@ bool V8FunctionHandler::Execute(const CefString& name,
                                 CefRefPtr<CefV8Value>& retval,
                                 CefString& exception) {
   if (!CefV8Context::InContext()) {
-    RENDERER_LOG(ERROR) << "V8FunctionHandler::Execute(): not "
-                           "inside a V8 context";
+    RENDERER_LOG(ERROR)
+        << "V8FunctionHandler::Execute(): not inside a V8 context";
     return false;
   }
   const CefRefPtr<CefV8Context> context = CefV8Context::GetCurrentContext();
@@ -86,16 +85,15 @@ bool V8FunctionHandler::Execute(const CefString& name,
   // page went; CEF then runs it in that old context, which has no frame and
   // no browser. Nothing can be sent, and no callback could be stored.
   if (!browser || !frame) {
-    RENDERER_LOG(ERROR) << "V8FunctionHandler::Execute(): the V8 "
-                           "context has no browser or frame: "
-                        << name.ToString();
+    RENDERER_LOG(ERROR)
+        << "V8FunctionHandler::Execute(): the V8 context has no browser or frame: "
+        << name.ToString();
     SetPageGoneException(name, exception);
     return true;
   }
 
   if (host_callback_id_ != 0) {
-    RENDERER_LOG(INFO) << "V8FunctionHandler::Execute(): python "
-                          "callback";
+    RENDERER_LOG(INFO) << "V8FunctionHandler::Execute(): python callback";
     if (!SendCallToBrowser(
             context, frame, kExecutePythonCallbackMessage, arguments,
             [this](const CefRefPtr<CefListValue>& message_arguments) {
@@ -116,8 +114,7 @@ bool V8FunctionHandler::Execute(const CefString& name,
   if (!app_ || !app_->BindedFunctionExists(browser, name) ||
       !app_->BindingsReachFrame(browser, frame)) {
     exception.FromString(
-        "[Quillmoss] V8FunctionHandler::Execute() FAILED: function does not "
-        "exist: " +
+        "[Quillmoss] V8FunctionHandler::Execute() FAILED: function does not exist: " +
         name.ToString() + "()");
     return true;
   }

@@ -25,9 +25,24 @@ constexpr char kObjectFunction[] = "V8ObjectToCefDictionaryValue";
 constexpr char kListFunction[] = "CefListValueToV8Value";
 constexpr char kDictionaryFunction[] = "CefDictionaryValueToV8Value";
 
-// The log lines of a refused level spell the limit out, as hosts' logs know
-// them: "max nesting level (8) exceeded".
-static_assert(kMaxNestingLevel == 8, "the nesting lines say 8");
+// Every line of a conversion names the public function it began in, one of
+// the four above: "[Renderer process] CefListValueToV8Value(): ...". The name
+// and "(): " are composed here, so a call site holds its text whole.
+#define CONVERSION_LOG(severity, function) \
+  RENDERER_LOG(severity) << (function) << "(): "
+
+// The log line of a refused level spells the limit out, as hosts' logs know
+// it: "max nesting level (8) exceeded".
+static_assert(kMaxNestingLevel == 8, "the nesting line says 8");
+
+// Whether a value at |nesting_level| may still be converted; logs the
+// refusal as |function|'s when not.
+bool WithinNestingLimit(int nesting_level, const char* function) {
+  if (nesting_level <= kMaxNestingLevel)
+    return true;
+  CONVERSION_LOG(ERROR, function) << "max nesting level (8) exceeded";
+  return false;
+}
 
 // CEF 81 reports IsInt() and IsUInt() for every whole number of either
 // range, and GetIntValue() of 3000000000 wraps to a negative number. The
@@ -72,8 +87,8 @@ class ConversionBudget {
     }
     if (!refused_) {
       refused_ = true;
-      RENDERER_LOG(ERROR)
-          << function << "(): more than " << kMaxConversionEntries
+      CONVERSION_LOG(ERROR, function)
+          << "more than " << kMaxConversionEntries
           << " entries in one call, the rest is left out or null";
     }
     return false;
@@ -123,9 +138,18 @@ class ConversionBudget {
 // of other contexts go on.
 bool StillReadable(const CefRefPtr<CefV8Value>& container,
                    const char* function) {
-  if (container->IsValid())
+  if (container && container->IsValid())
     return true;
-  RENDERER_LOG(ERROR) << function << "(): IsValid() failed";
+  CONVERSION_LOG(ERROR, function) << "IsValid() failed";
+  return false;
+}
+
+// Host -> page: a list that cannot be read is refused whole, as the list
+// conversion's, whichever call met it.
+bool HostListReadable(const CefRefPtr<CefListValue>& list) {
+  if (list && list->IsValid())
+    return true;
+  CONVERSION_LOG(ERROR, kListFunction) << "CefListValue is invalid";
   return false;
 }
 
@@ -171,9 +195,9 @@ CefRefPtr<CefListValue> V8ElementsToList(const CefRefPtr<CefV8Value>& array,
   // A sparse array of any length costs the page nothing, but every index
   // costs an entry here.
   if (length > static_cast<uint32_t>(kMaxArrayLength)) {
-    RENDERER_LOG(ERROR) << function << "(): array length " << length
-                        << " over the limit of " << kMaxArrayLength
-                        << ", sending an empty list";
+    CONVERSION_LOG(ERROR, function)
+        << "array length " << length << " over the limit of " << kMaxArrayLength
+        << ", sending an empty list";
     return list;
   }
   for (uint32_t i = 0; i < length; ++i) {
@@ -213,8 +237,8 @@ CefRefPtr<CefListValue> ProxiedArrayToList(const CefRefPtr<CefV8Value>& proxy,
     return CefListValue::Create();
   if (!length || !length->IsValid() || !length->IsUInt() ||
       !FitsUInt32(length)) {
-    RENDERER_LOG(ERROR) << function
-                        << "(): array length unreadable, sending an empty list";
+    CONVERSION_LOG(ERROR, function)
+        << "array length unreadable, sending an empty list";
     return CefListValue::Create();
   }
   return V8ElementsToList(proxy, length->GetUIntValue(), element_level,
@@ -289,6 +313,15 @@ void WriteV8Object(const CefRefPtr<CefV8Value>& value,
       key, V8ObjectMembersToDictionary(value, keys, member_level, budget));
 }
 
+// Page -> host: a value that passes no test of the table below.
+template <class Container, class Key>
+void WriteUnknownV8Value(const CefRefPtr<Container>& container,
+                         const Key& key,
+                         const char* function) {
+  container->SetNull(key);
+  CONVERSION_LOG(ERROR, function) << "unknown V8 type";
+}
+
 // Page -> host. The conversion table shared by list elements (|key| an
 // index) and object members (|key| a name); the first test a value passes
 // decides, and exactly one entry is written under |key|. |function| names
@@ -303,8 +336,7 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
                   ConversionBudget* budget) {
   // An empty member (its getter threw) passes no test.
   if (!value) {
-    container->SetNull(key);
-    RENDERER_LOG(ERROR) << function << "(): unknown V8 type";
+    WriteUnknownV8Value(container, key, function);
     return;
   }
   if (value->IsUndefined() || value->IsNull()) {
@@ -335,7 +367,7 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
     // it and calls it back by id. Its frame comes from the current context.
     if (!CefV8Context::InContext()) {
       container->SetNull(key);
-      RENDERER_LOG(ERROR) << function << "(): not in V8 context";
+      CONVERSION_LOG(ERROR, function) << "not in V8 context";
       return;
     }
     // The descriptor is a text like any other (the function's name in it),
@@ -360,8 +392,7 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
   } else if (value->IsObject()) {
     WriteV8Object(value, container, key, nesting_level + 1, function, budget);
   } else {
-    container->SetNull(key);
-    RENDERER_LOG(ERROR) << function << "(): unknown V8 type";
+    WriteUnknownV8Value(container, key, function);
   }
 }
 
@@ -412,8 +443,8 @@ CefRefPtr<CefV8Value> CefEntryToV8Value(const CefRefPtr<Container>& container,
       const CefRefPtr<CefBinaryValue> binary = container->GetBinary(key);
       if (binary && binary->GetSize() == kHostCallbackBinarySize)
         return HostCallbackBinaryToV8Function(binary);
-      RENDERER_LOG(ERROR) << function
-                          << "(): unknown binary value, setting value to null";
+      CONVERSION_LOG(ERROR, function)
+          << "unknown binary value, setting value to null";
       return CefV8Value::CreateNull();
     }
     case VTYPE_DICTIONARY:
@@ -423,8 +454,7 @@ CefRefPtr<CefV8Value> CefEntryToV8Value(const CefRefPtr<Container>& container,
       return CefListToV8Array(container->GetList(key), nesting_level + 1,
                               budget);
     default:
-      RENDERER_LOG(ERROR) << function
-                          << "(): unknown type, setting value to null";
+      CONVERSION_LOG(ERROR, function) << "unknown type, setting value to null";
       return CefV8Value::CreateNull();
   }
 }
@@ -436,14 +466,8 @@ void AppendTakenV8Value(const CefRefPtr<CefV8Value>& value,
                         const CefRefPtr<CefListValue>& list,
                         int nesting_level,
                         ConversionBudget* budget) {
-  if (!value || !value->IsValid()) {
-    RENDERER_LOG(ERROR) << "V8ValueAppendToCefListValue(): "
-                           "IsValid() failed";
-    return;
-  }
-  if (nesting_level > kMaxNestingLevel) {
-    RENDERER_LOG(ERROR) << "V8ValueAppendToCefListValue(): max "
-                           "nesting level (8) exceeded";
+  if (!StillReadable(value, kAppendFunction) ||
+      !WithinNestingLimit(nesting_level, kAppendFunction)) {
     return;
   }
   // Appends: the key is the index one past the current end.
@@ -465,24 +489,16 @@ void AppendV8Value(const CefRefPtr<CefV8Value>& value,
 bool ListV8ObjectKeys(const CefRefPtr<CefV8Value>& value,
                       int nesting_level,
                       std::vector<CefString>* keys) {
-  if (!value || !value->IsValid()) {
-    RENDERER_LOG(ERROR) << "V8ObjectToCefDictionaryValue(): "
-                           "IsValid() failed";
-    return false;
-  }
-  if (nesting_level > kMaxNestingLevel) {
-    RENDERER_LOG(ERROR) << "V8ObjectToCefDictionaryValue(): max "
-                           "nesting level (8) exceeded";
+  if (!StillReadable(value, kObjectFunction) ||
+      !WithinNestingLimit(nesting_level, kObjectFunction)) {
     return false;
   }
   if (!value->IsObject()) {
-    RENDERER_LOG(ERROR) << "V8ObjectToCefDictionaryValue(): "
-                           "IsObject() failed";
+    CONVERSION_LOG(ERROR, kObjectFunction) << "IsObject() failed";
     return false;
   }
   if (!value->GetKeys(*keys)) {
-    RENDERER_LOG(ERROR) << "V8ObjectToCefDictionaryValue(): "
-                           "GetKeys() failed";
+    CONVERSION_LOG(ERROR, kObjectFunction) << "GetKeys() failed";
     return false;
   }
   return true;
@@ -516,8 +532,7 @@ CefRefPtr<CefDictionaryValue> V8ObjectMembersToDictionary(
     // CEF's wrapper refuses every setter an empty key (a debug renderer
     // aborts), so such a member cannot cross; its getter is not run.
     if (key.empty()) {
-      RENDERER_LOG(ERROR) << "V8ObjectToCefDictionaryValue(): "
-                             "empty key, member left out";
+      CONVERSION_LOG(ERROR, kObjectFunction) << "empty key, member left out";
       continue;
     }
     WriteV8Value(value->GetValue(key), dictionary, key, nesting_level,
@@ -529,22 +544,15 @@ CefRefPtr<CefDictionaryValue> V8ObjectMembersToDictionary(
 CefRefPtr<CefV8Value> CefListToV8Array(const CefRefPtr<CefListValue>& list,
                                        int nesting_level,
                                        ConversionBudget* budget) {
-  if (!list || !list->IsValid()) {
-    RENDERER_LOG(ERROR) << "CefListValueToV8Value(): "
-                           "CefListValue is invalid";
-    return CefV8Value::CreateNull();
-  }
-  if (nesting_level > kMaxNestingLevel) {
-    RENDERER_LOG(ERROR) << "CefListValueToV8Value(): max nesting "
-                           "level (8) exceeded";
+  if (!HostListReadable(list) ||
+      !WithinNestingLimit(nesting_level, kListFunction)) {
     return CefV8Value::CreateNull();
   }
   const size_t size = list->GetSize();
   CefRefPtr<CefV8Value> array = CefV8Value::CreateArray(static_cast<int>(size));
   // CEF makes arrays only inside an entered context.
   if (!array) {
-    RENDERER_LOG(ERROR) << "CefListValueToV8Value(): "
-                           "CreateArray() failed";
+    CONVERSION_LOG(ERROR, kListFunction) << "CreateArray() failed";
     return CefV8Value::CreateNull();
   }
   for (size_t i = 0; i < size; ++i) {
@@ -553,8 +561,7 @@ CefRefPtr<CefV8Value> CefListToV8Array(const CefRefPtr<CefListValue>& list,
     if (budget->abandoned())
       break;
     if (!array->SetValue(static_cast<int>(i), element)) {
-      RENDERER_LOG(ERROR) << "CefListValueToV8Value(): "
-                             "ret->SetValue() failed";
+      CONVERSION_LOG(ERROR, kListFunction) << "ret->SetValue() failed";
     }
     // The assignment runs an index setter the page put on Array.prototype,
     // which may have removed the frame: CEF released the context at once
@@ -572,18 +579,14 @@ bool ListDictionaryKeys(const CefRefPtr<CefDictionaryValue>& dictionary,
                         int nesting_level,
                         CefDictionaryValue::KeyList* keys) {
   if (!dictionary || !dictionary->IsValid()) {
-    RENDERER_LOG(ERROR) << "CefDictionaryValueToV8Value(): "
-                           "CefDictionaryValue is invalid";
+    CONVERSION_LOG(ERROR, kDictionaryFunction)
+        << "CefDictionaryValue is invalid";
     return false;
   }
-  if (nesting_level > kMaxNestingLevel) {
-    RENDERER_LOG(ERROR) << "CefDictionaryValueToV8Value(): max "
-                           "nesting level (8) exceeded";
+  if (!WithinNestingLimit(nesting_level, kDictionaryFunction))
     return false;
-  }
   if (!dictionary->GetKeys(*keys)) {
-    RENDERER_LOG(ERROR) << "CefDictionaryValueToV8Value(): "
-                           "dictValue->GetKeys() failed";
+    CONVERSION_LOG(ERROR, kDictionaryFunction) << "dictValue->GetKeys() failed";
     return false;
   }
   return true;
@@ -604,8 +607,8 @@ void ConvertDictionaryEntries(const CefRefPtr<CefDictionaryValue>& dictionary,
     // entry cannot be read.
     if (key.empty()) {
       if (budget->Take(kDictionaryFunction)) {
-        RENDERER_LOG(ERROR) << "CefDictionaryValueToV8Value(): "
-                               "empty key, entry left out";
+        CONVERSION_LOG(ERROR, kDictionaryFunction)
+            << "empty key, entry left out";
       }
       continue;
     }
@@ -632,16 +635,15 @@ CefRefPtr<CefV8Value> CefDictionaryToV8Object(
     return CefV8Value::CreateNull();
   CefRefPtr<CefV8Value> object = CefV8Value::CreateObject(nullptr, nullptr);
   if (!object) {
-    RENDERER_LOG(ERROR) << "CefDictionaryValueToV8Value(): "
-                           "CreateObject() failed";
+    CONVERSION_LOG(ERROR, kDictionaryFunction) << "CreateObject() failed";
     return CefV8Value::CreateNull();
   }
   ConvertDictionaryEntries(
       dictionary, keys, nesting_level, budget,
       [&object](const CefString& key, const CefRefPtr<CefV8Value>& member) {
         if (!object->SetValue(key, member, V8_PROPERTY_ATTRIBUTE_NONE)) {
-          RENDERER_LOG(ERROR) << "CefDictionaryValueToV8Value(): "
-                                 "ret->SetValue() failed";
+          CONVERSION_LOG(ERROR, kDictionaryFunction)
+              << "ret->SetValue() failed";
         }
         return object->IsValid();
       });
@@ -716,11 +718,8 @@ bool CefDictionaryValueSetOnV8Object(CefRefPtr<CefDictionaryValue> dict_value,
 // Array.prototype would see the host's values and could replace them.
 CefV8ValueList CefListValueToV8Arguments(CefRefPtr<CefListValue> list_value) {
   CefV8ValueList arguments;
-  if (!list_value || !list_value->IsValid()) {
-    RENDERER_LOG(ERROR) << "CefListValueToV8Value(): "
-                           "CefListValue is invalid";
+  if (!HostListReadable(list_value))
     return arguments;
-  }
   ConversionBudget budget;
   const size_t size = list_value->GetSize();
   arguments.reserve(size);
