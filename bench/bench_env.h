@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/quillmoss_app.h"
+#include "cef_standin/driver/renderer_driver.h"
 #include "include/cef_v8.h"
-#include "renderer_driver.h"
 #include "v8.h"
 
 namespace bench {

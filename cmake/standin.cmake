@@ -8,9 +8,11 @@
 #                         layers above see src/standin_core.h alone.
 #   cef_standin_internals src/ whole, for the core's own tests.
 #   cef_standin_driver    cef_standin/driver: plays CEF's renderer and the
-#                         browser process for tests; sees the above.
+#                         browser process for tests
+#                         ("cef_standin/driver/renderer_driver.h"); sees the
+#                         above.
 #   cef_standin_simulator cef_standin/simulator: the scenario runner
-#                         ("simulator/x.h"); sees the above.
+#                         ("cef_standin/simulator/x.h"); sees the above.
 #   cef_standin_simulator_process
 #                         the object that registers the simulator as the
 #                         renderer process of CefExecuteProcess(); linked into
@@ -119,11 +121,19 @@ add_library(cef_standin_internals INTERFACE)
 target_include_directories(cef_standin_internals INTERFACE "${_src_root}")
 target_link_libraries(cef_standin_internals INTERFACE cef_standin)
 
+# The driver and the simulator are included root-relative as well
+# ("cef_standin/driver/...", "cef_standin/simulator/..."), each through a
+# layer root of its own: what links the driver alone cannot reach the
+# simulator. The simulator's root is not named standin_simulator, the name of
+# an earlier root whose link "simulator" a configured build tree still holds.
 add_library(cef_standin_driver STATIC cef_standin/driver/renderer_driver.cc)
-target_include_directories(cef_standin_driver PUBLIC "${_standin}/driver")
+quillmoss_layer_root(_driver_layer standin_driver/cef_standin cef_standin/driver)
+get_filename_component(_driver_root "${_driver_layer}" DIRECTORY)
+target_include_directories(cef_standin_driver PUBLIC "${_driver_root}")
 target_link_libraries(cef_standin_driver PUBLIC cef_standin PRIVATE quillmoss_warnings)
 
-quillmoss_layer_root(_simulator_root standin_simulator cef_standin/simulator)
+quillmoss_layer_root(_simulator_layer standin_sim/cef_standin cef_standin/simulator)
+get_filename_component(_simulator_root "${_simulator_layer}" DIRECTORY)
 add_library(cef_standin_simulator STATIC
   cef_standin/simulator/cef_value_json.cc
   cef_standin/simulator/json_text.cc

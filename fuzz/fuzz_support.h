@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "app/quillmoss_app.h"
+#include "cef_standin/driver/renderer_driver.h"
 #include "include/cef_values.h"
-#include "renderer_driver.h"
 
 namespace fuzz {
 

@@ -12,6 +12,7 @@ drifted still runs, it just explores something else.
 
     fuzz/make_seeds.py            rewrite the corpora
 """
+import argparse
 import base64
 import glob
 import hashlib
@@ -745,6 +746,10 @@ FOUND_DISPATCH = {
 
 
 def main():
+    # No options: a mistyped one must not rewrite the corpora silently.
+    argparse.ArgumentParser(
+        description=__doc__,
+        formatter_class=argparse.RawDescriptionHelpFormatter).parse_args()
     examples = sorted(glob.glob(os.path.join(ROOT, "examples", "*.json")))
     dispatch = hand_written_dispatch()
     for name, encoded in FOUND_DISPATCH.items():

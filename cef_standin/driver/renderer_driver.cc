@@ -1,4 +1,4 @@
-#include "renderer_driver.h"
+#include "cef_standin/driver/renderer_driver.h"
 
 #include <map>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "simulator/cef_value_json.h"
+#include "cef_standin/simulator/cef_value_json.h"
 
 // The same JSON form is python/quillmoss_sim/values.py's and the value table
 // of docs/scenarios.md: a change here changes them.
@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "simulator/json_text.h"
+#include "cef_standin/simulator/json_text.h"
 #include "standin_core.h"
 
 namespace standin {

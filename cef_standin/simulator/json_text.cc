@@ -1,4 +1,4 @@
-#include "simulator/json_text.h"
+#include "cef_standin/simulator/json_text.h"
 
 #include <algorithm>
 

@@ -3,13 +3,15 @@
 // Linked into the executable as an object file (cef_standin_simulator_process)
 // rather than through a static library, whose unreferenced members the linker
 // would drop together with this registration.
-#include "simulator/scenario_runner.h"
+#include "cef_standin/simulator/scenario_runner.h"
 #include "standin_core.h"
 
 namespace {
 
 struct Registration {
-  Registration() { standin::SetRendererProcessRunner(&standin::RunScenarioProcess); }
+  Registration() {
+    standin::SetRendererProcessRunner(&standin::RunScenarioProcess);
+  }
 };
 
 const Registration g_registration;

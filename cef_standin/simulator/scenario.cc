@@ -1,4 +1,4 @@
-#include "simulator/scenario.h"
+#include "cef_standin/simulator/scenario.h"
 
 // A step's keys are documented in docs/scenarios.md, and the Python package
 // sends them (python/quillmoss_sim/renderer.py): a new or changed step
@@ -9,8 +9,8 @@
 #include <set>
 #include <utility>
 
-#include "simulator/cef_value_json.h"
-#include "simulator/json_text.h"
+#include "cef_standin/simulator/cef_value_json.h"
+#include "cef_standin/simulator/json_text.h"
 
 namespace standin {
 namespace scenario {

@@ -1,4 +1,4 @@
-#include "simulator/scenario_runner.h"
+#include "cef_standin/simulator/scenario_runner.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -14,10 +14,10 @@
 #include <windows.h>
 #endif
 
-#include "renderer_driver.h"
-#include "simulator/cef_value_json.h"
-#include "simulator/json_text.h"
-#include "simulator/scenario.h"
+#include "cef_standin/driver/renderer_driver.h"
+#include "cef_standin/simulator/cef_value_json.h"
+#include "cef_standin/simulator/json_text.h"
+#include "cef_standin/simulator/scenario.h"
 
 namespace standin {
 

@@ -15,8 +15,8 @@
 #include "app/javascript_callback.h"
 #include "app/javascript_callback_test_hooks.h"
 #include "app/quillmoss_app.h"
+#include "cef_standin/driver/renderer_driver.h"
 #include "common/process_messages.h"
-#include "renderer_driver.h"
 #include "support/bindings_builder.h"
 #include "support/misuse_lines.h"
 

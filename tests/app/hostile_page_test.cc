@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "simulator/cef_value_json.h"
+#include "cef_standin/simulator/cef_value_json.h"
 #include "tests/app/app_fixture.h"
 
 namespace quillmoss {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/quillmoss_app.h"
-#include "renderer_driver.h"
+#include "cef_standin/driver/renderer_driver.h"
 #include "support/fake_shell.h"
 
 namespace quillmoss {

@@ -2,8 +2,8 @@
 #include <nlohmann/json.hpp>
 
 #include "app/v8function_handler.h"
+#include "cef_standin/simulator/cef_value_json.h"
 #include "convert/v8utils.h"
-#include "simulator/cef_value_json.h"
 #include "tests/app/app_fixture.h"
 
 namespace quillmoss {

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "cef_standin/driver/renderer_driver.h"
 #include "entry/child_process.h"
-#include "renderer_driver.h"
 #include "support/fake_shell.h"
 
 namespace quillmoss {

@@ -1,11 +1,11 @@
-#include "simulator/cef_value_json.h"
+#include "cef_standin/simulator/cef_value_json.h"
 
 #include <cstring>
 #include <iterator>
 #include <string>
 
+#include "cef_standin/simulator/json_text.h"
 #include "gtest/gtest.h"
-#include "simulator/json_text.h"
 
 namespace standin {
 namespace {

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "cef_standin/driver/renderer_driver.h"
+#include "cef_standin/simulator/scenario_runner.h"
 #include "gtest/gtest.h"
-#include "renderer_driver.h"
-#include "simulator/scenario_runner.h"
 
 namespace standin {
 namespace {

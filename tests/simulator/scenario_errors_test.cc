@@ -5,9 +5,9 @@
 #include <sstream>
 #include <string>
 
+#include "cef_standin/simulator/scenario_runner.h"
 #include "gtest/gtest.h"
 #include "scenario_dump.h"
-#include "simulator/scenario_runner.h"
 
 namespace standin {
 namespace {

@@ -4,12 +4,12 @@
 #include <sstream>
 #include <string>
 
+#include "cef_standin/driver/renderer_driver.h"
+#include "cef_standin/simulator/scenario_runner.h"
 #include "gtest/gtest.h"
 #include "include/cef_app.h"
 #include "include/cef_task.h"
-#include "renderer_driver.h"
 #include "scenario_dump.h"
-#include "simulator/scenario_runner.h"
 
 namespace standin {
 namespace {

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "cef_standin/driver/renderer_driver.h"
 #include "gtest/gtest.h"
 #include "include/cef_app.h"
-#include "renderer_driver.h"
 #include "support/live_object_check.h"
 
 namespace {
@@ -98,8 +98,8 @@ TEST_F(ExecuteProcessTest, RendererWithoutScenarioFails) {
 // executable links it); these tests do not.
 TEST_F(ExecuteProcessTest, RendererWithoutRegisteredRunnerFails) {
   standin::ClearLog();
-  EXPECT_EQ(1, Execute({"host", "--type=renderer", "--scenario=none.json"},
-                       nullptr));
+  EXPECT_EQ(
+      1, Execute({"host", "--type=renderer", "--scenario=none.json"}, nullptr));
   EXPECT_TRUE(LogContains("no scenario runner linked into this executable"));
 }
 
@@ -110,8 +110,8 @@ TEST_F(ExecuteProcessTest, RendererRunsTheRegisteredRunner) {
         seen_scenario = command_line->GetSwitchValue("scenario").ToString();
         return 7;
       });
-  EXPECT_EQ(7, Execute({"host", "--type=renderer", "--scenario=some.json"},
-                       nullptr));
+  EXPECT_EQ(
+      7, Execute({"host", "--type=renderer", "--scenario=some.json"}, nullptr));
   standin::SetRendererProcessRunner(nullptr);
   EXPECT_EQ("some.json", seen_scenario);
 }

@@ -4,10 +4,10 @@
 #include <thread>
 #include <vector>
 
+#include "cef_standin/driver/renderer_driver.h"
 #include "cef_standin/src/logging_internal.h"
 #include "gtest/gtest.h"
 #include "include/base/cef_logging.h"
-#include "renderer_driver.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "cef_standin/driver/renderer_driver.h"
 #include "gtest/gtest.h"
 #include "include/cef_app.h"
-#include "renderer_driver.h"
 #include "support/live_object_check.h"
 
 namespace standin_test {

@@ -3,8 +3,8 @@
 #ifndef QUILLMOSS_TESTS_SUPPORT_LIVE_OBJECT_CHECK_H_
 #define QUILLMOSS_TESTS_SUPPORT_LIVE_OBJECT_CHECK_H_
 
+#include "cef_standin/driver/renderer_driver.h"
 #include "gtest/gtest.h"
-#include "renderer_driver.h"
 
 namespace testing_support {
 

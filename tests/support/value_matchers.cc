@@ -5,8 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "simulator/cef_value_json.h"
-#include "simulator/json_text.h"
+#include "cef_standin/simulator/cef_value_json.h"
+#include "cef_standin/simulator/json_text.h"
 
 namespace testing_support {
 namespace {
