@@ -368,10 +368,9 @@ class Driver {
   int CallbackId() {
     if (data_.ConsumeIntegralInRange(0, 5) == 0)
       return data_.ConsumeIntegral<int>();
-    return data_.ConsumeIntegralInRange(
-        0, app_.javascript_callbacks_for_testing()
-                   .GetLastJavascriptCallbackIdForTesting() +
-               1);
+    const int last_id = app_.javascript_callbacks_for_testing()
+                            .GetLastJavascriptCallbackIdForTesting();
+    return data_.ConsumeIntegralInRange(0, last_id + 1);
   }
 
   // The frames of |browser| an action of the calling |frame|'s page may
