@@ -108,7 +108,8 @@ bool InstallFunctions(const CefRefPtr<CefV8Value>& global,
 // Set straight from the host's dictionary: an intermediate object would
 // list the keys the page put on Object.prototype with the host's, and run
 // their getters.
-bool InstallProperties(const CefRefPtr<CefV8Value>& global,
+bool InstallProperties(ConversionHooks& hooks,
+                       const CefRefPtr<CefV8Value>& global,
                        CefRefPtr<CefDictionaryValue> properties) {
   // Installing is assignment, and assigning "__proto__" replaces the page's
   // prototype chain (the members of the host's value would become globals);
@@ -121,7 +122,7 @@ bool InstallProperties(const CefRefPtr<CefV8Value>& global,
     properties->Remove(ProtoKey());
   }
   // Unreadable properties keep the line that hosts' logs already know.
-  if (!CefDictionaryValueSetOnV8Object(properties, global, 0)) {
+  if (!CefDictionaryValueSetOnV8Object(hooks, properties, global, 0)) {
     RENDERER_LOG(ERROR)
         << "DoJavascriptBindingsForFrame(): v8Properties->GetKeys() failed";
     return false;
@@ -291,7 +292,7 @@ void QuillmossApp::DoJavascriptBindingsForFrame(
   }
   const CefRefPtr<V8FunctionHandler> handler = new V8FunctionHandler(this, 0);
   if (InstallFunctions(global, functions, handler) &&
-      InstallProperties(global, properties)) {
+      InstallProperties(*this, global, properties)) {
     InstallObjects(global, objects, handler);
   }
   if (!context->IsValid()) {

@@ -1,24 +1,17 @@
 #include "app/context_builtins.h"
 
-#include <unordered_map>
-
 #include "app/scoped_context_entry.h"
-#include "convert/callback_hooks.h"
 
 namespace quillmoss {
-namespace {
 
-// Frame identifier -> Array.isArray of the frame's current context. A frame
-// has one context at a time: CEF releases the old one before it creates the
-// next.
-std::unordered_map<int64, CefRefPtr<CefV8Value>> g_is_array_by_frame;
+ContextBuiltins::ContextBuiltins() = default;
 
-}  // namespace
+ContextBuiltins::~ContextBuiltins() = default;
 
-void RememberContextBuiltins(CefRefPtr<CefFrame> frame,
-                             CefRefPtr<CefV8Context> context) {
+void ContextBuiltins::Remember(CefRefPtr<CefFrame> frame,
+                               CefRefPtr<CefV8Context> context) {
   const int64 frame_id = frame->GetIdentifier();
-  g_is_array_by_frame.erase(frame_id);
+  is_array_by_frame_.erase(frame_id);
   // CEF creates it entered; entering again only counts once more.
   ScopedContextEntry entry;
   if (!entry.Enter(context))
@@ -30,22 +23,22 @@ void RememberContextBuiltins(CefRefPtr<CefFrame> frame,
     return;
   const CefRefPtr<CefV8Value> is_array = array->GetValue("isArray");
   if (is_array && is_array->IsFunction())
-    g_is_array_by_frame[frame_id] = is_array;
+    is_array_by_frame_[frame_id] = is_array;
 }
 
-void ForgetContextBuiltins(CefRefPtr<CefFrame> frame) {
-  g_is_array_by_frame.erase(frame->GetIdentifier());
+void ContextBuiltins::Forget(CefRefPtr<CefFrame> frame) {
+  is_array_by_frame_.erase(frame->GetIdentifier());
 }
 
-CefRefPtr<CefV8Value> GetCurrentContextArrayIsArray() {
+CefRefPtr<CefV8Value> ContextBuiltins::GetCurrentContextArrayIsArray() const {
   if (!CefV8Context::InContext())
     return nullptr;
   const CefRefPtr<CefFrame> frame =
       CefV8Context::GetCurrentContext()->GetFrame();
   if (!frame)
     return nullptr;
-  const auto found = g_is_array_by_frame.find(frame->GetIdentifier());
-  return found == g_is_array_by_frame.end() ? nullptr : found->second;
+  const auto found = is_array_by_frame_.find(frame->GetIdentifier());
+  return found == is_array_by_frame_.end() ? nullptr : found->second;
 }
 
 }  // namespace quillmoss

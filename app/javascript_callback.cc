@@ -1,13 +1,9 @@
 #include "app/javascript_callback.h"
 
 #include <limits>
-#include <map>
-#include <set>
 #include <string>
 #include <type_traits>
-#include <unordered_map>
 
-#include "app/javascript_callback_test_hooks.h"
 #include "app/scoped_context_entry.h"
 #include "common/log_line.h"
 #include "common/process_messages.h"
@@ -26,20 +22,6 @@ constexpr char kDescriptorFunctionName[] = ",\"functionName\":\"";
 constexpr char kDescriptorClosing[] = "\"}";
 
 constexpr char kLogSource[] = "javascript_callback";
-
-// The last callback id issued in this process; 0 before the first.
-int g_last_javascript_callback_id = 0;
-
-// Callback id -> (frame of the context the function was stored from, the
-// function). An entry is added each time a function crosses to the host and
-// goes when its frame's V8 context is released; calling it keeps it.
-std::map<int, JavascriptCallback> g_javascript_callbacks;
-
-// Frame identifier -> the ids stored from it, ascending. Lets a context
-// release find its frame's entries without visiting every other frame's.
-// Frame identifiers never change, so the one read at store time stays right.
-// Changes only together with g_javascript_callbacks.
-std::unordered_map<int64, std::set<int>> g_callback_ids_by_frame;
 
 // Passes |units| to |sink| as they stand in the body of a JSON string:
 // sink(units, count) for a run that stays as it is, sink(escape, length) for
@@ -110,26 +92,31 @@ size_t JsonStringBodyLength(const CefString& name) {
   return length;
 }
 
+}  // namespace
+
+JavascriptCallbackRegistry::JavascriptCallbackRegistry() = default;
+
+JavascriptCallbackRegistry::~JavascriptCallbackRegistry() = default;
+
 // Ids stay positive and unique among live entries. Past INT32_MAX the counter
 // starts again at 1 and skips ids still in the registry: incrementing a
 // signed int past its maximum is undefined, and a reused live id would make
 // the host call the wrong function.
-int NextJavascriptCallbackId() {
+int JavascriptCallbackRegistry::NextJavascriptCallbackId() {
   do {
-    if (g_last_javascript_callback_id == std::numeric_limits<int>::max() ||
-        g_last_javascript_callback_id < 0) {
-      g_last_javascript_callback_id = 1;
+    if (last_javascript_callback_id_ == std::numeric_limits<int>::max() ||
+        last_javascript_callback_id_ < 0) {
+      last_javascript_callback_id_ = 1;
     } else {
-      ++g_last_javascript_callback_id;
+      ++last_javascript_callback_id_;
     }
-  } while (g_javascript_callbacks.count(g_last_javascript_callback_id) != 0);
-  return g_last_javascript_callback_id;
+  } while (javascript_callbacks_.count(last_javascript_callback_id_) != 0);
+  return last_javascript_callback_id_;
 }
 
-}  // namespace
-
-CefString StoreJavascriptCallback(CefRefPtr<CefFrame> frame,
-                                  CefRefPtr<CefV8Value> function) {
+CefString JavascriptCallbackRegistry::StoreJavascriptCallback(
+    CefRefPtr<CefFrame> frame,
+    CefRefPtr<CefV8Value> function) {
   const int callback_id = NextJavascriptCallbackId();
   const int64 frame_id = frame->GetIdentifier();
   const CefString name = function->GetFunctionName();
@@ -147,24 +134,28 @@ CefString StoreJavascriptCallback(CefRefPtr<CefFrame> frame,
   descriptor.append(kDescriptorClosing);
 
   // The id is not live (see NextJavascriptCallbackId), so this inserts.
-  g_javascript_callbacks.emplace(callback_id,
-                                 JavascriptCallback(frame, function));
-  g_callback_ids_by_frame[frame_id].insert(callback_id);
+  javascript_callbacks_.emplace(callback_id,
+                                JavascriptCallback(frame, function));
+  callback_ids_by_frame_[frame_id].insert(callback_id);
 
   CefString result;
   result.FromString(descriptor);
   return result;
 }
 
-bool GetJavascriptCallback(int callback_id, JavascriptCallback* callback) {
-  const auto it = g_javascript_callbacks.find(callback_id);
-  if (it == g_javascript_callbacks.end())
+bool JavascriptCallbackRegistry::GetJavascriptCallback(
+    int callback_id,
+    JavascriptCallback* callback) const {
+  const auto it = javascript_callbacks_.find(callback_id);
+  if (it == javascript_callbacks_.end())
     return false;
   *callback = it->second;
   return true;
 }
 
-size_t GetJavascriptCallbackDescriptorLength(CefRefPtr<CefV8Value> function) {
+// static
+size_t JavascriptCallbackRegistry::GetJavascriptCallbackDescriptorLength(
+    CefRefPtr<CefV8Value> function) {
   // StoreJavascriptCallback's fixed text, "2147483647" and
   // "-9223372036854775808" at most for the two ids.
   constexpr size_t kLongestWithoutName =
@@ -175,27 +166,31 @@ size_t GetJavascriptCallbackDescriptorLength(CefRefPtr<CefV8Value> function) {
          JsonStringBodyLength(function->GetFunctionName());
 }
 
-void RemoveJavascriptCallbacksForFrame(CefRefPtr<CefFrame> frame) {
-  if (g_javascript_callbacks.empty())
+void JavascriptCallbackRegistry::RemoveJavascriptCallbacksForFrame(
+    CefRefPtr<CefFrame> frame) {
+  if (javascript_callbacks_.empty())
     return;
   const int64 frame_id = frame->GetIdentifier();
-  const auto index = g_callback_ids_by_frame.find(frame_id);
-  if (index == g_callback_ids_by_frame.end())
+  const auto index = callback_ids_by_frame_.find(frame_id);
+  if (index == callback_ids_by_frame_.end())
     return;
   // Take the ids out first: erasing an entry releases a V8 function, which
   // must not find the index half-changed.
   const std::set<int> callback_ids = std::move(index->second);
-  g_callback_ids_by_frame.erase(index);
+  callback_ids_by_frame_.erase(index);
   for (const int callback_id : callback_ids) {
-    if (g_javascript_callbacks.erase(callback_id) == 0)
+    if (javascript_callbacks_.erase(callback_id) == 0)
       continue;
     RENDERER_LOG(INFO)
         << "RemoveJavascriptCallbacksForFrame(): removed js callback from the map";
   }
 }
 
-bool ExecuteJavascriptCallback(int callback_id, CefRefPtr<CefListValue> args) {
-  if (g_javascript_callbacks.empty()) {
+bool JavascriptCallbackRegistry::ExecuteJavascriptCallback(
+    ConversionHooks& hooks,
+    int callback_id,
+    CefRefPtr<CefListValue> args) {
+  if (javascript_callbacks_.empty()) {
     RENDERER_LOG(ERROR) << "ExecuteJavascriptCallback(): callback map is empty";
     return false;
   }
@@ -221,7 +216,7 @@ bool ExecuteJavascriptCallback(int callback_id, CefRefPtr<CefListValue> args) {
         << callback_id;
     return false;
   }
-  const CefV8ValueList arguments = CefListValueToV8Arguments(args);
+  const CefV8ValueList arguments = CefListValueToV8Arguments(hooks, args);
   // A page setter run by the conversion may have removed the frame: CEF
   // released its context at once and dropped its callbacks, this one too.
   if (!context->IsValid()) {
@@ -239,51 +234,53 @@ bool ExecuteJavascriptCallback(int callback_id, CefRefPtr<CefListValue> args) {
   return false;
 }
 
-void ResetJavascriptCallbacksForTesting() {
-  g_callback_ids_by_frame.clear();
-  g_javascript_callbacks.clear();
-  g_last_javascript_callback_id = 0;
+void JavascriptCallbackRegistry::ResetJavascriptCallbacksForTesting() {
+  callback_ids_by_frame_.clear();
+  javascript_callbacks_.clear();
+  last_javascript_callback_id_ = 0;
 }
 
-void SetLastJavascriptCallbackIdForTesting(int id) {
-  g_last_javascript_callback_id = id;
+void JavascriptCallbackRegistry::SetLastJavascriptCallbackIdForTesting(int id) {
+  last_javascript_callback_id_ = id;
 }
 
-int GetLastJavascriptCallbackIdForTesting() {
-  return g_last_javascript_callback_id;
+int JavascriptCallbackRegistry::GetLastJavascriptCallbackIdForTesting() const {
+  return last_javascript_callback_id_;
 }
 
-size_t CountJavascriptCallbacksForTesting() {
-  return g_javascript_callbacks.size();
+size_t JavascriptCallbackRegistry::CountJavascriptCallbacksForTesting() const {
+  return javascript_callbacks_.size();
 }
 
-bool HasJavascriptCallbackForTesting(int callback_id) {
-  return g_javascript_callbacks.count(callback_id) != 0;
+bool JavascriptCallbackRegistry::HasJavascriptCallbackForTesting(
+    int callback_id) const {
+  return javascript_callbacks_.count(callback_id) != 0;
 }
 
-std::vector<int> GetJavascriptCallbackIdsForTesting() {
+std::vector<int>
+JavascriptCallbackRegistry::GetJavascriptCallbackIdsForTesting() const {
   std::vector<int> ids;
-  ids.reserve(g_javascript_callbacks.size());
-  for (const auto& entry : g_javascript_callbacks)
+  ids.reserve(javascript_callbacks_.size());
+  for (const auto& entry : javascript_callbacks_)
     ids.push_back(entry.first);
   return ids;
 }
 
-bool IsFrameIndexInStepForTesting() {
+bool JavascriptCallbackRegistry::IsFrameIndexInStepForTesting() const {
   size_t indexed = 0;
-  for (const auto& frame_ids : g_callback_ids_by_frame) {
+  for (const auto& frame_ids : callback_ids_by_frame_) {
     if (frame_ids.second.empty())
       return false;
     for (const int callback_id : frame_ids.second) {
-      const auto it = g_javascript_callbacks.find(callback_id);
-      if (it == g_javascript_callbacks.end() ||
+      const auto it = javascript_callbacks_.find(callback_id);
+      if (it == javascript_callbacks_.end() ||
           it->second.first->GetIdentifier() != frame_ids.first) {
         return false;
       }
       ++indexed;
     }
   }
-  return indexed == g_javascript_callbacks.size();
+  return indexed == javascript_callbacks_.size();
 }
 
 }  // namespace quillmoss

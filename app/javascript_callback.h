@@ -1,12 +1,18 @@
 // The registry of JavaScript functions that page script handed to the host,
-// and their execution when the host calls them back by id. Storing is
-// declared with value conversion, which does it (convert/callback_hooks.h).
+// and their execution when the host calls them back by id. The application
+// owns one and stores into it for value conversion
+// (convert/conversion_hooks.h).
 #ifndef QUILLMOSS_APP_JAVASCRIPT_CALLBACK_H_
 #define QUILLMOSS_APP_JAVASCRIPT_CALLBACK_H_
 
+#include <cstddef>
+#include <map>
+#include <set>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
-#include "convert/callback_hooks.h"
+#include "convert/conversion_hooks.h"
 #include "include/cef_frame.h"
 #include "include/cef_v8.h"
 #include "include/cef_values.h"
@@ -17,16 +23,71 @@ namespace quillmoss {
 using JavascriptCallback =
     std::pair<CefRefPtr<CefFrame>, CefRefPtr<CefV8Value>>;
 
-// The entry stored under |callback_id|, or false when there is none. Never
-// adds an entry.
-bool GetJavascriptCallback(int callback_id, JavascriptCallback* callback);
+class JavascriptCallbackRegistry {
+ public:
+  JavascriptCallbackRegistry();
+  JavascriptCallbackRegistry(const JavascriptCallbackRegistry&) = delete;
+  JavascriptCallbackRegistry& operator=(const JavascriptCallbackRegistry&) =
+      delete;
+  ~JavascriptCallbackRegistry();
 
-// Drops every function stored from a frame with |frame|'s identifier.
-void RemoveJavascriptCallbacksForFrame(CefRefPtr<CefFrame> frame);
+  // Keeps |function| under a new id and returns its callback descriptor.
+  // |frame| is the frame of the current V8 context. Never fails.
+  CefString StoreJavascriptCallback(CefRefPtr<CefFrame> frame,
+                                    CefRefPtr<CefV8Value> function);
 
-// Calls the function stored under |callback_id| with |args| converted, inside
-// its frame's current V8 context. True when the function ran and returned.
-bool ExecuteJavascriptCallback(int callback_id, CefRefPtr<CefListValue> args);
+  // The most UTF-16 units that the descriptor StoreJavascriptCallback would
+  // return for |function| can take. Stores nothing.
+  static size_t GetJavascriptCallbackDescriptorLength(
+      CefRefPtr<CefV8Value> function);
+
+  // The entry stored under |callback_id|, or false when there is none. Never
+  // adds an entry.
+  bool GetJavascriptCallback(int callback_id,
+                             JavascriptCallback* callback) const;
+
+  // Drops every function stored from a frame with |frame|'s identifier.
+  void RemoveJavascriptCallbacksForFrame(CefRefPtr<CefFrame> frame);
+
+  // Calls the function stored under |callback_id| with |args| converted
+  // through |hooks|, inside its frame's current V8 context. True when the
+  // function ran and returned.
+  bool ExecuteJavascriptCallback(ConversionHooks& hooks,
+                                 int callback_id,
+                                 CefRefPtr<CefListValue> args);
+
+  // For tests, benchmarks and fuzzers only.
+  // Empties the registry and its frame index and sets the last id to 0.
+  void ResetJavascriptCallbacksForTesting();
+  // Lets tests reach the id counter's wrap-around without two billion stores.
+  void SetLastJavascriptCallbackIdForTesting(int id);
+  // The last callback id issued; 0 before the first.
+  int GetLastJavascriptCallbackIdForTesting() const;
+  size_t CountJavascriptCallbacksForTesting() const;
+  bool HasJavascriptCallbackForTesting(int callback_id) const;
+  // The stored ids, ascending.
+  std::vector<int> GetJavascriptCallbackIdsForTesting() const;
+  // True when the frame index lists exactly the stored ids, each under the
+  // identifier of the frame it was stored with.
+  bool IsFrameIndexInStepForTesting() const;
+
+ private:
+  int NextJavascriptCallbackId();
+
+  // The last callback id issued by this registry; 0 before the first.
+  int last_javascript_callback_id_ = 0;
+
+  // Callback id -> (frame of the context the function was stored from, the
+  // function). An entry is added each time a function crosses to the host
+  // and goes when its frame's V8 context is released; calling it keeps it.
+  std::map<int, JavascriptCallback> javascript_callbacks_;
+
+  // Frame identifier -> the ids stored from it, ascending. Lets a context
+  // release find its frame's entries without visiting every other frame's.
+  // Frame identifiers never change, so the one read at store time stays
+  // right. Changes only together with |javascript_callbacks_|.
+  std::unordered_map<int64, std::set<int>> callback_ids_by_frame_;
+};
 
 }  // namespace quillmoss
 

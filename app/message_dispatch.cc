@@ -54,7 +54,8 @@ bool QuillmossApp::OnProcessMessageReceived(
     CefRefPtr<CefListValue> call_arguments =
         arguments->IsReadOnly() ? arguments->Copy() : arguments;
     call_arguments->Remove(kCallbackIdIndex);
-    ExecuteJavascriptCallback(callback_id, call_arguments);
+    javascript_callbacks_.ExecuteJavascriptCallback(*this, callback_id,
+                                                    call_arguments);
     return true;
   }
 

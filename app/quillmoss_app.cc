@@ -7,6 +7,7 @@
 #include "app/javascript_callback.h"
 #include "app/platform_shell.h"
 #include "app/quillmoss_app_log.h"
+#include "app/v8function_handler.h"
 #include "common/log_line.h"
 #include "common/process_messages.h"
 
@@ -21,7 +22,8 @@ void SendContextMessage(CefRefPtr<CefFrame> frame, const char* name) {
 
 QuillmossApp::QuillmossApp() = default;
 
-// Members go in reverse order: the print handler, then the store with every
+// Members go in reverse order: the built-ins, the registry with every
+// function still in it, the print handler, then the store with every
 // dictionary in it.
 QuillmossApp::~QuillmossApp() = default;
 
@@ -101,7 +103,7 @@ void QuillmossApp::OnContextCreated(CefRefPtr<CefBrowser> browser,
                                     CefRefPtr<CefFrame> frame,
                                     CefRefPtr<CefV8Context> context) {
   RENDERER_LOG(INFO) << "OnContextCreated()";
-  RememberContextBuiltins(frame, context);
+  context_builtins_.Remember(frame, context);
   // The host hears of every context before any binding is installed in it.
   SendContextMessage(frame, kOnContextCreatedMessage);
 
@@ -117,8 +119,8 @@ void QuillmossApp::OnContextReleased(CefRefPtr<CefBrowser> browser,
                                      CefRefPtr<CefV8Context> context) {
   RENDERER_LOG(INFO) << "OnContextReleased()";
   SendContextMessage(frame, kOnContextReleasedMessage);
-  RemoveJavascriptCallbacksForFrame(frame);
-  ForgetContextBuiltins(frame);
+  javascript_callbacks_.RemoveJavascriptCallbacksForFrame(frame);
+  context_builtins_.Forget(frame);
 }
 
 void QuillmossApp::OnUncaughtException(CefRefPtr<CefBrowser> browser,
@@ -131,5 +133,32 @@ void QuillmossApp::OnUncaughtException(CefRefPtr<CefBrowser> browser,
 void QuillmossApp::OnFocusedNodeChanged(CefRefPtr<CefBrowser> browser,
                                         CefRefPtr<CefFrame> frame,
                                         CefRefPtr<CefDOMNode> node) {}
+
+// ConversionHooks methods.
+
+CefString QuillmossApp::StoreJavascriptCallback(
+    CefRefPtr<CefFrame> frame,
+    CefRefPtr<CefV8Value> function) {
+  return javascript_callbacks_.StoreJavascriptCallback(frame, function);
+}
+
+CefRefPtr<CefV8Value> QuillmossApp::CreateHostCallbackFunction(
+    int host_callback_id) {
+  // Each conversion makes a new handler and function.
+  const std::string name =
+      kHostCallbackFunctionPrefix + std::to_string(host_callback_id);
+  return CefV8Value::CreateFunction(
+      name, new V8FunctionHandler(this, host_callback_id));
+}
+
+size_t QuillmossApp::GetJavascriptCallbackDescriptorLength(
+    CefRefPtr<CefV8Value> function) const {
+  return JavascriptCallbackRegistry::GetJavascriptCallbackDescriptorLength(
+      function);
+}
+
+CefRefPtr<CefV8Value> QuillmossApp::GetCurrentContextArrayIsArray() const {
+  return context_builtins_.GetCurrentContextArrayIsArray();
+}
 
 }  // namespace quillmoss

@@ -1,20 +1,26 @@
 // The application object: CEF's application, browser-process handler and
-// render-process handler in one, with the renderer's bindings store. Its
-// methods are defined by job: the handlers and context hooks in
-// quillmoss_app.cc, message dispatch in message_dispatch.cc, the store in
-// bindings_store.cc, installation in binding_installation.cc.
+// render-process handler in one, with the renderer's bindings store, its
+// callback registry and its contexts' built-ins, and the hooks that value
+// conversion gets from them. Its methods are defined by job: the handlers,
+// context hooks and conversion hooks in quillmoss_app.cc, message dispatch in
+// message_dispatch.cc, the store in bindings_store.cc, installation in
+// binding_installation.cc.
 #ifndef QUILLMOSS_APP_QUILLMOSS_APP_H_
 #define QUILLMOSS_APP_QUILLMOSS_APP_H_
 
 #include <map>
 
+#include "app/context_builtins.h"
+#include "app/javascript_callback.h"
+#include "convert/conversion_hooks.h"
 #include "include/cef_app.h"
 
 namespace quillmoss {
 
 class QuillmossApp : public CefApp,
                      public CefBrowserProcessHandler,
-                     public CefRenderProcessHandler {
+                     public CefRenderProcessHandler,
+                     public ConversionHooks {
  public:
   QuillmossApp();
   QuillmossApp(const QuillmossApp&) = delete;
@@ -65,6 +71,15 @@ class QuillmossApp : public CefApp,
                                 CefProcessId source_process,
                                 CefRefPtr<CefProcessMessage> message) override;
 
+  // ConversionHooks methods:
+  CefString StoreJavascriptCallback(CefRefPtr<CefFrame> frame,
+                                    CefRefPtr<CefV8Value> function) override;
+  CefRefPtr<CefV8Value> CreateHostCallbackFunction(
+      int host_callback_id) override;
+  size_t GetJavascriptCallbackDescriptorLength(
+      CefRefPtr<CefV8Value> function) const override;
+  CefRefPtr<CefV8Value> GetCurrentContextArrayIsArray() const override;
+
   // Bindings store: the last bindings dictionary each browser received, the
   // renderer's own copy, read by installation and by every bound call.
   void SetBindingsForBrowser(CefRefPtr<CefBrowser> browser,
@@ -87,6 +102,12 @@ class QuillmossApp : public CefApp,
                                     CefRefPtr<CefFrame> frame,
                                     CefRefPtr<CefV8Context> context);
 
+  // The registry this app's hooks store into, for tests, benchmarks and
+  // fuzzers.
+  JavascriptCallbackRegistry& javascript_callbacks_for_testing() {
+    return javascript_callbacks_;
+  }
+
  private:
   ~QuillmossApp() override;
 
@@ -95,6 +116,12 @@ class QuillmossApp : public CefApp,
   std::map<int, CefRefPtr<CefDictionaryValue>> bindings_by_browser_;
   // Nothing sets it; CEF asks for it in the browser process.
   CefRefPtr<CefPrintHandler> print_handler_;
+  // The functions page script handed to the host, each until its frame's
+  // context is released. Their handlers point back at this app without a
+  // reference (V8FunctionHandler), so what it keeps cannot keep it alive.
+  JavascriptCallbackRegistry javascript_callbacks_;
+  // Each frame's Array.isArray, from its context's creation to its release.
+  ContextBuiltins context_builtins_;
 
   friend class QuillmossAppTestPeer;
 

@@ -5,7 +5,6 @@
 #include "app/quillmoss_app.h"
 #include "common/log_line.h"
 #include "common/process_messages.h"
-#include "convert/callback_hooks.h"
 #include "convert/v8utils.h"
 
 namespace quillmoss {
@@ -21,13 +20,14 @@ constexpr char kLogSource[] = "v8function_handler";
 // calling page's: CEF released it at once and dropped the callbacks stored
 // for it; those met later became null.
 template <class SetCallee>
-bool SendCallToBrowser(const CefRefPtr<CefV8Context>& context,
+bool SendCallToBrowser(ConversionHooks& hooks,
+                       const CefRefPtr<CefV8Context>& context,
                        const CefRefPtr<CefFrame>& frame,
                        const char* message_name,
                        const CefV8ValueList& arguments,
                        SetCallee set_callee) {
   const CefRefPtr<CefListValue> call_arguments =
-      V8ArgumentsToCefListValue(arguments);
+      V8ArgumentsToCefListValue(hooks, arguments);
   if (!context->IsValid() || !frame->IsValid())
     return false;
   CefRefPtr<CefProcessMessage> message =
@@ -54,16 +54,7 @@ void LogFrameGoneDuringCall(const CefString& name) {
 
 }  // namespace
 
-CefRefPtr<CefV8Value> CreateHostCallbackFunction(int host_callback_id) {
-  // Each conversion makes a new handler and function.
-  const std::string name =
-      kHostCallbackFunctionPrefix + std::to_string(host_callback_id);
-  return CefV8Value::CreateFunction(
-      name, new V8FunctionHandler(nullptr, host_callback_id));
-}
-
-V8FunctionHandler::V8FunctionHandler(CefRefPtr<QuillmossApp> app,
-                                     int host_callback_id)
+V8FunctionHandler::V8FunctionHandler(QuillmossApp* app, int host_callback_id)
     : app_(app), host_callback_id_(host_callback_id) {}
 
 V8FunctionHandler::~V8FunctionHandler() = default;
@@ -95,7 +86,7 @@ bool V8FunctionHandler::Execute(const CefString& name,
   if (host_callback_id_ != 0) {
     RENDERER_LOG(INFO) << "V8FunctionHandler::Execute(): python callback";
     if (!SendCallToBrowser(
-            context, frame, kExecutePythonCallbackMessage, arguments,
+            *app_, context, frame, kExecutePythonCallbackMessage, arguments,
             [this](const CefRefPtr<CefListValue>& message_arguments) {
               message_arguments->SetInt(kHostCallbackIdIndex,
                                         host_callback_id_);
@@ -111,7 +102,7 @@ bool V8FunctionHandler::Execute(const CefString& name,
   RENDERER_LOG(INFO) << "V8FunctionHandler::Execute(): js binding";
   // A sub-frame's call counts as unbound once the bindings no longer reach
   // sub-frames, though its function objects stay in the page.
-  if (!app_ || !app_->BindedFunctionExists(browser, name) ||
+  if (!app_->BindedFunctionExists(browser, name) ||
       !app_->BindingsReachFrame(browser, frame)) {
     exception.FromString(
         "[Quillmoss] V8FunctionHandler::Execute() FAILED: function does not exist: " +
@@ -119,7 +110,7 @@ bool V8FunctionHandler::Execute(const CefString& name,
     return true;
   }
   if (!SendCallToBrowser(
-          context, frame, kV8FunctionHandlerExecuteMessage, arguments,
+          *app_, context, frame, kV8FunctionHandlerExecuteMessage, arguments,
           [&name](const CefRefPtr<CefListValue>& message_arguments) {
             message_arguments->SetString(kFunctionNameIndex, name);
           })) {

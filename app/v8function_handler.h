@@ -10,9 +10,10 @@ namespace quillmoss {
 
 class V8FunctionHandler : public CefV8Handler {
  public:
-  // |app| empty and a non-zero |host_callback_id|: a host callback. |app|
-  // and 0: bound functions, looked up by the name CEF passes with each call.
-  V8FunctionHandler(CefRefPtr<QuillmossApp> app, int host_callback_id);
+  // A non-zero |host_callback_id|: a host callback. 0: bound functions,
+  // looked up in |app| by the name CEF passes with each call. Either way
+  // |app| converts the call's arguments. It must outlive every call.
+  V8FunctionHandler(QuillmossApp* app, int host_callback_id);
   V8FunctionHandler(const V8FunctionHandler&) = delete;
   V8FunctionHandler& operator=(const V8FunctionHandler&) = delete;
 
@@ -26,7 +27,16 @@ class V8FunctionHandler : public CefV8Handler {
  private:
   ~V8FunctionHandler() override;
 
-  CefRefPtr<QuillmossApp> app_;
+  // Not a reference: a page may hand a bound function or a host callback
+  // back to the host, and the app's callback registry then keeps its V8
+  // function, and through it this handler; a reference back would keep the
+  // app alive for as long, past the end of RunChildProcess() if no context
+  // release empties the registry. It cannot dangle: CEF runs a handler only
+  // for page script, on the render thread inside CefExecuteProcess(), for
+  // all of which RunChildProcess() holds the app; handlers that V8 still
+  // holds afterwards are only ever destroyed. (The tests, benchmarks and
+  // fuzzers likewise end their renderers before their apps.)
+  QuillmossApp* const app_;
   const int host_callback_id_;
 
   IMPLEMENT_REFCOUNTING(V8FunctionHandler);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/javascript_callback.h"
 #include "app/quillmoss_app.h"
 #include "cef_standin/driver/renderer_driver.h"
 #include "include/cef_v8.h"
@@ -46,6 +47,10 @@ class BenchEnv {
 
   standin::Renderer& renderer() { return *renderer_; }
   CefRefPtr<quillmoss::QuillmossApp> app() { return app_; }
+  // The app's callback registry, which the benchmarks empty after use.
+  quillmoss::JavascriptCallbackRegistry& callbacks() {
+    return app_->javascript_callbacks_for_testing();
+  }
 
   // Browser 1: its main frame has a context with "saveFile" bound, and the
   // sub-frames that the callback registry benchmarks store from.

@@ -9,7 +9,6 @@
 #include <cstdlib>
 
 #include "app/javascript_callback.h"
-#include "app/javascript_callback_test_hooks.h"
 #include "bench_env.h"
 #include "benchmarks.h"
 #include "common/process_messages.h"
@@ -147,9 +146,9 @@ CallbackCase MakeCallbackCase() {
   result.function = env.Eval(
       "globalThis.__bench_callback = function callback(a, b, c) {"
       " return a; }");
-  quillmoss::StoreJavascriptCallback(
+  env.callbacks().StoreJavascriptCallback(
       env.Frame(env.page_browser(), env.page_frame()), result.function);
-  result.id = quillmoss::GetLastJavascriptCallbackIdForTesting();
+  result.id = env.callbacks().GetLastJavascriptCallbackIdForTesting();
   result.arguments = CefListValue::Create();
   result.arguments->SetInt(0, 7);
   result.arguments->SetString(1, "seven");
@@ -158,16 +157,19 @@ CallbackCase MakeCallbackCase() {
 }
 
 void CallbackOurs(benchmark::State& state) {
-  ScopedContext scope(BenchEnv::Get().MainContext());
+  BenchEnv& env = BenchEnv::Get();
+  ScopedContext scope(env.MainContext());
   const CallbackCase callback = MakeCallbackCase();
+  quillmoss::JavascriptCallbackRegistry& callbacks = env.callbacks();
+  quillmoss::QuillmossApp& app = *env.app();
   for (auto _ : state) {
-    if (!quillmoss::ExecuteJavascriptCallback(callback.id,
-                                              callback.arguments)) {
+    if (!callbacks.ExecuteJavascriptCallback(app, callback.id,
+                                             callback.arguments)) {
       state.SkipWithError("the callback did not run");
       break;
     }
   }
-  quillmoss::ResetJavascriptCallbacksForTesting();
+  callbacks.ResetJavascriptCallbacksForTesting();
 }
 
 // The callback floor: the frame and function at hand (no registry), the
@@ -209,7 +211,7 @@ void CallbackFloor(benchmark::State& state) {
       break;
     }
   }
-  quillmoss::ResetJavascriptCallbacksForTesting();
+  BenchEnv::Get().callbacks().ResetJavascriptCallbacksForTesting();
 }
 
 void CallbackBaseline(benchmark::State& state) {
@@ -230,7 +232,7 @@ void CallbackBaseline(benchmark::State& state) {
         function->Call(context, context->Global(), 3, argv).ToLocalChecked();
     benchmark::DoNotOptimize(result);
   }
-  quillmoss::ResetJavascriptCallbacksForTesting();
+  BenchEnv::Get().callbacks().ResetJavascriptCallbacksForTesting();
 }
 
 }  // namespace

@@ -93,7 +93,7 @@ Payload& GetPayload(const PayloadRecipe& recipe, const ScopedContext& scope) {
   v8::Local<v8::Value> raw = RawGlobal(scope, global);
   slot->raw_value.Reset(isolate, raw);
   slot->host_arguments =
-      quillmoss::V8ArgumentsToCefListValue({slot->page_value});
+      quillmoss::V8ArgumentsToCefListValue(*env.app(), {slot->page_value});
   v8::Local<v8::String> json =
       v8::JSON::Stringify(scope.v8_context(), v8::Array::New(isolate, &raw, 1))
           .ToLocalChecked();
@@ -284,9 +284,10 @@ void PageToHostOurs(benchmark::State& state, const PayloadRecipe* recipe) {
   ScopedContext scope(BenchEnv::Get().MainContext());
   Payload& payload = GetPayload(*recipe, scope);
   const CefV8ValueList arguments{payload.page_value};
+  quillmoss::QuillmossApp& app = *BenchEnv::Get().app();
   for (auto _ : state) {
     CefRefPtr<CefListValue> list =
-        quillmoss::V8ArgumentsToCefListValue(arguments);
+        quillmoss::V8ArgumentsToCefListValue(app, arguments);
     benchmark::DoNotOptimize(list.get());
   }
 }
@@ -323,9 +324,10 @@ void PageToHostFloor(benchmark::State& state, const PayloadRecipe* recipe) {
 void HostToPageOurs(benchmark::State& state, const PayloadRecipe* recipe) {
   ScopedContext scope(BenchEnv::Get().MainContext());
   Payload& payload = GetPayload(*recipe, scope);
+  quillmoss::QuillmossApp& app = *BenchEnv::Get().app();
   for (auto _ : state) {
     CefRefPtr<CefV8Value> array =
-        quillmoss::CefListValueToV8Value(payload.host_arguments, 0);
+        quillmoss::CefListValueToV8Value(app, payload.host_arguments, 0);
     benchmark::DoNotOptimize(array.get());
   }
 }
@@ -400,7 +402,7 @@ int RunRssMode(const std::string& mode) {
   CefRefPtr<CefV8Value> array = env.Eval("__bench_million");
   if (mode == "convert") {
     CefRefPtr<CefListValue> list =
-        quillmoss::V8ArgumentsToCefListValue({array});
+        quillmoss::V8ArgumentsToCefListValue(*env.app(), {array});
     if (list->GetList(0)->GetSize() != 1000000)
       return 1;
   } else if (mode == "stringify") {

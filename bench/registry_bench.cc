@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "app/javascript_callback.h"
-#include "app/javascript_callback_test_hooks.h"
 #include "bench_env.h"
 #include "benchmarks.h"
 
@@ -24,13 +23,14 @@ constexpr int kOtherCallbacks = 100000;
 void StoreAndRemove(benchmark::State& state, bool crowded) {
   BenchEnv& env = BenchEnv::Get();
   ScopedContext scope(env.MainContext());
-  quillmoss::ResetJavascriptCallbacksForTesting();
+  quillmoss::JavascriptCallbackRegistry& callbacks = env.callbacks();
+  callbacks.ResetJavascriptCallbacksForTesting();
   CefRefPtr<CefV8Value> function = env.Eval("(function stored() {})");
   if (crowded) {
     for (int i = 0; i < kOtherCallbacks; ++i) {
       const int64 frame_id = env.other_frames()[i % env.other_frames().size()];
-      quillmoss::StoreJavascriptCallback(
-          env.Frame(env.page_browser(), frame_id), function);
+      callbacks.StoreJavascriptCallback(env.Frame(env.page_browser(), frame_id),
+                                        function);
     }
   }
   CefRefPtr<CefFrame> target =
@@ -38,16 +38,16 @@ void StoreAndRemove(benchmark::State& state, bool crowded) {
   size_t iteration = 0;
   for (auto _ : state) {
     for (int i = 0; i < kFrameCallbacks; ++i)
-      quillmoss::StoreJavascriptCallback(target, function);
-    quillmoss::RemoveJavascriptCallbacksForFrame(target);
+      callbacks.StoreJavascriptCallback(target, function);
+    callbacks.RemoveJavascriptCallbacksForFrame(target);
     // Removal logs a line per callback; the log must not grow for ever.
     if (++iteration % 256 == 0)
       env.ClearRecords();
   }
   const size_t expected = crowded ? kOtherCallbacks : 0;
-  if (quillmoss::CountJavascriptCallbacksForTesting() != expected)
+  if (callbacks.CountJavascriptCallbacksForTesting() != expected)
     state.SkipWithError("the frame's callbacks were not all removed");
-  quillmoss::ResetJavascriptCallbacksForTesting();
+  callbacks.ResetJavascriptCallbacksForTesting();
   env.ClearRecords();
 }
 

@@ -10,9 +10,10 @@
 #   app      sees common, convert, app
 #   entry    sees common, convert, app, entry
 #
-# Their objects make one static library, quillmoss_system: convert/ calls
-# into app/ at run time (through a declaration in a convert/ header), and one
-# archive resolves references between its members whatever their order.
+# Their objects make one static library, quillmoss_system. Each folder
+# refers only to itself and the folders below it (convert/ gets what it needs
+# of app/ as an interface its callers implement, convert/conversion_hooks.h),
+# so the order of the members does not matter either way.
 # The system library holds no Windows shell implementation: the executable
 # links quillmoss_platform_shell (the real one), the tests a fake.
 

@@ -13,7 +13,6 @@
 
 #include "common/log_line.h"
 #include "common/process_messages.h"
-#include "convert/callback_hooks.h"
 
 namespace quillmoss {
 namespace {
@@ -69,14 +68,15 @@ CefRefPtr<CefBinaryValue> CreateUInt32Binary(uint32_t number) {
   return CefBinaryValue::Create(bytes, sizeof(bytes));
 }
 
-// Entries one crossing may still write. Made by the outermost conversion
-// call and passed down, so that nested and reentrant conversions (a getter
-// calling a bound function) each count their own.
-class ConversionBudget {
+// One crossing: the caller's hooks, the entries it may still write, and
+// what it looked up once. Made by the outermost conversion call and passed
+// down, so that nested and reentrant conversions (a getter calling a bound
+// function) each count their own.
+class Crossing {
  public:
-  ConversionBudget() = default;
-  ConversionBudget(const ConversionBudget&) = delete;
-  ConversionBudget& operator=(const ConversionBudget&) = delete;
+  explicit Crossing(ConversionHooks& hooks) : hooks_(hooks) {}
+  Crossing(const Crossing&) = delete;
+  Crossing& operator=(const Crossing&) = delete;
 
   // Takes |cost| entries. The first refusal logs the call's only line about
   // it, naming |function|; every later take is refused silently.
@@ -113,7 +113,7 @@ class ConversionBudget {
   bool IsJavascriptArray(const CefRefPtr<CefV8Value>& object) {
     if (!is_array_looked_up_) {
       is_array_looked_up_ = true;
-      is_array_ = GetCurrentContextArrayIsArray();
+      is_array_ = hooks_.GetCurrentContextArrayIsArray();
     }
     if (!is_array_ || !is_array_->IsValid() || !object->IsValid())
       return false;
@@ -122,7 +122,11 @@ class ConversionBudget {
     return answer && answer->IsBool() && answer->GetBoolValue();
   }
 
+  // Stores the functions met and makes the host's callbacks.
+  ConversionHooks& hooks() { return hooks_; }
+
  private:
+  ConversionHooks& hooks_;
   int remaining_ = kMaxConversionEntries;
   bool refused_ = false;
   bool abandoned_ = false;
@@ -156,18 +160,18 @@ bool HostListReadable(const CefRefPtr<CefListValue>& list) {
 void AppendTakenV8Value(const CefRefPtr<CefV8Value>& value,
                         const CefRefPtr<CefListValue>& list,
                         int nesting_level,
-                        ConversionBudget* budget);
+                        Crossing* crossing);
 CefRefPtr<CefDictionaryValue> V8ObjectToDictionary(
     const CefRefPtr<CefV8Value>& value,
     int nesting_level,
-    ConversionBudget* budget);
+    Crossing* crossing);
 CefRefPtr<CefV8Value> CefListToV8Array(const CefRefPtr<CefListValue>& list,
                                        int nesting_level,
-                                       ConversionBudget* budget);
+                                       Crossing* crossing);
 CefRefPtr<CefV8Value> CefDictionaryToV8Object(
     const CefRefPtr<CefDictionaryValue>& dictionary,
     int nesting_level,
-    ConversionBudget* budget);
+    Crossing* crossing);
 
 // What a text costs on top of its entry: one more per kStringUnitsPerEntry
 // UTF-16 units copied (a string, a key, a function's callback
@@ -190,7 +194,7 @@ CefRefPtr<CefListValue> V8ElementsToList(const CefRefPtr<CefV8Value>& array,
                                          uint32_t length,
                                          int element_level,
                                          const char* function,
-                                         ConversionBudget* budget) {
+                                         Crossing* crossing) {
   CefRefPtr<CefListValue> list = CefListValue::Create();
   // A sparse array of any length costs the page nothing, but every index
   // costs an entry here.
@@ -205,10 +209,10 @@ CefRefPtr<CefListValue> V8ElementsToList(const CefRefPtr<CefV8Value>& array,
       break;
     // The entry is taken before the element is read: at the limit, as for
     // an object's member, no getter of the page runs for nothing.
-    if (!budget->Take(kAppendFunction))
+    if (!crossing->Take(kAppendFunction))
       break;
     AppendTakenV8Value(array->GetValue(static_cast<int>(i)), list,
-                       element_level, budget);
+                       element_level, crossing);
   }
   return list;
 }
@@ -216,10 +220,10 @@ CefRefPtr<CefListValue> V8ElementsToList(const CefRefPtr<CefV8Value>& array,
 CefRefPtr<CefListValue> V8ArrayToList(const CefRefPtr<CefV8Value>& array,
                                       int element_level,
                                       const char* function,
-                                      ConversionBudget* budget) {
+                                      Crossing* crossing) {
   // CEF reports lengths from 2^31 on as negative.
   return V8ElementsToList(array, static_cast<uint32_t>(array->GetArrayLength()),
-                          element_level, function, budget);
+                          element_level, function, crossing);
 }
 
 // A Proxy of an array has no length CEF can report: it is its "length"
@@ -229,7 +233,7 @@ CefRefPtr<CefListValue> V8ArrayToList(const CefRefPtr<CefV8Value>& array,
 CefRefPtr<CefListValue> ProxiedArrayToList(const CefRefPtr<CefV8Value>& proxy,
                                            int element_level,
                                            const char* function,
-                                           ConversionBudget* budget) {
+                                           Crossing* crossing) {
   if (!StillReadable(proxy, function))
     return CefListValue::Create();
   const CefRefPtr<CefV8Value> length = proxy->GetValue("length");
@@ -242,7 +246,7 @@ CefRefPtr<CefListValue> ProxiedArrayToList(const CefRefPtr<CefV8Value>& proxy,
     return CefListValue::Create();
   }
   return V8ElementsToList(proxy, length->GetUIntValue(), element_level,
-                          function, budget);
+                          function, crossing);
 }
 
 // Whether |key| is an array index: "0", or decimal digits without a leading
@@ -270,7 +274,7 @@ CefRefPtr<CefDictionaryValue> V8ObjectMembersToDictionary(
     const CefRefPtr<CefV8Value>& value,
     const std::vector<CefString>& keys,
     int nesting_level,
-    ConversionBudget* budget);
+    Crossing* crossing);
 
 // An object that V8 does not call an array, its members at |member_level|:
 // a dictionary, or a list when JavaScript calls it an array. State libraries
@@ -282,17 +286,17 @@ void WriteV8Object(const CefRefPtr<CefV8Value>& value,
                    const Key& key,
                    int member_level,
                    const char* function,
-                   ConversionBudget* budget) {
+                   Crossing* crossing) {
   // Refused for its depth either way, so it is not listed (no trap runs for
   // an empty dictionary); Array.isArray runs none, and an array still gets
   // its elements' lines.
   if (member_level > kMaxNestingLevel) {
-    if (budget->IsJavascriptArray(value)) {
+    if (crossing->IsJavascriptArray(value)) {
       container->SetList(
-          key, ProxiedArrayToList(value, member_level, function, budget));
+          key, ProxiedArrayToList(value, member_level, function, crossing));
     } else {
       container->SetDictionary(
-          key, V8ObjectToDictionary(value, member_level, budget));
+          key, V8ObjectToDictionary(value, member_level, crossing));
     }
     return;
   }
@@ -304,13 +308,13 @@ void WriteV8Object(const CefRefPtr<CefV8Value>& value,
   // Only an object whose keys could be an array's is asked: an ordinary
   // object fails at its first key and pays nothing more.
   if (std::all_of(keys.begin(), keys.end(), IsArrayIndexKey) &&
-      budget->IsJavascriptArray(value)) {
+      crossing->IsJavascriptArray(value)) {
     container->SetList(
-        key, ProxiedArrayToList(value, member_level, function, budget));
+        key, ProxiedArrayToList(value, member_level, function, crossing));
     return;
   }
   container->SetDictionary(
-      key, V8ObjectMembersToDictionary(value, keys, member_level, budget));
+      key, V8ObjectMembersToDictionary(value, keys, member_level, crossing));
 }
 
 // Page -> host: a value that passes no test of the table below.
@@ -333,7 +337,7 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
                   const Key& key,
                   int nesting_level,
                   const char* function,
-                  ConversionBudget* budget) {
+                  Crossing* crossing) {
   // An empty member (its getter threw) passes no test.
   if (!value) {
     WriteUnknownV8Value(container, key, function);
@@ -354,14 +358,14 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
     container->SetNull(key);
   } else if (value->IsString()) {
     const CefString text = value->GetStringValue();
-    if (!budget->Take(function, TextCost(text.length()))) {
+    if (!crossing->Take(function, TextCost(text.length()))) {
       container->SetNull(key);
       return;
     }
     container->SetString(key, text);
   } else if (value->IsArray()) {
     container->SetList(
-        key, V8ArrayToList(value, nesting_level + 1, function, budget));
+        key, V8ArrayToList(value, nesting_level + 1, function, crossing));
   } else if (value->IsFunction()) {
     // A function cannot cross processes: the host gets a descriptor naming
     // it and calls it back by id. Its frame comes from the current context.
@@ -374,8 +378,9 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
     // and one long-named function met a million times would otherwise cost
     // an entry each: it is paid for as a string before the function is
     // stored, and one that no longer fits is not stored at all.
-    if (!budget->Take(function,
-                      TextCost(GetJavascriptCallbackDescriptorLength(value)))) {
+    const size_t descriptor_length =
+        crossing->hooks().GetJavascriptCallbackDescriptorLength(value);
+    if (!crossing->Take(function, TextCost(descriptor_length))) {
       container->SetNull(key);
       return;
     }
@@ -388,9 +393,10 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
       container->SetNull(key);
       return;
     }
-    container->SetString(key, StoreJavascriptCallback(frame, value));
+    container->SetString(
+        key, crossing->hooks().StoreJavascriptCallback(frame, value));
   } else if (value->IsObject()) {
-    WriteV8Object(value, container, key, nesting_level + 1, function, budget);
+    WriteV8Object(value, container, key, nesting_level + 1, function, crossing);
   } else {
     WriteUnknownV8Value(container, key, function);
   }
@@ -399,7 +405,8 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
 // A 20-byte binary value stands for a host callback; only its size is
 // tested. Its first four bytes are the id, little-endian and signed.
 CefRefPtr<CefV8Value> HostCallbackBinaryToV8Function(
-    const CefRefPtr<CefBinaryValue>& binary) {
+    const CefRefPtr<CefBinaryValue>& binary,
+    Crossing* crossing) {
   unsigned char bytes[kHostCallbackBinarySize] = {};
   binary->GetData(bytes, sizeof(bytes), 0);
   const uint32_t raw = static_cast<uint32_t>(bytes[0]) |
@@ -410,7 +417,7 @@ CefRefPtr<CefV8Value> HostCallbackBinaryToV8Function(
   std::memcpy(&host_callback_id, &raw, sizeof(host_callback_id));
 
   const CefRefPtr<CefV8Value> function =
-      CreateHostCallbackFunction(host_callback_id);
+      crossing->hooks().CreateHostCallbackFunction(host_callback_id);
   return function ? function : CefV8Value::CreateNull();
 }
 
@@ -421,8 +428,8 @@ CefRefPtr<CefV8Value> CefEntryToV8Value(const CefRefPtr<Container>& container,
                                         const Key& key,
                                         int nesting_level,
                                         const char* function,
-                                        ConversionBudget* budget) {
-  if (!budget->Take(function, 1 + KeyCost(key)))
+                                        Crossing* crossing) {
+  if (!crossing->Take(function, 1 + KeyCost(key)))
     return CefV8Value::CreateNull();
   switch (container->GetType(key)) {
     case VTYPE_NULL:
@@ -435,24 +442,24 @@ CefRefPtr<CefV8Value> CefEntryToV8Value(const CefRefPtr<Container>& container,
       return CefV8Value::CreateDouble(container->GetDouble(key));
     case VTYPE_STRING: {
       const CefString text = container->GetString(key);
-      if (!budget->Take(function, TextCost(text.length())))
+      if (!crossing->Take(function, TextCost(text.length())))
         return CefV8Value::CreateNull();
       return CefV8Value::CreateString(text);
     }
     case VTYPE_BINARY: {
       const CefRefPtr<CefBinaryValue> binary = container->GetBinary(key);
       if (binary && binary->GetSize() == kHostCallbackBinarySize)
-        return HostCallbackBinaryToV8Function(binary);
+        return HostCallbackBinaryToV8Function(binary, crossing);
       CONVERSION_LOG(ERROR, function)
           << "unknown binary value, setting value to null";
       return CefV8Value::CreateNull();
     }
     case VTYPE_DICTIONARY:
       return CefDictionaryToV8Object(container->GetDictionary(key),
-                                     nesting_level + 1, budget);
+                                     nesting_level + 1, crossing);
     case VTYPE_LIST:
       return CefListToV8Array(container->GetList(key), nesting_level + 1,
-                              budget);
+                              crossing);
     default:
       CONVERSION_LOG(ERROR, function) << "unknown type, setting value to null";
       return CefV8Value::CreateNull();
@@ -465,22 +472,22 @@ CefRefPtr<CefV8Value> CefEntryToV8Value(const CefRefPtr<Container>& container,
 void AppendTakenV8Value(const CefRefPtr<CefV8Value>& value,
                         const CefRefPtr<CefListValue>& list,
                         int nesting_level,
-                        ConversionBudget* budget) {
+                        Crossing* crossing) {
   if (!StillReadable(value, kAppendFunction) ||
       !WithinNestingLimit(nesting_level, kAppendFunction)) {
     return;
   }
   // Appends: the key is the index one past the current end.
   const size_t index = list->GetSize();
-  WriteV8Value(value, list, index, nesting_level, kAppendFunction, budget);
+  WriteV8Value(value, list, index, nesting_level, kAppendFunction, crossing);
 }
 
 void AppendV8Value(const CefRefPtr<CefV8Value>& value,
                    const CefRefPtr<CefListValue>& list,
                    int nesting_level,
-                   ConversionBudget* budget) {
-  if (budget->Take(kAppendFunction))
-    AppendTakenV8Value(value, list, nesting_level, budget);
+                   Crossing* crossing) {
+  if (crossing->Take(kAppendFunction))
+    AppendTakenV8Value(value, list, nesting_level, crossing);
 }
 
 // The checks before an object's members are read, then its keys into
@@ -508,18 +515,18 @@ bool ListV8ObjectKeys(const CefRefPtr<CefV8Value>& value,
 CefRefPtr<CefDictionaryValue> V8ObjectToDictionary(
     const CefRefPtr<CefV8Value>& value,
     int nesting_level,
-    ConversionBudget* budget) {
+    Crossing* crossing) {
   std::vector<CefString> keys;
   if (!ListV8ObjectKeys(value, nesting_level, &keys))
     return CefDictionaryValue::Create();
-  return V8ObjectMembersToDictionary(value, keys, nesting_level, budget);
+  return V8ObjectMembersToDictionary(value, keys, nesting_level, crossing);
 }
 
 CefRefPtr<CefDictionaryValue> V8ObjectMembersToDictionary(
     const CefRefPtr<CefV8Value>& value,
     const std::vector<CefString>& keys,
     int nesting_level,
-    ConversionBudget* budget) {
+    Crossing* crossing) {
   CefRefPtr<CefDictionaryValue> dictionary = CefDictionaryValue::Create();
   // The key listing runs a Proxy's traps, and so may each member's read.
   for (const CefString& key : keys) {
@@ -527,7 +534,7 @@ CefRefPtr<CefDictionaryValue> V8ObjectMembersToDictionary(
       break;
     // Past the limit the rest is left out unread: the host's dictionary must
     // not grow with what the page holds, and no getter runs for nothing.
-    if (!budget->Take(kObjectFunction, 1 + KeyCost(key)))
+    if (!crossing->Take(kObjectFunction, 1 + KeyCost(key)))
       break;
     // CEF's wrapper refuses every setter an empty key (a debug renderer
     // aborts), so such a member cannot cross; its getter is not run.
@@ -536,14 +543,14 @@ CefRefPtr<CefDictionaryValue> V8ObjectMembersToDictionary(
       continue;
     }
     WriteV8Value(value->GetValue(key), dictionary, key, nesting_level,
-                 kObjectFunction, budget);
+                 kObjectFunction, crossing);
   }
   return dictionary;
 }
 
 CefRefPtr<CefV8Value> CefListToV8Array(const CefRefPtr<CefListValue>& list,
                                        int nesting_level,
-                                       ConversionBudget* budget) {
+                                       Crossing* crossing) {
   if (!HostListReadable(list) ||
       !WithinNestingLimit(nesting_level, kListFunction)) {
     return CefV8Value::CreateNull();
@@ -557,8 +564,8 @@ CefRefPtr<CefV8Value> CefListToV8Array(const CefRefPtr<CefListValue>& list,
   }
   for (size_t i = 0; i < size; ++i) {
     const CefRefPtr<CefV8Value> element =
-        CefEntryToV8Value(list, i, nesting_level, kListFunction, budget);
-    if (budget->abandoned())
+        CefEntryToV8Value(list, i, nesting_level, kListFunction, crossing);
+    if (crossing->abandoned())
       break;
     if (!array->SetValue(static_cast<int>(i), element)) {
       CONVERSION_LOG(ERROR, kListFunction) << "ret->SetValue() failed";
@@ -567,7 +574,7 @@ CefRefPtr<CefV8Value> CefListToV8Array(const CefRefPtr<CefListValue>& list,
     // which may have removed the frame: CEF released the context at once
     // and refuses every call on its values.
     if (!array->IsValid()) {
-      budget->Abandon();
+      crossing->Abandon();
       break;
     }
   }
@@ -599,28 +606,28 @@ template <class Setter>
 void ConvertDictionaryEntries(const CefRefPtr<CefDictionaryValue>& dictionary,
                               const CefDictionaryValue::KeyList& keys,
                               int nesting_level,
-                              ConversionBudget* budget,
+                              Crossing* crossing,
                               const Setter& set) {
   for (const CefString& key : keys) {
     // A dictionary that arrives over IPC may hold an empty key, but CEF's
     // wrapper refuses every look-up by one (a debug renderer aborts): the
     // entry cannot be read.
     if (key.empty()) {
-      if (budget->Take(kDictionaryFunction)) {
+      if (crossing->Take(kDictionaryFunction)) {
         CONVERSION_LOG(ERROR, kDictionaryFunction)
             << "empty key, entry left out";
       }
       continue;
     }
     const CefRefPtr<CefV8Value> member = CefEntryToV8Value(
-        dictionary, key, nesting_level, kDictionaryFunction, budget);
-    if (budget->abandoned())
+        dictionary, key, nesting_level, kDictionaryFunction, crossing);
+    if (crossing->abandoned())
       break;
     // |set| answers false once the object being filled is no longer valid: a
     // page setter run by the assignment may have removed the frame, and CEF
     // refuses every call on the released context's values.
     if (!set(key, member)) {
-      budget->Abandon();
+      crossing->Abandon();
       break;
     }
   }
@@ -629,7 +636,7 @@ void ConvertDictionaryEntries(const CefRefPtr<CefDictionaryValue>& dictionary,
 CefRefPtr<CefV8Value> CefDictionaryToV8Object(
     const CefRefPtr<CefDictionaryValue>& dictionary,
     int nesting_level,
-    ConversionBudget* budget) {
+    Crossing* crossing) {
   CefDictionaryValue::KeyList keys;
   if (!ListDictionaryKeys(dictionary, nesting_level, &keys))
     return CefV8Value::CreateNull();
@@ -639,7 +646,7 @@ CefRefPtr<CefV8Value> CefDictionaryToV8Object(
     return CefV8Value::CreateNull();
   }
   ConvertDictionaryEntries(
-      dictionary, keys, nesting_level, budget,
+      dictionary, keys, nesting_level, crossing,
       [&object](const CefString& key, const CefRefPtr<CefV8Value>& member) {
         if (!object->SetValue(key, member, V8_PROPERTY_ATTRIBUTE_NONE)) {
           CONVERSION_LOG(ERROR, kDictionaryFunction)
@@ -653,57 +660,63 @@ CefRefPtr<CefV8Value> CefDictionaryToV8Object(
 }  // namespace
 
 // Each of these is a crossing of its own when called from outside the unit,
-// with a fresh entry budget.
+// with a fresh entry budget and the caller's hooks.
 
 CefRefPtr<CefListValue> V8ArgumentsToCefListValue(
+    ConversionHooks& hooks,
     const CefV8ValueList& arguments) {
-  ConversionBudget budget;
+  Crossing crossing(hooks);
   CefRefPtr<CefListValue> list = CefListValue::Create();
   for (const CefRefPtr<CefV8Value>& argument : arguments) {
-    if (budget.refused())
+    if (crossing.refused())
       break;
-    AppendV8Value(argument, list, 0, &budget);
+    AppendV8Value(argument, list, 0, &crossing);
   }
   return list;
 }
 
-void V8ValueAppendToCefListValue(CefRefPtr<CefV8Value> value,
+void V8ValueAppendToCefListValue(ConversionHooks& hooks,
+                                 CefRefPtr<CefV8Value> value,
                                  CefRefPtr<CefListValue> list,
                                  int nesting_level) {
-  ConversionBudget budget;
-  AppendV8Value(value, list, nesting_level, &budget);
+  Crossing crossing(hooks);
+  AppendV8Value(value, list, nesting_level, &crossing);
 }
 
 CefRefPtr<CefDictionaryValue> V8ObjectToCefDictionaryValue(
+    ConversionHooks& hooks,
     CefRefPtr<CefV8Value> value,
     int nesting_level) {
-  ConversionBudget budget;
-  return V8ObjectToDictionary(value, nesting_level, &budget);
+  Crossing crossing(hooks);
+  return V8ObjectToDictionary(value, nesting_level, &crossing);
 }
 
-CefRefPtr<CefV8Value> CefListValueToV8Value(CefRefPtr<CefListValue> list_value,
+CefRefPtr<CefV8Value> CefListValueToV8Value(ConversionHooks& hooks,
+                                            CefRefPtr<CefListValue> list_value,
                                             int nesting_level) {
-  ConversionBudget budget;
-  return CefListToV8Array(list_value, nesting_level, &budget);
+  Crossing crossing(hooks);
+  return CefListToV8Array(list_value, nesting_level, &crossing);
 }
 
 CefRefPtr<CefV8Value> CefDictionaryValueToV8Value(
+    ConversionHooks& hooks,
     CefRefPtr<CefDictionaryValue> dict_value,
     int nesting_level) {
-  ConversionBudget budget;
-  return CefDictionaryToV8Object(dict_value, nesting_level, &budget);
+  Crossing crossing(hooks);
+  return CefDictionaryToV8Object(dict_value, nesting_level, &crossing);
 }
 
-bool CefDictionaryValueSetOnV8Object(CefRefPtr<CefDictionaryValue> dict_value,
+bool CefDictionaryValueSetOnV8Object(ConversionHooks& hooks,
+                                     CefRefPtr<CefDictionaryValue> dict_value,
                                      CefRefPtr<CefV8Value> object,
                                      int nesting_level) {
   CefDictionaryValue::KeyList keys;
   if (!object || !ListDictionaryKeys(dict_value, nesting_level, &keys)) {
     return false;
   }
-  ConversionBudget budget;
+  Crossing crossing(hooks);
   ConvertDictionaryEntries(
-      dict_value, keys, nesting_level, &budget,
+      dict_value, keys, nesting_level, &crossing,
       [&object](const CefString& key, const CefRefPtr<CefV8Value>& member) {
         // Like any other assignment to a page's object, the result is not
         // acted upon: a name the page made read-only stays the page's.
@@ -716,16 +729,17 @@ bool CefDictionaryValueSetOnV8Object(CefRefPtr<CefDictionaryValue> dict_value,
 // Each argument goes straight into the vector: an intermediate array would
 // get its elements by assignment, so accessors that page script put on
 // Array.prototype would see the host's values and could replace them.
-CefV8ValueList CefListValueToV8Arguments(CefRefPtr<CefListValue> list_value) {
+CefV8ValueList CefListValueToV8Arguments(ConversionHooks& hooks,
+                                         CefRefPtr<CefListValue> list_value) {
   CefV8ValueList arguments;
   if (!HostListReadable(list_value))
     return arguments;
-  ConversionBudget budget;
+  Crossing crossing(hooks);
   const size_t size = list_value->GetSize();
   arguments.reserve(size);
-  for (size_t i = 0; i < size && !budget.abandoned(); ++i) {
+  for (size_t i = 0; i < size && !crossing.abandoned(); ++i) {
     arguments.push_back(
-        CefEntryToV8Value(list_value, i, 0, kListFunction, &budget));
+        CefEntryToV8Value(list_value, i, 0, kListFunction, &crossing));
   }
   return arguments;
 }

@@ -13,7 +13,14 @@ int RunChildProcess(const CefMainArgs& main_args,
     CefEnableHighDPISupport();
 
   CefRefPtr<QuillmossApp> app(new QuillmossApp);
-  return CefExecuteProcess(main_args, app.get(), nullptr);
+  const int exit_code = CefExecuteProcess(main_args, app.get(), nullptr);
+  // No page script runs past CefExecuteProcess(), which has let go of the
+  // app: released here, the app and the V8 values its callback registry and
+  // built-ins still hold go now, before this returns, not in static
+  // destruction. No handler of ours keeps it (V8FunctionHandler points at it
+  // without a reference).
+  app = nullptr;
+  return exit_code;
 }
 
 }  // namespace quillmoss

@@ -23,7 +23,6 @@
 #include <nlohmann/json.hpp>
 
 #include "app/javascript_callback.h"
-#include "app/javascript_callback_test_hooks.h"
 #include "common/process_messages.h"
 #include "fuzz/fuzz_support.h"
 #include "include/cef_v8.h"
@@ -624,7 +623,9 @@ bool EntryLimitReached() {
 
 class ReceivedChecker {
  public:
-  explicit ReceivedChecker(int64 frame_id) : frame_id_(frame_id) {}
+  ReceivedChecker(int64 frame_id,
+                  const quillmoss::JavascriptCallbackRegistry& callbacks)
+      : frame_id_(frame_id), callbacks_(callbacks) {}
 
   // |level|: the nesting level the list's entries were written at.
   void CheckList(const std::vector<Expected>& items,
@@ -757,11 +758,12 @@ class ReceivedChecker {
       Fail(path.ToString() + ": bad descriptor " + text + " (function " + name +
            ")");
     }
-    if (!quillmoss::HasJavascriptCallbackForTesting(id))
+    if (!callbacks_.HasJavascriptCallbackForTesting(id))
       Fail(Describe(path, "descriptor names no stored callback"));
   }
 
   const int64 frame_id_;
+  const quillmoss::JavascriptCallbackRegistry& callbacks_;
   const Expected null_ = Expected::Of(Expected::Kind::kNull);
 };
 
@@ -1008,7 +1010,7 @@ class World {
   // itself). Objects an input left alive would skew the next input's world,
   // so they fail this one.
   void Reset() {
-    quillmoss::ResetJavascriptCallbacksForTesting();
+    session_.callbacks().ResetJavascriptCallbacksForTesting();
     renderer_.RunPendingTasks();
     renderer_.ClearSentMessages();
     standin::ClearLog();
@@ -1103,7 +1105,8 @@ void World::Run(const uint8_t* bytes, size_t size) {
   const std::string want = PageText(recorded);
   if (EntryLimitReached())
     return;
-  ReceivedChecker(frame).CheckList(expected, recorded, 0, Path("args"));
+  ReceivedChecker(frame, session_.callbacks())
+      .CheckList(expected, recorded, 0, Path("args"));
 
   // The host answers with everything it got.
   const std::string descriptor =

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "app/javascript_callback.h"
-#include "app/javascript_callback_test_hooks.h"
 #include "common/process_messages.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/page_values.h"
@@ -133,8 +132,8 @@ struct Browser {
 
 class Driver {
  public:
-  Driver(FuzzedDataProvider& data, standin::Renderer& renderer)
-      : data_(data), renderer_(renderer) {}
+  Driver(FuzzedDataProvider& data, fuzz::Session& session)
+      : data_(data), renderer_(session.renderer()), app_(*session.app()) {}
 
   void Run() {
     const bool verbose = fuzz::Verbose();
@@ -369,8 +368,9 @@ class Driver {
   int CallbackId() {
     if (data_.ConsumeIntegralInRange(0, 5) == 0)
       return data_.ConsumeIntegral<int>();
-    return data_.ConsumeIntegralInRange(
-        0, quillmoss::GetLastJavascriptCallbackIdForTesting() + 1);
+    const int last_id = app_.javascript_callbacks_for_testing()
+                            .GetLastJavascriptCallbackIdForTesting();
+    return data_.ConsumeIntegralInRange(0, last_id + 1);
   }
 
   // The frames of |browser| an action of the calling |frame|'s page may
@@ -447,12 +447,16 @@ class Driver {
       values.FillList(args, 1);
     }
     const int id = CallbackId();
-    renderer_.RunAsTask(
-        [id, args] { quillmoss::ExecuteJavascriptCallback(id, args); });
+    quillmoss::QuillmossApp* const app = &app_;
+    renderer_.RunAsTask([app, id, args] {
+      app->javascript_callbacks_for_testing().ExecuteJavascriptCallback(
+          *app, id, args);
+    });
   }
 
   FuzzedDataProvider& data_;
   standin::Renderer& renderer_;
+  quillmoss::QuillmossApp& app_;
   std::vector<Browser> browsers_;
   int contexts_made_ = 0;
 };
@@ -467,6 +471,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   FuzzedDataProvider data(bytes, size);
   fuzz::Session session;
-  Driver(data, session.renderer()).Run();
+  Driver(data, session).Run();
   return 0;
 }

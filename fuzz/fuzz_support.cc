@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "app/javascript_callback.h"
-#include "app/javascript_callback_test_hooks.h"
 #include "common/process_messages.h"
 #include "support/misuse_lines.h"
 
@@ -265,7 +264,6 @@ Session::Session()
     : live_at_start_(standin::LiveObjectCount()),
       misuses_at_start_(standin::CefMisuseCount()),
       app_(new quillmoss::QuillmossApp) {
-  quillmoss::ResetJavascriptCallbacksForTesting();
   standin::ClearLog();
   renderer_ = std::make_unique<standin::Renderer>(app_.get());
 }
@@ -280,8 +278,8 @@ Session::~Session() {
 
 std::string Session::TearDown() {
   torn_down_ = true;
+  // The renderer first: its pages' functions point at the app.
   renderer_.reset();
-  quillmoss::ResetJavascriptCallbacksForTesting();
   app_ = nullptr;
   // The lines say which call it was; the log goes now.
   const std::vector<std::string> misuse_lines = testing_support::MisuseLines();

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/javascript_callback.h"
 #include "app/quillmoss_app.h"
 #include "cef_standin/driver/renderer_driver.h"
 #include "include/cef_values.h"
@@ -83,6 +84,9 @@ class Session {
 
   standin::Renderer& renderer() { return *renderer_; }
   quillmoss::QuillmossApp* app() { return app_.get(); }
+  quillmoss::JavascriptCallbackRegistry& callbacks() {
+    return app_->javascript_callbacks_for_testing();
+  }
 
   // Tears the renderer down now and returns what leaked or was misused (""
   // for nothing); the destructor then checks nothing more.

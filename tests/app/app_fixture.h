@@ -1,6 +1,7 @@
 // A renderer driven by the stand-in around the system's own application
-// object. Every test starts with an empty callback registry and ends with the
-// stand-in's live-object count back where it started, and with no call of the
+// object. Every test has an application of its own, and so an empty callback
+// registry, and ends with the stand-in's live-object count back where it
+// started, and with no call of the
 // system's that CEF answers with NOTREACHED() or that a parameter check of
 // CEF's wrapper refuses.
 #ifndef QUILLMOSS_TESTS_APP_APP_FIXTURE_H_
@@ -13,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include "app/javascript_callback.h"
-#include "app/javascript_callback_test_hooks.h"
 #include "app/quillmoss_app.h"
 #include "cef_standin/driver/renderer_driver.h"
 #include "common/process_messages.h"
@@ -21,19 +21,6 @@
 #include "support/misuse_lines.h"
 
 namespace quillmoss {
-
-// The function and the frame stored under |callback_id|; empty when there is
-// no such entry.
-inline CefRefPtr<CefV8Value> StoredFunction(int callback_id) {
-  JavascriptCallback callback;
-  GetJavascriptCallback(callback_id, &callback);
-  return callback.second;
-}
-inline CefRefPtr<CefFrame> StoredFrame(int callback_id) {
-  JavascriptCallback callback;
-  GetJavascriptCallback(callback_id, &callback);
-  return callback.first;
-}
 
 class QuillmossAppTestPeer {
  public:
@@ -50,15 +37,14 @@ class AppFixture : public ::testing::Test {
   void SetUp() override {
     live_objects_at_start_ = standin::LiveObjectCount();
     misuses_at_start_ = standin::CefMisuseCount();
-    ResetJavascriptCallbacksForTesting();
     app_ = new QuillmossApp;
     renderer_ = std::make_unique<standin::Renderer>(app_.get());
     standin::ClearLog();
   }
 
   void TearDown() override {
+    // The renderer first: its pages' functions point at the app.
     renderer_.reset();
-    ResetJavascriptCallbacksForTesting();
     app_ = nullptr;
     EXPECT_EQ(live_objects_at_start_, standin::LiveObjectCount())
         << "stand-in objects leaked";
@@ -67,6 +53,24 @@ class AppFixture : public ::testing::Test {
         << "the system called CEF where CEF hits NOTREACHED() or its "
            "wrapper refuses the parameters: "
         << ::testing::PrintToString(MisuseLines());
+  }
+
+  // The application's callback registry.
+  JavascriptCallbackRegistry& registry() {
+    return app_->javascript_callbacks_for_testing();
+  }
+
+  // The function and the frame stored under |callback_id|; empty when there
+  // is no such entry.
+  CefRefPtr<CefV8Value> StoredFunction(int callback_id) {
+    JavascriptCallback callback;
+    registry().GetJavascriptCallback(callback_id, &callback);
+    return callback.second;
+  }
+  CefRefPtr<CefFrame> StoredFrame(int callback_id) {
+    JavascriptCallback callback;
+    registry().GetJavascriptCallback(callback_id, &callback);
+    return callback.first;
   }
 
   // A browser whose main frame has a live V8 context.

@@ -94,7 +94,7 @@ TEST_F(DispatchTest, UnboundNameThrowsAndSendsNothing) {
                "})()"));
   EXPECT_TRUE(TakeSent().empty());
   // A refused call stores no function.
-  EXPECT_EQ(0u, CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(0u, registry().CountJavascriptCallbacksForTesting());
 }
 
 TEST_F(DispatchTest, ContextMessagesForEveryContextBeforeAnyInstallation) {
@@ -409,7 +409,7 @@ TEST_F(DispatchTest, CallbackMessageCallsTheStoredFunctionWithItsArguments) {
   EvalMain(browser,
            "window.calls = []; register(function onDone(...args) { "
            "calls.push(args); })");
-  ASSERT_EQ(1, GetLastJavascriptCallbackIdForTesting());
+  ASSERT_EQ(1, registry().GetLastJavascriptCallbackIdForTesting());
 
   CefRefPtr<CefProcessMessage> with_args =
       Message(kExecuteJavascriptCallbackMessage);
@@ -434,7 +434,7 @@ TEST_F(DispatchTest, ReleasedContextDropsItsFramesCallbacksOnly) {
       BindingsBuilder().Function("register").BindToFrames(true).Build());
   Eval(browser, sub, "register(function a() {}, function b() {})");
   EvalMain(browser, "register(function c() {})");
-  ASSERT_EQ(3u, CountJavascriptCallbacksForTesting());
+  ASSERT_EQ(3u, registry().CountJavascriptCallbacksForTesting());
   TakeSent();
   standin::ClearLog();
 
@@ -446,11 +446,12 @@ TEST_F(DispatchTest, ReleasedContextDropsItsFramesCallbacksOnly) {
       "[Renderer process] RemoveJavascriptCallbacksForFrame(): removed js "
       "callback from the map"};
   EXPECT_EQ(expected, AllLogTexts());
-  ASSERT_EQ(1u, CountJavascriptCallbacksForTesting());
-  EXPECT_EQ(3, GetJavascriptCallbackIdsForTesting().front());
+  ASSERT_EQ(1u, registry().CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(3, registry().GetJavascriptCallbackIdsForTesting().front());
   // A released frame's callback cannot be run by id.
   standin::ClearLog();
-  EXPECT_FALSE(ExecuteJavascriptCallback(1, CefListValue::Create()));
+  EXPECT_FALSE(
+      registry().ExecuteJavascriptCallback(*app_, 1, CefListValue::Create()));
   EXPECT_EQ(
       "[Renderer process] ExecuteJavascriptCallback(): callback not found, "
       "id=1",

@@ -351,7 +351,7 @@ TEST_F(HostilePageTest, FunctionNamesArePaidForAndTheRestIsNotRead) {
   for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
     SCOPED_TRACE(::testing::Message() << "row " << i << ": " << rows[i].name);
     standin::ClearLog();
-    ResetJavascriptCallbacksForTesting();
+    registry().ResetJavascriptCallbacksForTesting();
     EvalMain(browser_,
              std::string("window.ran = []; window.f = eval('(function ' + ") +
                  rows[i].name +
@@ -363,12 +363,12 @@ TEST_F(HostilePageTest, FunctionNamesArePaidForAndTheRestIsNotRead) {
     ASSERT_EQ(1u, lists.size());
     if (!rows[i].function) {
       EXPECT_EQ(VTYPE_STRING, lists[0]->GetType(1));
-      EXPECT_EQ(1u, CountJavascriptCallbacksForTesting());
+      EXPECT_EQ(1u, registry().CountJavascriptCallbacksForTesting());
       continue;
     }
     ASSERT_EQ(2u, lists[0]->GetSize());
     EXPECT_EQ(VTYPE_NULL, lists[0]->GetType(1));
-    EXPECT_EQ(0u, CountJavascriptCallbacksForTesting());
+    EXPECT_EQ(0u, registry().CountJavascriptCallbacksForTesting());
     EXPECT_EQ(std::vector<std::string>{EntryLimitLine(rows[i].function)},
               LogTexts("v8utils"));
     EXPECT_EQ("\"[]\"", EvalMain(browser_, "JSON.stringify(ran)"));

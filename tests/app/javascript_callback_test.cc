@@ -2,6 +2,7 @@
 // descriptor and removal per frame.
 #include <limits>
 
+#include "app/v8function_handler.h"
 #include "tests/app/app_fixture.h"
 #include "tests/app/fake_cef.h"
 
@@ -27,7 +28,7 @@ class JavascriptCallbackTest : public AppFixture {
     EXPECT_TRUE(context->Eval(function, CefString(), 0, value, exception))
         << function;
     const std::string descriptor =
-        StoreJavascriptCallback(frame, value).ToString();
+        registry().StoreJavascriptCallback(frame, value).ToString();
     context->Exit();
     return descriptor;
   }
@@ -38,7 +39,7 @@ class JavascriptCallbackTest : public AppFixture {
 
 TEST_F(JavascriptCallbackTest, DescriptorHasTheExactForm) {
   CefRefPtr<FakeFrame> frame12 = new FakeFrame(12, "f", false);
-  SetLastJavascriptCallbackIdForTesting(6);
+  registry().SetLastJavascriptCallbackIdForTesting(6);
   EXPECT_EQ(
       "####quillmoss####{\"what\":\"javascript-callback\",\"callbackId\":7,"
       "\"frameId\":12,\"functionName\":\"onDone\"}",
@@ -61,7 +62,7 @@ TEST_F(JavascriptCallbackTest, DescriptorHasTheExactForm) {
 TEST_F(JavascriptCallbackTest, DescriptorLengthIsKnownBeforeStoring) {
   CefRefPtr<FakeFrame> frame =
       new FakeFrame(std::numeric_limits<int64>::min(), "f", false);
-  SetLastJavascriptCallbackIdForTesting(2147483646);
+  registry().SetLastJavascriptCallbackIdForTesting(2147483646);
   for (const char* function :
        {"(function () {})", "(function onDone() {})",
         "(function gr\\u00fc\\u00dfe\\u{10400}() {})",
@@ -74,13 +75,16 @@ TEST_F(JavascriptCallbackTest, DescriptorLengthIsKnownBeforeStoring) {
     CefRefPtr<CefV8Value> value;
     CefRefPtr<CefV8Exception> exception;
     ASSERT_TRUE(context->Eval(function, CefString(), 0, value, exception));
-    const size_t length = GetJavascriptCallbackDescriptorLength(value);
-    EXPECT_EQ(0u, CountJavascriptCallbacksForTesting());
-    const CefString descriptor = StoreJavascriptCallback(frame.get(), value);
+    const size_t length =
+        JavascriptCallbackRegistry::GetJavascriptCallbackDescriptorLength(
+            value);
+    EXPECT_EQ(0u, registry().CountJavascriptCallbacksForTesting());
+    const CefString descriptor =
+        registry().StoreJavascriptCallback(frame.get(), value);
     context->Exit();
     EXPECT_EQ(length, descriptor.length());
-    ResetJavascriptCallbacksForTesting();
-    SetLastJavascriptCallbackIdForTesting(2147483646);
+    registry().ResetJavascriptCallbacksForTesting();
+    registry().SetLastJavascriptCallbackIdForTesting(2147483646);
   }
 }
 
@@ -91,15 +95,15 @@ TEST_F(JavascriptCallbackTest, IdsCountUpAcrossFramesAndRemovals) {
   CefRefPtr<CefFrame> sub_frame = renderer_->GetFrame(browser_, sub);
 
   Store(main_frame, "(function f() {})");
-  EXPECT_EQ(1, GetLastJavascriptCallbackIdForTesting());
-  RemoveJavascriptCallbacksForFrame(main_frame);
-  EXPECT_EQ(0u, CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(1, registry().GetLastJavascriptCallbackIdForTesting());
+  registry().RemoveJavascriptCallbacksForFrame(main_frame);
+  EXPECT_EQ(0u, registry().CountJavascriptCallbacksForTesting());
 
   Store(sub_frame, "window.f = function f() {}");
   Store(sub_frame, "f");
-  EXPECT_EQ(3, GetLastJavascriptCallbackIdForTesting());
-  ASSERT_EQ(2u, CountJavascriptCallbacksForTesting());
-  EXPECT_EQ(2, GetJavascriptCallbackIdsForTesting().front());
+  EXPECT_EQ(3, registry().GetLastJavascriptCallbackIdForTesting());
+  ASSERT_EQ(2u, registry().CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(2, registry().GetJavascriptCallbackIdsForTesting().front());
   // The same function stored twice is two entries.
   CefRefPtr<CefV8Context> context = main_frame->GetV8Context();
   context->Enter();
@@ -115,40 +119,41 @@ TEST_F(JavascriptCallbackTest, RemovalLogsPerEntryAndKeepsOtherFrames) {
   Store(sub_frame, "(function b() {})");
   Store(main_frame, "(function c() {})");
   Store(main_frame, "(function d() {})");
-  EXPECT_TRUE(IsFrameIndexInStepForTesting());
+  EXPECT_TRUE(registry().IsFrameIndexInStepForTesting());
   standin::ClearLog();
 
-  RemoveJavascriptCallbacksForFrame(main_frame);
+  registry().RemoveJavascriptCallbacksForFrame(main_frame);
   const std::vector<std::string> expected(
       3,
       "[Renderer process] RemoveJavascriptCallbacksForFrame(): removed js "
       "callback from the map");
   EXPECT_EQ(expected, LogTexts("javascript_callback"));
-  ASSERT_EQ(1u, CountJavascriptCallbacksForTesting());
-  EXPECT_EQ(2, GetJavascriptCallbackIdsForTesting().front());
-  EXPECT_TRUE(IsFrameIndexInStepForTesting());
+  ASSERT_EQ(1u, registry().CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(2, registry().GetJavascriptCallbackIdsForTesting().front());
+  EXPECT_TRUE(registry().IsFrameIndexInStepForTesting());
 
   // A frame with nothing stored: nothing changes, nothing is logged.
   standin::ClearLog();
-  RemoveJavascriptCallbacksForFrame(main_frame);
+  registry().RemoveJavascriptCallbacksForFrame(main_frame);
   EXPECT_TRUE(standin::LogRecords().empty());
-  EXPECT_EQ(1u, CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(1u, registry().CountJavascriptCallbacksForTesting());
 
   // Looking up a removed or never-issued id finds nothing and adds nothing.
   for (const int id : {1, 3, 5, 0, -1}) {
     SCOPED_TRACE(::testing::Message() << "id " << id);
     JavascriptCallback callback;
-    EXPECT_FALSE(GetJavascriptCallback(id, &callback));
+    EXPECT_FALSE(registry().GetJavascriptCallback(id, &callback));
     EXPECT_FALSE(callback.first);
     EXPECT_FALSE(callback.second);
   }
-  EXPECT_EQ(std::vector<int>{2}, GetJavascriptCallbackIdsForTesting());
-  EXPECT_TRUE(IsFrameIndexInStepForTesting());
+  EXPECT_EQ(std::vector<int>{2},
+            registry().GetJavascriptCallbackIdsForTesting());
+  EXPECT_TRUE(registry().IsFrameIndexInStepForTesting());
 }
 
 TEST_F(JavascriptCallbackTest, RemovalOnAnEmptyRegistryAsksNothing) {
   CefRefPtr<FakeFrame> frame = new FakeFrame(5, "f", false);
-  RemoveJavascriptCallbacksForFrame(frame.get());
+  registry().RemoveJavascriptCallbacksForFrame(frame.get());
   EXPECT_EQ(0, frame->identifier_requests());
   EXPECT_TRUE(standin::LogRecords().empty());
 }
@@ -159,15 +164,36 @@ TEST_F(JavascriptCallbackTest, IdCounterWrapsToFreePositiveIds) {
   CefRefPtr<CefFrame> frame = renderer_->GetFrame(browser_, frame_);
   Store(frame, "(function f() {})");  // id 1
   Store(frame, "(function f() {})");  // id 2
-  SetLastJavascriptCallbackIdForTesting(std::numeric_limits<int>::max() - 1);
+  registry().SetLastJavascriptCallbackIdForTesting(
+      std::numeric_limits<int>::max() - 1);
   Store(frame, "(function f() {})");
   EXPECT_EQ(std::numeric_limits<int>::max(),
-            GetLastJavascriptCallbackIdForTesting());
+            registry().GetLastJavascriptCallbackIdForTesting());
   Store(frame, "(function f() {})");
-  EXPECT_EQ(3, GetLastJavascriptCallbackIdForTesting());
-  EXPECT_EQ(4u, CountJavascriptCallbacksForTesting());
-  for (const int id : GetJavascriptCallbackIdsForTesting())
+  EXPECT_EQ(3, registry().GetLastJavascriptCallbackIdForTesting());
+  EXPECT_EQ(4u, registry().CountJavascriptCallbacksForTesting());
+  for (const int id : registry().GetJavascriptCallbackIdsForTesting())
     EXPECT_GT(id, 0);
+}
+
+// What the registry keeps may serve the app that owns it: a bound function
+// or a host callback that the page handed back to the host. Their handlers
+// must not hold the app, or it would keep itself alive for as long as they
+// are stored. An app of the test's own, which nothing else holds.
+TEST_F(JavascriptCallbackTest, FunctionsOfTheAppDoNotKeepItAlive) {
+  CefRefPtr<QuillmossApp> app = new QuillmossApp;
+  JavascriptCallbackRegistry& callbacks =
+      app->javascript_callbacks_for_testing();
+  CefRefPtr<CefFrame> frame = renderer_->GetFrame(browser_, frame_);
+  CefRefPtr<CefV8Context> context = frame->GetV8Context();
+  ASSERT_TRUE(context->Enter());
+  callbacks.StoreJavascriptCallback(
+      frame, CefV8Value::CreateFunction("capture",
+                                        new V8FunctionHandler(app.get(), 0)));
+  callbacks.StoreJavascriptCallback(frame, app->CreateHostCallbackFunction(7));
+  context->Exit();
+  EXPECT_EQ(2u, callbacks.CountJavascriptCallbacksForTesting());
+  EXPECT_TRUE(app->HasOneRef());
 }
 
 }  // namespace

@@ -89,7 +89,7 @@ TEST_F(LoadTest, MillionBoundCallsLeaveNothingBehind) {
       PrintMemory("after the first batch (V8's heap has grown)");
   }
   PrintMemory("after the calls");
-  EXPECT_EQ(0u, CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(0u, registry().CountJavascriptCallbacksForTesting());
 }
 
 TEST_F(LoadTest, HundredThousandCallbacksGoWithTheirContexts) {
@@ -114,9 +114,9 @@ TEST_F(LoadTest, HundredThousandCallbacksGoWithTheirContexts) {
     EvalMain(browser, store);
     Eval(browser, sub, store);
     ASSERT_EQ(static_cast<size_t>(kBatch),
-              CountJavascriptCallbacksForTesting());
-    for (int id = GetLastJavascriptCallbackIdForTesting() - 99;
-         id <= GetLastJavascriptCallbackIdForTesting(); ++id) {
+              registry().CountJavascriptCallbacksForTesting());
+    for (int id = registry().GetLastJavascriptCallbackIdForTesting() - 99;
+         id <= registry().GetLastJavascriptCallbackIdForTesting(); ++id) {
       CefRefPtr<CefProcessMessage> message =
           CefProcessMessage::Create(kExecuteJavascriptCallbackMessage);
       message->GetArgumentList()->SetInt(0, id);
@@ -124,12 +124,13 @@ TEST_F(LoadTest, HundredThousandCallbacksGoWithTheirContexts) {
       ASSERT_TRUE(
           renderer_->DeliverMessage(browser, MainFrame(browser), message));
     }
-    EXPECT_EQ(std::to_string(GetLastJavascriptCallbackIdForTesting()),
-              Eval(browser, sub, "window.last"));
+    EXPECT_EQ(
+        std::to_string(registry().GetLastJavascriptCallbackIdForTesting()),
+        Eval(browser, sub, "window.last"));
 
     renderer_->CreateContext(browser, MainFrame(browser));
     renderer_->ReleaseContext(browser, sub);
-    ASSERT_EQ(0u, CountJavascriptCallbacksForTesting());
+    ASSERT_EQ(0u, registry().CountJavascriptCallbacksForTesting());
     renderer_->CreateContext(browser, sub);
     renderer_->ClearSentMessages();
     standin::ClearLog();
@@ -138,7 +139,7 @@ TEST_F(LoadTest, HundredThousandCallbacksGoWithTheirContexts) {
       PrintMemory("after the first round");
   }
   PrintMemory("after the callbacks");
-  EXPECT_EQ(callbacks, GetLastJavascriptCallbackIdForTesting());
+  EXPECT_EQ(callbacks, registry().GetLastJavascriptCallbackIdForTesting());
 }
 
 }  // namespace

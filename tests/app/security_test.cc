@@ -112,7 +112,7 @@ class SecurityTest : public AppFixture {
 
   // Whether every stored callback's frame is still in |browser|.
   bool RegistryHoldsOnlyLiveFrames(int browser) {
-    for (int id : GetJavascriptCallbackIdsForTesting()) {
+    for (int id : registry().GetJavascriptCallbackIdsForTesting()) {
       if (!renderer_->GetBrowser(browser)->GetFrame(
               StoredFrame(id)->GetIdentifier())) {
         return false;
@@ -159,7 +159,7 @@ TEST_F(SecurityTest, EveryMessageFromAnySubFrameIsRefused) {
   // A stored callback that the refused messages name.
   SendBindings(browser, BindingsBuilder().Function("keep").Build());
   EvalMain(browser, "window.ran = 0; keep(function () { ++window.ran; })");
-  ASSERT_EQ(1u, CountJavascriptCallbacksForTesting());
+  ASSERT_EQ(1u, registry().CountJavascriptCallbacksForTesting());
   TakeSent();
   // A frame without a context is refused as well.
   frames.push_back(renderer_->AddFrame(browser, "no context"));
@@ -392,8 +392,8 @@ TEST_F(SecurityTest, FunctionNamesNeverChangeTheDescriptorsMembers) {
               nlohmann::json::parse(descriptor.substr(marker.size()));
           ASSERT_EQ(4u, parsed.size()) << parsed.dump();
           EXPECT_EQ("javascript-callback", parsed["what"]);
-          EXPECT_TRUE(
-              HasJavascriptCallbackForTesting(parsed["callbackId"].get<int>()));
+          EXPECT_TRUE(registry().HasJavascriptCallbackForTesting(
+              parsed["callbackId"].get<int>()));
           EXPECT_EQ(frame, parsed["frameId"]);
           EXPECT_EQ(routes[r].prefix + names[n], parsed["functionName"]);
         }
@@ -441,10 +441,10 @@ TEST_F(SecurityTest, CallbacksOfAGoneContextCannotBeRunById) {
          "window.runs = 0; for (let i = 0; i < 3; ++i) "
          "keep(() => { ++window.runs; })");
     for (int i = 0; i < 3; ++i)
-      frame_of_id[GetLastJavascriptCallbackIdForTesting() - i] = f;
+      frame_of_id[registry().GetLastJavascriptCallbackIdForTesting() - i] = f;
   }
   TakeSent();
-  ASSERT_EQ(3 * frames.size(), CountJavascriptCallbacksForTesting());
+  ASSERT_EQ(3 * frames.size(), registry().CountJavascriptCallbacksForTesting());
 
   // Frame 2 released, frame 3 navigated (released and made anew), the second
   // browser destroyed with all its frames.
@@ -453,13 +453,13 @@ TEST_F(SecurityTest, CallbacksOfAGoneContextCannotBeRunById) {
   Eval(frames[3].first, frames[3].second, "window.runs = 0");
   renderer_->DestroyBrowser(second);
   const std::set<size_t> gone = {1, 2, 3, 5, 6};
-  EXPECT_TRUE(IsFrameIndexInStepForTesting());
+  EXPECT_TRUE(registry().IsFrameIndexInStepForTesting());
 
   for (const auto& entry : frame_of_id) {
     SCOPED_TRACE(::testing::Message()
                  << "id " << entry.first << " of frame " << entry.second);
     const bool live = gone.count(entry.second) == 0;
-    EXPECT_EQ(live, HasJavascriptCallbackForTesting(entry.first));
+    EXPECT_EQ(live, registry().HasJavascriptCallbackForTesting(entry.first));
     standin::ClearLog();
     RunCallback(first, entry.first);
     if (!live) {
@@ -474,12 +474,13 @@ TEST_F(SecurityTest, CallbacksOfAGoneContextCannotBeRunById) {
   for (const size_t f : {0, 4})
     EXPECT_EQ("3", Eval(frames[f].first, frames[f].second, "window.runs"));
   EXPECT_EQ("0", Eval(frames[3].first, frames[3].second, "window.runs"));
-  EXPECT_EQ(6u, CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(6u, registry().CountJavascriptCallbacksForTesting());
 
   // New callbacks get new ids: a gone id never names a new function.
   Eval(frames[3].first, frames[3].second, "keep(() => 0)");
-  EXPECT_EQ(0u, frame_of_id.count(GetLastJavascriptCallbackIdForTesting()));
-  EXPECT_GT(GetLastJavascriptCallbackIdForTesting(),
+  EXPECT_EQ(0u, frame_of_id.count(
+                    registry().GetLastJavascriptCallbackIdForTesting()));
+  EXPECT_GT(registry().GetLastJavascriptCallbackIdForTesting(),
             frame_of_id.rbegin()->first);
 }
 
@@ -528,7 +529,7 @@ TEST_F(SecurityTest, FunctionsKeptFromAGonePageSendAndStoreNothing) {
             std::string(rows[i].name) + "()\"",
         seen);
     EXPECT_TRUE(TakeSent().empty());
-    EXPECT_EQ(0u, CountJavascriptCallbacksForTesting());
+    EXPECT_EQ(0u, registry().CountJavascriptCallbacksForTesting());
     const std::vector<std::string> expected = {
         "[Renderer process] V8FunctionHandler::Execute(): the V8 context "
         "has no browser or frame: " +
@@ -607,7 +608,7 @@ TEST_F(SecurityTest, FramesRemovedWhileArgumentsConvertKeepNothing) {
       EXPECT_EQ("\"returned\"", seen);
       EXPECT_EQ(1u, calls_sent);
       EXPECT_EQ(0u, LogCount(line));
-      EXPECT_EQ(2u, CountJavascriptCallbacksForTesting());
+      EXPECT_EQ(2u, registry().CountJavascriptCallbacksForTesting());
     }
     EXPECT_TRUE(RegistryHoldsOnlyLiveFrames(browser));
     EXPECT_FALSE(LogContains("the frame is gone"));
@@ -809,7 +810,7 @@ TEST_F(SecurityTest, NoValueOfARemovedFrameIsSetAfterASetter) {
                               "removeFrame(victim); })"
                             : HostileSetter(dictionary, position) +
                                   "saveFile(function cb() { mark(); })"));
-          const int id = GetLastJavascriptCallbackIdForTesting();
+          const int id = registry().GetLastJavascriptCallbackIdForTesting();
           standin::ClearLog();
 
           CefRefPtr<CefProcessMessage> message =
@@ -831,7 +832,8 @@ TEST_F(SecurityTest, NoValueOfARemovedFrameIsSetAfterASetter) {
                              "the frame went while the arguments converted, "
                              "id=" +
                              std::to_string(id)));
-          EXPECT_EQ(removal.call_goes, HasJavascriptCallbackForTesting(id));
+          EXPECT_EQ(removal.call_goes,
+                    registry().HasJavascriptCallbackForTesting(id));
           EXPECT_EQ(nullptr, renderer_->GetBrowser(browser)->GetFrame(
                                  CefString(removal.victim)));
           EXPECT_TRUE(RegistryHoldsOnlyLiveFrames(browser));

@@ -41,7 +41,7 @@ class CefToV8Test : public AppFixture {
     AppFixture::SetUp();
     browser_ = CreateBoundBrowser({"register"});
     EvalMain(browser_, kRecorder);
-    callback_id_ = GetLastJavascriptCallbackIdForTesting();
+    callback_id_ = registry().GetLastJavascriptCallbackIdForTesting();
     TakeSent();
     standin::ClearLog();
   }
@@ -49,7 +49,8 @@ class CefToV8Test : public AppFixture {
   // Calls the recorder with |arguments| and returns what it received.
   std::string Received(const char* arguments) {
     EvalMain(browser_, "received = []");
-    EXPECT_TRUE(ExecuteJavascriptCallback(callback_id_, List(arguments)));
+    EXPECT_TRUE(registry().ExecuteJavascriptCallback(*app_, callback_id_,
+                                                     List(arguments)));
     return EvalMain(browser_, "received[0]");
   }
 
@@ -88,7 +89,8 @@ TEST_F(CefToV8Test, HostCallbackFunctionCallsTheHostById) {
   CefRefPtr<CefListValue> arguments = CefListValue::Create();
   unsigned char bytes[20] = {0x0c, 0, 0, 0, 0xff, 0xee};
   arguments->SetBinary(0, CefBinaryValue::Create(bytes, sizeof(bytes)));
-  ASSERT_TRUE(ExecuteJavascriptCallback(callback_id_, arguments));
+  ASSERT_TRUE(
+      registry().ExecuteJavascriptCallback(*app_, callback_id_, arguments));
   TakeSent();
   standin::ClearLog();
 
@@ -111,16 +113,16 @@ TEST_F(CefToV8Test, HostCallbackFunctionCallsTheHostById) {
 }
 
 TEST_F(CefToV8Test, EachConversionMakesANewFunction) {
-  ASSERT_TRUE(ExecuteJavascriptCallback(
-      callback_id_, List(R"([{"$callback": 7}, {"$callback": 7}])")));
+  ASSERT_TRUE(registry().ExecuteJavascriptCallback(
+      *app_, callback_id_, List(R"([{"$callback": 7}, {"$callback": 7}])")));
   EXPECT_EQ("[false,true]", EvalMain(browser_,
                                      "[lastArgs[0] === lastArgs[1], "
                                      "lastArgs[0].name === lastArgs[1].name]"));
 }
 
 TEST_F(CefToV8Test, CallbackIdZeroIsABoundFunctionWithoutAnApplication) {
-  ASSERT_TRUE(
-      ExecuteJavascriptCallback(callback_id_, List(R"([{"$callback": 0}])")));
+  ASSERT_TRUE(registry().ExecuteJavascriptCallback(
+      *app_, callback_id_, List(R"([{"$callback": 0}])")));
   TakeSent();
   EXPECT_EQ(
       "\"[Quillmoss] V8FunctionHandler::Execute() FAILED: function does not "
@@ -158,7 +160,8 @@ TEST_F(CefToV8Test, OtherBinaryValuesAndTooDeepListsBecomeNull) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.arguments);
     standin::ClearLog();
-    ASSERT_TRUE(ExecuteJavascriptCallback(callback_id_, List(row.arguments)));
+    ASSERT_TRUE(registry().ExecuteJavascriptCallback(*app_, callback_id_,
+                                                     List(row.arguments)));
     EXPECT_EQ(row.level_seven,
               EvalMain(browser_, "lastArgs[0][0][0][0][0][0][0][0]"));
     EXPECT_EQ(std::vector<std::string>{std::string("[Renderer process] ") +
@@ -178,7 +181,8 @@ TEST_F(CefToV8Test, EntriesPastTheLimitArriveAsNull) {
   CefRefPtr<CefListValue> arguments = CefListValue::Create();
   arguments->SetList(0, numbers);
   arguments->SetString(1, "next");
-  ASSERT_TRUE(ExecuteJavascriptCallback(callback_id_, arguments));
+  ASSERT_TRUE(
+      registry().ExecuteJavascriptCallback(*app_, callback_id_, arguments));
   EXPECT_EQ("[1048576,7,null,null]",
             EvalMain(browser_,
                      "[lastArgs[0].length, lastArgs[0][1048574], "
@@ -199,7 +203,7 @@ TEST_F(CefToV8Test, EntriesPastTheLimitArriveAsNull) {
   more->SetList(0, fewer);
   more->SetDictionary(1, members);
   more->SetString(2, "next");
-  ASSERT_TRUE(ExecuteJavascriptCallback(callback_id_, more));
+  ASSERT_TRUE(registry().ExecuteJavascriptCallback(*app_, callback_id_, more));
   EXPECT_EQ(R"([1048574,["a","b"],null,null,null])",
             EvalMain(browser_,
                      "[lastArgs[0].length, Object.keys(lastArgs[1]), "
@@ -210,14 +214,16 @@ TEST_F(CefToV8Test, ConversionRefusalsGiveNullWithTheirLines) {
   CefRefPtr<CefV8Context> context =
       renderer_->GetFrame(browser_, MainFrame(browser_))->GetV8Context();
   ASSERT_TRUE(context->Enter());
-  EXPECT_TRUE(CefListValueToV8Value(nullptr, 0)->IsNull());
-  EXPECT_TRUE(CefDictionaryValueToV8Value(nullptr, 0)->IsNull());
-  EXPECT_TRUE(CefListValueToV8Value(CefListValue::Create(), 9)->IsNull());
+  EXPECT_TRUE(CefListValueToV8Value(*app_, nullptr, 0)->IsNull());
+  EXPECT_TRUE(CefDictionaryValueToV8Value(*app_, nullptr, 0)->IsNull());
   EXPECT_TRUE(
-      CefDictionaryValueToV8Value(CefDictionaryValue::Create(), 9)->IsNull());
-  EXPECT_TRUE(CefListValueToV8Arguments(nullptr).empty());
+      CefListValueToV8Value(*app_, CefListValue::Create(), 9)->IsNull());
+  EXPECT_TRUE(
+      CefDictionaryValueToV8Value(*app_, CefDictionaryValue::Create(), 9)
+          ->IsNull());
+  EXPECT_TRUE(CefListValueToV8Arguments(*app_, nullptr).empty());
   CefRefPtr<CefV8Value> empty_array =
-      CefListValueToV8Value(CefListValue::Create(), 8);
+      CefListValueToV8Value(*app_, CefListValue::Create(), 8);
   EXPECT_TRUE(empty_array->IsArray());
   EXPECT_EQ(0, empty_array->GetArrayLength());
   context->Exit();
@@ -270,19 +276,22 @@ TEST_F(CefToV8Test, ArgumentsPassNoAccessorOfArrayPrototype) {
 }
 
 TEST_F(CefToV8Test, SameIdRunsAgainAndEveryFailureIsLogged) {
-  EXPECT_TRUE(ExecuteJavascriptCallback(callback_id_, List("[1]")));
-  EXPECT_TRUE(ExecuteJavascriptCallback(callback_id_, List("[2]")));
+  EXPECT_TRUE(
+      registry().ExecuteJavascriptCallback(*app_, callback_id_, List("[1]")));
+  EXPECT_TRUE(
+      registry().ExecuteJavascriptCallback(*app_, callback_id_, List("[2]")));
   EXPECT_EQ("[[[\"number\",1]],[[\"number\",2]]]",
             EvalMain(browser_, "received"));
 
-  EXPECT_FALSE(ExecuteJavascriptCallback(42, List("[]")));
-  EXPECT_FALSE(ExecuteJavascriptCallback(-5, List("[]")));
+  EXPECT_FALSE(registry().ExecuteJavascriptCallback(*app_, 42, List("[]")));
+  EXPECT_FALSE(registry().ExecuteJavascriptCallback(*app_, -5, List("[]")));
   // A function that throws keeps its entry.
   EvalMain(browser_, "register(function fails() { throw new Error('no'); })");
-  const int failing_id = GetLastJavascriptCallbackIdForTesting();
+  const int failing_id = registry().GetLastJavascriptCallbackIdForTesting();
   standin::ClearLog();
-  EXPECT_FALSE(ExecuteJavascriptCallback(failing_id, List("[]")));
-  EXPECT_TRUE(HasJavascriptCallbackForTesting(failing_id));
+  EXPECT_FALSE(
+      registry().ExecuteJavascriptCallback(*app_, failing_id, List("[]")));
+  EXPECT_TRUE(registry().HasJavascriptCallbackForTesting(failing_id));
   EXPECT_EQ(std::vector<std::string>{"[Renderer process] "
                                      "ExecuteJavascriptCallback(): "
                                      "callback->ExecuteFunction() failed"},
@@ -290,14 +299,15 @@ TEST_F(CefToV8Test, SameIdRunsAgainAndEveryFailureIsLogged) {
 }
 
 TEST_F(CefToV8Test, UnknownIdsAndAnEmptyRegistry) {
-  EXPECT_FALSE(ExecuteJavascriptCallback(42, List("[]")));
-  EXPECT_FALSE(ExecuteJavascriptCallback(-5, List("[]")));
+  EXPECT_FALSE(registry().ExecuteJavascriptCallback(*app_, 42, List("[]")));
+  EXPECT_FALSE(registry().ExecuteJavascriptCallback(*app_, -5, List("[]")));
   // Unknown ids leave the registry as it was.
   EXPECT_EQ(std::vector<int>{callback_id_},
-            GetJavascriptCallbackIdsForTesting());
+            registry().GetJavascriptCallbackIdsForTesting());
   renderer_->ReleaseContext(browser_, MainFrame(browser_));
   standin::ClearLog();
-  EXPECT_FALSE(ExecuteJavascriptCallback(callback_id_, List("[]")));
+  EXPECT_FALSE(
+      registry().ExecuteJavascriptCallback(*app_, callback_id_, List("[]")));
   const std::vector<std::string> expected = {
       "[Renderer process] ExecuteJavascriptCallback(): callback map is empty"};
   EXPECT_EQ(expected, LogTexts("javascript_callback"));
@@ -311,12 +321,12 @@ TEST_F(CefToV8Test, AFrameWithoutAContextIsRefusedBeforeAnyEntry) {
   CefRefPtr<CefV8Context> context =
       renderer_->GetFrame(browser_, MainFrame(browser_))->GetV8Context();
   ASSERT_TRUE(context->Enter());
-  StoreJavascriptCallback(sub_frame, StoredFunction(callback_id_));
+  registry().StoreJavascriptCallback(sub_frame, StoredFunction(callback_id_));
   context->Exit();
-  const int id = GetLastJavascriptCallbackIdForTesting();
+  const int id = registry().GetLastJavascriptCallbackIdForTesting();
   standin::ClearLog();
 
-  EXPECT_FALSE(ExecuteJavascriptCallback(id, List("[1]")));
+  EXPECT_FALSE(registry().ExecuteJavascriptCallback(*app_, id, List("[1]")));
   EXPECT_EQ(std::vector<std::string>{"[Renderer process] "
                                      "ExecuteJavascriptCallback(): V8 context "
                                      "not available, id=" +

@@ -143,7 +143,7 @@ TEST_F(V8ToCefTest, FunctionsAreStoredAndTravelAsDescriptors) {
                 .dump(),
             Capture("window.onDone = function onDone() {}, onDone, "
                     "{cb: () => 1}, (() => 1)"));
-  EXPECT_EQ(4u, CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(4u, registry().CountJavascriptCallbacksForTesting());
   EXPECT_EQ(MainFrame(browser_), StoredFrame(1)->GetIdentifier());
   // A long name is paid for, not cut: far from the entry limit it arrives.
   const std::string long_name(100000, 'n');
@@ -258,9 +258,9 @@ TEST_F(V8ToCefTest, InvalidArgumentsLeaveNoEntry) {
 
   const CefV8ValueList arguments = {CefV8Value::CreateInt(1), object, nullptr,
                                     CefV8Value::CreateString("third")};
-  EXPECT_EQ(
-      R"([1,"third"])",
-      standin::CefListToJson(V8ArgumentsToCefListValue(arguments)).dump());
+  EXPECT_EQ(R"([1,"third"])",
+            standin::CefListToJson(V8ArgumentsToCefListValue(*app_, arguments))
+                .dump());
   EXPECT_EQ(std::vector<std::string>(2,
                                      "[Renderer process] "
                                      "V8ValueAppendToCefListValue(): "
@@ -268,11 +268,11 @@ TEST_F(V8ToCefTest, InvalidArgumentsLeaveNoEntry) {
             LogTexts("v8utils"));
 
   standin::ClearLog();
-  EXPECT_EQ(0u, V8ObjectToCefDictionaryValue(object, 0)->GetSize());
-  EXPECT_EQ(
-      0u, V8ObjectToCefDictionaryValue(CefV8Value::CreateInt(3), 0)->GetSize());
-  EXPECT_EQ(
-      0u, V8ObjectToCefDictionaryValue(CefV8Value::CreateInt(3), 9)->GetSize());
+  EXPECT_EQ(0u, V8ObjectToCefDictionaryValue(*app_, object, 0)->GetSize());
+  EXPECT_EQ(0u, V8ObjectToCefDictionaryValue(*app_, CefV8Value::CreateInt(3), 0)
+                    ->GetSize());
+  EXPECT_EQ(0u, V8ObjectToCefDictionaryValue(*app_, CefV8Value::CreateInt(3), 9)
+                    ->GetSize());
   const std::vector<std::string> expected = {
       "[Renderer process] V8ObjectToCefDictionaryValue(): IsValid() failed",
       "[Renderer process] V8ObjectToCefDictionaryValue(): IsObject() failed",
@@ -281,7 +281,7 @@ TEST_F(V8ToCefTest, InvalidArgumentsLeaveNoEntry) {
 }
 
 TEST_F(V8ToCefTest, HandlerRefusesCallsOutsideAContext) {
-  CefRefPtr<V8FunctionHandler> handler = new V8FunctionHandler(app_, 0);
+  CefRefPtr<V8FunctionHandler> handler = new V8FunctionHandler(app_.get(), 0);
   CefRefPtr<CefV8Value> retval;
   CefString exception("unchanged");
   EXPECT_FALSE(handler->Execute("capture", nullptr, CefV8ValueList(), retval,
@@ -303,14 +303,14 @@ TEST_F(V8ToCefTest, HandlerRefusesCallsOutsideAContext) {
   ASSERT_TRUE(
       context->Eval("(function f() {})", CefString(), 0, function, thrown));
   context->Exit();
-  EXPECT_EQ(
-      "[null]",
-      standin::CefListToJson(V8ArgumentsToCefListValue({function})).dump());
+  EXPECT_EQ("[null]",
+            standin::CefListToJson(V8ArgumentsToCefListValue(*app_, {function}))
+                .dump());
   EXPECT_EQ(std::vector<std::string>{"[Renderer process] "
                                      "V8ValueAppendToCefListValue(): not in "
                                      "V8 context"},
             LogTexts("v8utils"));
-  EXPECT_EQ(0u, CountJavascriptCallbacksForTesting());
+  EXPECT_EQ(0u, registry().CountJavascriptCallbacksForTesting());
 }
 
 TEST_F(V8ToCefTest, TwoCallsSendTwoMessagesInOrder) {
