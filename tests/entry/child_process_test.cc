@@ -1,11 +1,14 @@
 // The process entry: high-DPI by switch presence, and CEF's result as the
 // exit code.
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "cef_standin/driver/renderer_driver.h"
+#include "cef_standin/simulator/scenario_runner.h"
 #include "entry/child_process.h"
 #include "support/fake_shell.h"
 
@@ -60,6 +63,31 @@ TEST(ChildProcessTest, MissingCommandLineStillHandsControlToCef) {
   EXPECT_EQ(0, RunEntry({"--type=gpu-process", "--enable-high-dpi-support"},
                         /*with_command_line=*/false));
   EXPECT_EQ(before, standin::HighDpiSupportCalls());
+}
+
+// A renderer that ends with pages alive, a page function kept for the host
+// and a host callback in the page: what the app held is let go before
+// RunChildProcess returns, not left to static destruction.
+TEST(ChildProcessTest, RendererLetsGoOfEverythingBeforeReturning) {
+  const std::string path = testing::TempDir() + "child_process_test.json";
+  std::ofstream(path) << R"json({"browsers": [{"id": "b"}], "steps": [
+      {"do": "createContext", "frame": "main"},
+      {"do": "message", "frame": "main", "name": "DoJavascriptBindings",
+       "args": [{"bindToFrames": false, "functions": {"save": null},
+                 "properties": {"onReady": {"$callback": 7}},
+                 "objects": {}}]},
+      {"do": "runTasks"},
+      {"do": "eval", "frame": "main", "code": "save(function kept() {})"}]})json";
+  standin::SetRendererProcessRunner(&standin::RunScenarioProcess);
+  const int live_before = standin::LiveObjectCount();
+  testing::internal::CaptureStdout();
+  const int exit_code = RunEntry({"--type=renderer", "--scenario=" + path});
+  const std::string out = testing::internal::GetCapturedStdout();
+  standin::SetRendererProcessRunner(nullptr);
+  std::remove(path.c_str());
+  EXPECT_EQ(0, exit_code);
+  EXPECT_NE(std::string::npos, out.find("javascript-callback")) << out;
+  EXPECT_EQ(live_before, standin::LiveObjectCount());
 }
 
 }  // namespace
