@@ -50,7 +50,11 @@ struct LogLineVoidify {
 // composed here; the call site streams the rest, as a rule the function's
 // name and "(): " first.
 #define RENDERER_LOG(severity) \
-  QLOG_AT_LEVEL(::quillmoss::kLogSeverity##severity) << "[Renderer process] "
+  RENDERER_LOG_AT_LEVEL(::quillmoss::kLogSeverity##severity)
+// For macros that compose more of a line's beginning: they paste the
+// severity themselves, since passing it on would expand ERROR first.
+#define RENDERER_LOG_AT_LEVEL(level) \
+  QLOG_AT_LEVEL(level) << "[Renderer process] "
 
 #define QLOG_AT_LEVEL(level)            \
   !((level) >= cef_get_min_log_level()) \

@@ -27,8 +27,9 @@ constexpr char kDictionaryFunction[] = "CefDictionaryValueToV8Value";
 // Every line of a conversion names the public function it began in, one of
 // the four above: "[Renderer process] CefListValueToV8Value(): ...". The name
 // and "(): " are composed here, so a call site holds its text whole.
-#define CONVERSION_LOG(severity, function) \
-  RENDERER_LOG(severity) << (function) << "(): "
+#define CONVERSION_LOG(severity, function)                   \
+  RENDERER_LOG_AT_LEVEL(::quillmoss::kLogSeverity##severity) \
+      << (function) << "(): "
 
 // The log line of a refused level spells the limit out, as hosts' logs know
 // it: "max nesting level (8) exceeded".
