@@ -48,9 +48,13 @@ i386_packages=(g++-multilib libgtest-dev:i386 libgmock-dev:i386 libstdc++6:i386
                # the genuine build for i386 (scripts/check-cef-build.sh --i386)
                libx11-dev:i386)
 
+# A name without an architecture is ambiguous to dpkg once its :i386 twin is
+# installed too, so ask for the native one as well.
+native_arch=$(dpkg --print-architecture)
+installed() { dpkg -s "$1" >/dev/null 2>&1 || dpkg -s "$1:$native_arch" >/dev/null 2>&1; }
 missing=()
 for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
 extra=()
 if [ "$i386" = 1 ]; then extra+=("${i386_packages[@]}"); fi
@@ -62,11 +66,14 @@ if [ ${#extra[@]} -gt 0 ]; then
     $SUDO dpkg --add-architecture i386
   fi
   for p in "${extra[@]}"; do
-    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+    installed "$p" || missing+=("$p")
   done
 fi
 if [ ${#missing[@]} -gt 0 ]; then
-  $SUDO apt-get update -qq
+  # A mirror caught mid-sync fails the update but keeps the old lists, from
+  # which the install below may still succeed; it fails if they cannot serve.
+  $SUDO apt-get update -qq ||
+    echo "install-deps: apt-get update failed; going on with the package lists at hand" >&2
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
 fi
 
