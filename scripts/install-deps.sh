@@ -52,23 +52,19 @@ i386_packages=(g++-multilib libgtest-dev:i386 libgmock-dev:i386 libstdc++6:i386
 # installed too, so ask for the native one as well.
 native_arch=$(dpkg --print-architecture)
 installed() { dpkg -s "$1" >/dev/null 2>&1 || dpkg -s "$1:$native_arch" >/dev/null 2>&1; }
-missing=()
-for p in "${packages[@]}"; do
-  installed "$p" || missing+=("$p")
-done
 extra=()
 if [ "$i386" = 1 ]; then extra+=("${i386_packages[@]}"); fi
 if [ "$windows_genuine" = 1 ]; then
   extra+=("${windows_packages[@]}" "${winelib_packages[@]}")
 fi
-if [ ${#extra[@]} -gt 0 ]; then
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $SUDO dpkg --add-architecture i386
-  fi
-  for p in "${extra[@]}"; do
-    installed "$p" || missing+=("$p")
-  done
+if [ ${#extra[@]} -gt 0 ] &&
+   ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
 fi
+missing=()
+for p in "${packages[@]}" "${extra[@]}"; do
+  installed "$p" || missing+=("$p")
+done
 if [ ${#missing[@]} -gt 0 ]; then
   # A mirror caught mid-sync fails the update but keeps the old lists, from
   # which the install below may still succeed; it fails if they cannot serve.
