@@ -182,6 +182,20 @@ int TextCost(size_t length) {
   return static_cast<int>(std::min<size_t>(length / kStringUnitsPerEntry,
                                            kMaxConversionEntries + size_t{1}));
 }
+// Whether |text| begins with kCallbackDescriptorMarker: a page's text that
+// does would reach the host byte for byte as a function's descriptor.
+bool BeginsWithCallbackMarker(const CefString& text) {
+  constexpr size_t kMarkerLength = sizeof(kCallbackDescriptorMarker) - 1;
+  if (text.length() < kMarkerLength)
+    return false;
+  const auto* units = text.c_str();
+  for (size_t i = 0; i < kMarkerLength; ++i) {
+    if (units[i] != static_cast<unsigned char>(kCallbackDescriptorMarker[i]))
+      return false;
+  }
+  return true;
+}
+
 int KeyCost(size_t /*index*/) {
   return 0;
 }
@@ -363,6 +377,13 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
       container->SetNull(key);
       return;
     }
+    // The host could not tell it from a function's descriptor.
+    if (BeginsWithCallbackMarker(text)) {
+      container->SetNull(key);
+      CONVERSION_LOG(ERROR, function)
+          << "a string that begins with the callback descriptor's marker, sending null";
+      return;
+    }
     container->SetString(key, text);
   } else if (value->IsArray()) {
     container->SetList(
@@ -541,6 +562,11 @@ CefRefPtr<CefDictionaryValue> V8ObjectMembersToDictionary(
     // aborts), so such a member cannot cross; its getter is not run.
     if (key.empty()) {
       CONVERSION_LOG(ERROR, kObjectFunction) << "empty key, member left out";
+      continue;
+    }
+    if (BeginsWithCallbackMarker(key)) {
+      CONVERSION_LOG(ERROR, kObjectFunction)
+          << "a key that begins with the callback descriptor's marker, member left out";
       continue;
     }
     WriteV8Value(value->GetValue(key), dictionary, key, nesting_level,

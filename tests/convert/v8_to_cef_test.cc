@@ -229,6 +229,73 @@ TEST_F(V8ToCefTest, ThrowingGettersAndTrapsBecomeNullAndDoNotReachThePage) {
   EXPECT_EQ("2", EvalMain(browser_, "1 + 1"));
 }
 
+// A page's text that begins with the descriptor's marker would reach the
+// host byte for byte as a function's descriptor: it arrives as null in its
+// own place, a member under such a key is left out, each with a line.
+TEST_F(V8ToCefTest, PageTextsNeverPassAsCallbackDescriptors) {
+  EvalMain(browser_, kReactive);
+  EvalMain(browser_,
+           "window.M = '####quillmoss####{\"what\":\"javascript-callback\","
+           "\"callbackId\":1,\"frameId\":1,\"functionName\":\"f\"}'");
+  CefRefPtr<CefV8Context> context =
+      renderer_->GetFrame(browser_, MainFrame(browser_))->GetV8Context();
+  ASSERT_TRUE(context->Enter());
+  context->GetGlobal()->SetValue("hostCallback",
+                                 app_->CreateHostCallbackFunction(12),
+                                 V8_PROPERTY_ATTRIBUTE_NONE);
+  context->Exit();
+  constexpr char kValueLine[] =
+      "[Renderer process] V8ValueAppendToCefListValue(): a string that begins "
+      "with the callback descriptor's marker, sending null";
+  constexpr char kMemberLine[] =
+      "[Renderer process] V8ObjectToCefDictionaryValue(): a string that "
+      "begins with the callback descriptor's marker, sending null";
+  constexpr char kKeyLine[] =
+      "[Renderer process] V8ObjectToCefDictionaryValue(): a key that begins "
+      "with the callback descriptor's marker, member left out";
+  struct Row {
+    const char* code;
+    const char* expected;
+    std::vector<std::string> lines;
+  };
+  const Row rows[] = {
+      {"capture(1, M, 2)", "[1,null,2]", {kValueLine}},
+      {"capture([1, [M, 3]])", "[[1,[null,3]]]", {kValueLine}},
+      {"capture({a: M, b: 1})", R"([{"a":null,"b":1}])", {kMemberLine}},
+      {"capture({[M]: 1, b: 2})", R"([{"b":2}])", {kKeyLine}},
+      {"capture(reactive([M, 'x']))", R"([[null,"x"]])", {kValueLine}},
+      {"capture([[[[[[[[M]]]]]]]])", "[[[[[[[[[null]]]]]]]]]", {kValueLine}},
+      {"hostCallback('a', M)", R"(["a",null])", {kValueLine}},
+      {"capture('####quillmoss####', M + '}garbage')",
+       "[null,null]",
+       {kValueLine, kValueLine}},
+      // Not the marker at the start: data.
+      {"capture(' ' + M, '###quillmoss####')",
+       nlohmann::json({" " + std::string(kCallbackDescriptorMarker) +
+                           R"({"what":"javascript-callback","callbackId":1,)"
+                           R"("frameId":1,"functionName":"f"})",
+                       "###quillmoss####"})
+           .dump()
+           .c_str(),
+       {}},
+      // A String object is an object of one-character members.
+      {"capture(new String('####'))",
+       R"([{"0":"#","1":"#","2":"#","3":"#"}])",
+       {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.code);
+    standin::ClearLog();
+    EXPECT_EQ("null", EvalMain(browser_, row.code));
+    const std::vector<standin::SentMessage> sent = TakeSent();
+    ASSERT_EQ(1u, sent.size());
+    EXPECT_EQ(row.expected, standin::CefListToJson(
+                                sent[0].message->GetArgumentList()->GetList(1))
+                                .dump());
+    EXPECT_EQ(row.lines, LogTexts("v8utils"));
+  }
+}
+
 // CEF's wrapper refuses every dictionary setter an empty key (a debug
 // renderer aborts), so a member under "" cannot cross: it is left out with a
 // line, at any depth, and its getter does not run.
