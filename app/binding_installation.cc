@@ -99,6 +99,13 @@ bool InstallFunctions(const CefRefPtr<CefV8Value>& global,
           << "DoJavascriptBindingsForFrame(): empty function name refused";
       continue;
     }
+    // Assigned to the global, it would replace the page's prototype chain,
+    // as a property of that name would.
+    if (function_name == ProtoKey()) {
+      RENDERER_LOG(ERROR)
+          << "DoJavascriptBindingsForFrame(): function __proto__ refused";
+      continue;
+    }
     if (!SetFunction(global, function_name, function_name, handler))
       return false;
   }
@@ -194,6 +201,11 @@ bool InstallObjects(const CefRefPtr<CefV8Value>& global,
     if (object_name.empty()) {
       RENDERER_LOG(ERROR)
           << "DoJavascriptBindingsForFrame(): empty object name refused";
+      continue;
+    }
+    if (object_name == ProtoKey()) {
+      RENDERER_LOG(ERROR)
+          << "DoJavascriptBindingsForFrame(): object __proto__ refused";
       continue;
     }
     if (!InstallObject(global, objects, object_name, handler))

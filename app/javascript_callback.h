@@ -33,13 +33,20 @@ class JavascriptCallbackRegistry {
 
   // Keeps |function| under a new id and returns its callback descriptor.
   // |frame| is the frame of the current V8 context. Never fails.
+  // The descriptor names it |name|; without one, CEF's GetFunctionName(),
+  // which a callable Proxy crashes.
   CefString StoreJavascriptCallback(CefRefPtr<CefFrame> frame,
                                     CefRefPtr<CefV8Value> function);
+  CefString StoreJavascriptCallback(CefRefPtr<CefFrame> frame,
+                                    CefRefPtr<CefV8Value> function,
+                                    const CefString& name);
 
   // The most UTF-16 units that the descriptor StoreJavascriptCallback would
-  // return for |function| can take. Stores nothing.
+  // return for |function|, or for a function named |name|, can take. Stores
+  // nothing.
   static size_t GetJavascriptCallbackDescriptorLength(
       CefRefPtr<CefV8Value> function);
+  static size_t GetJavascriptCallbackDescriptorLength(const CefString& name);
 
   // The entry stored under |callback_id|, or false when there is none. Never
   // adds an entry.

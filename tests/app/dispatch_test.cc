@@ -250,8 +250,9 @@ TEST_F(DispatchTest, PropertiesReadNothingThePageInherited) {
 }
 
 // Assigning "__proto__" to the global would replace the page's prototype
-// chain and make the members of the host's value globals: the key is refused
-// with a line, and the other properties are installed.
+// chain and make the members of the host's value globals: the name is
+// refused with a line wherever the host gives it (a property, a function,
+// an object), and the other bindings are installed.
 TEST_F(DispatchTest, PropertyProtoIsRefused) {
   const int browser = CreateBrowserWithContext();
   CefRefPtr<CefDictionaryValue> proto = CefDictionaryValue::Create();
@@ -264,8 +265,11 @@ TEST_F(DispatchTest, PropertyProtoIsRefused) {
   properties->SetDictionary("__proto__", proto);
   properties->SetInt("version", 2);
   properties->SetDictionary("config", config);
-  CefRefPtr<CefDictionaryValue> bindings =
-      BindingsBuilder().Properties(properties).Build();
+  CefRefPtr<CefDictionaryValue> bindings = BindingsBuilder()
+                                               .Properties(properties)
+                                               .Function("__proto__")
+                                               .Object("__proto__", {"m"})
+                                               .Build();
   EvalMain(browser, "window.before = Object.getPrototypeOf(window); 0");
   standin::ClearLog();
   SendBindings(browser, bindings);
@@ -278,7 +282,11 @@ TEST_F(DispatchTest, PropertyProtoIsRefused) {
   const std::vector<std::string> expected_lines = {
       "[Renderer process] OnProcessMessageReceived(): DoJavascriptBindings",
       "[Renderer process] DoJavascriptBindingsForFrame(): bindings are set",
+      "[Renderer process] DoJavascriptBindingsForFrame(): function __proto__ "
+      "refused",
       "[Renderer process] DoJavascriptBindingsForFrame(): property __proto__ "
+      "refused",
+      "[Renderer process] DoJavascriptBindingsForFrame(): object __proto__ "
       "refused"};
   EXPECT_EQ(expected_lines, AllLogTexts());
   // The host's stored dictionary keeps the key.
