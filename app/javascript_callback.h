@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "convert/conversion_hooks.h"
+#include "include/cef_browser.h"
 #include "include/cef_frame.h"
 #include "include/cef_v8.h"
 #include "include/cef_values.h"
@@ -50,9 +51,11 @@ class JavascriptCallbackRegistry {
   void RemoveJavascriptCallbacksForFrame(CefRefPtr<CefFrame> frame);
 
   // Calls the function stored under |callback_id| with |args| converted
-  // through |hooks|, inside its frame's current V8 context. True when the
-  // function ran and returned.
+  // through |hooks|, inside its frame's current V8 context, when that frame
+  // belongs to |browser|, the one the host's message came through. True when
+  // the function ran and returned.
   bool ExecuteJavascriptCallback(ConversionHooks& hooks,
+                                 CefRefPtr<CefBrowser> browser,
                                  int callback_id,
                                  CefRefPtr<CefListValue> args);
 

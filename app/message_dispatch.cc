@@ -54,7 +54,7 @@ bool QuillmossApp::OnProcessMessageReceived(
     CefRefPtr<CefListValue> call_arguments =
         arguments->IsReadOnly() ? arguments->Copy() : arguments;
     call_arguments->Remove(kCallbackIdIndex);
-    javascript_callbacks_.ExecuteJavascriptCallback(*this, callback_id,
+    javascript_callbacks_.ExecuteJavascriptCallback(*this, browser, callback_id,
                                                     call_arguments);
     return true;
   }

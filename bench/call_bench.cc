@@ -135,6 +135,7 @@ void BoundCallFloor(benchmark::State& state) {
 
 // The stored callback and the host's arguments for it: (7, "seven", 7.5).
 struct CallbackCase {
+  CefRefPtr<CefBrowser> browser;
   CefRefPtr<CefV8Value> function;
   int id = 0;
   CefRefPtr<CefListValue> arguments;
@@ -143,6 +144,7 @@ struct CallbackCase {
 CallbackCase MakeCallbackCase() {
   BenchEnv& env = BenchEnv::Get();
   CallbackCase result;
+  result.browser = env.renderer().GetBrowser(env.page_browser());
   result.function = env.Eval(
       "globalThis.__bench_callback = function callback(a, b, c) {"
       " return a; }");
@@ -163,7 +165,7 @@ void CallbackOurs(benchmark::State& state) {
   quillmoss::JavascriptCallbackRegistry& callbacks = env.callbacks();
   quillmoss::QuillmossApp& app = *env.app();
   for (auto _ : state) {
-    if (!callbacks.ExecuteJavascriptCallback(app, callback.id,
+    if (!callbacks.ExecuteJavascriptCallback(app, callback.browser, callback.id,
                                              callback.arguments)) {
       state.SkipWithError("the callback did not run");
       break;
