@@ -17,8 +17,10 @@ bool QuillmossApp::OnProcessMessageReceived(
     CefRefPtr<CefFrame> frame,
     CefProcessId source_process,
     CefRefPtr<CefProcessMessage> message) {
-  // Only the main frame speaks for the host; a sub-frame may hold a page of
-  // any origin.
+  // Every message here comes from the browser process, never from a page:
+  // the protocol has the host send through a browser's main frame, and a
+  // message through any other frame is a host's mistake, refused so that it
+  // is seen in the log.
   if (!frame || !frame->IsMain()) {
     QLOG(ERROR)
         << "QuillmossApp::OnProcessMessageReceived: received process message from non-main frame.";
