@@ -32,13 +32,10 @@ class JavascriptCallbackRegistry {
       delete;
   ~JavascriptCallbackRegistry();
 
-  // Keeps |function| under a new id and returns its callback descriptor.
-  // |frame| is the frame of the current V8 context. Never fails.
+  // What value conversion asks through its hooks (convert/conversion_hooks.h
+  // says what each does); the application forwards them here.
   CefString StoreJavascriptCallback(CefRefPtr<CefFrame> frame,
                                     CefRefPtr<CefV8Value> function);
-
-  // The most UTF-16 units that the descriptor StoreJavascriptCallback would
-  // return for |function| can take. Stores nothing.
   static size_t GetJavascriptCallbackDescriptorLength(
       CefRefPtr<CefV8Value> function);
 
