@@ -38,6 +38,7 @@ constexpr StepKindName kStepKinds[] = {
     {"keep", StepKind::kKeep},
     {"removeFrame", StepKind::kRemoveFrame},
     {"frameRemover", StepKind::kFrameRemover},
+    {"frameId", StepKind::kFrameId},
 };
 
 std::string Quote(const std::string& text) {
@@ -150,6 +151,9 @@ class Parser {
                ResolveFrame(object, step) &&
                GetString(object, path, "as", /*allow_empty=*/false,
                          &step->global_name);
+      case StepKind::kFrameId:
+        return CheckKeys(object, path, {"do", "browser", "frame"}) &&
+               ResolveFrame(object, step);
     }
     return Fail(path, "unhandled step");
   }

@@ -37,6 +37,7 @@ enum class StepKind {
   kKeep,
   kRemoveFrame,
   kFrameRemover,
+  kFrameId,
 };
 
 enum class ExpectKind {

@@ -9,7 +9,7 @@ plugin (``quillmoss_sim.pytest_plugin``) with fixtures for both.
 from .executable import (ExecutableNotFound, find_executable,
                          locate_executable)
 from .errors import HostCallError, SimulatorError
-from .host import Host, JsFunction, ReleasedFunctionWarning
+from .host import Host, JsFunction, RefusedDescriptor, ReleasedFunctionWarning
 from .renderer import (Browser, ConsoleMessage, ExpectationFailed, Frame,
                        JsText, LogLine, Message, PageError, Refusal, Renderer,
                        SimulatorDied, StepRefused, StepResult)
@@ -23,7 +23,7 @@ __all__ = [
     "Browser", "CALLBACK_MARKER", "ConsoleMessage", "ExecutableNotFound",
     "ExpectationFailed", "Frame", "Host", "HostCallError", "HostCallback",
     "INVALID", "JavascriptCallback", "JsFunction", "JsText", "LogLine",
-    "Message", "PageError", "Refusal", "ReleasedFunctionWarning", "Renderer",
+    "Message", "PageError", "Refusal", "RefusedDescriptor", "ReleasedFunctionWarning", "Renderer",
     "SimulatorDied", "SimulatorError",
     "StepRefused", "StepResult", "TRUNCATED", "bindings", "find_executable",
     "from_cef_json", "locate_executable", "parse_callback_descriptor",

@@ -17,6 +17,7 @@ in a real host.
 from __future__ import annotations
 
 import warnings
+from dataclasses import dataclass
 from typing import Any, Callable, Mapping, cast
 
 from .errors import HostCallError
@@ -24,7 +25,7 @@ from .protocol import (BINDINGS_MESSAGE, CALL_ARGUMENTS_INDEX, CALL_MESSAGE,
                        CONTEXT_CREATED, CONTEXT_RELEASED, FUNCTION_NAME_INDEX,
                        HOST_CALLBACK_ID_INDEX, HOST_CALLBACK_MESSAGE,
                        PAGE_CALLBACK_MESSAGE, bindings)
-from .renderer import Browser, Frame, Message, StepResult
+from .renderer import Browser, Frame, Message, StepRefused, StepResult
 from .values import JavascriptCallback, to_cef_json
 
 FrameHook = Callable[[Frame], object]
@@ -33,6 +34,19 @@ FrameHook = Callable[[Frame], object]
 class ReleasedFunctionWarning(UserWarning):
     """A JsFunction was called after the renderer dropped it: its page went
     (or never passed it), so nothing ran."""
+
+
+@dataclass(frozen=True)
+class RefusedDescriptor:
+    """A callback descriptor that a :class:`Host` would not make into a
+    :class:`JsFunction`; the host's callable got ``descriptor``, the text as
+    it came, in its place. ``reason`` is "other-frame" (its "frameId" is not
+    the frame the message came through) or "bad-id" (its "callbackId" is
+    not positive)."""
+
+    frame: Frame
+    descriptor: str
+    reason: str
 
 
 class JsFunction:
@@ -98,6 +112,8 @@ class Host:
         self._callbacks: dict[int, Callable[..., Any]] = {}
         self._callback_ids: dict[Callable[..., Any], int] = {}
         self._releases: dict[str, int] = {}
+        # Descriptors refused as forged, oldest first.
+        self.refused_descriptors: list[RefusedDescriptor] = []
         self.browser.renderer.add_listener(self._receive)
 
     def close(self) -> None:
@@ -243,13 +259,33 @@ class Host:
         """The message's value with its page functions callable through this
         host."""
         if isinstance(value, JavascriptCallback):
-            return JsFunction(self, frame, value)
+            reason = self._descriptor_refusal(frame, value)
+            if reason is None:
+                return JsFunction(self, frame, value)
+            self.refused_descriptors.append(
+                RefusedDescriptor(frame, value.descriptor, reason))
+            return value.descriptor
         if isinstance(value, list):
             return [self._convert(frame, item) for item in value]
         if isinstance(value, dict):
             return {key: self._convert(frame, item)
                     for key, item in value.items()}
         return value
+
+    @staticmethod
+    def _descriptor_refusal(frame: Frame,
+                            callback: JavascriptCallback) -> str | None:
+        """Why callback must not become a JsFunction, or None. The renderer
+        stores a page function under the frame whose call carried it, and
+        never lets a page string pass as a descriptor; this is the host's
+        own wall, since a call by id reaches whatever function has the id."""
+        if callback.callback_id <= 0:
+            return "bad-id"
+        try:
+            frame_id = frame.id
+        except StepRefused:  # the frame went: nothing of it can be called
+            return "other-frame"
+        return None if callback.frame_id == frame_id else "other-frame"
 
     def _call(self, function: Callable[..., Any] | None, name: str,
               frame: Frame, raw_args: list[Any]) -> None:

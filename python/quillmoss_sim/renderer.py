@@ -149,6 +149,8 @@ class Refusal:
 REFUSALS = {
     "ExecuteJavascriptCallback(): callback map is empty": "unknown-callback",
     "ExecuteJavascriptCallback(): callback not found": "unknown-callback",
+    "ExecuteJavascriptCallback(): callback belongs to another browser":
+        "other-browser",
     "ExecuteJavascriptCallback(): V8 context not available": "context-gone",
     "ExecuteJavascriptCallback(): the frame went": "frame-went",
     "ExecuteJavascriptCallback(): callback->ExecuteFunction() failed":
@@ -567,9 +569,20 @@ class Frame:
     def __init__(self, browser: Browser, name: str) -> None:
         self.browser = browser
         self.name = name
+        # A frame the session knows only by its identifier is named by it.
+        self._id: int | None = int(name) if name.isdigit() else None
 
     def __repr__(self) -> str:
         return f"<Frame {self.name!r} of browser {self.browser.handle!r}>"
+
+    @property
+    def id(self) -> int:
+        """The frame's CEF identifier, which the host knows of every frame a
+        message comes through; asked of the renderer (a ``frameId`` step)
+        the first time. Raises StepRefused once the frame is gone."""
+        if self._id is None:
+            self._id = int(self._step("frameId").evals[-1]["id"])
+        return self._id
 
     def _step(self, verb: str, **keys: Any) -> StepResult:
         __tracebackhide__ = True
