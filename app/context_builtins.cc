@@ -39,6 +39,7 @@ std::string DescriberSource() {
   const prototypeOf = Reflect.getPrototypeOf;
   const apply = Reflect.apply;
   const createObject = Object.create;
+  const objectPrototype = Object.prototype;
   const hasOwn = Object.prototype.hasOwnProperty;
   const functionSource = Function.prototype.toString;
   const typedArrayLength =
@@ -69,6 +70,18 @@ std::string DescriberSource() {
     }
     if (length > limit) return 'L' + length;
     let keys = 'K';
+    // The common shape, a record on Object.prototype (whose prototype is
+    // always null) when the page added nothing enumerable there: no later
+    // level for the record's non-enumerable keys to shadow keys of.
+    if (next === objectPrototype) {
+      const inherited = enumerableKeys(next);
+      if (inherited.length === 0) {
+        const own = enumerableKeys(value);
+        for (let i = 0; i < own.length; ++i)
+          keys += own[i].length + ':' + own[i];
+        return keys;
+      }
+    }
     const seen = createObject(null);
     for (let object = value;; object = next, next = prototypeOf(object)) {
       if (next === null) {
