@@ -333,7 +333,7 @@ TEST_F(V8ToCefTest, PageTextsNeverPassAsCallbackDescriptors) {
       "with the callback descriptor's marker, member left out";
   struct Row {
     const char* code;
-    const char* expected;
+    std::string expected;
     std::vector<std::string> lines;
   };
   const Row rows[] = {
@@ -353,8 +353,7 @@ TEST_F(V8ToCefTest, PageTextsNeverPassAsCallbackDescriptors) {
                            R"({"what":"javascript-callback","callbackId":1,)"
                            R"("frameId":1,"functionName":"f"})",
                        "###quillmoss####"})
-           .dump()
-           .c_str(),
+           .dump(),
        {}},
       // A String object is an object of one-character members.
       {"capture(new String('####'))",
