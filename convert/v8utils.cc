@@ -138,6 +138,10 @@ class Crossing {
     const CefRefPtr<CefV8Value> answer = describer_->ExecuteFunction(
         nullptr,
         CefV8ValueList{value, CefV8Value::CreateInt(static_cast<int>(mode))});
+    // CEF keeps what it threw on the describer, which lives as long as the
+    // context: the page's message and source line, held past the call.
+    if (describer_->IsValid() && describer_->HasException())
+      describer_->ClearException();
     if (!answer || !answer->IsValid() || !answer->IsString())
       return Description::kThrew;
     *form = answer->GetStringValue();

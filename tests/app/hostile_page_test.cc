@@ -162,6 +162,15 @@ TEST_F(HostilePageTest, ValuesThatAbortCefsOwnCallsArrive) {
   EXPECT_EQ("2", EvalMain(browser_, "1 + 1"));
 }
 
+// What a trap threw is not kept once the call is done: CEF would hold it,
+// with the page's source line, for as long as the context lives.
+TEST_F(HostilePageTest, NothingATrapThrewOutlivesTheCall) {
+  EXPECT_EQ("[1]", Capture("1"));
+  const int live_before = standin::LiveObjectCount();
+  EXPECT_EQ("[null]", Capture("new Proxy({a: 1}, {ownKeys() { throw 1; }})"));
+  EXPECT_EQ(live_before, standin::LiveObjectCount());
+}
+
 // Where CEF 81 itself fails: a Date whose number throws aborts the real
 // renderer as CEF wraps it, before any code of ours runs. The stand-in
 // aborts as CEF does, after a fatal line naming the limitation.
