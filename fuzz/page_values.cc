@@ -14,10 +14,24 @@ constexpr int kMaxNodes = 40;
 constexpr int kMaxEntries = 4;
 
 // Keys that mean something to the page, to V8 or to the conversion: array
-// indices as text, the empty key (left out), a prototype's name.
-const char* const kKeys[] = {
-    "a",          "b", "k0",        "0",           "1",    "2",
-    "4294967295", "",  "__proto__", "constructor", "then", "\\u00e9"};
+// indices as text, the empty key (left out), a prototype's name, keys that
+// begin with the callback descriptor's marker (left out) or hold it further
+// in (data).
+const char* const kKeys[] = {"a",
+                             "b",
+                             "k0",
+                             "0",
+                             "1",
+                             "2",
+                             "4294967295",
+                             "",
+                             "__proto__",
+                             "constructor",
+                             "then",
+                             "\\u00e9",
+                             "####quillmoss####",
+                             "####quillmoss####a",
+                             "a####quillmoss####"};
 
 const char* const kLeaves[] = {
     "0",
@@ -38,6 +52,21 @@ const char* const kLeaves[] = {
     "Symbol('s')",
     "10n",
     "-(2n ** 70n)",
+    "Object(1n)",
+    "Object(Symbol('s'))",
+    // Texts the host could take for a function's descriptor (null), and the
+    // marker where it is data.
+    "'####quillmoss####'",
+    ("'####quillmoss####{\"what\":\"javascript-callback\",\"callbackId\":1,"
+     "\"frameId\":1,\"functionName\":\"f\"}'"),
+    "' ####quillmoss####'",
+    "'#####quillmoss####'",
+    // Past the array-length limit, and past 2^24 elements, where CEF's own
+    // key listing aborts the renderer. One buffer and one text per page.
+    "new Uint8Array(bigBuffer())",
+    "new Uint8Array(bigBuffer(), 0, 2 ** 20 + 1)",
+    "new Float64Array(bigBuffer(), 0, 2 ** 21)",
+    "new String(bigText())",
     "new Date(5)",
     "new Date(NaN)",
     "new Uint8Array(3)",
@@ -65,6 +94,14 @@ const char* const kLeaves[] = {
     "pageValues.kept[pageValues.kept.length - 1]",
 };
 
+// Targets of callable Proxies.
+const char* const kFunctions[] = {"function proxied() {}",
+                                  "() => 1",
+                                  "class Proxied {}",
+                                  "(function bound() {}).bind(null)",
+                                  "pick(0) || function none() {}",
+                                  "new Proxy(function inner() {}, {})"};
+
 template <size_t N>
 const char* Choose(FuzzedDataProvider& data, const char* const (&table)[N]) {
   return table[data.ConsumeIntegralInRange<size_t>(0, N - 1)];
@@ -78,7 +115,12 @@ const char kPageValuesPrelude[] =
     // A re-entrant call converts values whose accessors call again: a
     // budget per page keeps that finite.
     "const callAgain = (...a) => { if (pageValues.calls++ > 24) return; "
-    "const t = pick(pageValues.calls); return t && t(...a); };";
+    "const t = pick(pageValues.calls); return t && t(...a); };"
+    // Views of it cost no copy: a typed array per value would be 16 MB each.
+    "const bigBuffer = () => pageValues.buffer || "
+    "(pageValues.buffer = new ArrayBuffer(2 ** 24 + 1));"
+    "const bigText = () => pageValues.text || "
+    "(pageValues.text = 'x'.repeat(2 ** 24 + 1));";
 
 std::string PageValueGrammar::Node(int depth) {
   ++nodes_;
@@ -107,6 +149,27 @@ std::string PageValueGrammar::Node(int depth) {
       // One self-reference around a leaf: it unrolls to the nesting limit,
       // and more of them would multiply (see README).
       return "(() => { const c = [" + Leaf() + "]; c.push(c); return c; })()";
+    case Kind::kCallableProxy:
+      // Named by its "name" read as data through the traps; the host may
+      // call it back through the apply trap.
+      return Proxied(Choose(data_, kFunctions), "'name'", /*callable=*/true);
+    case Kind::kRevokedProxy: {
+      // Every trap throws: no key listing, no Array.isArray, no name.
+      std::string target;
+      switch (data_.ConsumeIntegralInRange(0, 2)) {
+        case 0:
+          target = Object(depth);
+          break;
+        case 1:
+          target = Array(depth);
+          break;
+        default:
+          target = "function revoked() {}";
+          break;
+      }
+      return "(() => { const r = Proxy.revocable(" + target +
+             ", {}); r.revoke(); return r.proxy; })()";
+    }
   }
   return "null";
 }
@@ -213,7 +276,8 @@ std::string PageValueGrammar::Array(int depth) {
           "c.length = " +
           std::string(data_.ConsumeBool()
                           ? std::to_string(data_.ConsumeIntegralInRange(0, 16))
-                          : "4294967295") +
+                      : data_.ConsumeBool() ? "2 ** 20 + 1"
+                                            : "4294967295") +
           ";";
       break;
     case 1:
@@ -247,15 +311,30 @@ std::string PageValueGrammar::Object(int depth) {
   return script + " return c; })()";
 }
 
-// Traps that CEF's key listing calls must not throw (CEF 81 aborts, see
-// docs/limits.md): their actions are caught.
+// The traps that a key listing or a function's name runs act too, and may
+// throw: the renderer makes no call of CEF's that aborts on them.
 std::string PageValueGrammar::Proxied(const std::string& target,
-                                      const std::string& key) {
+                                      const std::string& key,
+                                      bool callable) {
   std::string handler = "{get(t, k, r) { if (k === " + key + ") { " +
                         Action("t") + " } return Reflect.get(t, k, r); }";
-  if (data_.ConsumeBool()) {
-    handler += ", ownKeys(t) { try { " + Action("t") +
-               " } catch (e) {} return Reflect.ownKeys(t); }";
+  const int traps = data_.ConsumeIntegralInRange(0, 7);
+  if (traps & 1) {
+    handler +=
+        ", ownKeys(t) { " + Action("t") + " return Reflect.ownKeys(t); }";
+  }
+  if (traps & 2) {
+    handler += ", getOwnPropertyDescriptor(t, k) { if (k === " + key + ") { " +
+               Action("t") +
+               " } return Reflect.getOwnPropertyDescriptor(t, k); }";
+  }
+  if (traps & 4) {
+    handler += ", getPrototypeOf(t) { " + Action("t") +
+               " return Reflect.getPrototypeOf(t); }";
+  }
+  if (callable && data_.ConsumeBool()) {
+    handler += ", apply(t, self, a) { " + Action("t") +
+               " return Reflect.apply(t, self, a); }";
   }
   const std::string proxy = "new Proxy(" + target + ", " + handler + "})";
   return data_.ConsumeIntegralInRange(0, 3) == 0

@@ -2,8 +2,8 @@
 // bytes: arrays and objects nested past the nesting limit, holes and sparse
 // arrays, long keys and names, accessors and Proxy traps whose bodies act on
 // the page (remove frames, throw, change the container being read, put
-// accessors on the prototypes, call the host again, keep functions), and
-// leaves of every kind V8 has.
+// accessors on the prototypes, call the host again, keep functions),
+// callable and revoked Proxies, and leaves of every kind V8 has.
 #ifndef QUILLMOSS_FUZZ_PAGE_VALUES_H_
 #define QUILLMOSS_FUZZ_PAGE_VALUES_H_
 
@@ -49,16 +49,21 @@ class PageValueGrammar {
     kProxiedObject,
     kProxiedArray,
     kCycle,
-    kMaxValue = kCycle
+    kCallableProxy,
+    kRevokedProxy,
+    kMaxValue = kRevokedProxy
   };
 
   std::string Node(int depth);
   std::string Leaf();
   std::string Array(int depth);
   std::string Object(int depth);
-  // |target| in a Proxy whose get trap (and maybe ownKeys trap) acts when
-  // it reads |key|; one more Proxy around it at times.
-  std::string Proxied(const std::string& target, const std::string& key);
+  // |target| in a Proxy whose get trap acts when it reads |key|, and maybe
+  // its ownKeys, getOwnPropertyDescriptor, getPrototypeOf (and, |callable|,
+  // apply) traps; one more Proxy around it at times.
+  std::string Proxied(const std::string& target,
+                      const std::string& key,
+                      bool callable = false);
   // A statement run by an accessor or trap; |container| names the value
   // being read. |nested| actions put no further actions on the prototypes.
   std::string Action(const std::string& container, bool nested = false);
