@@ -3,8 +3,10 @@
 // stored callback. Aborts when what the host got breaks the conversion table
 // (int32 range -> int, 2^31..2^32-1 -> 4-byte little-endian binary, other
 // numbers -> double, Date -> null, functions -> descriptors of stored
-// callbacks) or the nesting rule, or when the page gets back anything but
-// what the host sent.
+// callbacks, texts that begin with the descriptor's marker -> null, objects
+// whose keys cannot be listed -> null), the key rules or the nesting rule,
+// or when the page gets back anything but what the host sent. A getter may
+// call the bound function again: that nested call must arrive first, whole.
 // The table is convert/v8utils.cc's, derived again here without reading it:
 // a change of a rule there changes the oracle (Expect...) here.
 #include <algorithm>
@@ -113,6 +115,35 @@ std::u16string Ascii(const char* text) {
   return out;
 }
 
+// What begins a callback descriptor. A page text that begins with it could
+// pass for a function of the page's, so it never reaches the host: a string
+// arrives as null, a member under such a key is left out.
+const std::u16string& Marker() {
+  static const std::u16string marker = Ascii("####quillmoss####");
+  return marker;
+}
+
+bool BeginsWithMarker(const std::u16string& units) {
+  return units.compare(0, Marker().size(), Marker()) == 0;
+}
+
+Expected ExpectText(const std::u16string& units) {
+  if (BeginsWithMarker(units))
+    return Expected::Of(Expected::Kind::kNull);
+  Expected expected = Expected::Of(Expected::Kind::kString);
+  expected.text = Utf8(units);
+  return expected;
+}
+
+// An object whose keys cannot be listed (a revoked Proxy, a key trap that
+// throws) arrives as null; at the deepest level an object arrives empty
+// unlisted, whatever it is.
+Expected ExpectUnlistable(int depth) {
+  return depth >= quillmoss::kMaxNestingLevel
+             ? Expected::Of(Expected::Kind::kDictionary)
+             : Expected::Of(Expected::Kind::kDropped);
+}
+
 Expected ExpectNumber(double number) {
   if (std::isfinite(number) && number == std::trunc(number) &&
       !(number == 0 && std::signbit(number))) {
@@ -178,6 +209,9 @@ class PageValueWriter {
  public:
   explicit PageValueWriter(FuzzedDataProvider& data) : data_(data) {}
 
+  // What the getter that calls record() again passes it, if one was written.
+  const Expected* nested() const { return nested_.get(); }
+
   // |named_only|: anonymous functions would take their name from the
   // property they are defined in, so member values use named ones.
   std::string Value(int depth, bool named_only, Expected* expected) {
@@ -191,12 +225,11 @@ class PageValueWriter {
       }
       case 1: {
         const std::u16string text = Units();
-        *expected = Expected::Of(Expected::Kind::kString);
-        expected->text = Utf8(text);
+        *expected = ExpectText(text);
         return JsString(text);
       }
       case 2: {
-        switch (data_.ConsumeIntegralInRange(0, 4)) {
+        switch (data_.ConsumeIntegralInRange(0, 7)) {
           case 0:
             *expected = Expected::Of(Expected::Kind::kNull);
             return "null";
@@ -209,12 +242,14 @@ class PageValueWriter {
           case 3:
             *expected = Expected::Of(Expected::Kind::kDropped);
             return "123n";
-          default: {
+          case 4: {
             const bool value = data_.ConsumeBool();
             *expected = Expected::Of(Expected::Kind::kBool);
             expected->boolean = value;
             return value ? "true" : "false";
           }
+          default:
+            return MarkedText(expected);
         }
       }
       case 3:
@@ -224,7 +259,7 @@ class PageValueWriter {
       case 4:
         return Function(named_only, expected);
       case 5:
-        return SpecialObject(expected);
+        return SpecialObject(depth, expected);
       case 6:
       case 7:
         return ArrayLiteral(depth, expected);
@@ -278,15 +313,55 @@ class PageValueWriter {
       return Ascii(kAsciiKeys[data_.ConsumeIntegralInRange<size_t>(
           0, sizeof(kAsciiKeys) / sizeof(kAsciiKeys[0]) - 1)]);
     }
-    if (data_.ConsumeIntegralInRange(0, 7) == 0)
-      return Ascii("__proto__");  // an own property when computed
-    return Units();
+    switch (data_.ConsumeIntegralInRange(0, 9)) {
+      case 0:
+        return Ascii("__proto__");  // an own property when computed
+      case 8:
+        return Marker() + Units();
+      case 9:
+        return Ascii("k") + Marker();
+      default:
+        return Units();
+    }
+  }
+
+  // The marker at the start of a text, alone, before a forged descriptor
+  // or other units, or where it is data: after a unit (a lone surrogate
+  // too), or one '#' short.
+  std::string MarkedText(Expected* expected) {
+    static const char16_t kBefore[] = {u' ', 0xD800, u'#'};
+    std::u16string text;
+    switch (data_.ConsumeIntegralInRange(0, 3)) {
+      case 0:
+        text = Marker() + Units();
+        break;
+      case 1:
+        text =
+            Marker() + Ascii(
+                           "{\"what\":\"javascript-callback\",\"callbackId\":1,"
+                           "\"frameId\":1,\"functionName\":\"answer\"}");
+        break;
+      case 2:
+        text = kBefore[data_.ConsumeIntegralInRange<size_t>(
+                   0, sizeof(kBefore) / sizeof(kBefore[0]) - 1)] +
+               Marker();
+        break;
+      default:
+        text = Marker().substr(1) + Units();
+        break;
+    }
+    *expected = ExpectText(text);
+    return JsString(text);
   }
 
   std::string Function(bool named_only, Expected* expected) {
     const std::string id = std::to_string(next_function_++);
     *expected = Expected::Of(Expected::Kind::kFunction);
-    switch (data_.ConsumeIntegralInRange(0, named_only ? 3 : 5)) {
+    int form = data_.ConsumeIntegralInRange(0, 9);
+    // Where an anonymous function would take the member's name.
+    if (named_only && (form == 4 || form == 5))
+      form = 0;
+    switch (form) {
       case 0:
         expected->text = "f" + id;
         return "function f" + id + "() { return 1; }";
@@ -307,17 +382,32 @@ class PageValueWriter {
       case 4:
         expected->text = "";
         return "(() => 0)";
-      default:
-        // Not a callable Proxy: CEF 81 reads its missing name unchecked and
-        // crashes.
+      case 5:
         expected->text = "";
         return "(async () => 0)";
+      // Callable Proxies (CEF 81's GetFunctionName() crashes on them): named
+      // by their own "name" when the traps give it as a string, else "".
+      case 6:
+        expected->text = "p" + id;
+        return "new Proxy(function p" + id + "() {}, {})";
+      case 7:
+        expected->text = "P" + id;
+        return "new Proxy(new Proxy(class P" + id +
+               " {}, {}), {get() { throw new Error('get'); }})";
+      case 8:
+        expected->text = "";
+        return "new Proxy(function q" + id +
+               "() {}, {getOwnPropertyDescriptor() { throw new "
+               "Error('trap'); }})";
+      default:
+        expected->text = "";
+        return "fuzz.revoked(function r" + id + "() {})";
     }
   }
 
-  std::string SpecialObject(Expected* expected) {
+  std::string SpecialObject(int depth, Expected* expected) {
     *expected = Expected::Of(Expected::Kind::kDictionary);
-    switch (data_.ConsumeIntegralInRange(0, 7)) {
+    switch (data_.ConsumeIntegralInRange(0, 15)) {
       case 0:
         return "new Map([[1, 2]])";
       case 1:
@@ -347,8 +437,45 @@ class PageValueWriter {
         SetMember(expected, u"0", ExpectNumber(1));
         SetMember(expected, u"1", Expected::Of(Expected::Kind::kNull));
         return "fuzz.argumentsOf(1, null)";
-      default:
+      case 7:
         return "new ArrayBuffer(8)";
+      // Objects whose keys cannot be listed: every trap of a revoked Proxy
+      // throws, Array.isArray's too.
+      case 8:
+        *expected = ExpectUnlistable(depth);
+        return "fuzz.revoked({a: 1})";
+      case 9:
+        *expected = ExpectUnlistable(depth);
+        return "fuzz.revoked([1])";
+      case 10:
+        *expected = ExpectUnlistable(depth);
+        return "new Proxy({a: 1}, {getOwnPropertyDescriptor() { throw new "
+               "Error('trap'); }})";
+      case 11:
+        *expected = ExpectUnlistable(depth);
+        return "new Proxy({a: 1}, {getPrototypeOf() { throw new "
+               "Error('trap'); }})";
+      case 12:
+        // A key twice breaks the trap's contract: the listing throws.
+        *expected = ExpectUnlistable(depth);
+        return "new Proxy({a: 1}, {ownKeys() { return ['a', 'a']; }})";
+      case 13: {
+        // Longer than the array-length limit, and than 2^24, where CEF's own
+        // listing aborts: an empty dictionary, unlisted. Views of one
+        // buffer: a typed array each would be 16 MB.
+        static const char* const kViews[] = {
+            "new Uint8Array(fuzz.big)",
+            "new Uint8Array(fuzz.big, 1)",
+            "new Int16Array(fuzz.big, 0, 2 ** 20 + 1)",
+        };
+        return kViews[data_.ConsumeIntegralInRange<size_t>(
+            0, sizeof(kViews) / sizeof(kViews[0]) - 1)];
+      }
+      case 14:
+        return data_.ConsumeBool() ? "new String(fuzz.bigText)"
+                                   : "new String(fuzz.bigText.slice(2 ** 23))";
+      default:
+        return data_.ConsumeBool() ? "Object(1n)" : "Object(Symbol('s'))";
     }
   }
 
@@ -434,9 +561,20 @@ class PageValueWriter {
       // assignment would set the prototype: ASCII keys only, none of them
       // "__proto__".
       const std::u16string key = Key(plain);
-      const int form = plain ? 0 : data_.ConsumeIntegralInRange(0, 5);
+      int form = plain ? 0 : data_.ConsumeIntegralInRange(0, 6);
+      // One nested call an input: whether and in which order getters run
+      // depends on more than the writer knows (keys left out or met, a
+      // Proxy's traps), so the checks take the one nested call as it comes.
+      if (form == 6 && nested_)
+        form = 0;
       Expected member;
-      if (form == 4) {
+      if (form == 6) {
+        nested_ = std::make_unique<Expected>();
+        // An argument of its own call, at level 0 there.
+        const std::string inner = Value(0, false, nested_.get());
+        script += "get [" + JsString(key) + "]() { record(" + inner +
+                  "); return " + Value(depth + 1, true, &member) + "; }";
+      } else if (form == 4) {
         script += "get [" + JsString(key) + "]() { return " +
                   Value(depth + 1, true, &member) + "; }";
       } else if (form == 5) {
@@ -483,15 +621,20 @@ class PageValueWriter {
       return script + "], {get() { throw new Error('get'); }})";
     }
     const std::string target = ObjectLiteral(depth, false, expected);
-    // A trap that makes the key listing throw aborts CEF itself (CEF 81
-    // lists keys with ToLocalChecked()), so no input asks for one.
-    switch (data_.ConsumeIntegralInRange(0, 1)) {
+    switch (data_.ConsumeIntegralInRange(0, 3)) {
       case 0:
         return "new Proxy(" + target + ", {})";
-      default:
+      case 1:
         for (auto& member : expected->members)
           member.second = Expected::Of(Expected::Kind::kDropped);
         return "new Proxy(" + target + ", {get() { throw new Error('get'); }})";
+      case 2:
+        *expected = ExpectUnlistable(depth);
+        return "new Proxy(" + target +
+               ", {ownKeys() { throw new Error('ownKeys'); }})";
+      default:
+        *expected = ExpectUnlistable(depth);
+        return "fuzz.revoked(" + target + ")";
     }
   }
 
@@ -517,6 +660,8 @@ class PageValueWriter {
   FuzzedDataProvider& data_;
   int nodes_left_ = kMaxNodes;
   int next_function_ = 0;
+  // The argument a getter passes to a nested call, if one was written.
+  std::unique_ptr<Expected> nested_;
 };
 
 // ---------------------------------------------------------------------------
@@ -655,10 +800,11 @@ class ReceivedChecker {
     // and the one V8 lists first stays (the others are left out).
     std::map<std::string, const Expected*> members;
     if (level <= quillmoss::kMaxNestingLevel) {
-      // A member under the empty key is left out: CEF's wrapper sets no
-      // entry under it.
+      // A member under the empty key is left out (CEF's wrapper sets no
+      // entry under it), and so is one under a key that begins with the
+      // marker.
       for (const auto& member : expected.members) {
-        if (!member.first.empty())
+        if (!member.first.empty() && !BeginsWithMarker(member.first))
           members.emplace(Utf8(member.first), &member.second);
       }
     }
@@ -987,6 +1133,15 @@ constexpr char kPageHelpers[] = R"(globalThis.fuzz = Object.freeze({
     const a = [element]; const o = {a}; a.push(o); return o;
   },
   argumentsOf() { return arguments; },
+  revoked(target) {
+    const r = Proxy.revocable(target, {});
+    r.revoke();
+    return r.proxy;
+  },
+  // Past 2^24 elements; views of it and String objects of the text cost no
+  // copy.
+  big: new ArrayBuffer(2 ** 24 + 1),
+  bigText: 'x'.repeat(2 ** 24 + 1),
   // The callback the host answers with everything it got.
   answer(...args) { globalThis.got = JSON.stringify(args); },
 });)";
@@ -1089,22 +1244,30 @@ void World::Run(const uint8_t* bytes, size_t size) {
   if (!result.ok || result.value != "null")
     Fail("the bound call did not return null: " + result.exception + "\n" +
          call);
+  // A getter's nested call, when it ran, arrives first.
   const std::vector<standin::SentMessage>& sent = renderer.SentMessages();
-  if (sent.size() != 1 || sent[0].message->GetName().ToString() !=
-                              quillmoss::kV8FunctionHandlerExecuteMessage) {
-    Fail("expected one V8FunctionHandler::Execute message\n" + call);
+  const size_t calls = writer.nested() ? 2 : 1;
+  if (sent.empty() || sent.size() > calls)
+    Fail("expected " + std::to_string(calls) + " message(s) or one\n" + call);
+  std::vector<CefRefPtr<CefListValue>> lists;
+  for (const standin::SentMessage& message : sent) {
+    CefRefPtr<CefListValue> message_args = message.message->GetArgumentList();
+    if (message.message->GetName().ToString() !=
+            quillmoss::kV8FunctionHandlerExecuteMessage ||
+        message_args->GetString(0).ToString() != "record" ||
+        message_args->GetType(1) != VTYPE_LIST) {
+      Fail("a message does not carry record's name and a list\n" + call);
+    }
+    lists.push_back(message_args->GetList(1));
   }
-  CefRefPtr<CefListValue> message_args = sent[0].message->GetArgumentList();
-  if (message_args->GetString(0).ToString() != "record" ||
-      message_args->GetType(1) != VTYPE_LIST) {
-    Fail("the message does not carry the name and a list\n" + call);
-  }
-  CefRefPtr<CefListValue> recorded = message_args->GetList(1);
+  CefRefPtr<CefListValue> recorded = lists.back();
   const std::string want = PageText(recorded);
   if (EntryLimitReached())
     return;
-  ReceivedChecker(frame, session_.callbacks())
-      .CheckList(expected, recorded, 0, Path("args"));
+  ReceivedChecker checker(frame, session_.callbacks());
+  if (lists.size() == 2)
+    checker.CheckList({*writer.nested()}, lists[0], 0, Path("nested"));
+  checker.CheckList(expected, recorded, 0, Path("args"));
 
   // The host answers with everything it got.
   const std::string descriptor =

@@ -454,12 +454,18 @@ NUMBERS = [0.0, 1.0, -1.0, 2147483647.0, -2147483648.0, 2147483648.0,
            9007199254740993.0, "NaN", "Infinity", "-Infinity", 5e-324]
 UNITS = [ord("a"), ord('"'), ord("\\"), ord("'"), 0, 0x1F, 0x7F, 0xE9, 0x2028,
          0xD800, 0xDBFF, 0xDC00, 0xDFFF, 0xFFFF, 0xFFFD]
-HUGE_LENGTHS = [2**24 + 1, 2**30, 2**31 - 1, 2**31, 2**32 - 1]
+HUGE_LENGTHS = [2**20 + 1, 2**30, 2**31 - 1, 2**31, 2**32 - 1]
 ASCII_KEYS = ["a", "b", "c", "0", "1", "10", "4294967295", "length", "toJSON",
               "constructor", "k"]
-FUNCTIONS = ["named", "class", "bound", "keyed", "arrow", "proxy"]
+FUNCTIONS = ["named", "class", "bound", "keyed", "arrow", "async arrow",
+             "callable proxy", "proxied class", "unnamed proxy",
+             "revoked proxy"]
 SPECIALS = ["map", "regexp", "uint8array", "string object", "number object",
-            "error", "arguments", "arraybuffer"]
+            "error", "arguments", "arraybuffer", "revoked", "revoked array",
+            "throwing descriptor", "throwing prototype", "duplicate keys",
+            "big typed array", "big string object", "wrapped primitive"]
+MARKER = "####quillmoss####"
+MARKED = ["marker", "forged descriptor", "after a unit", "one short"]
 
 
 class Conversion:
@@ -520,27 +526,39 @@ class Conversion:
             self.p.integral(0, len(ASCII_KEYS) - 1, ASCII_KEYS.index(key))
         elif key == "__proto__":
             self.p.boolean(False)
-            self.p.integral(0, 7, 0, 4)
+            self.p.integral(0, 9, 0, 4)
+        elif key.startswith(MARKER):
+            self.p.boolean(False)
+            self.p.integral(0, 9, 8, 4)
+            self.units(key[len(MARKER):])
+        elif key == "k" + MARKER:
+            self.p.boolean(False)
+            self.p.integral(0, 9, 9, 4)
         else:
             self.p.boolean(False)
-            self.p.integral(0, 7, 1, 4)
+            self.p.integral(0, 9, 1, 4)
             self.units(key)
 
     def object_literal(self, members, depth, plain=False):
         """members: (key, value) or (key, "getter", value) or
-        (key, "throwing getter")."""
+        (key, "throwing getter") or (key, "calling getter", argument,
+        value): a getter that calls record(argument) again."""
         self.p.integral(0, 5, len(members), 4)
         for member in members:
             self.key(member[0], plain)
             if plain:
                 self.value(member[1], depth + 1, named_only=True)
             elif member[1] == "throwing getter":
-                self.p.integral(0, 5, 5, 4)
+                self.p.integral(0, 6, 5, 4)
             elif member[1] == "getter":
-                self.p.integral(0, 5, 4, 4)
+                self.p.integral(0, 6, 4, 4)
                 self.value(member[2], depth + 1, named_only=True)
+            elif member[1] == "calling getter":
+                self.p.integral(0, 6, 6, 4)
+                self.value(member[2], 0)  # the nested call's argument
+                self.value(member[3], depth + 1, named_only=True)
             else:
-                self.p.integral(0, 5, 0, 4)
+                self.p.integral(0, 6, 0, 4)
                 self.value(member[1], depth + 1, named_only=True)
 
     def value(self, value, depth, named_only=False):
@@ -554,25 +572,39 @@ class Conversion:
             self.units(value[1])
         elif kind in ("null", "undefined", "symbol", "bigint", "bool"):
             self._choice(2, depth)
-            self.p.integral(0, 4, ["null", "undefined", "symbol", "bigint",
+            self.p.integral(0, 7, ["null", "undefined", "symbol", "bigint",
                                    "bool"].index(kind), 4)
             if kind == "bool":
                 self.p.boolean(value[1])
+        elif kind == "marked":
+            # ("marked", form, units or the unit before the marker)
+            self._choice(2, depth)
+            self.p.integral(0, 7, 5, 4)
+            self.p.integral(0, 3, MARKED.index(value[1]), 4)
+            if value[1] == "after a unit":
+                self.p.integral(0, 2, [" ", "\ud800", "#"].index(value[2]), 4)
+            elif value[1] != "forged descriptor":
+                self.units(value[2])
         elif kind == "date":
             self._choice(3, depth)
             self.number(value[1])
         elif kind == "function":
             self._choice(4, depth)
-            self.p.integral(0, 3 if named_only else 5,
-                            FUNCTIONS.index(value[1]), 4)
+            form = FUNCTIONS.index(value[1])
+            assert not named_only or form not in (4, 5), "would be named"
+            self.p.integral(0, 9, form, 4)
             if value[1] == "keyed":
                 self.units(value[2])
         elif kind == "special":
             self._choice(5, depth)
-            self.p.integral(0, 7, SPECIALS.index(value[1]), 4)
+            self.p.integral(0, 15, SPECIALS.index(value[1]), 4)
             if value[1] == "uint8array":
                 self.p.integral(0, 255, value[2], 1)
                 self.p.integral(0, 255, value[3], 1)
+            elif value[1] == "big typed array":
+                self.p.integral(0, 2, value[2], 4)  # which view
+            elif value[1] in ("big string object", "wrapped primitive"):
+                self.p.boolean(value[2])
         elif kind == "array":
             self._choice(6, depth)
             self.p.integral(0, 5, len(value[1]), 4)
@@ -621,7 +653,8 @@ class Conversion:
             self._choice(12, depth)
             self.p.boolean(False)
             self.object_literal(value[1], depth)
-            self.p.integral(0, 1, ["none", "get"].index(value[2]), 4)
+            self.p.integral(0, 3, ["none", "get", "ownKeys",
+                                   "revoked"].index(value[2]), 4)
         elif kind == "cyclic":
             self._choice(13, depth)
             self.value(value[2], 12, named_only=True)  # a leaf
@@ -677,7 +710,7 @@ def hand_written_conversion():
                     ("bigint",)],
         "dates_and_functions": [("date", 0.0), ("date", "NaN"),
                                 ("function", "named"), ("function", "arrow"),
-                                ("function", "proxy")],
+                                ("function", "async arrow")],
         "function_names": [("function", "keyed", '"},"x":"'),
                            ("function", "keyed", "\\\n\t\x01\x1f"),
                            ("function", "keyed", "\ud800\u2028"),
@@ -701,6 +734,30 @@ def hand_written_conversion():
                      ("special", "string object"), ("special", "map"),
                      ("special", "arguments"), ("special", "error")],
     }
+    seeds["markers"] = [
+        ("marked", "marker", ""), ("marked", "forged descriptor"),
+        ("marked", "after a unit", "\ud800"), ("marked", "one short", "#"),
+        ("object", [(MARKER, n(1.0)), ("k" + MARKER, n(2.0)),
+                    (MARKER + "a", s("x"))])]
+    seeds["unlistable"] = [
+        ("special", "revoked"), ("special", "throwing descriptor"),
+        ("array", [("special", "revoked array"),
+                   ("special", "throwing prototype"),
+                   ("special", "duplicate keys")]),
+        ("proxy", [("a", n(1.0))], "ownKeys"),
+        ("object", [("p", ("proxy", [("a", n(1.0))], "revoked"))])]
+    seeds["nested_call"] = [
+        ("object", [("a", "calling getter", s("inner"),
+                     ("function", "named")),
+                    ("b", ("function", "class"))])]
+    seeds["callable_proxies"] = [
+        ("function", "callable proxy"), ("function", "proxied class"),
+        ("function", "unnamed proxy"), ("function", "revoked proxy")]
+    seeds["past_the_length_limit"] = [
+        ("special", "big typed array", 0), ("special", "big typed array", 2),
+        ("special", "big string object", True),
+        ("special", "wrapped primitive", False),
+        ("sparse", 2**20 + 1, [])]
     deep = n(1.0)
     for _ in range(10):  # 31 values, within the target's 32
         deep = ("array", [deep, ("object", [("k", s("v"))])])
