@@ -73,6 +73,15 @@ CefRefPtr<CefBinaryValue> CreateUInt32Binary(uint32_t number) {
   return CefBinaryValue::Create(bytes, sizeof(bytes));
 }
 
+// Whether the context the crossing runs in is one CEF released (its frame
+// was removed while it ran); false outside any context.
+bool CallingContextReleased() {
+  if (!CefV8Context::InContext())
+    return false;
+  const CefRefPtr<CefV8Context> context = CefV8Context::GetCurrentContext();
+  return !context || !context->IsValid() || !context->GetFrame();
+}
+
 // One crossing: the caller's hooks, the entries it may still write, and
 // what it looked up once. Made by each conversion call and passed down. The
 // entries are the outermost crossing's: one in progress on this thread (a
@@ -125,7 +134,10 @@ class Crossing {
   // Asks the calling context's value describer (ConversionHooks) about
   // |value|, looked up once per crossing; it runs no page code but a
   // Proxy's traps, and what it throws is an empty result. kNoDescriber
-  // for a context whose creation was not seen.
+  // for a context whose creation was not seen; kThrew, as for a value that
+  // cannot be described, once a getter or trap removed the calling frame:
+  // its describer went with its context, and CEF's own calls would still
+  // run on the value (and abort on a revoked Proxy).
   Description Describe(const CefRefPtr<CefV8Value>& value,
                        DescriberMode mode,
                        CefString* form) {
@@ -133,7 +145,9 @@ class Crossing {
       describer_looked_up_ = true;
       describer_ = hooks_.GetCurrentContextValueDescriber();
     }
-    if (!describer_ || !describer_->IsValid())
+    if (describer_ ? !describer_->IsValid() : CallingContextReleased())
+      return Description::kThrew;
+    if (!describer_)
       return Description::kNoDescriber;
     const CefRefPtr<CefV8Value> answer = describer_->ExecuteFunction(
         nullptr,

@@ -568,6 +568,17 @@ TEST_F(SecurityTest, FramesRemovedWhileArgumentsConvertKeepNothing) {
       {"main",
        "saveFile(keptS, {get g() { removeFrame('S'); return {f: keptS}; }})",
        "saveFile", false},
+      // The caller's describer went with its context: the revoked Proxy
+      // returned is not listed by CEF (which aborts on it), whether the
+      // describer was looked up before the removal or is looked up after.
+      {"B",
+       "saveFile({get g() { removeFrame('B'); const r = Proxy.revocable({}, "
+       "{}); r.revoke(); return r.proxy; }})",
+       "saveFile", true},
+      {"B",
+       "saveFile(Object.defineProperty([], 0, {get() { removeFrame('B'); "
+       "const r = Proxy.revocable({}, {}); r.revoke(); return r.proxy; }}))",
+       "saveFile", true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.code);
