@@ -799,6 +799,10 @@ FOUND_DISPATCH = {
         "AQAAgAABAQEABAIAAAM19gkCAAABAAAHAQAAAgABAACAAAEBAQD/ZFz/////////////"
         "/wAJBBACAAACAAAHBgAKAwEACgIBAAABCgEBAQEAAQQKfQEAAAEABAIAAAIBAAACAQAC"
         "AAEBAAEAAAEBAAEAAQA="),
+    # A getter removes the calling frame and returns a revoked Proxy: the
+    # describer went with the context, and CEF's own key listing aborted.
+    "found_removed_frame_then_revoked_proxy": (
+        "XFtmXK9cQVz//wgAAG9c/Sr/PwEAEACAAYABAwEDCAAicVwxQVwADv///yj/AAEEAQEA"),
 }
 
 
