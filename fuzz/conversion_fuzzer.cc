@@ -1246,9 +1246,8 @@ void World::Run(const uint8_t* bytes, size_t size) {
          call);
   // A getter's nested call, when it ran, arrives first.
   const std::vector<standin::SentMessage>& sent = renderer.SentMessages();
-  const size_t calls = writer.nested() ? 2 : 1;
-  if (sent.empty() || sent.size() > calls)
-    Fail("expected " + std::to_string(calls) + " message(s) or one\n" + call);
+  if (sent.empty() || sent.size() > (writer.nested() ? 2u : 1u))
+    Fail("expected one message, or two with a nested call\n" + call);
   std::vector<CefRefPtr<CefListValue>> lists;
   for (const standin::SentMessage& message : sent) {
     CefRefPtr<CefListValue> message_args = message.message->GetArgumentList();
