@@ -169,6 +169,7 @@ class Parser {
     std::map<std::string, std::string> removed_at;  // by removeFrame steps
     std::set<std::string> remote;  // frames whose page is in another process
     int browser_id = 0;
+    std::string main_frame;
   };
   using BrowserStates = std::map<std::string, BrowserState>;
 
@@ -239,6 +240,7 @@ class Parser {
         browser->frames.push_back(std::move(frame));
       }
     }
+    state.main_frame = browser->frames[0].handle;
     browsers_[browser->handle] = std::move(state);
     if (scenario_->default_browser.empty())
       scenario_->default_browser = browser->handle;
@@ -366,12 +368,10 @@ class Parser {
         !ResolveBrowser(object, step)) {
       return false;
     }
+    // From the state, not the declaration: a live session keeps no steps.
     BrowserState& state = browsers_[step->browser];
-    const BrowserDeclaration* declaration = FindDeclaration(step->browser);
-    return ParseFrame(
-        object, step->path, step->browser, /*is_main=*/false,
-        declaration ? declaration->frames[0].handle : std::string(), &state,
-        &step->new_frame);
+    return ParseFrame(object, step->path, step->browser, /*is_main=*/false,
+                      state.main_frame, &state, &step->new_frame);
   }
 
   bool ReadAfterDestroy(const json& object, Step* step) {
@@ -527,20 +527,6 @@ class Parser {
       return Fail(JsonPathMember(step->path, "frame"),
                   RemoteFrame(step->frame));
     return true;
-  }
-
-  const BrowserDeclaration* FindDeclaration(const std::string& handle) const {
-    for (const BrowserDeclaration& browser : scenario_->browsers) {
-      if (browser.handle == handle)
-        return &browser;
-    }
-    for (const Step& step : scenario_->steps) {
-      if (step.kind == StepKind::kCreateBrowser &&
-          step.new_browser.handle == handle) {
-        return &step.new_browser;
-      }
-    }
-    return nullptr;
   }
 
   // "comment" is allowed everywhere, for people to say what a part is for.
