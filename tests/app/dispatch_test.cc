@@ -438,7 +438,9 @@ TEST_F(DispatchTest, ReleasedContextDropsItsFramesCallbacksOnly) {
   TakeSent();
   standin::ClearLog();
 
-  renderer_->ReleaseContext(browser, sub);
+  // Its page moves to another process (a cross-site navigation): here the
+  // frame turns remote, and its context goes as a release.
+  EXPECT_NE(0, renderer_->SwapFrame(browser, sub, /*remote=*/true));
   const std::vector<std::string> expected = {
       "[Renderer process] OnContextReleased()",
       "[Renderer process] RemoveJavascriptCallbacksForFrame(): removed js "
@@ -474,6 +476,13 @@ TEST_F(DispatchTest, DestroyedBrowserLosesItsBindings) {
       "[Renderer process] DoJavascriptBindingsForFrame(): bindings not set "
       "yet"};
   EXPECT_EQ(expected, AllLogTexts());
+
+  // The browser lived on in another process and its main frame's page comes
+  // back here under the same id: it starts without bindings, as in a
+  // process that never had them, until the host sends them again.
+  ASSERT_EQ(browser, renderer_->CreateBrowser("", browser, false));
+  renderer_->CreateContext(browser, MainFrame(browser));
+  EXPECT_EQ("\"undefined\"", EvalMain(browser, "typeof saveFile"));
 }
 
 TEST_F(DispatchTest, ScheduleWithoutBindingsIsRefused) {
