@@ -188,6 +188,7 @@ void JavascriptCallbackRegistry::RemoveJavascriptCallbacksForFrame(
 
 bool JavascriptCallbackRegistry::ExecuteJavascriptCallback(
     ConversionHooks& hooks,
+    CefRefPtr<CefBrowser> browser,
     int callback_id,
     CefRefPtr<CefListValue> args) {
   if (javascript_callbacks_.empty()) {
@@ -205,6 +206,19 @@ bool JavascriptCallbackRegistry::ExecuteJavascriptCallback(
   }
   const CefRefPtr<CefFrame>& frame = callback.first;
   const CefRefPtr<CefV8Value>& function = callback.second;
+
+  // Ids count per process across every browser it renders: a reply that
+  // came through one browser must not run a function another browser's page
+  // passed, with data meant for the first. A frame that has left its browser
+  // has no context either, and is refused below.
+  const CefRefPtr<CefBrowser> owner = frame->GetBrowser();
+  if (owner &&
+      (!browser || owner->GetIdentifier() != browser->GetIdentifier())) {
+    RENDERER_LOG(ERROR)
+        << "ExecuteJavascriptCallback(): callback belongs to another browser, id="
+        << callback_id;
+    return false;
+  }
 
   // A frame whose context is gone or going cannot run script; entering it
   // would touch a dead context.

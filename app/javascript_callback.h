@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "convert/conversion_hooks.h"
+#include "include/cef_browser.h"
 #include "include/cef_frame.h"
 #include "include/cef_v8.h"
 #include "include/cef_values.h"
@@ -31,13 +32,10 @@ class JavascriptCallbackRegistry {
       delete;
   ~JavascriptCallbackRegistry();
 
-  // Keeps |function| under a new id and returns its callback descriptor.
-  // |frame| is the frame of the current V8 context. Never fails.
+  // What value conversion asks through its hooks (convert/conversion_hooks.h
+  // says what each does); the application forwards them here.
   CefString StoreJavascriptCallback(CefRefPtr<CefFrame> frame,
                                     CefRefPtr<CefV8Value> function);
-
-  // The most UTF-16 units that the descriptor StoreJavascriptCallback would
-  // return for |function| can take. Stores nothing.
   static size_t GetJavascriptCallbackDescriptorLength(
       CefRefPtr<CefV8Value> function);
 
@@ -50,9 +48,11 @@ class JavascriptCallbackRegistry {
   void RemoveJavascriptCallbacksForFrame(CefRefPtr<CefFrame> frame);
 
   // Calls the function stored under |callback_id| with |args| converted
-  // through |hooks|, inside its frame's current V8 context. True when the
-  // function ran and returned.
+  // through |hooks|, inside its frame's current V8 context, when that frame
+  // belongs to |browser|, the one the host's message came through. True when
+  // the function ran and returned.
   bool ExecuteJavascriptCallback(ConversionHooks& hooks,
+                                 CefRefPtr<CefBrowser> browser,
                                  int callback_id,
                                  CefRefPtr<CefListValue> args);
 

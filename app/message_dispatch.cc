@@ -17,8 +17,10 @@ bool QuillmossApp::OnProcessMessageReceived(
     CefRefPtr<CefFrame> frame,
     CefProcessId source_process,
     CefRefPtr<CefProcessMessage> message) {
-  // Only the main frame speaks for the host; a sub-frame may hold a page of
-  // any origin.
+  // Every message here comes from the browser process, never from a page:
+  // the protocol has the host send through a browser's main frame, and a
+  // message through any other frame is a host's mistake, refused so that it
+  // is seen in the log.
   if (!frame || !frame->IsMain()) {
     QLOG(ERROR)
         << "QuillmossApp::OnProcessMessageReceived: received process message from non-main frame.";
@@ -54,7 +56,7 @@ bool QuillmossApp::OnProcessMessageReceived(
     CefRefPtr<CefListValue> call_arguments =
         arguments->IsReadOnly() ? arguments->Copy() : arguments;
     call_arguments->Remove(kCallbackIdIndex);
-    javascript_callbacks_.ExecuteJavascriptCallback(*this, callback_id,
+    javascript_callbacks_.ExecuteJavascriptCallback(*this, browser, callback_id,
                                                     call_arguments);
     return true;
   }

@@ -66,8 +66,7 @@ void QuillmossApp::OnContextInitialized() {}
 
 void QuillmossApp::OnBeforeChildProcessLaunch(
     CefRefPtr<CefCommandLine> command_line) {
-  QLOG(INFO) << "[Non-browser process] "
-             << "OnBeforeChildProcessLaunch() command line: "
+  QLOG(INFO) << "[Non-browser process] OnBeforeChildProcessLaunch() command line: "
              << (command_line ? command_line->GetCommandLineString().ToString()
                               : std::string());
 }

@@ -34,6 +34,10 @@ constexpr char kDictionaryFunction[] = "CefDictionaryValueToV8Value";
 // The log line of a refused level spells the limit out, as hosts' logs know
 // it: "max nesting level (8) exceeded".
 static_assert(kMaxNestingLevel == 8, "the nesting line says 8");
+// So do the limits' lines, written out so that a search for a logged line
+// finds its statement.
+static_assert(kMaxConversionEntries == 1048576, "the entries line says it");
+static_assert(kMaxArrayLength == 1048576, "the array length line says it");
 
 // Whether a value at |nesting_level| may still be converted; logs the
 // refusal as |function|'s when not.
@@ -89,8 +93,7 @@ class Crossing {
     if (!refused_) {
       refused_ = true;
       CONVERSION_LOG(ERROR, function)
-          << "more than " << kMaxConversionEntries
-          << " entries in one call, the rest is left out or null";
+          << "more than 1048576 entries in one call, the rest is left out or null";
     }
     return false;
   }
@@ -201,8 +204,8 @@ CefRefPtr<CefListValue> V8ElementsToList(const CefRefPtr<CefV8Value>& array,
   // costs an entry here.
   if (length > static_cast<uint32_t>(kMaxArrayLength)) {
     CONVERSION_LOG(ERROR, function)
-        << "array length " << length << " over the limit of " << kMaxArrayLength
-        << ", sending an empty list";
+        << "array length " << length
+        << " over the limit of 1048576, sending an empty list";
     return list;
   }
   for (uint32_t i = 0; i < length; ++i) {

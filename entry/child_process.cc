@@ -18,7 +18,9 @@ int RunChildProcess(const CefMainArgs& main_args,
   // app: released here, the app and the V8 values its callback registry and
   // built-ins still hold go now, before this returns, not in static
   // destruction. No handler of ours keeps it (V8FunctionHandler points at it
-  // without a reference).
+  // without a reference); an installation task that was posted but never ran
+  // does (base::Bind holds a reference), and goes with CEF's task queue when
+  // the renderer's message loop ends, before CefExecuteProcess() returns.
   app = nullptr;
   return exit_code;
 }

@@ -447,10 +447,15 @@ class Driver {
       values.FillList(args, 1);
     }
     const int id = CallbackId();
+    // Any live browser, the stored function's or another: the registry
+    // must refuse the other's.
+    const Browser* browser = PickBrowser();
+    CefRefPtr<CefBrowser> through =
+        browser ? renderer_.GetBrowser(browser->id) : nullptr;
     quillmoss::QuillmossApp* const app = &app_;
-    renderer_.RunAsTask([app, id, args] {
+    renderer_.RunAsTask([app, through, id, args] {
       app->javascript_callbacks_for_testing().ExecuteJavascriptCallback(
-          *app, id, args);
+          *app, through, id, args);
     });
   }
 

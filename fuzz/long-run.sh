@@ -3,7 +3,11 @@
 # reports inputs, inputs per second, coverage and findings per target. The
 # targets run side by side when the machine has a core for each.
 #
-#   fuzz/long-run.sh [--inputs N] [--jobs J] SECONDS [dispatch|conversion ...]
+#   fuzz/long-run.sh [--inputs N] [--jobs J] [--note TEXT] SECONDS
+#                    [dispatch|conversion ...]
+#
+# Each target's result is printed and appended as a row to fuzz/results.md,
+# with the date, the commit fuzzed and TEXT as its note.
 #
 # --inputs N stops a target once it has run N inputs (SECONDS stays the
 # limit), and the run fails if a target stopped short of N. --jobs J runs
@@ -25,15 +29,18 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 usage() {
-  echo "usage: $0 [--inputs N] [--jobs J] SECONDS [dispatch|conversion ...]" >&2
+  echo "usage: $0 [--inputs N] [--jobs J] [--note TEXT] SECONDS [dispatch|conversion ...]" >&2
   exit 2
 }
 inputs_wanted=
 jobs=1
+note=
 while [ $# -gt 0 ]; do
   case $1 in
     --inputs) [[ ${2:-} =~ ^[0-9]+$ ]] || usage; inputs_wanted=$2; shift 2 ;;
     --jobs) [[ ${2:-} =~ ^[1-9][0-9]*$ ]] || usage; jobs=$2; shift 2 ;;
+    # A table cell: no pipe, no line break.
+    --note) [[ -n ${2:-} && ${2} != *[$'|\n']* ]] || usage; note=$2; shift 2 ;;
     -*) usage ;;
     *) break ;;
   esac
@@ -137,12 +144,21 @@ run_target() {
         "${logs[@]}" | tail -8 | sed 's/^/  /'
     fi
   } >"$work/report"
+  # The row of fuzz/results.md, appended once all targets are done.
+  echo "| $(date +%F) | $code | fuzz_$target | $inputs | $elapsed |" \
+    "$((inputs / (elapsed > 0 ? elapsed : 1))) | $jobs | $cov of ${counters:-?} |" \
+    "$ft | $corpus | $found | $slow | $load_before -> $load_after |" \
+    "${note}${short:+ stopped short of $inputs_wanted} |" >"$work/row"
   if [ "$status" = 0 ] && [ "$found" = 0 ] && [ -z "$short" ]; then
     echo ok >"$work/status"
   else
     echo failed >"$work/status"
   fi
 }
+
+# The commit fuzzed, marked when the tree differs from it.
+code=$(git rev-parse --short HEAD 2>/dev/null || echo unknown)
+[ -z "$(git status --porcelain --untracked-files=no 2>/dev/null)" ] || code+=+
 
 # A target in one process takes one core: side by side when there are cores
 # enough, else (and with --jobs) one after the other.
@@ -160,6 +176,7 @@ fi
 failed=0
 for target in "${targets[@]}"; do
   cat "fuzz/work/$target/report"
+  cat "fuzz/work/$target/row" >>fuzz/results.md
   [ "$(cat "fuzz/work/$target/status")" = ok ] || failed=$((failed + 1))
 done
 [ "$failed" = 0 ]

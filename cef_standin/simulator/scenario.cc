@@ -39,6 +39,7 @@ constexpr StepKindName kStepKinds[] = {
     {"removeFrame", StepKind::kRemoveFrame},
     {"frameRemover", StepKind::kFrameRemover},
     {"swapFrame", StepKind::kSwapFrame},
+    {"frameId", StepKind::kFrameId},
 };
 
 std::string Quote(const std::string& text) {
@@ -157,6 +158,9 @@ class Parser {
                ResolveFrame(object, step) &&
                GetString(object, path, "as", /*allow_empty=*/false,
                          &step->global_name);
+      case StepKind::kFrameId:
+        return CheckKeys(object, path, {"do", "browser", "frame"}) &&
+               ResolveFrame(object, step);
     }
     return Fail(path, "unhandled step");
   }

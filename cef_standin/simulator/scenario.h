@@ -40,6 +40,7 @@ enum class StepKind {
   kRemoveFrame,
   kFrameRemover,
   kSwapFrame,
+  kFrameId,
 };
 
 enum class ExpectKind {

@@ -233,6 +233,9 @@ class ScenarioRun {
         frame_handles_[{BrowserId(step), swapped}] = step.frame;
         return;
       }
+      case StepKind::kFrameId:
+        PrintFrameId(step);
+        return;
     }
   }
 
@@ -300,6 +303,16 @@ class ScenarioRun {
         break;
     }
     out_ << line << "}\n";
+  }
+
+  // A host knows the identifier of every frame a message comes through; a
+  // live session asks for it, as the Python package does.
+  void PrintFrameId(const Step& step) {
+    std::string line = "{";
+    if (step.browser != scenario_.default_browser)
+      line += "\"browser\":" + std::to_string(BrowserId(step)) + ",";
+    out_ << line << "\"frameId\":" << ToJsonText(step.frame)
+         << ",\"id\":" << FrameId(step) << "}\n";
   }
 
   void Expect(const Step& step) {

@@ -9,7 +9,8 @@ plugin (``quillmoss_sim.pytest_plugin``) with fixtures for both.
 from .executable import (ExecutableNotFound, find_executable,
                          locate_executable)
 from .errors import HostCallError, SimulatorError
-from .host import Caller, Host, JsFunction, ReleasedFunctionWarning
+from .host import (Caller, Host, JsFunction, RefusedDescriptor,
+                   ReleasedFunctionWarning)
 from .renderer import (Browser, ConsoleMessage, ExpectationFailed, Frame,
                        JsText, LogLine, Message, PageError, Refusal, Renderer,
                        RendererProcess, SimulatorDied, StepRefused,
@@ -24,8 +25,8 @@ __all__ = [
     "Browser", "CALLBACK_MARKER", "Caller", "ConsoleMessage", "ExecutableNotFound",
     "ExpectationFailed", "Frame", "Host", "HostCallError", "HostCallback",
     "INVALID", "JavascriptCallback", "JsFunction", "JsText", "LogLine",
-    "Message", "PageError", "Refusal", "ReleasedFunctionWarning", "Renderer",
-    "RendererProcess",
+    "Message", "PageError", "Refusal", "RefusedDescriptor",
+    "ReleasedFunctionWarning", "Renderer", "RendererProcess",
     "SimulatorDied", "SimulatorError",
     "StepRefused", "StepResult", "TRUNCATED", "bindings", "find_executable",
     "from_cef_json", "locate_executable", "parse_callback_descriptor",

@@ -27,7 +27,8 @@ from .protocol import (BINDINGS_MESSAGE, CALL_ARGUMENTS_INDEX, CALL_MESSAGE,
                        HOST_CALLBACK_ID_INDEX, HOST_CALLBACK_MESSAGE,
                        PAGE_CALLBACK_MESSAGE, RENDER_PROCESS_TERMINATED,
                        bindings)
-from .renderer import Browser, Frame, Message, Refusal, StepResult
+from .renderer import (Browser, Frame, Message, Refusal, StepRefused,
+                       StepResult)
 from .values import JavascriptCallback, to_cef_json
 
 FrameHook = Callable[[Frame], object]
@@ -56,6 +57,19 @@ def _wants_caller(function: Callable[..., Any]) -> bool:
         return False
     return (parameter is not None
             and parameter.kind is inspect.Parameter.KEYWORD_ONLY)
+
+
+@dataclass(frozen=True)
+class RefusedDescriptor:
+    """A callback descriptor that a :class:`Host` would not make into a
+    :class:`JsFunction`; the host's callable got ``descriptor``, the text as
+    it came, in its place. ``reason`` is "other-frame" (its "frameId" is not
+    the frame the message came through) or "bad-id" (its "callbackId" is
+    not positive)."""
+
+    frame: Frame
+    descriptor: str
+    reason: str
 
 
 class JsFunction:
@@ -150,6 +164,8 @@ class Host:
         self._dictionary: dict[str, Any] | None = None
         # Client ids of the processes the current bindings were sent to.
         self._bound_in: set[int] = set()
+        # Descriptors refused as forged, oldest first.
+        self.refused_descriptors: list[RefusedDescriptor] = []
         self.browser.renderer.add_listener(self._receive)
 
     def close(self) -> None:
@@ -314,13 +330,33 @@ class Host:
         """The message's value with its page functions callable through this
         host."""
         if isinstance(value, JavascriptCallback):
-            return JsFunction(self, frame, value)
+            reason = self._descriptor_refusal(frame, value)
+            if reason is None:
+                return JsFunction(self, frame, value)
+            self.refused_descriptors.append(
+                RefusedDescriptor(frame, value.descriptor, reason))
+            return value.descriptor
         if isinstance(value, list):
             return [self._convert(frame, item) for item in value]
         if isinstance(value, dict):
             return {key: self._convert(frame, item)
                     for key, item in value.items()}
         return value
+
+    @staticmethod
+    def _descriptor_refusal(frame: Frame,
+                            callback: JavascriptCallback) -> str | None:
+        """Why callback must not become a JsFunction, or None. The renderer
+        stores a page function under the frame whose call carried it, and
+        never lets a page string pass as a descriptor; this is the host's
+        own wall, since a call by id reaches whatever function has the id."""
+        if callback.callback_id <= 0:
+            return "bad-id"
+        try:
+            frame_id = frame.id
+        except StepRefused:  # the frame went: nothing of it can be called
+            return "other-frame"
+        return None if callback.frame_id == frame_id else "other-frame"
 
     def _call(self, function: Callable[..., Any] | None, name: str,
               caller: Caller, raw_args: list[Any]) -> None:

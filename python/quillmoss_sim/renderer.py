@@ -172,6 +172,8 @@ class Refusal:
 REFUSALS = {
     "ExecuteJavascriptCallback(): callback map is empty": "unknown-callback",
     "ExecuteJavascriptCallback(): callback not found": "unknown-callback",
+    "ExecuteJavascriptCallback(): callback belongs to another browser":
+        "other-browser",
     "ExecuteJavascriptCallback(): V8 context not available": "context-gone",
     "ExecuteJavascriptCallback(): the frame went": "frame-went",
     "ExecuteJavascriptCallback(): callback->ExecuteFunction() failed":
@@ -959,6 +961,9 @@ class Frame:
     def __init__(self, browser: Browser, name: str) -> None:
         self.browser = browser
         self.name = name
+        # A frame the session knows only by its identifier is named by it.
+        self._id: int | None = int(name) if name.isdigit() else None
+        self._id_in: RendererProcess | None = self.process
 
     def __repr__(self) -> str:
         return f"<Frame {self.name!r} of browser {self.browser.handle!r}>"
@@ -972,6 +977,19 @@ class Frame:
     def process(self) -> RendererProcess | None:
         """The renderer process that holds the frame's page."""
         return self.browser.process_of(self.name)
+
+    @property
+    def id(self) -> int:
+        """The frame's CEF identifier, which the host knows of every frame a
+        message comes through; asked of the renderer (a ``frameId`` step)
+        the first time in each process that holds its page (a page that
+        moves to another process comes under a new identifier). Raises
+        StepRefused once the frame is gone."""
+        process = self.process
+        if self._id is None or self._id_in is not process:
+            self._id = int(self._step("frameId").evals[-1]["id"])
+            self._id_in = process
+        return self._id
 
     def _step(self, verb: str, **keys: Any) -> StepResult:
         __tracebackhide__ = True

@@ -36,6 +36,11 @@ class HostCallback:
     def __post_init__(self) -> None:
         if not INT32_MIN <= self.callback_id <= INT32_MAX:
             raise ValueError(f"host callback id {self.callback_id} is not an int32")
+        # The renderer reads id 0 as a bound function's handler, which has no
+        # name to forward: the page would get a function that reaches nobody.
+        if self.callback_id == 0:
+            raise ValueError("host callback id 0 is reserved: the page's "
+                             "function would reach no host callback")
 
 
 @dataclass(frozen=True)

@@ -6,9 +6,11 @@ from unittest import mock
 
 import pytest
 
-from quillmoss_sim import (ExpectationFailed, Host, HostCallError, JsFunction,
-                           Message, PageError, Refusal, ReleasedFunctionWarning,
-                           StepRefused)
+from quillmoss_sim import (CALLBACK_MARKER, ExpectationFailed, Host,
+                           HostCallback, HostCallError, JsFunction, Message,
+                           PageError, Refusal, RefusedDescriptor,
+                           ReleasedFunctionWarning, StepRefused,
+                           parse_callback_descriptor as parse)
 
 
 def test_calls_reach_functions_and_methods_as_python_values(
@@ -161,6 +163,8 @@ ERRORS = [
      lambda page, host, kept: kept[0](print, b"")),
     ("no CEF form", TypeError, "object has no CEF value",
      lambda page, host, kept: kept[0](print, object())),
+    ("host callback id 0", ValueError, "id 0 is reserved",
+     lambda page, host, kept: host.bind(properties={"cb": HostCallback(0)})),
     ("not callable", TypeError, "is not callable",
      lambda page, host, kept: host.bind(functions={"note": 1})),
     ("NaN in a step", ValueError, "JSON compliant",
@@ -257,3 +261,50 @@ def test_refusals_are_data(quillmoss_renderer):
     assert [r.reason for r in page.do_javascript_bindings(["", "f"])
             .refusals] == ["empty-name"]
     assert page.eval("typeof f") == "function"
+
+
+def _descriptor(callback_id, frame_id):
+    return (CALLBACK_MARKER + '{"what":"javascript-callback","callbackId":'
+            f'{callback_id},"frameId":{frame_id},"functionName":"f"}}')
+
+
+def test_a_page_function_reaches_only_its_own_page(quillmoss_renderer):
+    gallery = quillmoss_renderer.create_browser("gallery", ["main", "ad"])
+    other = quillmoss_renderer.create_browser("other")
+    page, ad = gallery.main_frame, gallery.frame("ad")
+    for frame in (page, ad, other.main_frame):
+        frame.create_context()
+    host, other_host = Host(gallery), Host(other)
+    kept, other_kept = [], []
+    host.bind(functions={"keep": kept.append}, bind_to_frames=True)
+    other_host.bind(functions={"keep": other_kept.append})
+    page.eval("window.events = [];"
+              "keep(function onGalleryEvent(e) { events.push(e); })")
+    other.main_frame.eval("keep(function onOther() {})")
+    [on_event] = kept
+    # The ad passes the main page's descriptor as its own string: it never
+    # becomes a function, so the host's call with it reaches nobody.
+    ad.eval(f"keep({on_event.descriptor!r})")
+    assert not isinstance(kept[1], JsFunction)
+    # Hand-made messages past the renderer's own wall meet the host's.
+    main_id = page.id
+    rows = [(_descriptor(1, ad.id), "main", "other-frame"),
+            (_descriptor(1, main_id), "ad", "other-frame"),
+            (_descriptor(0, main_id), "main", "bad-id"),
+            (_descriptor(-3, main_id), "main", "bad-id")]
+    for text, frame, reason in rows:
+        host._receive(Message(gallery.id, frame, "V8FunctionHandler::Execute",
+                              ["keep", [{"f": parse(text)}]]))
+        assert kept[-1] == {"f": text}, reason
+        assert host.refused_descriptors[-1] == RefusedDescriptor(
+            gallery.frame(frame), text, reason)
+    host._receive(Message(gallery.id, "main", "V8FunctionHandler::Execute",
+                          ["keep", [parse(_descriptor(1, main_id))]]))
+    assert isinstance(kept[-1], JsFunction)
+    # Ids count across the browsers of the process: the other browser's
+    # main frame cannot run the gallery's function (id 1).
+    [refusal] = other.main_frame.execute_javascript_callback(
+        on_event, "for the other window").refusals
+    assert (refusal.reason, refusal.callback_id) == ("other-browser", 1)
+    on_event("for the gallery")
+    assert page.eval("events") == ["for the gallery"]

@@ -425,6 +425,45 @@ TEST_F(DispatchTest, CallbackMessageCallsTheStoredFunctionWithItsArguments) {
   EXPECT_EQ(R"([["text",42],[]])", EvalMain(browser, "calls"));
 }
 
+// Ids count across the browsers of a process: the host's reply for one
+// window must not run a function of another window's page.
+TEST_F(DispatchTest, CallbackRunsOnlyThroughItsOwnBrowser) {
+  const int gallery = CreateBoundBrowser({"register"});
+  const int ad = CreateBoundBrowser({"register"});
+  const char kRecord[] =
+      "window.calls = []; register(function onEvent(x) { calls.push(x); })";
+  EvalMain(gallery, kRecord);  // id 1
+  EvalMain(ad, kRecord);       // id 2
+  EvalMain(gallery, kRecord);  // id 3
+  standin::ClearLog();
+  const auto send = [this](int browser, int id) {
+    CefRefPtr<CefProcessMessage> message =
+        Message(kExecuteJavascriptCallbackMessage);
+    message->GetArgumentList()->SetInt(0, id);
+    message->GetArgumentList()->SetString(1, "for " + std::to_string(id));
+    renderer_->DeliverMessage(browser, MainFrame(browser), message);
+  };
+  send(gallery, 2);
+  send(ad, 1);
+  send(ad, 3);
+  const std::vector<std::string> refused = {
+      "[Renderer process] ExecuteJavascriptCallback(): callback belongs to "
+      "another browser, id=2",
+      "[Renderer process] ExecuteJavascriptCallback(): callback belongs to "
+      "another browser, id=1",
+      "[Renderer process] ExecuteJavascriptCallback(): callback belongs to "
+      "another browser, id=3"};
+  EXPECT_EQ(refused, LogTexts("javascript_callback"));
+  EXPECT_EQ("[]", EvalMain(gallery, "calls"));
+  EXPECT_EQ("[]", EvalMain(ad, "calls"));
+
+  send(ad, 2);
+  send(gallery, 3);
+  EXPECT_EQ(R"(["for 2"])", EvalMain(ad, "calls"));
+  EXPECT_EQ(R"(["for 3"])", EvalMain(gallery, "calls"));
+  EXPECT_EQ(3u, registry().CountJavascriptCallbacksForTesting());
+}
+
 TEST_F(DispatchTest, ReleasedContextDropsItsFramesCallbacksOnly) {
   const int browser = CreateBrowserWithContext();
   const int64 sub = renderer_->AddFrame(browser, "child");
@@ -452,8 +491,8 @@ TEST_F(DispatchTest, ReleasedContextDropsItsFramesCallbacksOnly) {
   EXPECT_EQ(3, registry().GetJavascriptCallbackIdsForTesting().front());
   // A released frame's callback cannot be run by id.
   standin::ClearLog();
-  EXPECT_FALSE(
-      registry().ExecuteJavascriptCallback(*app_, 1, CefListValue::Create()));
+  EXPECT_FALSE(registry().ExecuteJavascriptCallback(
+      *app_, renderer_->GetBrowser(browser), 1, CefListValue::Create()));
   EXPECT_EQ(
       "[Renderer process] ExecuteJavascriptCallback(): callback not found, "
       "id=1",

@@ -16,7 +16,6 @@ class FakeFrame : public CefFrame {
   FakeFrame(int64 identifier, const std::string& name, bool is_main)
       : identifier_(identifier), name_(name), is_main_(is_main) {}
 
-  int identifier_requests() const { return identifier_requests_; }
   void set_context(CefRefPtr<CefV8Context> context) { context_ = context; }
 
   bool IsValid() override { return true; }
@@ -43,10 +42,7 @@ class FakeFrame : public CefFrame {
   bool IsMain() override { return is_main_; }
   bool IsFocused() override { return false; }
   CefString GetName() override { return name_; }
-  int64 GetIdentifier() override {
-    ++identifier_requests_;
-    return identifier_;
-  }
+  int64 GetIdentifier() override { return identifier_; }
   CefRefPtr<CefFrame> GetParent() override { return nullptr; }
   CefString GetURL() override { return CefString(); }
   CefRefPtr<CefBrowser> GetBrowser() override { return nullptr; }
@@ -58,7 +54,6 @@ class FakeFrame : public CefFrame {
   const int64 identifier_;
   const std::string name_;
   const bool is_main_;
-  int identifier_requests_ = 0;
   CefRefPtr<CefV8Context> context_;
 
   IMPLEMENT_REFCOUNTING(FakeFrame);

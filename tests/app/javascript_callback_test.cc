@@ -151,13 +151,6 @@ TEST_F(JavascriptCallbackTest, RemovalLogsPerEntryAndKeepsOtherFrames) {
   EXPECT_TRUE(registry().IsFrameIndexInStepForTesting());
 }
 
-TEST_F(JavascriptCallbackTest, RemovalOnAnEmptyRegistryAsksNothing) {
-  CefRefPtr<FakeFrame> frame = new FakeFrame(5, "f", false);
-  registry().RemoveJavascriptCallbacksForFrame(frame.get());
-  EXPECT_EQ(0, frame->identifier_requests());
-  EXPECT_TRUE(standin::LogRecords().empty());
-}
-
 // Past the largest int the counter starts again at 1 and skips ids that are
 // still stored, so an id never names two live functions.
 TEST_F(JavascriptCallbackTest, IdCounterWrapsToFreePositiveIds) {

@@ -49,10 +49,12 @@ class CefToV8Test : public AppFixture {
   // Calls the recorder with |arguments| and returns what it received.
   std::string Received(const char* arguments) {
     EvalMain(browser_, "received = []");
-    EXPECT_TRUE(registry().ExecuteJavascriptCallback(*app_, callback_id_,
-                                                     List(arguments)));
+    EXPECT_TRUE(registry().ExecuteJavascriptCallback(
+        *app_, Browser(), callback_id_, List(arguments)));
     return EvalMain(browser_, "received[0]");
   }
+
+  CefRefPtr<CefBrowser> Browser() { return renderer_->GetBrowser(browser_); }
 
   int browser_ = 0;
   int callback_id_ = 0;
@@ -89,8 +91,8 @@ TEST_F(CefToV8Test, HostCallbackFunctionCallsTheHostById) {
   CefRefPtr<CefListValue> arguments = CefListValue::Create();
   unsigned char bytes[20] = {0x0c, 0, 0, 0, 0xff, 0xee};
   arguments->SetBinary(0, CefBinaryValue::Create(bytes, sizeof(bytes)));
-  ASSERT_TRUE(
-      registry().ExecuteJavascriptCallback(*app_, callback_id_, arguments));
+  ASSERT_TRUE(registry().ExecuteJavascriptCallback(*app_, Browser(),
+                                                   callback_id_, arguments));
   TakeSent();
   standin::ClearLog();
 
@@ -114,7 +116,8 @@ TEST_F(CefToV8Test, HostCallbackFunctionCallsTheHostById) {
 
 TEST_F(CefToV8Test, EachConversionMakesANewFunction) {
   ASSERT_TRUE(registry().ExecuteJavascriptCallback(
-      *app_, callback_id_, List(R"([{"$callback": 7}, {"$callback": 7}])")));
+      *app_, Browser(), callback_id_,
+      List(R"([{"$callback": 7}, {"$callback": 7}])")));
   EXPECT_EQ("[false,true]", EvalMain(browser_,
                                      "[lastArgs[0] === lastArgs[1], "
                                      "lastArgs[0].name === lastArgs[1].name]"));
@@ -122,7 +125,7 @@ TEST_F(CefToV8Test, EachConversionMakesANewFunction) {
 
 TEST_F(CefToV8Test, CallbackIdZeroIsABoundFunctionWithoutAnApplication) {
   ASSERT_TRUE(registry().ExecuteJavascriptCallback(
-      *app_, callback_id_, List(R"([{"$callback": 0}])")));
+      *app_, Browser(), callback_id_, List(R"([{"$callback": 0}])")));
   TakeSent();
   EXPECT_EQ(
       "\"[Quillmoss] V8FunctionHandler::Execute() FAILED: function does not "
@@ -160,8 +163,8 @@ TEST_F(CefToV8Test, OtherBinaryValuesAndTooDeepListsBecomeNull) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.arguments);
     standin::ClearLog();
-    ASSERT_TRUE(registry().ExecuteJavascriptCallback(*app_, callback_id_,
-                                                     List(row.arguments)));
+    ASSERT_TRUE(registry().ExecuteJavascriptCallback(
+        *app_, Browser(), callback_id_, List(row.arguments)));
     EXPECT_EQ(row.level_seven,
               EvalMain(browser_, "lastArgs[0][0][0][0][0][0][0][0]"));
     EXPECT_EQ(std::vector<std::string>{std::string("[Renderer process] ") +
@@ -181,8 +184,8 @@ TEST_F(CefToV8Test, EntriesPastTheLimitArriveAsNull) {
   CefRefPtr<CefListValue> arguments = CefListValue::Create();
   arguments->SetList(0, numbers);
   arguments->SetString(1, "next");
-  ASSERT_TRUE(
-      registry().ExecuteJavascriptCallback(*app_, callback_id_, arguments));
+  ASSERT_TRUE(registry().ExecuteJavascriptCallback(*app_, Browser(),
+                                                   callback_id_, arguments));
   EXPECT_EQ("[1048576,7,null,null]",
             EvalMain(browser_,
                      "[lastArgs[0].length, lastArgs[0][1048574], "
@@ -203,7 +206,8 @@ TEST_F(CefToV8Test, EntriesPastTheLimitArriveAsNull) {
   more->SetList(0, fewer);
   more->SetDictionary(1, members);
   more->SetString(2, "next");
-  ASSERT_TRUE(registry().ExecuteJavascriptCallback(*app_, callback_id_, more));
+  ASSERT_TRUE(registry().ExecuteJavascriptCallback(*app_, Browser(),
+                                                   callback_id_, more));
   EXPECT_EQ(R"([1048574,["a","b"],null,null,null])",
             EvalMain(browser_,
                      "[lastArgs[0].length, Object.keys(lastArgs[1]), "
@@ -276,21 +280,23 @@ TEST_F(CefToV8Test, ArgumentsPassNoAccessorOfArrayPrototype) {
 }
 
 TEST_F(CefToV8Test, SameIdRunsAgainAndEveryFailureIsLogged) {
-  EXPECT_TRUE(
-      registry().ExecuteJavascriptCallback(*app_, callback_id_, List("[1]")));
-  EXPECT_TRUE(
-      registry().ExecuteJavascriptCallback(*app_, callback_id_, List("[2]")));
+  EXPECT_TRUE(registry().ExecuteJavascriptCallback(*app_, Browser(),
+                                                   callback_id_, List("[1]")));
+  EXPECT_TRUE(registry().ExecuteJavascriptCallback(*app_, Browser(),
+                                                   callback_id_, List("[2]")));
   EXPECT_EQ("[[[\"number\",1]],[[\"number\",2]]]",
             EvalMain(browser_, "received"));
 
-  EXPECT_FALSE(registry().ExecuteJavascriptCallback(*app_, 42, List("[]")));
-  EXPECT_FALSE(registry().ExecuteJavascriptCallback(*app_, -5, List("[]")));
+  EXPECT_FALSE(
+      registry().ExecuteJavascriptCallback(*app_, Browser(), 42, List("[]")));
+  EXPECT_FALSE(
+      registry().ExecuteJavascriptCallback(*app_, Browser(), -5, List("[]")));
   // A function that throws keeps its entry.
   EvalMain(browser_, "register(function fails() { throw new Error('no'); })");
   const int failing_id = registry().GetLastJavascriptCallbackIdForTesting();
   standin::ClearLog();
-  EXPECT_FALSE(
-      registry().ExecuteJavascriptCallback(*app_, failing_id, List("[]")));
+  EXPECT_FALSE(registry().ExecuteJavascriptCallback(*app_, Browser(),
+                                                    failing_id, List("[]")));
   EXPECT_TRUE(registry().HasJavascriptCallbackForTesting(failing_id));
   EXPECT_EQ(std::vector<std::string>{"[Renderer process] "
                                      "ExecuteJavascriptCallback(): "
@@ -299,15 +305,17 @@ TEST_F(CefToV8Test, SameIdRunsAgainAndEveryFailureIsLogged) {
 }
 
 TEST_F(CefToV8Test, UnknownIdsAndAnEmptyRegistry) {
-  EXPECT_FALSE(registry().ExecuteJavascriptCallback(*app_, 42, List("[]")));
-  EXPECT_FALSE(registry().ExecuteJavascriptCallback(*app_, -5, List("[]")));
+  EXPECT_FALSE(
+      registry().ExecuteJavascriptCallback(*app_, Browser(), 42, List("[]")));
+  EXPECT_FALSE(
+      registry().ExecuteJavascriptCallback(*app_, Browser(), -5, List("[]")));
   // Unknown ids leave the registry as it was.
   EXPECT_EQ(std::vector<int>{callback_id_},
             registry().GetJavascriptCallbackIdsForTesting());
   renderer_->ReleaseContext(browser_, MainFrame(browser_));
   standin::ClearLog();
-  EXPECT_FALSE(
-      registry().ExecuteJavascriptCallback(*app_, callback_id_, List("[]")));
+  EXPECT_FALSE(registry().ExecuteJavascriptCallback(*app_, Browser(),
+                                                    callback_id_, List("[]")));
   const std::vector<std::string> expected = {
       "[Renderer process] ExecuteJavascriptCallback(): callback map is empty"};
   EXPECT_EQ(expected, LogTexts("javascript_callback"));
@@ -326,7 +334,8 @@ TEST_F(CefToV8Test, AFrameWithoutAContextIsRefusedBeforeAnyEntry) {
   const int id = registry().GetLastJavascriptCallbackIdForTesting();
   standin::ClearLog();
 
-  EXPECT_FALSE(registry().ExecuteJavascriptCallback(*app_, id, List("[1]")));
+  EXPECT_FALSE(
+      registry().ExecuteJavascriptCallback(*app_, Browser(), id, List("[1]")));
   EXPECT_EQ(std::vector<std::string>{"[Renderer process] "
                                      "ExecuteJavascriptCallback(): V8 context "
                                      "not available, id=" +

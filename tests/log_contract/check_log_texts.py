@@ -8,7 +8,12 @@ as the line it writes: the beginning its macro composes ("[Renderer process]
 CONVERSION_LOG), then each streamed operand, a string literal or a named
 text constant as it stands and anything else a variable part. Then:
 
-- no statement breaks a text into adjacent literals;
+- every text stands whole in one string literal, as a reader's search for
+  the line finds it: no statement breaks a text into adjacent literals or
+  streams it in two operands, and none composes it around a named constant
+  (a number in a text is written out, a static_assert beside the statement
+  keeping it equal to its constant); only the beginning its macro composes
+  and the variable parts come from elsewhere;
 - no text is written by two statements;
 - every log line of the golden outputs (examples/*.expected.stderr), every
   line the docs quote, and every expected line the tests spell out whole or
@@ -32,6 +37,8 @@ TOKEN = re.compile(
     r'|(?P<op><<|::|\S)', re.DOTALL)
 CONSTANT = re.compile(
     r'constexpr\s+char\s+(k\w+)\[\]\s*=\s*("(?:[^"\\\n]|\\.)*")\s*;')
+# A constant of Chromium's naming, kCamelCase, possibly qualified.
+NAMED_CONSTANT = re.compile(r"(?:\w+::)*k[A-Z]\w*\Z")
 GOLDEN_LINE = re.compile(r"^\[[A-Z]+:(\w+)\(N\)\] (.*)$")
 WILDCARD = object()
 
@@ -68,10 +75,10 @@ def split_operands(statement):
 
 
 class Statement:
-    def __init__(self, path, line, pieces, broken):
+    def __init__(self, path, line, pieces, problems):
         self.where = f"{path}:{line}"
         self.pieces = pieces  # texts and WILDCARD, in order
-        self.broken = broken
+        self.problems = problems  # why a search would not find its text
         fixed = [re.escape(p) if p is not WILDCARD else "(.+?)"
                  for p in pieces]
         self.whole = re.compile("".join(fixed) + r"\Z", re.DOTALL)
@@ -131,19 +138,29 @@ def parse(path, line, statement, constants):
         # CONVERSION_LOG(severity, function)
         function = [t for t in head[4:-1]]
         pieces += [operand_text(function, constants), "(): "]
-    broken = False
+    problems = []
+    fixed_before = False  # whether the operand before was fixed text
     for operand in operands[1:]:
         strings = [t for t in operand if t[0] == "str"]
         if len(strings) > 1 and len(strings) == len(operand):
-            broken = True
-        pieces.append(operand_text(operand, constants))
+            problems.append("a text broken into adjacent literals")
+        named = (len(operand) == 1 and operand[0][0] == "id"
+                 and NAMED_CONSTANT.match(operand[0][1]))
+        if named:
+            problems.append(f"a text composed around {operand[0][1]}")
+        text = operand_text(operand, constants)
+        fixed = text is not WILDCARD
+        if fixed and fixed_before:
+            problems.append("a text streamed in two operands")
+        fixed_before = fixed
+        pieces.append(text)
     merged = []
     for piece in pieces:
         if merged and piece is not WILDCARD and merged[-1] is not WILDCARD:
             merged[-1] += piece
         else:
             merged.append(piece)
-    return Statement(path, line, merged, broken)
+    return Statement(path, line, merged, problems)
 
 
 def operand_text(operand, constants):
@@ -191,9 +208,9 @@ def main(argv):
                                       path.read_text()))
     failures = []
     for statement in statements:
-        if statement.broken:
-            failures.append(f"{statement.where}: a text broken into adjacent "
-                            f"literals: {statement.text()}")
+        for problem in statement.problems:
+            failures.append(f"{statement.where}: {problem}, not found whole "
+                            f"by a search: {statement.text()}")
     seen = {}
     for statement in statements:
         if statement.text() in seen:

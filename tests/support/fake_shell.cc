@@ -18,12 +18,10 @@ void ResetFakeShell() {
 }
 
 void LoadShellLibrary() {
-  ++g_fake_shell.load_library_calls;
   g_fake_shell.library_loaded = g_fake_shell.library_loads;
 }
 
 bool SetAppUserModelId(const std::wstring& app_user_model_id) {
-  ++g_fake_shell.set_app_user_model_id_requests;
   if (!g_fake_shell.library_loaded ||
       !g_fake_shell.has_app_user_model_id_function) {
     return false;

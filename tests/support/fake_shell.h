@@ -14,10 +14,7 @@ struct FakeShell {
   long app_user_model_id_result = 0;
 
   // What happened.
-  int load_library_calls = 0;
   bool library_loaded = false;
-  // Requests to set an id, whether or not they reached the function.
-  int set_app_user_model_id_requests = 0;
   int app_user_model_id_calls = 0;
   std::wstring last_app_user_model_id;
 };
