@@ -645,12 +645,8 @@ class Renderer:
 
     def _everywhere(self, step: dict[str, Any]) -> StepResult:
         __tracebackhide__ = True
-        results = [process.play(step) for process in self.processes
-                   if process.alive]
-        first = results[0]
-        for other in results[1:]:
-            first.add(other)
-        return first
+        return _merged([process.play(step) for process in self.processes
+                        if process.alive])
 
     def _heard(self, message: Message) -> None:
         browser = next((b for b in self._browsers.values()
@@ -727,6 +723,8 @@ class Renderer:
         own."""
         declared = [{"name": frame} if isinstance(frame, str) else dict(frame)
                     for frame in frames]
+        if handle in self._browsers:
+            raise StepRefused(-1, f"browser {handle!r} is already declared")
         browser = Browser(self, handle, self._next_browser_id)
         for frame in declared:
             browser._declare(frame)
@@ -916,7 +914,7 @@ class Browser:
         if name in self._declared:
             # Let the renderer refuse it, naming it as it does.
             self.renderer.step({"do": "addFrame", "browser": self.handle,
-                                **declaration})
+                                "name": name})
         frame = self._declare(declaration)
         target = self.renderer.process_for(self._sites[name])
         self._local[name] = target
