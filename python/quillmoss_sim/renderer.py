@@ -482,23 +482,23 @@ class Renderer:
     Chromium 81) each site gets a process of its own; without it one
     process holds every frame. The first process starts at once.
 
-    ``cef_issues`` plays faults that CEF's tracker reports for the versions
-    around 81 and that may or may not hold in 81.3 (CEF_ISSUES says which):
+    ``cef_faults`` plays faults that CEF's tracker reports for the versions
+    around 81 and that may or may not hold in 81.3 (CEF_FAULTS says which):
     a test chooses.
     """
 
     def __init__(self, executable: str | os.PathLike[str] | None = None,
                  timeout: float = 60.0, *,
                  site_isolation: bool = True,
-                 cef_issues: Iterable[str] = ()) -> None:
+                 cef_faults: Iterable[str] = ()) -> None:
         self.executable = find_executable(executable)
         self.timeout = timeout
         self.site_isolation = site_isolation
-        self.cef_issues = frozenset(cef_issues)
-        unknown = self.cef_issues - CEF_ISSUES.keys()
+        self.cef_faults = frozenset(cef_faults)
+        unknown = self.cef_faults - CEF_FAULTS.keys()
         if unknown:
-            raise ValueError(f"cef_issues: {sorted(unknown)} are none of "
-                             f"{sorted(CEF_ISSUES)}")
+            raise ValueError(f"cef_faults: {sorted(unknown)} are none of "
+                             f"{sorted(CEF_FAULTS)}")
         # Every message, console line and log line of every process.
         self.messages: list[Message] = []
         self.console: list[ConsoleMessage] = []
@@ -655,7 +655,7 @@ class Renderer:
                 CONTEXT_CREATED, CONTEXT_RELEASED, RENDER_PROCESS_TERMINATED):
             browser._context_news(str(message.frame),
                                   message.name == CONTEXT_CREATED)
-            if (message.name == CONTEXT_RELEASED and "2880" in self.cef_issues
+            if (message.name == CONTEXT_RELEASED and "2880" in self.cef_faults
                     and browser._cross_site(str(message.frame))):
                 return
         self.messages.append(message)
@@ -663,9 +663,9 @@ class Renderer:
             self._pending.append(message)
 
     def _delivers(self, step: dict[str, Any]) -> bool:
-        """False for a message that CEF issue 2849 keeps from a cross-site
+        """False for a message that CEF tracker 2849 keeps from a cross-site
         iframe's process."""
-        if step.get("do") != "message" or "2849" not in self.cef_issues:
+        if step.get("do") != "message" or "2849" not in self.cef_faults:
             return True
         browser = self._browsers.get(step.get("browser",
                                               self._default_browser) or "")
@@ -745,7 +745,7 @@ class Renderer:
 
 # CEF's tracker on the era's site isolation; which of these 81.3 still has
 # is not known.
-CEF_ISSUES = {
+CEF_FAULTS = {
     "2849": "a process message from the browser process does not reach a "
             "cross-site iframe's renderer process (79.0)",
     "2880": "OnContextReleased is not called for a cross-site iframe (79.1)",

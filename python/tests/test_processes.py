@@ -90,10 +90,10 @@ def test_bound_callables_may_learn_their_caller(quillmoss_renderer):
     assert heard == [("main", "main", 4), 1, ("side", "side", 4), 1]
 
 
-@pytest.mark.parametrize("issues, released", [((), ["ad"]), (("2880",), [])])
-def test_cef_issue_2880_keeps_a_cross_site_release_from_the_host(issues,
+@pytest.mark.parametrize("faults, released", [((), ["ad"]), (("2880",), [])])
+def test_cef_tracker_2880_keeps_a_cross_site_release_from_the_host(faults,
                                                                 released):
-    with Renderer(cef_issues=issues) as renderer:
+    with Renderer(cef_faults=faults) as renderer:
         browser = renderer.create_browser("b1", ["main", AD])
         browser.frame("ad").create_context()
         renderer.take_messages()
@@ -101,10 +101,10 @@ def test_cef_issue_2880_keeps_a_cross_site_release_from_the_host(issues,
         assert [m.frame for m in renderer.take_messages()] == released
 
 
-@pytest.mark.parametrize("issues, delivered", [((), 1), (("2849",), 0)])
-def test_cef_issue_2849_drops_messages_to_a_cross_site_iframe(issues,
+@pytest.mark.parametrize("faults, delivered", [((), 1), (("2849",), 0)])
+def test_cef_tracker_2849_drops_messages_to_a_cross_site_iframe(faults,
                                                              delivered):
-    with Renderer(cef_issues=issues) as renderer:
+    with Renderer(cef_faults=faults) as renderer:
         ad = renderer.create_browser("b1", ["main", AD]).frame("ad")
         step = ad.send("ExecuteJavascriptCallback", 1)
         assert len(step.refusals) == delivered  # not-main-frame, if it came
