@@ -155,21 +155,18 @@ TEST(ScenarioErrorsTest, RefusedWithThePlaceOfTheFault) {
       {R"({"browsers": [{"id": "b1", "frames": [{"name": "m", "remote": true}]}],)"
        R"( "steps": [{"do": "createContext", "frame": "m"}]})",
        "steps[0].frame: frame 'm' is remote in this renderer process"},
-      {WithBrowser(
-           R"([{"do": "swapFrame", "frame": "A", "remote": true},)"
-           R"( {"do": "eval", "frame": "A", "code": "1"}])"),
+      {WithBrowser(R"([{"do": "swapFrame", "frame": "A", "remote": true},)"
+                   R"( {"do": "eval", "frame": "A", "code": "1"}])"),
        "steps[1].frame: frame 'A' is remote in this renderer process"},
-      {WithBrowser(
-           R"([{"do": "swapFrame", "frame": "A", "remote": true},)"
-           R"( {"do": "message", "frame": "A", "name": "M"}])"),
+      {WithBrowser(R"([{"do": "swapFrame", "frame": "A", "remote": true},)"
+                   R"( {"do": "message", "frame": "A", "name": "M"}])"),
        "steps[1].frame: frame 'A' is remote in this renderer process"},
       {WithBrowser(
            R"([{"do": "addFrame", "name": "R", "remote": true},)"
            R"( {"do": "keep", "frame": "main", "code": "1", "into": "R", "as": "x"}])"),
        "steps[1].into: frame 'R' is remote in this renderer process"},
-      {WithBrowser(
-           R"([{"do": "swapFrame", "frame": "A", "remote": true},)"
-           R"( {"do": "eval", "frame": "B", "code": "1"}])"),
+      {WithBrowser(R"([{"do": "swapFrame", "frame": "A", "remote": true},)"
+                   R"( {"do": "eval", "frame": "B", "code": "1"}])"),
        "steps[1].frame: frame 'B' was removed at steps[0]"},
       {WithBrowser(R"([{"do": "swapFrame", "frame": "main", "remote": true}])"),
        "steps[0].frame: a main frame that leaves the process takes the browser"},

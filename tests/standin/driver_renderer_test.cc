@@ -272,8 +272,8 @@ TEST_F(DriverTest, RemoteFramesAreCountedOnly) {
 
   renderer_->CreateContext(id, top);
   EXPECT_TRUE(LogContains("is remote in this renderer process"));
-  EXPECT_FALSE(renderer_->DeliverMessage(id, other,
-                                         CefProcessMessage::Create("m")));
+  EXPECT_FALSE(
+      renderer_->DeliverMessage(id, other, CefProcessMessage::Create("m")));
   renderer_->CreateContext(id, ad);
   CefRefPtr<CefFrame> kept = browser->GetFrame(ad);
   const int64 swapped_in = renderer_->SwapFrame(id, other, /*remote=*/false);
