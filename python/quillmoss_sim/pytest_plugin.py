@@ -8,7 +8,7 @@ isolation) and ``--quillmoss-record=DIR`` (the session of every failing
 test's renderer processes as scenario files). A failing test's report shows
 the log of every renderer process it started.
 
-Each test gets a fresh renderer process. Starting one is most of a short
+Each test gets fresh renderer processes. Starting one is most of a short
 test's time (some 20 ms), but a shared one could not be made as clean: the
 renderer never reuses a callback id within its process, so ids would depend
 on the tests before.
