@@ -269,16 +269,18 @@ TEST_F(DispatchTest, PropertyProtoIsRefused) {
                                                .Properties(properties)
                                                .Function("__proto__")
                                                .Object("__proto__", {"m"})
+                                               .Object("tools", {"__proto__"})
                                                .Build();
   EvalMain(browser, "window.before = Object.getPrototypeOf(window); 0");
   standin::ClearLog();
   SendBindings(browser, bindings);
-  EXPECT_EQ(R"([true,"undefined","undefined",false,2,[],1])",
+  EXPECT_EQ(R"([true,"undefined","undefined",false,2,[],1,true])",
             EvalMain(browser,
                      "[Object.getPrototypeOf(window) === before, typeof x, "
                      "typeof y, Object.getOwnPropertyNames(window)"
                      ".includes('__proto__'), version, Object.keys(config), "
-                     "Object.getPrototypeOf(config).x]"));
+                     "Object.getPrototypeOf(config).x, "
+                     "Object.getPrototypeOf(tools) === Object.prototype]"));
   const std::vector<std::string> expected_lines = {
       "[Renderer process] OnProcessMessageReceived(): DoJavascriptBindings",
       "[Renderer process] DoJavascriptBindingsForFrame(): bindings are set",
@@ -287,7 +289,9 @@ TEST_F(DispatchTest, PropertyProtoIsRefused) {
       "[Renderer process] DoJavascriptBindingsForFrame(): property __proto__ "
       "refused",
       "[Renderer process] DoJavascriptBindingsForFrame(): object __proto__ "
-      "refused"};
+      "refused",
+      "[Renderer process] DoJavascriptBindingsForFrame(): method __proto__ "
+      "refused, object=tools"};
   EXPECT_EQ(expected_lines, AllLogTexts());
   // The host's stored dictionary keeps the key.
   EXPECT_TRUE(app_->GetBindingsForBrowser(renderer_->GetBrowser(browser))
