@@ -99,6 +99,13 @@ bool InstallFunctions(const CefRefPtr<CefV8Value>& global,
           << "DoJavascriptBindingsForFrame(): empty function name refused";
       continue;
     }
+    // Assigned to the global, it would replace the page's prototype chain,
+    // as a property of that name would.
+    if (function_name == ProtoKey()) {
+      RENDERER_LOG(ERROR)
+          << "DoJavascriptBindingsForFrame(): function __proto__ refused";
+      continue;
+    }
     if (!SetFunction(global, function_name, function_name, handler))
       return false;
   }
@@ -169,6 +176,15 @@ bool InstallObject(const CefRefPtr<CefV8Value>& global,
           << object_name.ToString();
       continue;
     }
+    // Assigned to the host's object, it would replace that object's
+    // prototype with the function, whose apply, bind and call the object
+    // would then show as its own methods.
+    if (method_name == ProtoKey()) {
+      RENDERER_LOG(ERROR)
+          << "DoJavascriptBindingsForFrame(): method __proto__ refused, object="
+          << object_name.ToString();
+      continue;
+    }
     if (!SetFunction(object, method_name,
                      CefString(object_prefix + method_name.ToString()),
                      handler)) {
@@ -194,6 +210,11 @@ bool InstallObjects(const CefRefPtr<CefV8Value>& global,
     if (object_name.empty()) {
       RENDERER_LOG(ERROR)
           << "DoJavascriptBindingsForFrame(): empty object name refused";
+      continue;
+    }
+    if (object_name == ProtoKey()) {
+      RENDERER_LOG(ERROR)
+          << "DoJavascriptBindingsForFrame(): object __proto__ refused";
       continue;
     }
     if (!InstallObject(global, objects, object_name, handler))

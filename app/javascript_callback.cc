@@ -117,9 +117,15 @@ int JavascriptCallbackRegistry::NextJavascriptCallbackId() {
 CefString JavascriptCallbackRegistry::StoreJavascriptCallback(
     CefRefPtr<CefFrame> frame,
     CefRefPtr<CefV8Value> function) {
+  return StoreJavascriptCallback(frame, function, function->GetFunctionName());
+}
+
+CefString JavascriptCallbackRegistry::StoreJavascriptCallback(
+    CefRefPtr<CefFrame> frame,
+    CefRefPtr<CefV8Value> function,
+    const CefString& name) {
   const int callback_id = NextJavascriptCallbackId();
   const int64 frame_id = frame->GetIdentifier();
-  const CefString name = function->GetFunctionName();
   const std::string function_name =
       name.empty() ? std::string() : name.ToString();
 
@@ -156,14 +162,19 @@ bool JavascriptCallbackRegistry::GetJavascriptCallback(
 // static
 size_t JavascriptCallbackRegistry::GetJavascriptCallbackDescriptorLength(
     CefRefPtr<CefV8Value> function) {
+  return GetJavascriptCallbackDescriptorLength(function->GetFunctionName());
+}
+
+// static
+size_t JavascriptCallbackRegistry::GetJavascriptCallbackDescriptorLength(
+    const CefString& name) {
   // StoreJavascriptCallback's fixed text, "2147483647" and
   // "-9223372036854775808" at most for the two ids.
   constexpr size_t kLongestWithoutName =
       sizeof(kCallbackDescriptorMarker) - 1 + sizeof(kDescriptorOpening) - 1 +
       10 + sizeof(kDescriptorFrameId) - 1 + 20 +
       sizeof(kDescriptorFunctionName) - 1 + sizeof(kDescriptorClosing) - 1;
-  return kLongestWithoutName +
-         JsonStringBodyLength(function->GetFunctionName());
+  return kLongestWithoutName + JsonStringBodyLength(name);
 }
 
 void JavascriptCallbackRegistry::RemoveJavascriptCallbacksForFrame(

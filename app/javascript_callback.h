@@ -33,11 +33,17 @@ class JavascriptCallbackRegistry {
   ~JavascriptCallbackRegistry();
 
   // What value conversion asks through its hooks (convert/conversion_hooks.h
-  // says what each does); the application forwards them here.
+  // says what each does); the application forwards them here. Without a
+  // name, the descriptor takes CEF's GetFunctionName(), which a callable
+  // Proxy crashes.
   CefString StoreJavascriptCallback(CefRefPtr<CefFrame> frame,
                                     CefRefPtr<CefV8Value> function);
+  CefString StoreJavascriptCallback(CefRefPtr<CefFrame> frame,
+                                    CefRefPtr<CefV8Value> function,
+                                    const CefString& name);
   static size_t GetJavascriptCallbackDescriptorLength(
       CefRefPtr<CefV8Value> function);
+  static size_t GetJavascriptCallbackDescriptorLength(const CefString& name);
 
   // The entry stored under |callback_id|, or false when there is none. Never
   // adds an entry.

@@ -135,10 +135,10 @@ void QuillmossApp::OnFocusedNodeChanged(CefRefPtr<CefBrowser> browser,
 
 // ConversionHooks methods.
 
-CefString QuillmossApp::StoreJavascriptCallback(
-    CefRefPtr<CefFrame> frame,
-    CefRefPtr<CefV8Value> function) {
-  return javascript_callbacks_.StoreJavascriptCallback(frame, function);
+CefString QuillmossApp::StoreJavascriptCallback(CefRefPtr<CefFrame> frame,
+                                                CefRefPtr<CefV8Value> function,
+                                                const CefString& name) {
+  return javascript_callbacks_.StoreJavascriptCallback(frame, function, name);
 }
 
 CefRefPtr<CefV8Value> QuillmossApp::CreateHostCallbackFunction(
@@ -151,13 +151,21 @@ CefRefPtr<CefV8Value> QuillmossApp::CreateHostCallbackFunction(
 }
 
 size_t QuillmossApp::GetJavascriptCallbackDescriptorLength(
-    CefRefPtr<CefV8Value> function) const {
+    const CefString& name) const {
   return JavascriptCallbackRegistry::GetJavascriptCallbackDescriptorLength(
-      function);
+      name);
 }
 
-CefRefPtr<CefV8Value> QuillmossApp::GetCurrentContextArrayIsArray() const {
-  return context_builtins_.GetCurrentContextArrayIsArray();
+CefRefPtr<CefV8Value> QuillmossApp::GetCurrentContextValueDescriber() const {
+  return context_builtins_.GetCurrentContextValueDescriber();
+}
+
+ConversionBudget* QuillmossApp::GetActiveConversionBudget() {
+  return active_conversion_budget_;
+}
+
+void QuillmossApp::SetActiveConversionBudget(ConversionBudget* budget) {
+  active_conversion_budget_ = budget;
 }
 
 }  // namespace quillmoss

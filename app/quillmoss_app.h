@@ -73,12 +73,15 @@ class QuillmossApp : public CefApp,
 
   // ConversionHooks methods:
   CefString StoreJavascriptCallback(CefRefPtr<CefFrame> frame,
-                                    CefRefPtr<CefV8Value> function) override;
+                                    CefRefPtr<CefV8Value> function,
+                                    const CefString& name) override;
   CefRefPtr<CefV8Value> CreateHostCallbackFunction(
       int host_callback_id) override;
   size_t GetJavascriptCallbackDescriptorLength(
-      CefRefPtr<CefV8Value> function) const override;
-  CefRefPtr<CefV8Value> GetCurrentContextArrayIsArray() const override;
+      const CefString& name) const override;
+  CefRefPtr<CefV8Value> GetCurrentContextValueDescriber() const override;
+  ConversionBudget* GetActiveConversionBudget() override;
+  void SetActiveConversionBudget(ConversionBudget* budget) override;
 
   // Bindings store: the last bindings dictionary each browser received, the
   // renderer's own copy, read by installation and by every bound call.
@@ -120,8 +123,13 @@ class QuillmossApp : public CefApp,
   // context is released. Their handlers point back at this app without a
   // reference (V8FunctionHandler), so what it keeps cannot keep it alive.
   JavascriptCallbackRegistry javascript_callbacks_;
-  // Each frame's Array.isArray, from its context's creation to its release.
+  // Each frame's value describer, from its context's creation to its
+  // release.
   ContextBuiltins context_builtins_;
+  // The budget of the outermost conversion in progress: the renderer's V8
+  // runs on one thread, and a page call nested in a conversion (a getter
+  // calling a bound function) draws from it.
+  ConversionBudget* active_conversion_budget_ = nullptr;
 
   friend class QuillmossAppTestPeer;
 

@@ -37,7 +37,7 @@ static_assert(kMaxNestingLevel == 8, "the nesting line says 8");
 // So do the limits' lines, written out so that a search for a logged line
 // finds its statement.
 static_assert(kMaxConversionEntries == 1048576, "the entries line says it");
-static_assert(kMaxArrayLength == 1048576, "the array length line says it");
+static_assert(kMaxArrayLength == 1048576, "the array length lines say it");
 
 // Whether a value at |nesting_level| may still be converted; logs the
 // refusal as |function|'s when not.
@@ -74,56 +74,74 @@ CefRefPtr<CefBinaryValue> CreateUInt32Binary(uint32_t number) {
 }
 
 // One crossing: the caller's hooks, the entries it may still write, and
-// what it looked up once. Made by the outermost conversion call and passed
-// down, so that nested and reentrant conversions (a getter calling a bound
-// function) each count their own.
+// what it looked up once. Made by each conversion call and passed down. The
+// entries are the outermost crossing's: one in progress on this thread (a
+// getter calling a bound function again, a setter calling one while the
+// host's values convert) is found through the hooks and drawn from, so one
+// page call has one bound however deep its calls nest.
 class Crossing {
  public:
-  explicit Crossing(ConversionHooks& hooks) : hooks_(hooks) {}
+  explicit Crossing(ConversionHooks& hooks)
+      : hooks_(hooks), budget_(hooks.GetActiveConversionBudget()) {
+    if (budget_)
+      return;
+    own_budget_.remaining = kMaxConversionEntries;
+    budget_ = &own_budget_;
+    hooks_.SetActiveConversionBudget(budget_);
+  }
   Crossing(const Crossing&) = delete;
   Crossing& operator=(const Crossing&) = delete;
+  ~Crossing() {
+    if (budget_ == &own_budget_)
+      hooks_.SetActiveConversionBudget(nullptr);
+  }
 
-  // Takes |cost| entries. The first refusal logs the call's only line about
-  // it, naming |function|; every later take is refused silently.
+  // Takes |cost| entries. The first refusal logs the page call's only line
+  // about it, naming |function|; every later take is refused silently.
   bool Take(const char* function, int cost = 1) {
-    if (!refused_ && cost <= remaining_) {
-      remaining_ -= cost;
+    if (abandoned_)
+      return false;
+    if (!budget_->refused && cost <= budget_->remaining) {
+      budget_->remaining -= cost;
       return true;
     }
-    if (!refused_) {
-      refused_ = true;
+    if (!budget_->refused) {
+      budget_->refused = true;
       CONVERSION_LOG(ERROR, function)
           << "more than 1048576 entries in one call, the rest is left out or null";
     }
     return false;
   }
   // Once true, containers stop reading their remaining members.
-  bool refused() const { return refused_; }
+  bool refused() const { return budget_->refused || abandoned_; }
 
   // Host -> page: every value made belongs to the current context, and a
   // page setter run by an assignment has released it. Nothing more is made
   // or set, without a line of the limit's: the caller logs the crossing.
-  void Abandon() {
-    refused_ = true;
-    abandoned_ = true;
-  }
+  void Abandon() { abandoned_ = true; }
   bool abandoned() const { return abandoned_; }
 
-  // Whether JavaScript calls |object| an array: true for a Proxy of one,
-  // which V8 and CEF do not call an array. Asked of the calling context's
-  // own Array.isArray, kept from before any page script could replace it
-  // and looked up once per crossing; it runs no page code. False, unasked,
-  // for an object that is no longer valid.
-  bool IsJavascriptArray(const CefRefPtr<CefV8Value>& object) {
-    if (!is_array_looked_up_) {
-      is_array_looked_up_ = true;
-      is_array_ = hooks_.GetCurrentContextArrayIsArray();
+  enum class Description { kNoDescriber, kThrew, kDone };
+  // Asks the calling context's value describer (ConversionHooks) about
+  // |value|, looked up once per crossing; it runs no page code but a
+  // Proxy's traps, and what it throws is an empty result. kNoDescriber
+  // for a context whose creation was not seen.
+  Description Describe(const CefRefPtr<CefV8Value>& value,
+                       DescriberMode mode,
+                       CefString* form) {
+    if (!describer_looked_up_) {
+      describer_looked_up_ = true;
+      describer_ = hooks_.GetCurrentContextValueDescriber();
     }
-    if (!is_array_ || !is_array_->IsValid() || !object->IsValid())
-      return false;
-    const CefRefPtr<CefV8Value> answer =
-        is_array_->ExecuteFunction(nullptr, CefV8ValueList{object});
-    return answer && answer->IsBool() && answer->GetBoolValue();
+    if (!describer_ || !describer_->IsValid())
+      return Description::kNoDescriber;
+    const CefRefPtr<CefV8Value> answer = describer_->ExecuteFunction(
+        nullptr,
+        CefV8ValueList{value, CefV8Value::CreateInt(static_cast<int>(mode))});
+    if (!answer || !answer->IsValid() || !answer->IsString())
+      return Description::kThrew;
+    *form = answer->GetStringValue();
+    return form->empty() ? Description::kThrew : Description::kDone;
   }
 
   // Stores the functions met and makes the host's callbacks.
@@ -131,12 +149,39 @@ class Crossing {
 
  private:
   ConversionHooks& hooks_;
-  int remaining_ = kMaxConversionEntries;
-  bool refused_ = false;
+  ConversionBudget own_budget_;
+  ConversionBudget* budget_;
   bool abandoned_ = false;
-  bool is_array_looked_up_ = false;
-  CefRefPtr<CefV8Value> is_array_;
+  bool describer_looked_up_ = false;
+  CefRefPtr<CefV8Value> describer_;
 };
+
+// The first UTF-16 unit of a describer's answer.
+bool FormIs(const CefString& form, char kind) {
+  return !form.empty() && form.c_str()[0] == static_cast<unsigned char>(kind);
+}
+
+// The keys of a describer's 'K' answer: each its length, ':' and its units.
+// False for a text the describer cannot have written.
+bool ParseDescribedKeys(const CefString& form, std::vector<CefString>* keys) {
+  const auto* units = form.c_str();
+  const size_t size = form.length();
+  size_t at = 1;
+  while (at < size) {
+    size_t length = 0;
+    size_t digits = 0;
+    for (; at < size && units[at] >= '0' && units[at] <= '9'; ++at, ++digits)
+      length = length * 10 + static_cast<size_t>(units[at] - '0');
+    if (digits == 0 || digits > 10 || at >= size || units[at] != ':' ||
+        length > size - at - 1) {
+      return false;
+    }
+    ++at;
+    keys->emplace_back(units + at, length, true);
+    at += length;
+  }
+  return true;
+}
 
 // Page -> host: a page getter or Proxy trap run by the last read of
 // |container| (or by anything converted since) may have removed the frame
@@ -158,6 +203,24 @@ bool HostListReadable(const CefRefPtr<CefListValue>& list) {
   if (list && list->IsValid())
     return true;
   CONVERSION_LOG(ERROR, kListFunction) << "CefListValue is invalid";
+  return false;
+}
+
+// The keys of a describer's 'L' or 'K' answer into |keys|; false, with its
+// line as |function|'s, for a typed array or String object too long to list
+// (it arrives as an empty dictionary) or an answer that cannot be read.
+bool WriteDescribedKeys(const CefString& form,
+                        const char* function,
+                        std::vector<CefString>* keys) {
+  if (FormIs(form, 'L')) {
+    CONVERSION_LOG(ERROR, function)
+        << "typed array or String object of " << form.ToString().substr(1)
+        << " elements over the limit of 1048576, sending an empty dictionary";
+    return false;
+  }
+  if (FormIs(form, 'K') && ParseDescribedKeys(form, keys))
+    return true;
+  CONVERSION_LOG(ERROR, function) << "GetKeys() failed";
   return false;
 }
 
@@ -185,6 +248,38 @@ int TextCost(size_t length) {
   return static_cast<int>(std::min<size_t>(length / kStringUnitsPerEntry,
                                            kMaxConversionEntries + size_t{1}));
 }
+// Whether |text| begins with kCallbackDescriptorMarker: a page's text that
+// does would reach the host byte for byte as a function's descriptor.
+bool BeginsWithCallbackMarker(const CefString& text) {
+  constexpr size_t kMarkerLength = sizeof(kCallbackDescriptorMarker) - 1;
+  if (text.length() < kMarkerLength)
+    return false;
+  const auto* units = text.c_str();
+  for (size_t i = 0; i < kMarkerLength; ++i) {
+    if (units[i] != static_cast<unsigned char>(kCallbackDescriptorMarker[i]))
+      return false;
+  }
+  return true;
+}
+
+bool HasLoneSurrogate(const CefString& text) {
+  const auto* units = text.c_str();
+  const size_t length = text.length();
+  for (size_t i = 0; i < length; ++i) {
+    const auto unit = static_cast<uint32_t>(units[i]);
+    if (unit < 0xD800 || unit > 0xDFFF)
+      continue;
+    if (unit <= 0xDBFF && i + 1 < length &&
+        static_cast<uint32_t>(units[i + 1]) >= 0xDC00 &&
+        static_cast<uint32_t>(units[i + 1]) <= 0xDFFF) {
+      ++i;
+      continue;
+    }
+    return true;
+  }
+  return false;
+}
+
 int KeyCost(size_t /*index*/) {
   return 0;
 }
@@ -253,27 +348,11 @@ CefRefPtr<CefListValue> ProxiedArrayToList(const CefRefPtr<CefV8Value>& proxy,
                           function, crossing);
 }
 
-// Whether |key| is an array index: "0", or decimal digits without a leading
-// zero for a number below 2^32 - 1.
-bool IsArrayIndexKey(const CefString& key) {
-  const size_t length = key.length();
-  if (length == 0 || length > 10)
-    return false;
-  const auto* units = key.c_str();
-  if (units[0] == '0')
-    return length == 1;
-  uint64_t number = 0;
-  for (size_t i = 0; i < length; ++i) {
-    if (units[i] < '0' || units[i] > '9')
-      return false;
-    number = number * 10 + static_cast<uint64_t>(units[i] - '0');
-  }
-  return number < std::numeric_limits<uint32_t>::max();
-}
-
-bool ListV8ObjectKeys(const CefRefPtr<CefV8Value>& value,
-                      int nesting_level,
-                      std::vector<CefString>* keys);
+enum class KeyListing { kListed, kRefused, kUnlistable };
+KeyListing ListV8ObjectKeys(const CefRefPtr<CefV8Value>& value,
+                            int nesting_level,
+                            Crossing* crossing,
+                            std::vector<CefString>* keys);
 CefRefPtr<CefDictionaryValue> V8ObjectMembersToDictionary(
     const CefRefPtr<CefV8Value>& value,
     const std::vector<CefString>& keys,
@@ -283,7 +362,8 @@ CefRefPtr<CefDictionaryValue> V8ObjectMembersToDictionary(
 // An object that V8 does not call an array, its members at |member_level|:
 // a dictionary, or a list when JavaScript calls it an array. State libraries
 // keep a page's arrays in Proxies, and their index keys would arrive as a
-// dictionary the host cannot tell from an object's, in text order.
+// dictionary the host cannot tell from an object's, in text order. One call
+// of the describer answers which, so a proxied array is never listed.
 template <class Container, class Key>
 void WriteV8Object(const CefRefPtr<CefV8Value>& value,
                    const CefRefPtr<Container>& container,
@@ -291,34 +371,63 @@ void WriteV8Object(const CefRefPtr<CefV8Value>& value,
                    int member_level,
                    const char* function,
                    Crossing* crossing) {
+  CefString form;
   // Refused for its depth either way, so it is not listed (no trap runs for
-  // an empty dictionary); Array.isArray runs none, and an array still gets
-  // its elements' lines.
-  if (member_level > kMaxNestingLevel) {
-    if (crossing->IsJavascriptArray(value)) {
-      container->SetList(
-          key, ProxiedArrayToList(value, member_level, function, crossing));
-    } else {
-      container->SetDictionary(
-          key, V8ObjectToDictionary(value, member_level, crossing));
-    }
-    return;
-  }
-  std::vector<CefString> keys;
-  if (!ListV8ObjectKeys(value, member_level, &keys)) {
-    container->SetDictionary(key, CefDictionaryValue::Create());
-    return;
-  }
-  // Only an object whose keys could be an array's is asked: an ordinary
-  // object fails at its first key and pays nothing more.
-  if (std::all_of(keys.begin(), keys.end(), IsArrayIndexKey) &&
-      crossing->IsJavascriptArray(value)) {
+  // an empty dictionary); an array still gets its elements' lines.
+  const bool too_deep = member_level > kMaxNestingLevel;
+  const Crossing::Description description = crossing->Describe(
+      value, too_deep ? DescriberMode::kKind : DescriberMode::kObject, &form);
+  if (description == Crossing::Description::kDone && FormIs(form, 'A')) {
     container->SetList(
         key, ProxiedArrayToList(value, member_level, function, crossing));
     return;
   }
+  std::vector<CefString> keys;
+  if (too_deep) {
+    WithinNestingLimit(member_level, kObjectFunction);
+    container->SetDictionary(key, CefDictionaryValue::Create());
+    return;
+  }
+  if (description == Crossing::Description::kThrew) {
+    container->SetNull(key);
+    CONVERSION_LOG(ERROR, function)
+        << "the keys cannot be listed (a Proxy trap threw, or the Proxy is revoked), sending null";
+    return;
+  }
+  if (description == Crossing::Description::kDone) {
+    if (!WriteDescribedKeys(form, function, &keys)) {
+      container->SetDictionary(key, CefDictionaryValue::Create());
+      return;
+    }
+  } else if (ListV8ObjectKeys(value, member_level, crossing, &keys) !=
+             KeyListing::kListed) {
+    container->SetDictionary(key, CefDictionaryValue::Create());
+    return;
+  }
   container->SetDictionary(
       key, V8ObjectMembersToDictionary(value, keys, member_level, crossing));
+}
+
+// The name a function's descriptor carries: V8's own (a JavaScript
+// function's, "bound f" for a bound one) wherever CEF can read it; CEF's
+// GetFunctionName() reads a callable Proxy's undefined name as a string and
+// crashes, so a function whose kind V8 does not show (a bound function, a
+// callable Proxy, a nameless built-in) is named by its own "name" when that
+// is a string data property, else "".
+CefString JavascriptFunctionName(const CefRefPtr<CefV8Value>& function,
+                                 Crossing* crossing) {
+  CefString form;
+  switch (crossing->Describe(function, DescriberMode::kFunction, &form)) {
+    case Crossing::Description::kNoDescriber:
+      return function->GetFunctionName();
+    case Crossing::Description::kThrew:
+      return CefString();
+    case Crossing::Description::kDone:
+      break;
+  }
+  if (FormIs(form, 'F'))
+    return function->GetFunctionName();
+  return CefString(form.c_str() + 1, form.length() - 1, true);
 }
 
 // Page -> host: a value that passes no test of the table below.
@@ -366,6 +475,13 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
       container->SetNull(key);
       return;
     }
+    // The host could not tell it from a function's descriptor.
+    if (BeginsWithCallbackMarker(text)) {
+      container->SetNull(key);
+      CONVERSION_LOG(ERROR, function)
+          << "a string that begins with the callback descriptor's marker, sending null";
+      return;
+    }
     container->SetString(key, text);
   } else if (value->IsArray()) {
     container->SetList(
@@ -382,8 +498,9 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
     // and one long-named function met a million times would otherwise cost
     // an entry each: it is paid for as a string before the function is
     // stored, and one that no longer fits is not stored at all.
+    const CefString name = JavascriptFunctionName(value, crossing);
     const size_t descriptor_length =
-        crossing->hooks().GetJavascriptCallbackDescriptorLength(value);
+        crossing->hooks().GetJavascriptCallbackDescriptorLength(name);
     if (!crossing->Take(function, TextCost(descriptor_length))) {
       container->SetNull(key);
       return;
@@ -398,7 +515,7 @@ void WriteV8Value(const CefRefPtr<CefV8Value>& value,
       return;
     }
     container->SetString(
-        key, crossing->hooks().StoreJavascriptCallback(frame, value));
+        key, crossing->hooks().StoreJavascriptCallback(frame, value, name));
   } else if (value->IsObject()) {
     WriteV8Object(value, container, key, nesting_level + 1, function, crossing);
   } else {
@@ -477,12 +594,16 @@ void AppendTakenV8Value(const CefRefPtr<CefV8Value>& value,
                         const CefRefPtr<CefListValue>& list,
                         int nesting_level,
                         Crossing* crossing) {
-  if (!StillReadable(value, kAppendFunction) ||
-      !WithinNestingLimit(nesting_level, kAppendFunction)) {
+  if (!WithinNestingLimit(nesting_level, kAppendFunction))
     return;
-  }
   // Appends: the key is the index one past the current end.
   const size_t index = list->GetSize();
+  // One that cannot be read (its getter or Proxy trap threw, a BigInt, a
+  // Symbol) keeps its place, as a member does: later ones must not move.
+  if (!StillReadable(value, kAppendFunction)) {
+    list->SetNull(index);
+    return;
+  }
   WriteV8Value(value, list, index, nesting_level, kAppendFunction, crossing);
 }
 
@@ -495,24 +616,41 @@ void AppendV8Value(const CefRefPtr<CefV8Value>& value,
 }
 
 // The checks before an object's members are read, then its keys into
-// |keys|. False, with its line, when the object arrives as an empty
-// dictionary.
-bool ListV8ObjectKeys(const CefRefPtr<CefV8Value>& value,
-                      int nesting_level,
-                      std::vector<CefString>* keys) {
+// |keys|, listed by the describer (CEF's GetKeys() aborts the renderer on a
+// revoked Proxy or a throwing trap); kRefused or kUnlistable, with its line,
+// when the object arrives as an empty dictionary.
+KeyListing ListV8ObjectKeys(const CefRefPtr<CefV8Value>& value,
+                            int nesting_level,
+                            Crossing* crossing,
+                            std::vector<CefString>* keys) {
   if (!StillReadable(value, kObjectFunction) ||
       !WithinNestingLimit(nesting_level, kObjectFunction)) {
-    return false;
+    return KeyListing::kRefused;
   }
   if (!value->IsObject()) {
     CONVERSION_LOG(ERROR, kObjectFunction) << "IsObject() failed";
-    return false;
+    return KeyListing::kRefused;
   }
+  CefString form;
+  switch (crossing->Describe(value, DescriberMode::kKeys, &form)) {
+    case Crossing::Description::kDone:
+      return WriteDescribedKeys(form, kObjectFunction, keys)
+                 ? KeyListing::kListed
+                 : KeyListing::kRefused;
+    case Crossing::Description::kThrew:
+      CONVERSION_LOG(ERROR, kObjectFunction)
+          << "the keys cannot be listed (a Proxy trap threw, or the Proxy is revoked), sending an empty dictionary";
+      return KeyListing::kUnlistable;
+    case Crossing::Description::kNoDescriber:
+      break;
+  }
+  // Only a context whose creation the renderer did not see has no
+  // describer: CEF's own listing is all there is.
   if (!value->GetKeys(*keys)) {
     CONVERSION_LOG(ERROR, kObjectFunction) << "GetKeys() failed";
-    return false;
+    return KeyListing::kRefused;
   }
-  return true;
+  return KeyListing::kListed;
 }
 
 // The object's own entry was taken by its container; each member takes one.
@@ -521,8 +659,10 @@ CefRefPtr<CefDictionaryValue> V8ObjectToDictionary(
     int nesting_level,
     Crossing* crossing) {
   std::vector<CefString> keys;
-  if (!ListV8ObjectKeys(value, nesting_level, &keys))
+  if (ListV8ObjectKeys(value, nesting_level, crossing, &keys) !=
+      KeyListing::kListed) {
     return CefDictionaryValue::Create();
+  }
   return V8ObjectMembersToDictionary(value, keys, nesting_level, crossing);
 }
 
@@ -532,6 +672,9 @@ CefRefPtr<CefDictionaryValue> V8ObjectMembersToDictionary(
     int nesting_level,
     Crossing* crossing) {
   CefRefPtr<CefDictionaryValue> dictionary = CefDictionaryValue::Create();
+  // CEF's keys are UTF-8, in which a lone surrogate becomes U+FFFD: once
+  // a key has one, a later key may name an entry already written.
+  bool keys_may_meet = false;
   // The key listing runs a Proxy's traps, and so may each member's read.
   for (const CefString& key : keys) {
     if (!StillReadable(value, kObjectFunction))
@@ -544,6 +687,17 @@ CefRefPtr<CefDictionaryValue> V8ObjectMembersToDictionary(
     // aborts), so such a member cannot cross; its getter is not run.
     if (key.empty()) {
       CONVERSION_LOG(ERROR, kObjectFunction) << "empty key, member left out";
+      continue;
+    }
+    if (BeginsWithCallbackMarker(key)) {
+      CONVERSION_LOG(ERROR, kObjectFunction)
+          << "a key that begins with the callback descriptor's marker, member left out";
+      continue;
+    }
+    keys_may_meet = keys_may_meet || HasLoneSurrogate(key);
+    if (keys_may_meet && dictionary->HasKey(key)) {
+      CONVERSION_LOG(ERROR, kObjectFunction)
+          << "a key that meets another once its lone surrogates are U+FFFD, member left out";
       continue;
     }
     WriteV8Value(value->GetValue(key), dictionary, key, nesting_level,

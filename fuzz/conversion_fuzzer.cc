@@ -47,8 +47,7 @@ struct Expected {
     kDouble,
     kString,
     kFunction,
-    // Symbols, BigInts and values whose getter threw: no entry in a list,
-    // null in a dictionary.
+    // Symbols, BigInts and values whose getter threw: null in their place.
     kDropped,
     kList,
     kDictionary,
@@ -632,12 +631,11 @@ class ReceivedChecker {
                  CefRefPtr<CefListValue> list,
                  int level,
                  const Path& path) {
+    // Every element keeps its place; one that cannot be read is null.
     std::vector<const Expected*> kept;
     if (level <= quillmoss::kMaxNestingLevel) {
-      for (const Expected& item : items) {
-        if (item.kind != Expected::Kind::kDropped)
-          kept.push_back(&item);
-      }
+      for (const Expected& item : items)
+        kept.push_back(&item);
     }
     if (list->GetSize() != kept.size()) {
       Fail(path.ToString() + ": " + std::to_string(list->GetSize()) +
@@ -654,14 +652,14 @@ class ReceivedChecker {
                        int level,
                        const Path& path) {
     // CEF keys are UTF-8: keys that differ only in lone surrogates meet,
-    // and the one V8 lists last wins.
+    // and the one V8 lists first stays (the others are left out).
     std::map<std::string, const Expected*> members;
     if (level <= quillmoss::kMaxNestingLevel) {
       // A member under the empty key is left out: CEF's wrapper sets no
       // entry under it.
       for (const auto& member : expected.members) {
         if (!member.first.empty())
-          members[Utf8(member.first)] = &member.second;
+          members.emplace(Utf8(member.first), &member.second);
       }
     }
     if (dictionary->GetSize() != members.size()) {

@@ -183,8 +183,8 @@ REFUSALS = {
     "OnProcessMessageReceived(): invalid arguments": "invalid-arguments",
     "OnProcessMessageReceived: invalid arguments": "invalid-arguments",
     "DoJavascriptBindingsForFrame(): empty": "empty-name",
-    "DoJavascriptBindingsForFrame(): property __proto__ refused":
-        "proto-property",
+    # A property, function, object or method named __proto__.
+    "__proto__ refused": "proto-property",
 }
 _LOGGED_ID = re.compile(r", id=(-?\d+)$")
 

@@ -250,8 +250,9 @@ TEST_F(DispatchTest, PropertiesReadNothingThePageInherited) {
 }
 
 // Assigning "__proto__" to the global would replace the page's prototype
-// chain and make the members of the host's value globals: the key is refused
-// with a line, and the other properties are installed.
+// chain and make the members of the host's value globals: the name is
+// refused with a line wherever the host gives it (a property, a function,
+// an object), and the other bindings are installed.
 TEST_F(DispatchTest, PropertyProtoIsRefused) {
   const int browser = CreateBrowserWithContext();
   CefRefPtr<CefDictionaryValue> proto = CefDictionaryValue::Create();
@@ -264,22 +265,33 @@ TEST_F(DispatchTest, PropertyProtoIsRefused) {
   properties->SetDictionary("__proto__", proto);
   properties->SetInt("version", 2);
   properties->SetDictionary("config", config);
-  CefRefPtr<CefDictionaryValue> bindings =
-      BindingsBuilder().Properties(properties).Build();
+  CefRefPtr<CefDictionaryValue> bindings = BindingsBuilder()
+                                               .Properties(properties)
+                                               .Function("__proto__")
+                                               .Object("__proto__", {"m"})
+                                               .Object("tools", {"__proto__"})
+                                               .Build();
   EvalMain(browser, "window.before = Object.getPrototypeOf(window); 0");
   standin::ClearLog();
   SendBindings(browser, bindings);
-  EXPECT_EQ(R"([true,"undefined","undefined",false,2,[],1])",
+  EXPECT_EQ(R"([true,"undefined","undefined",false,2,[],1,true])",
             EvalMain(browser,
                      "[Object.getPrototypeOf(window) === before, typeof x, "
                      "typeof y, Object.getOwnPropertyNames(window)"
                      ".includes('__proto__'), version, Object.keys(config), "
-                     "Object.getPrototypeOf(config).x]"));
+                     "Object.getPrototypeOf(config).x, "
+                     "Object.getPrototypeOf(tools) === Object.prototype]"));
   const std::vector<std::string> expected_lines = {
       "[Renderer process] OnProcessMessageReceived(): DoJavascriptBindings",
       "[Renderer process] DoJavascriptBindingsForFrame(): bindings are set",
+      "[Renderer process] DoJavascriptBindingsForFrame(): function __proto__ "
+      "refused",
       "[Renderer process] DoJavascriptBindingsForFrame(): property __proto__ "
-      "refused"};
+      "refused",
+      "[Renderer process] DoJavascriptBindingsForFrame(): object __proto__ "
+      "refused",
+      "[Renderer process] DoJavascriptBindingsForFrame(): method __proto__ "
+      "refused, object=tools"};
   EXPECT_EQ(expected_lines, AllLogTexts());
   // The host's stored dictionary keeps the key.
   EXPECT_TRUE(app_->GetBindingsForBrowser(renderer_->GetBrowser(browser))

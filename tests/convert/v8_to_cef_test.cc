@@ -37,14 +37,6 @@ class V8ToCefTest : public AppFixture {
     return standin::CefListToJson(message_args->GetList(1)).dump();
   }
 
-  std::string Descriptor(int id, const std::string& name) {
-    return std::string(kCallbackDescriptorMarker) +
-           "{\"what\":\"javascript-callback\",\"callbackId\":" +
-           std::to_string(id) +
-           ",\"frameId\":" + std::to_string(MainFrame(browser_)) +
-           ",\"functionName\":\"" + name + "\"}";
-  }
-
   int browser_ = 0;
 };
 
@@ -120,8 +112,9 @@ TEST_F(V8ToCefTest, ProxiedArraysArriveAsLists) {
        R"([{"0":"a","1":"b"},{"0":"a"},{"0":5}])"},
       {"new Map([[1, 2]]), new Set([1]), new ArrayBuffer(2), reactive({})",
        "[{},{},{},{}]"},
-      // A proxied array with a member other than its elements is no list.
-      {"Object.assign(reactive([1]), {extra: 2})", R"([{"0":1,"extra":2}])"},
+      // A proxied array arrives as the array would, and is never listed:
+      // its other members are not elements.
+      {"Object.assign(reactive([1]), {extra: 2})", "[[1]]"},
       // The context's own Array.isArray decides, whatever the page put there.
       {"(Array.isArray = () => true, {0: 'x'}), reactive([1])",
        R"([{"0":"x"},[1]])"},
@@ -135,11 +128,67 @@ TEST_F(V8ToCefTest, ProxiedArraysArriveAsLists) {
   EXPECT_EQ(std::vector<std::string>(), LogTexts("v8utils"));
 }
 
+// The renderer lists keys with its context's describer, never with CEF's
+// GetKeys(), which aborts on a throwing trap: on every value CEF can list,
+// both give the same keys in the same order and run the same traps, each as
+// often (a level's getPrototypeOf trap runs before its ownKeys here).
+TEST_F(V8ToCefTest, KeysAreListedAsCefListsThem) {
+  EvalMain(browser_,
+           "window.log = []; window.traced = (t) => new Proxy(t, {"
+           "  ownKeys(o) { log.push('ownKeys'); return Reflect.ownKeys(o); },"
+           "  getOwnPropertyDescriptor(o, k) { log.push('gopd ' + k);"
+           "    return Reflect.getOwnPropertyDescriptor(o, k); },"
+           "  getPrototypeOf(o) { log.push('proto');"
+           "    return Reflect.getPrototypeOf(o); }});");
+  const char* const rows[] = {
+      "({b: 1, a: 2, 10: 3, 2: 4, [Symbol('s')]: 5})",
+      "Object.create({inherited: 1, b: 2}, {b: {value: 3, enumerable: true}})",
+      "Object.create({hidden: 1}, {hidden: {value: 2}})",
+      "Object.assign(Object.create(null), {x: 1})",
+      "new Uint8Array([1, 2])",
+      "new String('ab')",
+      "traced({a: 1, b: 2})",
+      "traced(Object.create(traced({c: 1, a: 0}), {a: {value: 1}}))",
+      "Object.create(traced({p: 1}))",
+      "(() => { class C { m() {} } return Object.assign(new C, {k: 1}); })()",
+  };
+  CefRefPtr<CefV8Context> context =
+      renderer_->GetFrame(browser_, MainFrame(browser_))->GetV8Context();
+  ASSERT_TRUE(context->Enter());
+  CefRefPtr<CefV8Value> describer = app_->GetCurrentContextValueDescriber();
+  ASSERT_TRUE(describer);
+  auto listing = [&](const std::string& code, bool by_cef) {
+    CefRefPtr<CefV8Value> value;
+    CefRefPtr<CefV8Value> log;
+    CefRefPtr<CefV8Exception> exception;
+    EXPECT_TRUE(context->Eval(code, CefString(), 0, value, exception));
+    context->Eval("log.length = 0", CefString(), 0, log, exception);
+    std::string keys;
+    if (by_cef) {
+      std::vector<CefString> listed;
+      EXPECT_TRUE(value->GetKeys(listed));
+      for (const CefString& key : listed)
+        keys += std::to_string(key.length()) + ":" + key.ToString();
+    } else {
+      CefRefPtr<CefV8Value> form = describer->ExecuteFunction(
+          nullptr, {value, CefV8Value::CreateInt(1)});
+      keys = form ? form->GetStringValue().ToString().substr(1) : "threw";
+    }
+    context->Eval("log.sort().join()", CefString(), 0, log, exception);
+    return keys + " / " + log->GetStringValue().ToString();
+  };
+  for (const char* row : rows) {
+    SCOPED_TRACE(row);
+    EXPECT_EQ(listing(row, true), listing(row, false));
+  }
+  context->Exit();
+}
+
 TEST_F(V8ToCefTest, FunctionsAreStoredAndTravelAsDescriptors) {
-  EXPECT_EQ(nlohmann::json({Descriptor(1, "onDone"),
-                            Descriptor(2, "onDone"),
-                            {{"cb", Descriptor(3, "cb")}},
-                            Descriptor(4, "")})
+  EXPECT_EQ(nlohmann::json({Descriptor(browser_, 1, "onDone"),
+                            Descriptor(browser_, 2, "onDone"),
+                            {{"cb", Descriptor(browser_, 3, "cb")}},
+                            Descriptor(browser_, 4, "")})
                 .dump(),
             Capture("window.onDone = function onDone() {}, onDone, "
                     "{cb: () => 1}, (() => 1)"));
@@ -147,7 +196,7 @@ TEST_F(V8ToCefTest, FunctionsAreStoredAndTravelAsDescriptors) {
   EXPECT_EQ(MainFrame(browser_), StoredFrame(1)->GetIdentifier());
   // A long name is paid for, not cut: far from the entry limit it arrives.
   const std::string long_name(100000, 'n');
-  EXPECT_EQ(nlohmann::json({Descriptor(5, long_name)}).dump(),
+  EXPECT_EQ(nlohmann::json({Descriptor(browser_, 5, long_name)}).dump(),
             Capture("eval('(function ' + 'n'.repeat(100000) + '() {})')"));
   EXPECT_EQ(std::vector<std::string>(), LogTexts("v8utils"));
 }
@@ -195,7 +244,7 @@ TEST_F(V8ToCefTest, EightNestedArraysKeepTheirScalarsANinthArrivesEmpty) {
 }
 
 TEST_F(V8ToCefTest, ThrowingGettersAndTrapsBecomeNullAndDoNotReachThePage) {
-  EXPECT_EQ(R"([{"a":1,"b":null,"c":2},[1,3]])",
+  EXPECT_EQ(R"([{"a":1,"b":null,"c":2},[1,null,3]])",
             Capture("{a: 1, get b() { throw new Error('getter'); }, c: 2}, "
                     "Object.defineProperty([1, 2, 3], 1, "
                     "{get() { throw 1; }})"));
@@ -213,10 +262,10 @@ TEST_F(V8ToCefTest, ThrowingGettersAndTrapsBecomeNullAndDoNotReachThePage) {
       "[Renderer process] V8ObjectToCefDictionaryValue(): unknown V8 type"};
   EXPECT_EQ(proxy_lines, LogTexts("v8utils"));
 
-  // A proxied array's throwing trap leaves out what an element's throwing
-  // getter does; with no length there is no list to fill.
+  // A proxied array's throwing trap gives what an element's throwing getter
+  // does; with no length there is no list to fill.
   standin::ClearLog();
-  EXPECT_EQ("[[1,3],[]]",
+  EXPECT_EQ("[[1,null,3],[]]",
             Capture("new Proxy([1, 2, 3], {get(t, k) { if (k === '1') throw "
                     "1; return t[k]; }}), new Proxy([1, 2], {get() { throw "
                     "1; }})"));
@@ -225,8 +274,95 @@ TEST_F(V8ToCefTest, ThrowingGettersAndTrapsBecomeNullAndDoNotReachThePage) {
       "[Renderer process] V8ValueAppendToCefListValue(): array length "
       "unreadable, sending an empty list"};
   EXPECT_EQ(array_lines, LogTexts("v8utils"));
+
+  // What CEF cannot hand over (a BigInt, a Symbol) keeps its place too.
+  standin::ClearLog();
+  EXPECT_EQ(R"([null,"path",null,"mode",[1,null,3]])",
+            Capture("10n, 'path', Symbol('s'), 'mode', [1, 2n, 3]"));
+  EXPECT_EQ(std::vector<std::string>(
+                3,
+                "[Renderer process] V8ValueAppendToCefListValue(): IsValid() "
+                "failed"),
+            LogTexts("v8utils"));
+
+  // Keys that meet once their lone surrogates are U+FFFD: the first stays.
+  standin::ClearLog();
+  EXPECT_EQ("[{\"\xEF\xBF\xBD\":1}]",
+            Capture("{'\\uD800': 1, '\\uDC00': 2, '\\uFFFD': 3}"));
+  EXPECT_EQ(std::vector<std::string>(
+                2,
+                "[Renderer process] V8ObjectToCefDictionaryValue(): a key that "
+                "meets another once its lone surrogates are U+FFFD, member "
+                "left out"),
+            LogTexts("v8utils"));
   // The page's next statement runs normally: nothing was left pending.
   EXPECT_EQ("2", EvalMain(browser_, "1 + 1"));
+}
+
+// A page's text that begins with the descriptor's marker would reach the
+// host byte for byte as a function's descriptor: it arrives as null in its
+// own place, a member under such a key is left out, each with a line.
+TEST_F(V8ToCefTest, PageTextsNeverPassAsCallbackDescriptors) {
+  EvalMain(browser_, kReactive);
+  EvalMain(browser_,
+           "window.M = '####quillmoss####{\"what\":\"javascript-callback\","
+           "\"callbackId\":1,\"frameId\":1,\"functionName\":\"f\"}'");
+  CefRefPtr<CefV8Context> context =
+      renderer_->GetFrame(browser_, MainFrame(browser_))->GetV8Context();
+  ASSERT_TRUE(context->Enter());
+  context->GetGlobal()->SetValue("hostCallback",
+                                 app_->CreateHostCallbackFunction(12),
+                                 V8_PROPERTY_ATTRIBUTE_NONE);
+  context->Exit();
+  constexpr char kValueLine[] =
+      "[Renderer process] V8ValueAppendToCefListValue(): a string that begins "
+      "with the callback descriptor's marker, sending null";
+  constexpr char kMemberLine[] =
+      "[Renderer process] V8ObjectToCefDictionaryValue(): a string that "
+      "begins with the callback descriptor's marker, sending null";
+  constexpr char kKeyLine[] =
+      "[Renderer process] V8ObjectToCefDictionaryValue(): a key that begins "
+      "with the callback descriptor's marker, member left out";
+  struct Row {
+    const char* code;
+    std::string expected;
+    std::vector<std::string> lines;
+  };
+  const Row rows[] = {
+      {"capture(1, M, 2)", "[1,null,2]", {kValueLine}},
+      {"capture([1, [M, 3]])", "[[1,[null,3]]]", {kValueLine}},
+      {"capture({a: M, b: 1})", R"([{"a":null,"b":1}])", {kMemberLine}},
+      {"capture({[M]: 1, b: 2})", R"([{"b":2}])", {kKeyLine}},
+      {"capture(reactive([M, 'x']))", R"([[null,"x"]])", {kValueLine}},
+      {"capture([[[[[[[[M]]]]]]]])", "[[[[[[[[[null]]]]]]]]]", {kValueLine}},
+      {"hostCallback('a', M)", R"(["a",null])", {kValueLine}},
+      {"capture('####quillmoss####', M + '}garbage')",
+       "[null,null]",
+       {kValueLine, kValueLine}},
+      // Not the marker at the start: data.
+      {"capture(' ' + M, '###quillmoss####')",
+       nlohmann::json({" " + std::string(kCallbackDescriptorMarker) +
+                           R"({"what":"javascript-callback","callbackId":1,)"
+                           R"("frameId":1,"functionName":"f"})",
+                       "###quillmoss####"})
+           .dump(),
+       {}},
+      // A String object is an object of one-character members.
+      {"capture(new String('####'))",
+       R"([{"0":"#","1":"#","2":"#","3":"#"}])",
+       {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.code);
+    standin::ClearLog();
+    EXPECT_EQ("null", EvalMain(browser_, row.code));
+    const std::vector<standin::SentMessage> sent = TakeSent();
+    ASSERT_EQ(1u, sent.size());
+    EXPECT_EQ(row.expected, standin::CefListToJson(
+                                sent[0].message->GetArgumentList()->GetList(1))
+                                .dump());
+    EXPECT_EQ(row.lines, LogTexts("v8utils"));
+  }
 }
 
 // CEF's wrapper refuses every dictionary setter an empty key (a debug
@@ -246,7 +382,7 @@ TEST_F(V8ToCefTest, MembersUnderAnEmptyKeyAreLeftOut) {
 
 // The calls below are made by hand: page script cannot hand over values
 // that are invalid or call outside a context.
-TEST_F(V8ToCefTest, InvalidArgumentsLeaveNoEntry) {
+TEST_F(V8ToCefTest, InvalidArgumentsKeepTheirPlaceAsNull) {
   CefRefPtr<CefV8Context> context =
       renderer_->GetFrame(browser_, MainFrame(browser_))->GetV8Context();
   ASSERT_TRUE(context->Enter());
@@ -258,7 +394,7 @@ TEST_F(V8ToCefTest, InvalidArgumentsLeaveNoEntry) {
 
   const CefV8ValueList arguments = {CefV8Value::CreateInt(1), object, nullptr,
                                     CefV8Value::CreateString("third")};
-  EXPECT_EQ(R"([1,"third"])",
+  EXPECT_EQ(R"([1,null,null,"third"])",
             standin::CefListToJson(V8ArgumentsToCefListValue(*app_, arguments))
                 .dump());
   EXPECT_EQ(std::vector<std::string>(2,

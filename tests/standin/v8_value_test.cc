@@ -206,8 +206,8 @@ TEST_F(V8ValueTest, ThrowingGettersLeaveNothingPending) {
   EXPECT_TRUE(getter->ClearException());
   EXPECT_FALSE(getter->HasException());
 
-  // A throwing ownKeys trap would abort CEF in GetKeys() (see the death test
-  // in tests/app/hostile_page_test.cc); a throwing get trap does not.
+  // A throwing ownKeys trap aborts CEF in GetKeys() (the death test below);
+  // a throwing get trap does not.
   CefRefPtr<CefV8Value> proxy =
       Eval("new Proxy({}, {get() { throw new Error('trap'); }})");
   EXPECT_EQ(nullptr, proxy->GetValue("x"));
@@ -218,6 +218,27 @@ TEST_F(V8ValueTest, ThrowingGettersLeaveNothingPending) {
   const standin::ScriptResult after = PageEval("'still running'");
   EXPECT_TRUE(after.ok);
   EXPECT_EQ("\"still running\"", after.value);
+}
+
+// CEF 81's own calls that abort on page values, played as CEF plays them:
+// the renderer's tests (tests/app/hostile_page_test.cc) prove it no longer
+// makes them on such values.
+using V8ValueDeathTest = V8ValueTest;
+
+TEST_F(V8ValueDeathTest, CefsKeyListingAndFunctionNameAbortOnProxies) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  ScopedEnter enter(context());
+  std::vector<CefString> keys;
+  EXPECT_DEATH(Eval("new Proxy({}, {ownKeys() { throw 1; }})")->GetKeys(keys),
+               "CEF 81 aborts the renderer here: CefV8Value::GetKeys");
+  EXPECT_DEATH(Eval("(() => { const r = Proxy.revocable({}, {}); r.revoke(); "
+                    "return r.proxy; })()")
+                   ->GetKeys(keys),
+               "CEF 81 aborts the renderer here: CefV8Value::GetKeys");
+  EXPECT_DEATH(Eval("new Uint8Array(2 ** 24 + 1)")->GetKeys(keys),
+               "CEF 81 aborts the renderer here: CefV8Value::GetKeys");
+  EXPECT_DEATH(Eval("new Proxy(() => 0, {})")->GetFunctionName(),
+               "CEF 81 aborts the renderer here: CefV8Value::GetFunctionName");
 }
 
 TEST_F(V8ValueTest, SetValueAssignsOrDefines) {
