@@ -8,13 +8,13 @@ plugin (``quillmoss_sim.pytest_plugin``) with fixtures for both.
 
 from .executable import (ExecutableNotFound, find_executable,
                          locate_executable)
-from .errors import HostCallError, SimulatorError
+from .errors import SimulatorError
 from .host import (Caller, Host, JsFunction, RefusedDescriptor,
                    ReleasedFunctionWarning)
 from .renderer import (Browser, ConsoleMessage, ExpectationFailed, Frame,
-                       JsText, LogLine, Message, PageError, Refusal, Renderer,
-                       RendererProcess, SimulatorDied, StepRefused,
-                       StepResult)
+                       HostCallError, JsText, LogLine, Message, PageError,
+                       Refusal, Renderer, RendererProcess, SimulatorDied,
+                       StepRefused, StepResult)
 from .protocol import CALLBACK_MARKER, bindings
 from .values import (INVALID, TRUNCATED, HostCallback, JavascriptCallback,
                      from_cef_json, parse_callback_descriptor, to_cef_json)

@@ -21,14 +21,13 @@ import warnings
 from dataclasses import dataclass
 from typing import Any, Callable, Mapping, cast
 
-from .errors import HostCallError
 from .protocol import (BINDINGS_MESSAGE, CALL_ARGUMENTS_INDEX, CALL_MESSAGE,
                        CONTEXT_CREATED, CONTEXT_RELEASED, FUNCTION_NAME_INDEX,
                        HOST_CALLBACK_ID_INDEX, HOST_CALLBACK_MESSAGE,
                        PAGE_CALLBACK_MESSAGE, RENDER_PROCESS_TERMINATED,
                        bindings)
-from .renderer import (Browser, Frame, Message, Refusal, StepRefused,
-                       StepResult)
+from .renderer import (Browser, Frame, HostCallError, Message, Refusal,
+                       StepRefused, StepResult)
 from .values import JavascriptCallback, to_cef_json
 
 FrameHook = Callable[[Frame], object]

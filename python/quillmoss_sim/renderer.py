@@ -33,7 +33,7 @@ import threading
 from dataclasses import dataclass, field
 from typing import IO, Any, Callable, Iterable, Protocol
 
-from .errors import HostCallError, SimulatorError
+from .errors import SimulatorError
 from .executable import find_executable
 from .protocol import (BINDINGS_MESSAGE, CALLBACK_ID_INDEX,
                        CONTEXT_CREATED, CONTEXT_RELEASED,
@@ -756,6 +756,25 @@ def _worst(codes: list[int]) -> int:
     """The exit code that says most: a crash over a failed step over 0."""
     odd = [code for code in codes if code not in (0, 1)]
     return odd[0] if odd else max(codes, default=0)
+
+
+class HostCallError(Exception):
+    """A host callable raised while answering a page's call, or the page
+    called something this host never handed out. The message names the
+    page's call; the callable's own exception is the cause.
+
+    When more calls of the same step failed, they all ran and this is the
+    first; ``others`` holds the rest, in the order the page made them, and
+    each has a note on this one.
+    """
+
+    def __init__(self, call: str, frame: Frame, problem: str) -> None:
+        super().__init__(f"{call}, called by the page in frame "
+                         f"{frame.name!r} of browser {frame.browser.id}, "
+                         f"{problem}")
+        self.call = call
+        self.frame = frame
+        self.others: list[BaseException] = []
 
 
 def _first_of(errors: list[BaseException]) -> BaseException:
