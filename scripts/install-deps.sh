@@ -13,6 +13,9 @@
 #                                    set above, wine's Winelib compiler and
 #                                    headers (wine32-tools:i386,
 #                                    libwine-dev:i386)
+# When the native and the i386 package lists disagree on a library both
+# architectures need, scripts/twin_pins.py holds the pair at a version both
+# offer (said in one line) or says why none fits.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -61,6 +64,24 @@ if [ ${#extra[@]} -gt 0 ] &&
    ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
+# apt_install PACKAGE...: apt-get install, unless the native and the i386
+# lists disagree on a library both architectures need; then with each such
+# pair held at a version both lists offer (downgrades allowed), or not at all.
+apt_install() {
+  if apt-get install -s "$@" >/dev/null 2>&1 || ! command -v python3 >/dev/null ||
+     ! dpkg --print-foreign-architectures | grep -qx i386; then
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "$@"
+    return
+  fi
+  local prefs status=0
+  prefs=$(mktemp)
+  python3 scripts/twin_pins.py --preferences "$prefs" "$@" >&2 &&
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --allow-downgrades \
+      -o Dir::Etc::Preferences="$prefs" "$@" || status=$?
+  rm -f "$prefs"
+  return $status
+}
+
 missing=()
 for p in "${packages[@]}" "${extra[@]}"; do
   installed "$p" || missing+=("$p")
@@ -70,7 +91,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   # which the install below may still succeed; it fails if they cannot serve.
   $SUDO apt-get update -qq ||
     echo "install-deps: apt-get update failed; going on with the package lists at hand" >&2
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+  apt_install "${missing[@]}"
 fi
 
 # unpack_libnode PREFIX [:ARCH]
