@@ -98,15 +98,18 @@ apt_install() {
 }
 
 missing=()
-for p in "${packages[@]}" "${extra[@]}"; do
-  installed "$p" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
+missing_extra=()
+for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
+for p in "${extra[@]}"; do installed "$p" || missing_extra+=("$p"); done
+if [ ${#missing[@]} -gt 0 ] || [ ${#missing_extra[@]} -gt 0 ]; then
   # A mirror caught mid-sync fails the update but keeps the old lists, from
   # which the install below may still succeed; it fails if they cannot serve.
   $SUDO apt-get update -qq ||
     echo "install-deps: apt-get update failed; going on with the package lists at hand" >&2
-  apt_install "${missing[@]}"
+  # The native set first: it brings python3, which twin_pins.py needs when
+  # the i386 set meets lists that disagree.
+  [ ${#missing[@]} = 0 ] || apt_install "${missing[@]}"
+  [ ${#missing_extra[@]} = 0 ] || apt_install "${missing_extra[@]}"
 fi
 
 # unpack_libnode PREFIX [:ARCH]
