@@ -130,17 +130,17 @@ def note(foreign, native_arch, held_packages):
             f"offer: {listed or 'none'}")
 
 
-def refusal(simulation, unmatched):
+def refusal(simulation, unmatched, foreign):
     named = {name: unmatched[name] for name in sorted(simulation.names)
              if name in unmatched}
-    reason = "; ".join(f"{name} is {native} natively and {twin} for i386, "
-                       f"and neither list has the other"
+    reason = "; ".join(f"{name} is {native} natively and {twin} for "
+                       f"{foreign}, and neither list has the other"
                        for name, (native, twin) in named.items())
     if simulation.removals:
         reason = (reason + "; " if reason else "") + \
             "apt would remove " + " ".join(simulation.removals)
-    return ("install-deps: no consistent versions of the native and i386 "
-            "packages can be had from the package lists at hand"
+    return (f"install-deps: no consistent versions of the native and "
+            f"{foreign} packages can be had from the package lists at hand"
             + (f": {reason}" if reason else "")
             + (f"; apt says: {' | '.join(simulation.problems)}"
                if simulation.problems else ""))
@@ -191,7 +191,7 @@ def main(argv=None):
         if simulation.names <= names:
             break
         names |= simulation.names
-    print(refusal(simulation, unmatched))
+    print(refusal(simulation, unmatched, args.arch))
     return 1
 
 
