@@ -43,7 +43,8 @@ class Simulation(NamedTuple):
     # package (NAME:ARCH if foreign) -> (installed version or None, new one)
     installs: dict[str, tuple[str | None, str]]
     removals: list[str]
-    problems: list[str]          # apt's lines about unmet dependencies
+    problems: list[str]          # apt's lines about unmet dependencies, its
+                                 # errors (E:)
     names: set[str]              # bare names those lines mention
 
 
@@ -100,10 +101,12 @@ def read_simulation(text):
                 UNMET_OBJECT.findall(line)))
         else:
             in_unmet = False
+            if line.startswith("E: "):
+                problems.append(line)
     removals = REMV_LINE.findall(text)
     names.update(name.split(":")[0] for name in removals)
     installs = {m[0]: (m[1] or None, m[2]) for m in INST_LINE.findall(text)}
-    consistent = not re.search(r"^E: ", text, re.MULTILINE)
+    consistent = not any(line.startswith("E: ") for line in problems)
     return Simulation(consistent, installs, removals, problems, names)
 
 
@@ -139,16 +142,21 @@ def refusal(simulation, unmatched, foreign):
     if simulation.removals:
         reason = (reason + "; " if reason else "") + \
             "apt would remove " + " ".join(simulation.removals)
-    return (f"install-deps: no consistent versions of the native and "
-            f"{foreign} packages can be had from the package lists at hand"
+    return (f"install-deps: apt cannot install these from the package lists "
+            f"at hand, whatever versions of the native and {foreign} twins "
+            f"are pinned"
             + (f": {reason}" if reason else "")
             + (f"; apt says: {' | '.join(simulation.problems)}"
                if simulation.problems else ""))
 
 
 def run(command):
-    return subprocess.run(command, capture_output=True, text=True,
-                          check=False).stdout
+    """The command's stdout; apt-get's with its stderr, where its errors
+    go."""
+    return subprocess.run(
+        command, stdout=subprocess.PIPE, text=True, check=False,
+        stderr=subprocess.STDOUT if command[0] == "apt-get" else
+        subprocess.DEVNULL).stdout
 
 
 def closure(packages):
