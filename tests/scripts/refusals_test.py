@@ -32,6 +32,8 @@ REFUSED = [
     ("fuzz/long-run.sh", ["--x", "1"]),
     ("fuzz/make_seeds.py", ["--x"]),
     ("bench/ratios.py", ["--rep", "3"]),
+    ("bench/instructions.py", ["--ben", "x"]),
+    ("fuzz/long-run.sh", ["--note", "a|b", "1"]),
     (".ci/run", ["--x"]),
     ("tests/examples/check_examples.py", ["--x", "examples"]),
     ("tests/examples/check_examples.py", ["exe", "examples", "--upd"]),
