@@ -16,9 +16,9 @@ import unittest
 
 HERE = pathlib.Path(__file__).resolve().parent
 SCRIPT = HERE.parent.parent / "scripts" / "twin_pins.py"
-spec = importlib.util.spec_from_file_location("twin_pins", SCRIPT)
-twin_pins = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(twin_pins)
+loader_spec = importlib.util.spec_from_file_location("twin_pins", SCRIPT)
+twin_pins = importlib.util.module_from_spec(loader_spec)
+loader_spec.loader.exec_module(twin_pins)
 
 POLICY = (HERE / "policy.txt").read_text()
 PLAIN, PINNED, REMOVES = ((HERE / f"simulate-{name}.txt").read_text()
