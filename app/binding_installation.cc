@@ -176,6 +176,15 @@ bool InstallObject(const CefRefPtr<CefV8Value>& global,
           << object_name.ToString();
       continue;
     }
+    // Assigned to the host's object, it would replace that object's
+    // prototype with the function, whose apply, bind and call the object
+    // would then show as its own methods.
+    if (method_name == ProtoKey()) {
+      RENDERER_LOG(ERROR)
+          << "DoJavascriptBindingsForFrame(): method __proto__ refused, object="
+          << object_name.ToString();
+      continue;
+    }
     if (!SetFunction(object, method_name,
                      CefString(object_prefix + method_name.ToString()),
                      handler)) {

@@ -110,8 +110,19 @@ int JavascriptCallbackRegistry::NextJavascriptCallbackId() {
     } else {
       ++last_javascript_callback_id_;
     }
-  } while (javascript_callbacks_.count(last_javascript_callback_id_) != 0);
+  } while (IsLiveJavascriptCallbackId(last_javascript_callback_id_));
   return last_javascript_callback_id_;
+}
+
+// Until the counter wraps, a new id is above every live one: the largest key
+// answers without a search of a registry that may hold many thousands.
+bool JavascriptCallbackRegistry::IsLiveJavascriptCallbackId(
+    int callback_id) const {
+  if (javascript_callbacks_.empty() ||
+      callback_id > javascript_callbacks_.rbegin()->first) {
+    return false;
+  }
+  return javascript_callbacks_.count(callback_id) != 0;
 }
 
 CefString JavascriptCallbackRegistry::StoreJavascriptCallback(
@@ -139,9 +150,10 @@ CefString JavascriptCallbackRegistry::StoreJavascriptCallback(
   AppendJsonStringBody(function_name, &descriptor);
   descriptor.append(kDescriptorClosing);
 
-  // The id is not live (see NextJavascriptCallbackId), so this inserts.
-  javascript_callbacks_.emplace(callback_id,
-                                JavascriptCallback(frame, function));
+  // The id is not live (see NextJavascriptCallbackId), so this inserts; at
+  // the end, without a search, unless the counter has wrapped.
+  javascript_callbacks_.emplace_hint(javascript_callbacks_.end(), callback_id,
+                                     JavascriptCallback(frame, function));
   callback_ids_by_frame_[frame_id].insert(callback_id);
 
   CefString result;

@@ -79,6 +79,7 @@ class JavascriptCallbackRegistry {
 
  private:
   int NextJavascriptCallbackId();
+  bool IsLiveJavascriptCallbackId(int callback_id) const;
 
   // The last callback id issued by this registry; 0 before the first.
   int last_javascript_callback_id_ = 0;

@@ -135,7 +135,8 @@ def print_memory(build, scenario):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0],
+                                     allow_abbrev=False)
     parser.add_argument("scenario", nargs="?",
                         default=os.path.join(ROOT, "examples",
                                              "road_of_a_binding.json"))

@@ -10,9 +10,11 @@
 # Without NDEBUG, so DCHECKs stay on as in CEF's own fuzzing builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# At least one target: with none, cmake would get an empty --target.
+[ $# -gt 0 ] || { echo "usage: $0 dispatch|conversion..." >&2; exit 2; }
 for target in "$@"; do
   [[ $target =~ ^(dispatch|conversion)$ ]] ||
-    { echo "usage: $0 [dispatch] [conversion]" >&2; exit 2; }
+    { echo "usage: $0 dispatch|conversion..." >&2; exit 2; }
 done
 
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}

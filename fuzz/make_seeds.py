@@ -20,6 +20,7 @@ import json
 import math
 import os
 import struct
+import subprocess
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 CORPUS = os.path.join(ROOT, "fuzz", "corpus")
@@ -777,11 +778,30 @@ def conversion_from_example(path):
     return Conversion().arguments(values[:5])
 
 
+def committed_seeds(directory):
+    """The files git tracks in |directory|: seeds this script wrote before.
+    None outside a git checkout."""
+    listing = subprocess.run(["git", "-C", directory, "ls-files", "-z", "."],
+                             capture_output=True, check=False)
+    if listing.returncode != 0:
+        return None
+    return {os.path.join(directory, name)
+            for name in listing.stdout.decode().split("\0") if name}
+
+
 def write(target, seeds):
     directory = os.path.join(CORPUS, target)
     os.makedirs(directory, exist_ok=True)
+    # Old seeds go, but only those git has: an input someone put here (a
+    # libFuzzer run given this folder first, a finding to keep) stays.
+    committed = committed_seeds(directory)
     for old in glob.glob(os.path.join(directory, "*")):
-        os.remove(old)
+        if os.path.basename(old) in seeds:
+            continue
+        if committed is not None and old in committed:
+            os.remove(old)
+        else:
+            print("%s: left alone, not a seed this script wrote" % old)
     for name, data in sorted(seeds.items()):
         with open(os.path.join(directory, name), "wb") as f:
             f.write(data)

@@ -10,7 +10,7 @@
 set -euo pipefail
 
 usage() { echo "usage: $0 CEF_ROOT [--i386 | --windows32] [--dcheck]" >&2; exit 2; }
-[ $# -ge 1 ] || usage
+[ $# -ge 1 ] && [[ $1 != -* ]] || usage
 src=$(cd "$(dirname "$0")/.." && pwd -P)
 root=$(cd "$1" && pwd -P)
 shift

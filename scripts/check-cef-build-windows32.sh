@@ -1,7 +1,8 @@
 # The --windows32 part of scripts/check-cef-build.sh, sourced by it (its
-# variables and fail/show_log/configure_and_build/check_layers): the genuine 32-bit Windows
-# executable, built with MinGW-w64 against a Windows root, and the stand-in's
-# libcef.dll that it runs on under wine.
+# variables and fail/show_log/configure_and_build/check_layers/
+# remove_own_build): the genuine 32-bit Windows executable, built with
+# MinGW-w64 against a Windows root, and the stand-in's libcef.dll that it
+# runs on under wine.
 
 [ -f "$root/Release/libcef.lib" ] && [ -f "$root/Release/libcef.def" ] &&
   [ -f "$root/include/internal/cef_win.h" ] ||
@@ -71,4 +72,4 @@ echo "CEF build check: passed against CEF $version$flavour: a PE32 GUI program" 
   "JSON code; the stand-in's libcef.dll exports the $(echo "$def_names" | wc -l)" \
   "functions of libcef.def ($generated C++ functions of CEF it does not play" \
   "end the run) and binds no wide-character function from outside"
-[ "$own_build" = 0 ] || rm -rf "$build"
+remove_own_build

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the child-process executable against a CEF 81.3 binary distribution
-# (Linux layout: Release/libcef.so) in a fresh build directory, with CEF's own
-# CMake files and flags, and checks what came out:
+# (Linux layout: Release/libcef.so) in a fresh build directory (BUILD_DIR new,
+# empty, or made by this script before; any other is refused, never wiped),
+# with CEF's own CMake files and flags, and checks what came out:
 #   - it linked, against libcef.so and CEF's wrapper library;
 #   - the system's sources read no header of this project outside entry/,
 #     app/, convert/ and common/ (CEF's headers are the only other ones);
@@ -58,6 +59,10 @@ if [ ! -d "${positional[0]}" ]; then
   exit 1
 fi
 root=$(cd "${positional[0]}" && pwd)
+# BUILD_DIR starts fresh, but only a directory this script made is emptied:
+# it holds the marker below. Any other non-empty one (the main build, the
+# checkout) is refused.
+marker=.made-by-check-cef-build
 own_build=0
 if [ ${#positional[@]} -eq 2 ]; then
   build=${positional[1]}
@@ -65,8 +70,24 @@ else
   build=$(mktemp -d "${TMPDIR:-/tmp}/quillmoss-cef-build.XXXXXX")
   own_build=1
 fi
-rm -rf "$build" && mkdir -p "$build"
+if [ -e "$build" ] && { [ ! -d "$build" ] || [ -L "$build" ]; }; then
+  echo "CEF build check: refused: $build is not a directory (a link or a file); name a new directory" >&2
+  exit 2
+fi
+if [ -n "$(ls -A "$build" 2>/dev/null)" ]; then
+  if [ ! -f "$build/$marker" ]; then
+    echo "CEF build check: refused: $build is not empty and was not made by this script (no $marker in it); name a new or empty directory" >&2
+    exit 2
+  fi
+  rm -rf "$build"
+fi
+mkdir -p "$build"
+touch "$build/$marker"
 build=$(cd "$build" && pwd -P)
+# The temporary build directory goes when the check passed.
+remove_own_build() {
+  [ "$own_build" = 0 ] || [ ! -f "$build/$marker" ] || rm -rf "$build"
+}
 
 fail() {
   echo "CEF build check: FAILED against $root: $*"
@@ -199,4 +220,4 @@ count=$(echo "$from_libcef" | wc -l)
 echo "CEF build check: passed against CEF $version$flavour: linked with CEF's flags;" \
   "$count imports from libcef, all CEF C API functions; no stand-in, V8 or" \
   "JSON code; $libcef_note"
-[ "$own_build" = 0 ] || rm -rf "$build"
+remove_own_build

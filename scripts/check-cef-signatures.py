@@ -1194,7 +1194,8 @@ def check_cef_root(cef_root):
 
 
 def parse_args(argv):
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0],
+                                     allow_abbrev=False)
     parser.add_argument("cef_root", help="root of a CEF 81.3.10 distribution")
     parser.add_argument("--standin-root", metavar="DIR", default=None,
                         help="the stand-in's header root, holding include/ "

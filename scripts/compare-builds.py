@@ -110,7 +110,8 @@ def memcheck(genuine, scenario):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0],
+                                     allow_abbrev=False)
     parser.add_argument("standin")
     parser.add_argument("genuine")
     parser.add_argument("--scenarios", action="append", default=[])

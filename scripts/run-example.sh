@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the child-process executable as
+# Installs what the executable's build needs and is missing (not the tests'
+# tools: scripts/install-deps.sh --example), builds, and runs it as
 # a renderer on a scenario (default: the road of a binding). Messages sent to
 # the browser process go to stdout, one JSON line each; the log to stderr,
 # after a line for each phase before it and the build's progress.
@@ -16,8 +17,8 @@ scenario=${1:-examples/road_of_a_binding.json}
 # Stdout is the scenario's output alone: whatever the phases print goes to
 # stderr, so a fresh machine's minutes of installing and building show.
 say() { echo "run-example: $*" >&2; }
-say "installing what is missing (scripts/install-deps.sh)"
-scripts/install-deps.sh >&2
+say "installing what is missing (scripts/install-deps.sh --example)"
+scripts/install-deps.sh --example >&2
 say "configuring build-example/"
 cmake -S . -B build-example -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUILLMOSS_BUILD_TESTS=OFF \

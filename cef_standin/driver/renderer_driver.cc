@@ -1,5 +1,6 @@
 #include "cef_standin/driver/renderer_driver.h"
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -25,16 +26,27 @@ class Renderer::Impl : public RendererLink {
   Impl(const Impl&) = delete;
   Impl& operator=(const Impl&) = delete;
 
-  int CreateBrowser(const std::string& main_frame_name) {
-    const int id = next_browser_id_++;
+  int CreateBrowser(const std::string& main_frame_name,
+                    int browser_id,
+                    bool main_frame_remote) {
+    const int id = browser_id > 0 ? browser_id : next_browser_id_;
+    if (browsers_.count(id)) {
+      RendererError("CreateBrowser: browser " + std::to_string(id) +
+                    " is open already");
+      return 0;
+    }
+    next_browser_id_ = std::max(next_browser_id_, id + 1);
     CefRefPtr<RendererBrowser> browser = RendererBrowser::Create(id, this);
-    browser->AddFrame(main_frame_name, nullptr);
+    browser->AddFrame(main_frame_name, nullptr, main_frame_remote);
     browsers_[id] = browser;
     CallBrowserCreated(handler_, browser);
     return id;
   }
 
-  int64 AddFrame(int browser_id, const std::string& name, int64 parent_id) {
+  int64 AddFrame(int browser_id,
+                 const std::string& name,
+                 int64 parent_id,
+                 bool remote) {
     CefRefPtr<RendererBrowser> browser = FindBrowser(browser_id, "AddFrame");
     if (!browser)
       return 0;
@@ -47,8 +59,31 @@ class Renderer::Impl : public RendererLink {
         return 0;
       }
     }
-    CefRefPtr<RendererFrame> frame = browser->AddFrame(name, parent);
+    CefRefPtr<RendererFrame> frame = browser->AddFrame(name, parent, remote);
     return frame ? frame->GetIdentifier() : 0;
+  }
+
+  int64 SwapFrame(int browser_id, int64 frame_id, bool remote) {
+    CefRefPtr<RendererFrame> frame =
+        FindFrame(browser_id, frame_id, "SwapFrame");
+    if (!frame)
+      return 0;
+    CefRefPtr<RendererBrowser> browser = browsers_[browser_id];
+    if (frame->IsMain() && remote) {
+      RendererError(
+          "SwapFrame: a main frame that leaves the process takes the browser "
+          "with it (DestroyBrowser)");
+      return 0;
+    }
+    auto below = browser->Subtree(frame);
+    for (auto it = below.rbegin(); it != below.rend(); ++it) {
+      if ((*it)->context())
+        ReleaseFrameContext(browser, *it, /*keep_entered=*/true);
+    }
+    below.erase(below.begin());
+    browser->RemoveFrames(below);
+    CefRefPtr<RendererFrame> swapped = browser->SwapFrame(frame, remote);
+    return swapped ? swapped->GetIdentifier() : 0;
   }
 
   void DestroyBrowser(int browser_id) {
@@ -143,9 +178,23 @@ class Renderer::Impl : public RendererLink {
     return frame;
   }
 
+  // A frame whose page is in this process.
+  CefRefPtr<RendererFrame> FindLocalFrame(int browser_id,
+                                          int64 frame_id,
+                                          const char* caller) {
+    CefRefPtr<RendererFrame> frame = FindFrame(browser_id, frame_id, caller);
+    if (frame && frame->remote()) {
+      RendererError(std::string(caller) + ": frame " +
+                    std::to_string(frame_id) +
+                    " is remote in this renderer process");
+      return nullptr;
+    }
+    return frame;
+  }
+
   void CreateContext(int browser_id, int64 frame_id) {
     CefRefPtr<RendererFrame> frame =
-        FindFrame(browser_id, frame_id, "CreateContext");
+        FindLocalFrame(browser_id, frame_id, "CreateContext");
     if (!frame)
       return;
     CefRefPtr<RendererBrowser> browser = browsers_[browser_id];
@@ -160,7 +209,7 @@ class Renderer::Impl : public RendererLink {
 
   void ReleaseContext(int browser_id, int64 frame_id) {
     CefRefPtr<RendererFrame> frame =
-        FindFrame(browser_id, frame_id, "ReleaseContext");
+        FindLocalFrame(browser_id, frame_id, "ReleaseContext");
     if (!frame)
       return;
     if (!frame->context()) {
@@ -207,7 +256,7 @@ class Renderer::Impl : public RendererLink {
                       int64 frame_id,
                       CefRefPtr<CefProcessMessage> message) {
     CefRefPtr<RendererFrame> frame =
-        FindFrame(browser_id, frame_id, "DeliverMessage");
+        FindLocalFrame(browser_id, frame_id, "DeliverMessage");
     if (!frame)
       return false;
     return HandMessage(browsers_[browser_id], frame, message);
@@ -224,7 +273,8 @@ class Renderer::Impl : public RendererLink {
   }
 
   ScriptResult Eval(int browser_id, int64 frame_id, const std::string& code) {
-    CefRefPtr<RendererFrame> frame = FindFrame(browser_id, frame_id, "Eval");
+    CefRefPtr<RendererFrame> frame =
+        FindLocalFrame(browser_id, frame_id, "Eval");
     if (!frame) {
       ScriptResult result;
       result.exception = "no frame " + std::to_string(frame_id) +
@@ -246,9 +296,9 @@ class Renderer::Impl : public RendererLink {
                  int64 to_frame_id,
                  const std::string& name) {
     CefRefPtr<RendererFrame> from =
-        FindFrame(browser_id, from_frame_id, "KeepValue");
+        FindLocalFrame(browser_id, from_frame_id, "KeepValue");
     CefRefPtr<RendererFrame> to =
-        FindFrame(browser_id, to_frame_id, "KeepValue");
+        FindLocalFrame(browser_id, to_frame_id, "KeepValue");
     if (!from || !to)
       return false;
     const CefRefPtr<CefV8Context> source = from->context();
@@ -352,7 +402,7 @@ bool Renderer::Impl::DefineFrameRemover(int browser_id,
                                         int64 frame_id,
                                         const std::string& name) {
   CefRefPtr<RendererFrame> frame =
-      FindFrame(browser_id, frame_id, "DefineFrameRemover");
+      FindLocalFrame(browser_id, frame_id, "DefineFrameRemover");
   if (!frame)
     return false;
   if (!frame->context()) {
@@ -400,13 +450,24 @@ Renderer::Renderer(CefRefPtr<CefApp> app)
 Renderer::~Renderer() = default;
 
 int Renderer::CreateBrowser(const std::string& main_frame_name) {
-  return impl_->CreateBrowser(main_frame_name);
+  return impl_->CreateBrowser(main_frame_name, 0, false);
+}
+
+int Renderer::CreateBrowser(const std::string& main_frame_name,
+                            int browser_id,
+                            bool main_frame_remote) {
+  return impl_->CreateBrowser(main_frame_name, browser_id, main_frame_remote);
 }
 
 int64 Renderer::AddFrame(int browser_id,
                          const std::string& name,
-                         int64 parent_id) {
-  return impl_->AddFrame(browser_id, name, parent_id);
+                         int64 parent_id,
+                         bool remote) {
+  return impl_->AddFrame(browser_id, name, parent_id, remote);
+}
+
+int64 Renderer::SwapFrame(int browser_id, int64 frame_id, bool remote) {
+  return impl_->SwapFrame(browser_id, frame_id, remote);
 }
 
 void Renderer::DestroyBrowser(int browser_id) {
@@ -424,9 +485,9 @@ CefRefPtr<CefFrame> Renderer::GetFrame(int browser_id, int64 frame_id) {
 int64 Renderer::MainFrameId(int browser_id) {
   CefRefPtr<RendererBrowser> browser =
       impl_->FindBrowser(browser_id, "MainFrameId");
-  if (!browser || !browser->GetMainFrame())
+  if (!browser || browser->Frames().empty())
     return 0;
-  return browser->GetMainFrame()->GetIdentifier();
+  return browser->Frames().front()->GetIdentifier();
 }
 
 void Renderer::CreateContext(int browser_id, int64 frame_id) {

@@ -37,18 +37,36 @@ class Renderer {
   // Creates a browser with its main frame (unnamed unless |main_frame_name|
   // is given); calls OnBrowserCreated. Returns the browser id (1, 2, ...).
   int CreateBrowser(const std::string& main_frame_name = std::string());
+  // The same for a browser that other renderer processes hold too: it takes
+  // |browser_id| (0: the next), and its main frame is remote in this process
+  // when |main_frame_remote|. 0, with an error line, when the id is open here.
+  int CreateBrowser(const std::string& main_frame_name,
+                    int browser_id,
+                    bool main_frame_remote);
   // Adds a sub-frame (child of |parent_id|, or of the main frame when 0).
-  // An empty name gets a generated unique name. Returns its identifier.
+  // An empty name gets a generated unique name. |remote|: its page lives in
+  // another renderer process, and this one sees it only in GetFrameCount().
+  // Returns its identifier.
   int64 AddFrame(int browser_id,
                  const std::string& name,
-                 int64 parent_id = 0);
+                 int64 parent_id = 0,
+                 bool remote = false);
+  // The frame's page moves between processes, as a cross-site navigation
+  // moves it: the frames below it go as RemoveFrame() removes them, the
+  // frame's context is released, and a new frame, |remote| or local, takes
+  // its place under a new identifier (returned; 0 with an error line).
+  int64 SwapFrame(int browser_id, int64 frame_id, bool remote);
   // Calls OnBrowserDestroyed; contexts still alive are released first.
   void DestroyBrowser(int browser_id);
 
   CefRefPtr<CefBrowser> GetBrowser(int browser_id);
   CefRefPtr<CefFrame> GetFrame(int browser_id, int64 frame_id);
+  // Also when the main frame is remote here.
   int64 MainFrameId(int browser_id);
 
+  // What acts on a page (contexts, messages, script) refuses a remote frame
+  // with an error line: its page is in another process.
+  //
   // Creates a fresh V8 context for the frame (releasing the previous one, as
   // a navigation does) and calls OnContextCreated with it entered.
   void CreateContext(int browser_id, int64 frame_id);

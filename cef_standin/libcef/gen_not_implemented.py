@@ -160,7 +160,8 @@ def driver_args(command):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0],
+                                     allow_abbrev=False)
     parser.add_argument("--root", required=True)
     parser.add_argument("--undefined", required=True)
     parser.add_argument("--out", required=True)

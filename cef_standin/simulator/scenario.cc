@@ -38,6 +38,7 @@ constexpr StepKindName kStepKinds[] = {
     {"keep", StepKind::kKeep},
     {"removeFrame", StepKind::kRemoveFrame},
     {"frameRemover", StepKind::kFrameRemover},
+    {"swapFrame", StepKind::kSwapFrame},
     {"frameId", StepKind::kFrameId},
 };
 
@@ -61,8 +62,12 @@ class Parser {
   Parser& operator=(const Parser&) = delete;
 
   bool ParseDocument(const json& document) {
-    if (!CheckKeys(document, "", {"browsers", "steps", "autoRunTasks"}))
+    if (!CheckKeys(document, "",
+                   {"browsers", "steps", "autoRunTasks", "clientId"}) ||
+        (document.contains("clientId") &&
+         !GetPositiveInt(document, "", "clientId", &scenario_->client_id))) {
       return false;
+    }
     if (document.contains("autoRunTasks")) {
       if (!document["autoRunTasks"].is_boolean())
         return Fail("autoRunTasks", "must be true or false");
@@ -146,6 +151,8 @@ class Parser {
         return ParseKeep(object, step);
       case StepKind::kRemoveFrame:
         return ParseRemoveFrame(object, step);
+      case StepKind::kSwapFrame:
+        return ParseSwapFrame(object, step);
       case StepKind::kFrameRemover:
         return CheckKeys(object, path, {"do", "browser", "frame", "as"}) &&
                ResolveFrame(object, step) &&
@@ -164,23 +171,34 @@ class Parser {
     std::set<std::string> frames;  // the frames that live
     std::map<std::string, std::string> parents;     // empty for the main frame
     std::map<std::string, std::string> removed_at;  // by removeFrame steps
+    std::set<std::string> remote;  // frames whose page is in another process
+    int browser_id = 0;
+    std::string main_frame;
   };
   using BrowserStates = std::map<std::string, BrowserState>;
 
   const std::string& error() const { return error_; }
   const BrowserStates& browsers() const { return browsers_; }
-  void AdoptBrowsers(const BrowserStates& browsers) { browsers_ = browsers; }
+  void AdoptBrowsers(const BrowserStates& browsers) {
+    browsers_ = browsers;
+    for (const auto& browser : browsers_) {
+      next_browser_id_ =
+          std::max(next_browser_id_, browser.second.browser_id + 1);
+    }
+  }
 
  private:
   bool ParseBrowser(const json& object,
                     const std::string& path,
                     const KeyList& extra_keys,
                     BrowserDeclaration* browser) {
-    KeyList keys = {"id", "frames"};
+    KeyList keys = {"id", "frames", "browserId"};
     keys.insert(keys.end(), extra_keys.begin(), extra_keys.end());
     if (!CheckKeys(object, path, keys) ||
         !GetString(object, path, "id", /*allow_empty=*/false,
-                   &browser->handle)) {
+                   &browser->handle) ||
+        (object.contains("browserId") &&
+         !GetPositiveInt(object, path, "browserId", &browser->browser_id))) {
       return false;
     }
     const auto known = browsers_.find(browser->handle);
@@ -191,6 +209,17 @@ class Parser {
     }
     BrowserState state;
     state.declared_at = path;
+    state.browser_id =
+        browser->browser_id > 0 ? browser->browser_id : next_browser_id_;
+    for (const auto& other : browsers_) {
+      if (other.second.destroyed_at.empty() &&
+          other.second.browser_id == state.browser_id) {
+        return Fail(JsonPathMember(path, "browserId"),
+                    "browser " + std::to_string(state.browser_id) +
+                        " is open already (" + Quote(other.first) + ")");
+      }
+    }
+    next_browser_id_ = std::max(next_browser_id_, state.browser_id + 1);
     if (!object.contains("frames")) {
       browser->frames.push_back({"main", "main", ""});
       state.frames.insert("main");
@@ -205,7 +234,7 @@ class Parser {
         const std::string frame_path = JsonPathIndex(frames_path, i);
         FrameDeclaration frame;
         if (!CheckKeys(frames[i], frame_path,
-                       {"name", "frameName", "parent"}) ||
+                       {"name", "frameName", "parent", "remote"}) ||
             !ParseFrame(frames[i], frame_path, browser->handle, i == 0,
                         browser->frames.empty() ? std::string()
                                                 : browser->frames[0].handle,
@@ -215,6 +244,7 @@ class Parser {
         browser->frames.push_back(std::move(frame));
       }
     }
+    state.main_frame = browser->frames[0].handle;
     browsers_[browser->handle] = std::move(state);
     if (scenario_->default_browser.empty())
       scenario_->default_browser = browser->handle;
@@ -263,6 +293,13 @@ class Parser {
     } else if (!is_main) {
       frame->parent = main_frame;
     }
+    if (object.contains("remote")) {
+      if (!object["remote"].is_boolean())
+        return Fail(JsonPathMember(path, "remote"), "must be true or false");
+      frame->remote = object["remote"].get<bool>();
+    }
+    if (frame->remote)
+      state->remote.insert(frame->handle);
     state->frames.insert(frame->handle);
     state->parents[frame->handle] = frame->parent;
     return true;
@@ -271,7 +308,7 @@ class Parser {
   // The frame and every frame below it go; later steps cannot name them.
   bool ParseRemoveFrame(const json& object, Step* step) {
     if (!CheckKeys(object, step->path, {"do", "browser", "frame"}) ||
-        !ResolveFrame(object, step)) {
+        !ResolveFrame(object, step, /*allow_remote=*/true)) {
       return false;
     }
     BrowserState& state = browsers_[step->browser];
@@ -279,33 +316,66 @@ class Parser {
       return Fail(JsonPathMember(step->path, "frame"),
                   "a page cannot remove the main frame (destroy the browser)");
     }
-    std::set<std::string> gone = {step->frame};
-    for (bool grew = true; grew;) {
-      grew = false;
-      for (const std::string& frame : state.frames) {
-        if (!gone.count(frame) && gone.count(state.parents[frame]))
-          grew = gone.insert(frame).second;
-      }
-    }
-    for (const std::string& frame : gone) {
-      state.frames.erase(frame);
-      state.removed_at[frame] = step->path;
-    }
+    RemoveBelow(step->frame, /*with_frame=*/true, step->path, &state);
     return true;
   }
 
+  // The frame's page moves between processes: the frames below it go.
+  bool ParseSwapFrame(const json& object, Step* step) {
+    if (!CheckKeys(object, step->path, {"do", "browser", "frame", "remote"}) ||
+        !ResolveFrame(object, step, /*allow_remote=*/true)) {
+      return false;
+    }
+    if (!object.contains("remote") || !object["remote"].is_boolean())
+      return Fail(JsonPathMember(step->path, "remote"),
+                  "must be true or false");
+    step->remote = object["remote"].get<bool>();
+    BrowserState& state = browsers_[step->browser];
+    if (step->remote && state.parents[step->frame].empty()) {
+      return Fail(JsonPathMember(step->path, "frame"),
+                  "a main frame that leaves the process takes the browser "
+                  "with it (destroy the browser)");
+    }
+    RemoveBelow(step->frame, /*with_frame=*/false, step->path, &state);
+    if (step->remote)
+      state.remote.insert(step->frame);
+    else
+      state.remote.erase(step->frame);
+    return true;
+  }
+
+  void RemoveBelow(const std::string& top,
+                   bool with_frame,
+                   const std::string& path,
+                   BrowserState* state) {
+    std::set<std::string> gone = {top};
+    for (bool grew = true; grew;) {
+      grew = false;
+      for (const std::string& frame : state->frames) {
+        if (!gone.count(frame) && gone.count(state->parents[frame]))
+          grew = gone.insert(frame).second;
+      }
+    }
+    if (!with_frame)
+      gone.erase(top);
+    for (const std::string& frame : gone) {
+      state->frames.erase(frame);
+      state->remote.erase(frame);
+      state->removed_at[frame] = path;
+    }
+  }
+
   bool ParseAddFrame(const json& object, Step* step) {
-    if (!CheckKeys(object, step->path,
-                   {"do", "browser", "name", "frameName", "parent"}) ||
+    if (!CheckKeys(
+            object, step->path,
+            {"do", "browser", "name", "frameName", "parent", "remote"}) ||
         !ResolveBrowser(object, step)) {
       return false;
     }
+    // From the state, not the declaration: a live session keeps no steps.
     BrowserState& state = browsers_[step->browser];
-    const BrowserDeclaration* declaration = FindDeclaration(step->browser);
-    return ParseFrame(
-        object, step->path, step->browser, /*is_main=*/false,
-        declaration ? declaration->frames[0].handle : std::string(), &state,
-        &step->new_frame);
+    return ParseFrame(object, step->path, step->browser, /*is_main=*/false,
+                      state.main_frame, &state, &step->new_frame);
   }
 
   bool ReadAfterDestroy(const json& object, Step* step) {
@@ -354,11 +424,15 @@ class Parser {
                    &step->global_name)) {
       return false;
     }
-    if (!browsers_[step->browser].frames.count(step->into_frame)) {
+    const BrowserState& state = browsers_[step->browser];
+    if (!state.frames.count(step->into_frame)) {
       return Fail(JsonPathMember(step->path, "into"),
                   "unknown frame " + Quote(step->into_frame) + " in browser " +
                       Quote(step->browser));
     }
+    if (state.remote.count(step->into_frame))
+      return Fail(JsonPathMember(step->path, "into"),
+                  RemoteFrame(step->into_frame));
     return true;
   }
 
@@ -429,7 +503,13 @@ class Parser {
     return true;
   }
 
-  bool ResolveFrame(const json& object, Step* step) {
+  static std::string RemoteFrame(const std::string& frame) {
+    return "frame " + Quote(frame) +
+           " is remote in this renderer process (its page is in another)";
+  }
+
+  // Only the steps that do not touch the frame's page take a remote frame.
+  bool ResolveFrame(const json& object, Step* step, bool allow_remote = false) {
     if (!ResolveBrowser(object, step) ||
         !GetString(object, step->path, "frame", /*allow_empty=*/false,
                    &step->frame)) {
@@ -447,21 +527,10 @@ class Parser {
                   "unknown frame " + Quote(step->frame) + " in browser " +
                       Quote(step->browser));
     }
+    if (!allow_remote && state.remote.count(step->frame))
+      return Fail(JsonPathMember(step->path, "frame"),
+                  RemoteFrame(step->frame));
     return true;
-  }
-
-  const BrowserDeclaration* FindDeclaration(const std::string& handle) const {
-    for (const BrowserDeclaration& browser : scenario_->browsers) {
-      if (browser.handle == handle)
-        return &browser;
-    }
-    for (const Step& step : scenario_->steps) {
-      if (step.kind == StepKind::kCreateBrowser &&
-          step.new_browser.handle == handle) {
-        return &step.new_browser;
-      }
-    }
-    return nullptr;
   }
 
   // "comment" is allowed everywhere, for people to say what a part is for.
@@ -498,6 +567,20 @@ class Parser {
     return true;
   }
 
+  bool GetPositiveInt(const json& object,
+                      const std::string& path,
+                      const char* key,
+                      int* out) {
+    const json& value = object[key];
+    if (!value.is_number_integer() || value.get<int64_t>() <= 0 ||
+        value.get<int64_t>() > 2147483647) {
+      return Fail(JsonPathMember(path, key),
+                  "must be a whole number from 1 to 2147483647");
+    }
+    *out = value.get<int>();
+    return true;
+  }
+
   bool Fail(const std::string& path, const std::string& what) {
     error_ = (path.empty() ? std::string("the scenario") : path) + ": " + what;
     return false;
@@ -505,6 +588,7 @@ class Parser {
 
   Scenario* const scenario_;
   BrowserStates browsers_;
+  int next_browser_id_ = 1;  // as the driver counts them
   std::string error_;
 };
 

@@ -17,10 +17,12 @@ struct FrameDeclaration {
   std::string handle;    // the scenario's name for the frame
   std::string cef_name;  // what CEF calls it; empty: a generated unique name
   std::string parent;    // handle of the parent; empty for the main frame
+  bool remote = false;   // its page is in another renderer process
 };
 
 struct BrowserDeclaration {
   std::string handle;
+  int browser_id = 0;                    // CEF's identifier; 0: the next
   std::vector<FrameDeclaration> frames;  // the main frame first, parents first
 };
 
@@ -37,6 +39,7 @@ enum class StepKind {
   kKeep,
   kRemoveFrame,
   kFrameRemover,
+  kSwapFrame,
   kFrameId,
 };
 
@@ -62,6 +65,7 @@ struct Step {
   std::string code;         // eval, expect, keep
   std::string into_frame;   // keep: handle of the frame that keeps the value
   std::string global_name;  // keep, frameRemover: the global's name
+  bool remote = false;      // swapFrame: the frame becomes remote
   ExpectKind expect_kind = ExpectKind::kResult;
   nlohmann::json expected;
 };
@@ -73,6 +77,8 @@ struct Scenario {
   // Run posted tasks after every step, as CEF's message loop would soon
   // after; otherwise only runTasks steps run them.
   bool auto_run_tasks = false;
+  // The renderer process's client id (frame identifiers); 0: as it is.
+  int client_id = 0;
 };
 
 // Reads and checks a scenario. On failure returns false and sets |error| to

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <iostream>
@@ -225,6 +226,13 @@ class ScenarioRun {
           Note(step.path, "could not define " + ToJsonText(step.global_name));
         }
         return;
+      case StepKind::kSwapFrame: {
+        const int64 swapped =
+            renderer_.SwapFrame(BrowserId(step), FrameId(step), step.remote);
+        browsers_[step.browser].frames[step.frame] = swapped;
+        frame_handles_[{BrowserId(step), swapped}] = step.frame;
+        return;
+      }
       case StepKind::kFrameId:
         PrintFrameId(step);
         return;
@@ -233,7 +241,9 @@ class ScenarioRun {
 
   void CreateBrowser(const scenario::BrowserDeclaration& declaration) {
     LiveBrowser& browser = browsers_[declaration.handle];
-    browser.id = renderer_.CreateBrowser(declaration.frames[0].cef_name);
+    browser.id = renderer_.CreateBrowser(declaration.frames[0].cef_name,
+                                         declaration.browser_id,
+                                         declaration.frames[0].remote);
     const int64 main_frame = renderer_.MainFrameId(browser.id);
     browser.frames[declaration.frames[0].handle] = main_frame;
     frame_handles_[{browser.id, main_frame}] = declaration.frames[0].handle;
@@ -245,7 +255,8 @@ class ScenarioRun {
                 const scenario::FrameDeclaration& frame) {
     LiveBrowser& browser = browsers_[browser_handle];
     const int64 parent = browser.frames[frame.parent];
-    const int64 id = renderer_.AddFrame(browser.id, frame.cef_name, parent);
+    const int64 id =
+        renderer_.AddFrame(browser.id, frame.cef_name, parent, frame.remote);
     browser.frames[frame.handle] = id;
     frame_handles_[{browser.id, id}] = frame.handle;
   }
@@ -498,8 +509,17 @@ int RunScenario(CefRefPtr<CefApp> app,
     }
     if (!app)
       app = new EmptyApp();
-    ScenarioRun run(app, scenario, source_name, out, err);
-    return run.Run();
+    // One run is one process: its client id goes with it.
+    const int client_id = RenderProcessClientId();
+    if (scenario.client_id > 0)
+      SetRenderProcessClientId(scenario.client_id);
+    int code = kScenarioMalformed;
+    {
+      ScenarioRun run(app, scenario, source_name, out, err);
+      code = run.Run();
+    }
+    SetRenderProcessClientId(client_id);
+    return code;
   } catch (const std::exception& e) {
     // Only a fault of the simulator itself gets here; say so rather than
     // letting the process die without a word.
@@ -560,6 +580,19 @@ int RunScenarioProcess(CefRefPtr<CefApp> app,
   if (path.empty()) {
     std::cerr << "renderer simulator: --type=renderer needs --scenario=FILE\n";
     return kScenarioMalformed;
+  }
+  // Chromium numbers its renderer processes on their command line; a
+  // scenario's "clientId" still wins.
+  const std::string client_id =
+      command_line->GetSwitchValue("renderer-client-id").ToString();
+  if (!client_id.empty()) {
+    const int value = std::atoi(client_id.c_str());
+    if (value <= 0) {
+      std::cerr << "renderer simulator: --renderer-client-id must be a "
+                   "positive number\n";
+      return kScenarioMalformed;
+    }
+    SetRenderProcessClientId(value);
   }
   if (path == kLiveScenario) {
     SetLogEcho(stderr);

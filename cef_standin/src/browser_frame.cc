@@ -11,13 +11,13 @@ namespace internal {
 
 namespace {
 
-// Real frame identifiers put the render process id in the upper 32 bits, so
-// they never fit an int: code that truncates them fails here too.
-constexpr int64 kRenderProcessId = 4;
+// Real frame identifiers put the render process's client id in the upper 32
+// bits, so they never fit an int: code that truncates them fails here too.
+std::atomic<int> g_client_id{4};
 
 int64 NextFrameIdentifier() {
   static std::atomic<int64> next_routing_id{1};
-  return (kRenderProcessId << 32) | next_routing_id++;
+  return (static_cast<int64>(g_client_id.load()) << 32) | next_routing_id++;
 }
 
 // Chromium's unique names of unnamed frames look like this.
@@ -32,7 +32,8 @@ BrowserImpl::BrowserImpl(int identifier, RendererLink* link)
 
 CefRefPtr<RendererFrame> BrowserImpl::AddFrame(
     const std::string& name,
-    CefRefPtr<RendererFrame> parent_frame) {
+    CefRefPtr<RendererFrame> parent_frame,
+    bool remote) {
   if (!link_) {
     RendererError("a frame cannot be added to a closed browser");
     return nullptr;
@@ -59,7 +60,7 @@ CefRefPtr<RendererFrame> BrowserImpl::AddFrame(
     unique_name = GeneratedUniqueName(path);
 
   CefRefPtr<FrameImpl> frame = new FrameImpl(
-      this, parent, NextFrameIdentifier(), name, unique_name, path);
+      this, parent, NextFrameIdentifier(), name, unique_name, path, remote);
 
   // Tree order: after the parent's last descendant.
   auto position = frames_.end();
@@ -67,9 +68,9 @@ CefRefPtr<RendererFrame> BrowserImpl::AddFrame(
     auto it = std::find(frames_.begin(), frames_.end(), parent);
     for (++it; it != frames_.end(); ++it) {
       bool below_parent = false;
-      for (CefRefPtr<CefFrame> up = (*it)->GetParent(); up;
-           up = up->GetParent()) {
-        if (up.get() == static_cast<CefFrame*>(parent.get())) {
+      for (CefRefPtr<FrameImpl> up = (*it)->parent_impl(); up;
+           up = up->parent_impl()) {
+        if (up == parent) {
           below_parent = true;
           break;
         }
@@ -99,8 +100,8 @@ std::vector<CefRefPtr<RendererFrame>> BrowserImpl::Subtree(
     CefRefPtr<RendererFrame> frame) const {
   std::vector<CefRefPtr<RendererFrame>> subtree;
   for (const auto& candidate : frames_) {
-    for (CefRefPtr<CefFrame> up = candidate.get(); up; up = up->GetParent()) {
-      if (up.get() == static_cast<CefFrame*>(frame.get())) {
+    for (CefRefPtr<FrameImpl> up = candidate; up; up = up->parent_impl()) {
+      if (static_cast<RendererFrame*>(up.get()) == frame.get()) {
         subtree.push_back(candidate.get());
         break;
       }
@@ -121,6 +122,21 @@ void BrowserImpl::RemoveFrames(
   }
 }
 
+CefRefPtr<RendererFrame> BrowserImpl::SwapFrame(CefRefPtr<RendererFrame> frame,
+                                                bool remote) {
+  CefRefPtr<FrameImpl> old = OwnFrame(frame);
+  if (!old || Subtree(frame).size() != 1) {
+    RendererError("SwapFrame: not a frame of this browser without children");
+    return nullptr;
+  }
+  CefRefPtr<FrameImpl> swapped = new FrameImpl(
+      this, old->parent_impl(), NextFrameIdentifier(), old->assigned_name(),
+      old->unique_name(), old->path(), remote);
+  std::replace(frames_.begin(), frames_.end(), old, swapped);
+  old->Detach();
+  return swapped;
+}
+
 void BrowserImpl::Detach() {
   link_ = nullptr;
   std::vector<CefRefPtr<FrameImpl>> frames;
@@ -133,8 +149,9 @@ bool BrowserImpl::IsSame(CefRefPtr<CefBrowser> that) {
   return that && that.get() == static_cast<CefBrowser*>(this);
 }
 
+// Fact 26: where the main frame is remote there is none to give.
 CefRefPtr<CefFrame> BrowserImpl::GetMainFrame() {
-  if (frames_.empty())
+  if (frames_.empty() || frames_.front()->remote())
     return nullptr;
   return frames_.front().get();
 }
@@ -144,18 +161,22 @@ CefRefPtr<CefFrame> BrowserImpl::GetFocusedFrame() {
 }
 
 CefRefPtr<CefFrame> BrowserImpl::GetFrame(int64 identifier) {
-  return FindFrame(identifier).get();
+  CefRefPtr<RendererFrame> frame = FindFrame(identifier);
+  if (!frame || frame->remote())
+    return nullptr;
+  return frame.get();
 }
 
 CefRefPtr<CefFrame> BrowserImpl::GetFrame(const CefString& name) {
   const std::string wanted = name.ToString();
   if (wanted.empty())
     return nullptr;
-  for (const auto& frame : frames_) {
+  const auto local = LocalFrames();
+  for (const auto& frame : local) {
     if (frame->assigned_name() == wanted)
       return frame.get();
   }
-  for (const auto& frame : frames_) {
+  for (const auto& frame : local) {
     if (frame->unique_name() == wanted)
       return frame.get();
   }
@@ -164,14 +185,23 @@ CefRefPtr<CefFrame> BrowserImpl::GetFrame(const CefString& name) {
 
 void BrowserImpl::GetFrameIdentifiers(std::vector<int64>& identifiers) {
   identifiers.clear();
-  for (const auto& frame : frames_)
+  for (const auto& frame : LocalFrames())
     identifiers.push_back(frame->GetIdentifier());
 }
 
 void BrowserImpl::GetFrameNames(std::vector<CefString>& names) {
   names.clear();
-  for (const auto& frame : frames_)
+  for (const auto& frame : LocalFrames())
     names.push_back(frame->GetName());
+}
+
+std::vector<CefRefPtr<FrameImpl>> BrowserImpl::LocalFrames() const {
+  std::vector<CefRefPtr<FrameImpl>> local;
+  for (const auto& frame : frames_) {
+    if (!frame->remote())
+      local.push_back(frame);
+  }
+  return local;
 }
 
 CefRefPtr<FrameImpl> BrowserImpl::OwnFrame(
@@ -195,14 +225,16 @@ FrameImpl::FrameImpl(CefRefPtr<BrowserImpl> browser,
                      int64 identifier,
                      const std::string& name,
                      const std::string& unique_name,
-                     const std::string& path)
+                     const std::string& path,
+                     bool remote)
     : browser_(browser),
       parent_(parent),
       is_main_(!parent),
       identifier_(identifier),
       name_(name),
       unique_name_(unique_name),
-      path_(path) {}
+      path_(path),
+      remote_(remote) {}
 
 void FrameImpl::Detach() {
   context_ = nullptr;
@@ -275,6 +307,14 @@ void ReportConsoleMessage(CefRefPtr<CefFrame> frame, ConsoleMessage message) {
 }
 
 }  // namespace internal
+
+void SetRenderProcessClientId(int client_id) {
+  internal::g_client_id = client_id;
+}
+
+int RenderProcessClientId() {
+  return internal::g_client_id;
+}
 
 // static
 CefRefPtr<RendererBrowser> RendererBrowser::Create(int identifier,

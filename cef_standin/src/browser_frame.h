@@ -29,13 +29,16 @@ class BrowserImpl : public RendererBrowser {
 
   // RendererBrowser methods:
   CefRefPtr<RendererFrame> AddFrame(const std::string& name,
-                                    CefRefPtr<RendererFrame> parent) override;
+                                    CefRefPtr<RendererFrame> parent,
+                                    bool remote) override;
   CefRefPtr<RendererFrame> FindFrame(int64 identifier) const override;
   std::vector<CefRefPtr<RendererFrame>> Frames() const override;
   std::vector<CefRefPtr<RendererFrame>> Subtree(
       CefRefPtr<RendererFrame> frame) const override;
   void RemoveFrames(
       const std::vector<CefRefPtr<RendererFrame>>& frames) override;
+  CefRefPtr<RendererFrame> SwapFrame(CefRefPtr<RendererFrame> frame,
+                                     bool remote) override;
   void Detach() override;
 
   // CefBrowser methods:
@@ -56,6 +59,7 @@ class BrowserImpl : public RendererBrowser {
   bool IsSame(CefRefPtr<CefBrowser> that) override;
   bool IsPopup() override { return false; }
   bool HasDocument() override { return !frames_.empty(); }
+  // Local frames only, but for GetFrameCount() (fact 26).
   CefRefPtr<CefFrame> GetMainFrame() override;
   CefRefPtr<CefFrame> GetFocusedFrame() override;
   CefRefPtr<CefFrame> GetFrame(int64 identifier) override;
@@ -66,6 +70,7 @@ class BrowserImpl : public RendererBrowser {
 
  private:
   bool UniqueNameTaken(const std::string& unique_name) const;
+  std::vector<CefRefPtr<FrameImpl>> LocalFrames() const;
   // |frame| as this browser holds it; null when it is not one of its frames.
   CefRefPtr<FrameImpl> OwnFrame(CefRefPtr<RendererFrame> frame) const;
 
@@ -83,7 +88,8 @@ class FrameImpl : public RendererFrame {
             int64 identifier,
             const std::string& name,
             const std::string& unique_name,
-            const std::string& path);
+            const std::string& path,
+            bool remote);
   FrameImpl(const FrameImpl&) = delete;
   FrameImpl& operator=(const FrameImpl&) = delete;
 
@@ -92,6 +98,8 @@ class FrameImpl : public RendererFrame {
   // The position in the tree that generated unique names are built from.
   const std::string& path() const { return path_; }
   int TakeChildIndex() { return next_child_index_++; }
+  // The parent also when it is remote, which GetParent() does not give.
+  CefRefPtr<FrameImpl> parent_impl() const { return parent_; }
 
   // Drops every reference to the browser, the parent and the context.
   void Detach();
@@ -101,6 +109,7 @@ class FrameImpl : public RendererFrame {
   void set_context(CefRefPtr<CefV8Context> context) override {
     context_ = context;
   }
+  bool remote() const override { return remote_; }
 
   // CefFrame methods:
   bool IsValid() override { return browser_ != nullptr; }
@@ -132,7 +141,10 @@ class FrameImpl : public RendererFrame {
   bool IsFocused() override { return is_main_ && IsValid(); }
   CefString GetName() override;
   int64 GetIdentifier() override { return identifier_; }
-  CefRefPtr<CefFrame> GetParent() override { return parent_.get(); }
+  // CEF hands out local frames only: a parent in another process is none.
+  CefRefPtr<CefFrame> GetParent() override {
+    return parent_ && !parent_->remote() ? parent_.get() : nullptr;
+  }
   CefString GetURL() override { return "about:blank"; }
   CefRefPtr<CefBrowser> GetBrowser() override { return browser_.get(); }
   CefRefPtr<CefV8Context> GetV8Context() override;
@@ -159,6 +171,7 @@ class FrameImpl : public RendererFrame {
   const std::string name_;
   const std::string unique_name_;
   const std::string path_;
+  const bool remote_;
   int next_child_index_ = 0;
   CefRefPtr<CefV8Context> context_;
   LiveObject live_;

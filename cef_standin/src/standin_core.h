@@ -122,6 +122,12 @@ void SetRendererProcessRunner(RendererProcessRunner runner);
 // An error line of the renderer, under the core's own source name.
 void RendererError(const std::string& message);
 
+// The renderer process's client id, which CEF puts in the upper 32 bits of
+// every frame identifier it makes (cef_standin/README.md, fact 27); 4 unless
+// set. Applies to frames made afterwards.
+void SetRenderProcessClientId(int client_id);
+int RenderProcessClientId();
+
 // What the renderer's frames hand to the driver that made them.
 class RendererLink {
  public:
@@ -142,6 +148,9 @@ class RendererFrame : public CefFrame {
   // The page's current context; null when there is none.
   virtual CefRefPtr<CefV8Context> context() const = 0;
   virtual void set_context(CefRefPtr<CefV8Context> context) = 0;
+  // A frame whose page another renderer process holds: it has no context,
+  // and CEF's browser methods other than GetFrameCount() do not see it.
+  virtual bool remote() const = 0;
 };
 
 // A browser and its frame tree. The driver owns it until Detach(), which also
@@ -154,10 +163,11 @@ class RendererBrowser : public CefBrowser {
 
   // Adds a frame below |parent|, a frame of this browser (the main frame when
   // null); the first frame added is the main frame. An empty |name| gets a
-  // generated unique name. Null, with an error line, once detached.
-  virtual CefRefPtr<RendererFrame> AddFrame(
-      const std::string& name,
-      CefRefPtr<RendererFrame> parent) = 0;
+  // generated unique name. |remote|: the frame's page lives in another
+  // renderer process. Null, with an error line, once detached.
+  virtual CefRefPtr<RendererFrame> AddFrame(const std::string& name,
+                                            CefRefPtr<RendererFrame> parent,
+                                            bool remote) = 0;
   virtual CefRefPtr<RendererFrame> FindFrame(int64 identifier) const = 0;
   // Every frame in tree order, the main frame first.
   virtual std::vector<CefRefPtr<RendererFrame>> Frames() const = 0;
@@ -168,6 +178,12 @@ class RendererBrowser : public CefBrowser {
   // removed iframe: a handle kept of one answers like a closed frame.
   virtual void RemoveFrames(
       const std::vector<CefRefPtr<RendererFrame>>& frames) = 0;
+  // Puts a new frame of the same name and place, local or |remote|, in the
+  // place of |frame|, whose page moved between renderer processes; the
+  // frames below it must be gone. The old frame is detached; the new one has
+  // a new identifier, as the process that holds it makes it.
+  virtual CefRefPtr<RendererFrame> SwapFrame(CefRefPtr<RendererFrame> frame,
+                                             bool remote) = 0;
   virtual void Detach() = 0;
 };
 

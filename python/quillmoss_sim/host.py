@@ -16,24 +16,46 @@ in a real host.
 
 from __future__ import annotations
 
+import inspect
 import warnings
 from dataclasses import dataclass
 from typing import Any, Callable, Mapping, cast
 
-from .errors import HostCallError
 from .protocol import (BINDINGS_MESSAGE, CALL_ARGUMENTS_INDEX, CALL_MESSAGE,
                        CONTEXT_CREATED, CONTEXT_RELEASED, FUNCTION_NAME_INDEX,
                        HOST_CALLBACK_ID_INDEX, HOST_CALLBACK_MESSAGE,
-                       PAGE_CALLBACK_MESSAGE, bindings)
-from .renderer import Browser, Frame, Message, StepRefused, StepResult
+                       PAGE_CALLBACK_MESSAGE, RENDER_PROCESS_TERMINATED,
+                       bindings)
+from .renderer import (Browser, Frame, HostCallError, Message, Refusal,
+                       StepRefused, StepResult)
 from .values import JavascriptCallback, to_cef_json
 
 FrameHook = Callable[[Frame], object]
 
 
 class ReleasedFunctionWarning(UserWarning):
-    """A JsFunction was called after the renderer dropped it: its page went
-    (or never passed it), so nothing ran."""
+    """A JsFunction was called after its page went (or the renderer never
+    had it), so nothing ran."""
+
+
+@dataclass(frozen=True)
+class Caller:
+    """Where a page's call came from, as the host knows it from the
+    message: the frame it came through and its browser. A bound callable
+    gets it by declaring a keyword-only parameter ``caller``."""
+
+    frame: Frame
+    browser: Browser
+    client_id: int  # of the renderer process that sent the call
+
+
+def _wants_caller(function: Callable[..., Any]) -> bool:
+    try:
+        parameter = inspect.signature(function).parameters.get("caller")
+    except (TypeError, ValueError):  # no signature to read
+        return False
+    return (parameter is not None
+            and parameter.kind is inspect.Parameter.KEYWORD_ONLY)
 
 
 @dataclass(frozen=True)
@@ -63,28 +85,48 @@ class JsFunction:
         self.host = host
         self.frame = frame  # the frame whose page passed it
         self.callback_id = callback.callback_id
+        # The frame the renderer keeps it under (the calling frame); its
+        # upper 32 bits are the renderer process's client id.
         self.frame_id = callback.frame_id
         self.function_name = callback.function_name
-        self.descriptor = callback.descriptor
+        self.descriptor = callback.descriptor  # the string as it came
         self._generation = host.context_releases(frame)
 
     @property
+    def client_id(self) -> int:
+        """The client id of the renderer process that keeps it."""
+        return self.frame_id >> 32
+
+    @property
     def released(self) -> bool:
-        """Whether its frame's context went since it arrived: the renderer
-        dropped it, and a call warns with ReleasedFunctionWarning."""
+        """Whether its frame's context went since it arrived (the page
+        navigated, was removed, or its renderer died): the renderer dropped
+        it, and a later call is refused."""
         return self.host.context_releases(self.frame) > self._generation
 
     def __call__(self, *args: Any) -> StepResult:
-        """Calls the page function; warns with ReleasedFunctionWarning when
-        the renderer no longer has it (the call is sent all the same, as a
-        host would, and the StepResult's refusals name it)."""
+        """Calls the page function. Once released, or when the browser's
+        main frame is in another process than the one that keeps it, the
+        call is refused as data and nothing is sent: its id may name
+        another page's function by now (callback ids count per process, and
+        a new process counts from 1). The StepResult's refusals then hold
+        ``page-gone``, and ReleasedFunctionWarning is warned."""
         __tracebackhide__ = True
+        main = self.host.browser.main_frame.process
+        if self.released or main is None or main.client_id != self.client_id:
+            warnings.warn(ReleasedFunctionWarning(
+                f"{self!r} was called after its page went; nothing was sent"),
+                stacklevel=2)
+            result = StepResult(-1)
+            result.refusals.append(Refusal("page-gone", self.callback_id,
+                                           None))
+            return result
         result = self.host.execute_javascript_callback(self.callback_id,
                                                         *args)
         refused = [refusal for refusal in result.refusals
                    if refusal.reason in ("unknown-callback", "context-gone")
                    and refusal.callback_id == self.callback_id]
-        if refused:
+        if refused and refused[0].line is not None:
             warnings.warn(ReleasedFunctionWarning(
                 f"{self!r} was called after the renderer dropped it; nothing "
                 f"ran (the renderer logged: {refused[0].line.message})"),
@@ -101,7 +143,13 @@ class Host:
     """The host of one browser (given as the browser or one of its frames).
 
     ``on_context_created`` and ``on_context_released``, when set, are called
-    with the frame whose V8 context was created or released.
+    with the frame whose V8 context was created or released (also when its
+    renderer process died).
+
+    Bindings live in a renderer process: a main frame whose page comes from
+    a process that never had them (a cross-site navigation, a restarted
+    renderer) starts without them, so the Host sends them again when it
+    hears of that page's context, as a host must.
     """
 
     def __init__(self, target: Browser | Frame) -> None:
@@ -112,6 +160,9 @@ class Host:
         self._callbacks: dict[int, Callable[..., Any]] = {}
         self._callback_ids: dict[Callable[..., Any], int] = {}
         self._releases: dict[str, int] = {}
+        self._dictionary: dict[str, Any] | None = None
+        # Client ids of the processes the current bindings were sent to.
+        self._bound_in: set[int] = set()
         # Descriptors refused as forged, oldest first.
         self.refused_descriptors: list[RefusedDescriptor] = []
         self.browser.renderer.add_listener(self._receive)
@@ -152,6 +203,9 @@ class Host:
                               bind_to_frames)
         result = self._send(BINDINGS_MESSAGE, lambda: [to_cef_json(
             dictionary, "bindings", self.callback_id)], bound)
+        self._dictionary = dictionary
+        main = self.browser.main_frame.process
+        self._bound_in = {main.client_id} if main is not None else set()
         if run_tasks:
             result.add(self.browser.renderer.run_tasks())
         return result
@@ -162,8 +216,9 @@ class Host:
         callback_id through the main frame; Python callables among args
         become this host's callbacks."""
         __tracebackhide__ = True
-        return self._send(PAGE_CALLBACK_MESSAGE, lambda: list(
-            to_cef_json([callback_id, *args], "args", self.callback_id)))
+        # The id's slot is the message's own: args[0] is the host's first.
+        return self._send(PAGE_CALLBACK_MESSAGE, lambda: [
+            callback_id, *to_cef_json(list(args), "args", self.callback_id)])
 
     def _send(self, name: str, convert: Callable[[], list[Any]],
               bound: dict[str, Callable[..., Any]] | None = None
@@ -228,9 +283,11 @@ class Host:
         if message.browser != self.browser.id:
             return
         frame = self._frame(message.frame)
+        caller = Caller(frame, self.browser, message.client_id)
         if message.name == CONTEXT_CREATED:
+            self._bind_again(frame, message.client_id)
             self._hook(self.on_context_created, frame, "on_context_created")
-        elif message.name == CONTEXT_RELEASED:
+        elif message.name in (CONTEXT_RELEASED, RENDER_PROCESS_TERMINATED):
             key = frame.name
             self._releases[key] = self._releases.get(key, 0) + 1
             self._hook(self.on_context_released, frame, "on_context_released")
@@ -238,7 +295,7 @@ class Host:
             name = message.args[FUNCTION_NAME_INDEX]
             args = message.args[CALL_ARGUMENTS_INDEX]
             function = self._bound.get(name)
-            self._call(function, name, frame, args)
+            self._call(function, name, caller, args)
         elif message.name == HOST_CALLBACK_MESSAGE:
             callback_id = message.args[HOST_CALLBACK_ID_INDEX]
             args = message.args[CALL_ARGUMENTS_INDEX]
@@ -246,7 +303,20 @@ class Host:
             label = f"host callback {callback_id}"
             if function is not None:
                 label += f" ({_name_of(function)})"
-            self._call(function, label, frame, args)
+            self._call(function, label, caller, args)
+
+    def _bind_again(self, frame: Frame, client_id: int) -> None:
+        """The main frame's page in a process that has not had the bindings
+        gets them now."""
+        __tracebackhide__ = True
+        if (self._dictionary is None or client_id in self._bound_in
+                or frame is not self.browser.main_frame):
+            return
+        self._bound_in.add(client_id)
+        dictionary = self._dictionary
+        self._send(BINDINGS_MESSAGE, lambda: [to_cef_json(
+            dictionary, "bindings", self.callback_id)])
+        self.browser.renderer.run_tasks()
 
     def _frame(self, name: str | int) -> Frame:
         try:
@@ -288,14 +358,18 @@ class Host:
         return None if callback.frame_id == frame_id else "other-frame"
 
     def _call(self, function: Callable[..., Any] | None, name: str,
-              frame: Frame, raw_args: list[Any]) -> None:
+              caller: Caller, raw_args: list[Any]) -> None:
         __tracebackhide__ = True
+        frame = caller.frame
         args = [self._convert(frame, arg) for arg in raw_args]
         call = f"{name}({', '.join(map(repr, args))})"
         if function is None:
             raise HostCallError(call, frame, "is not bound by this host")
         try:
-            function(*args)
+            if _wants_caller(function):
+                function(*args, caller=caller)
+            else:
+                function(*args)
         except Exception as error:
             raise HostCallError(
                 call, frame, f"raised {type(error).__name__}: {error}"

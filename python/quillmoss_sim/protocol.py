@@ -18,6 +18,9 @@ CALL_MESSAGE = "V8FunctionHandler::Execute"
 HOST_CALLBACK_MESSAGE = "ExecutePythonCallback"
 CONTEXT_CREATED = "OnContextCreated"
 CONTEXT_RELEASED = "OnContextReleased"
+# Not a message: what the browser process hears when a renderer dies (CEF's
+# CefRequestHandler::OnRenderProcessTerminated), per frame that had a context.
+RENDER_PROCESS_TERMINATED = "OnRenderProcessTerminated"
 
 # Argument positions: DoJavascriptBindings' dictionary;
 # ExecuteJavascriptCallback's callback id (its arguments follow);

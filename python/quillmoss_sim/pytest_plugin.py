@@ -2,12 +2,13 @@
 ``pytest11``).
 
 Fixtures ``quillmoss_renderer``, ``quillmoss_browser``, ``quillmoss_page``
-and ``quillmoss_host``; the option ``--quillmoss-subprocess=PATH`` (third in
-the executable's look-up order) and ``--quillmoss-record=DIR`` (the session
-of every failing test as a scenario file). A failing test's report shows the
-log of every renderer it started.
+and ``quillmoss_host``; the options ``--quillmoss-subprocess=PATH`` (third in
+the executable's look-up order), ``--quillmoss-single-process`` (no site
+isolation) and ``--quillmoss-record=DIR`` (the session of every failing
+test's renderer processes as scenario files). A failing test's report shows
+the log of every renderer process it started.
 
-Each test gets a fresh renderer process. Starting one is most of a short
+Each test gets fresh renderer processes. Starting one is most of a short
 test's time (some 20 ms), but a shared one could not be made as clean: the
 renderer never reuses a callback id within its process, so ids would depend
 on the tests before.
@@ -24,7 +25,7 @@ import pytest
 from . import __version__, executable
 from . import renderer as renderer_module
 from .host import Host
-from .renderer import Browser, Frame, Renderer
+from .renderer import Browser, Frame, Renderer, RendererProcess
 
 
 def pytest_addoption(parser: pytest.Parser) -> None:
@@ -33,6 +34,10 @@ def pytest_addoption(parser: pytest.Parser) -> None:
         executable.PYTEST_OPTION, metavar="PATH", default=None,
         help="the quillmoss_subprocess to test against, unless "
              f"${executable.ENVIRONMENT_VARIABLE} names one")
+    group.addoption(
+        "--quillmoss-single-process", action="store_true", default=False,
+        help="one renderer process for every site, as a host that starts "
+             "CEF with --disable-site-isolation-trials")
     group.addoption(
         "--quillmoss-record", metavar="DIR", default=None,
         help="write the renderer session of every failing test to DIR as a "
@@ -89,7 +94,7 @@ def pytest_report_header(config: pytest.Config) -> str:
 
 
 class _Watch:
-    """Notes every renderer a test starts, fixture or not, and adds its log
+    """Notes every renderer process a test starts, fixture or not, and adds its log
     (and with --quillmoss-record its scenario) to the test's failure report.
 
     A plugin object of plain hooks: they see the test by its node id from
@@ -100,11 +105,11 @@ class _Watch:
         folder = config.getoption("quillmoss_record")
         self.record_to = (config.invocation_params.dir / folder
                           if folder else None)
-        self.started: dict[str, list[Renderer]] = {}
+        self.started: dict[str, list[RendererProcess]] = {}
         self.recorded: dict[str, list[tuple[pathlib.Path, str]]] = {}
 
     def pytest_runtest_logstart(self, nodeid: str) -> None:
-        started: list[Renderer] = []
+        started: list[RendererProcess] = []
         self.started[nodeid] = started
         renderer_module.add_start_hook(started.append)
 
@@ -134,7 +139,7 @@ class _Watch:
                       for program, path in self.recorded[report.nodeid])))
 
 
-def _log_of(renderer: Renderer) -> str:
+def _log_of(renderer: RendererProcess) -> str:
     text = renderer.stderr.rstrip("\n") or "(nothing logged)"
     console = [f"console.{line.method} in frame {line.frame!r}: {line.message}"
                for line in renderer.console]
@@ -143,7 +148,7 @@ def _log_of(renderer: Renderer) -> str:
     return text
 
 
-def _record(nodeid: str, started: list[Renderer],
+def _record(nodeid: str, started: list[RendererProcess],
             folder: pathlib.Path) -> list[tuple[pathlib.Path, str]]:
     """(executable, scenario file) of each renderer; a file that cannot be
     written is named with the reason instead of ending the pytest run."""
@@ -164,13 +169,16 @@ def _record(nodeid: str, started: list[Renderer],
 
 
 @pytest.fixture
-def quillmoss_renderer() -> Iterator[Renderer]:
-    """A fresh renderer process for this test, in a live session.
+def quillmoss_renderer(request: pytest.FixtureRequest) -> Iterator[Renderer]:
+    """A fresh session for this test: its first renderer process at once,
+    one more for each other site its frames name (none with
+    ``--quillmoss-single-process``).
 
-    At the end the session is closed; a renderer that crashed meanwhile
-    fails the test's teardown.
+    At the end the session is closed; a renderer that crashed unasked
+    meanwhile fails the test's teardown.
     """
-    renderer = Renderer()
+    renderer = Renderer(site_isolation=not request.config.getoption(
+        "quillmoss_single_process"))
     try:
         yield renderer
     finally:

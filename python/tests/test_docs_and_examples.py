@@ -92,7 +92,9 @@ def log_lines(stderr):
 def check_live_matches_file(path, cwd=None):
     by_file = run([f"--scenario={path}"], cwd=cwd)
     scenario = json.loads(pathlib.Path(cwd or ".", path).read_text())
-    live = run(["--scenario=-"], stdin=live_steps(scenario))
+    client = ([f"--renderer-client-id={scenario['clientId']}"]
+              if "clientId" in scenario else [])
+    live = run(["--scenario=-", *client], stdin=live_steps(scenario))
     assert (live.returncode, by_file.returncode) == (0, 0), (
         by_file.stderr + live.stderr)
     lines = [json.loads(line) for line in live.stdout.splitlines()]

@@ -115,12 +115,18 @@ def test_without_an_executable_the_run_stops_once_naming_every_way(
     assert "ERROR at setup" not in result.stdout.str()
 
 
-@pytest.mark.skipif(not os.environ.get("QUILLMOSS_SIM_EXPECT_INSTALLED"),
-                    reason="for a run of the installed package (.ci/run)")
+CHECKOUT_PACKAGE = pathlib.Path(__file__).resolve().parents[1] / "quillmoss_sim"
+RUNNING = pathlib.Path(quillmoss_sim.__file__).resolve().parent
+
+
+# Run whenever an installed package is what runs; .ci/run also says that it
+# must be, so that a run from the checkout cannot pass for one.
+@pytest.mark.skipif(RUNNING == CHECKOUT_PACKAGE
+                    and not os.environ.get("QUILLMOSS_SIM_EXPECT_INSTALLED"),
+                    reason="the package runs from the checkout, not installed")
 def test_the_installed_package_is_what_runs():
-    package = pathlib.Path(quillmoss_sim.__file__).resolve().parent
-    assert package != pathlib.Path(__file__).resolve().parents[1] / "quillmoss_sim"
-    assert (package / "py.typed").is_file()
+    assert RUNNING != CHECKOUT_PACKAGE
+    assert (RUNNING / "py.typed").is_file()
     [plugin] = [entry for entry in metadata.entry_points(group="pytest11")
                 if entry.value == "quillmoss_sim.pytest_plugin"]
     assert plugin.dist.version == quillmoss_sim.__version__

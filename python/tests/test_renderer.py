@@ -41,6 +41,10 @@ def test_refused_steps_raise_and_the_session_goes_on(renderer):
     with pytest.raises(StepRefused, match="unknown step 'fly'"):
         renderer.step({"do": "fly"})
     browser = renderer.create_browser("b1")
+    with pytest.raises(StepRefused, match="'b1' is already declared"):
+        renderer.create_browser("b1")
+    with pytest.raises(StepRefused, match="'main' is already declared"):
+        browser.add_frame("main", site="ads.example")
     with pytest.raises(StepRefused, match="expectation failed"):
         browser.main_frame.create_context()
         renderer.step({"do": "expect", "browser": "b1", "frame": "main",

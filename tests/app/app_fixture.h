@@ -120,6 +120,16 @@ class AppFixture : public ::testing::Test {
     return Eval(browser, MainFrame(browser), code);
   }
 
+  // The descriptor the renderer sends for a function (|name| needing no
+  // escape) stored under |id| from |browser|'s main frame.
+  std::string Descriptor(int browser, int id, const std::string& name) {
+    return std::string(kCallbackDescriptorMarker) +
+           "{\"what\":\"javascript-callback\",\"callbackId\":" +
+           std::to_string(id) +
+           ",\"frameId\":" + std::to_string(MainFrame(browser)) +
+           ",\"functionName\":\"" + name + "\"}";
+  }
+
   // Messages sent since the last call, as (frame, name) pairs.
   std::vector<standin::SentMessage> TakeSent() {
     std::vector<standin::SentMessage> sent = renderer_->SentMessages();

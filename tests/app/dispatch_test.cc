@@ -269,16 +269,18 @@ TEST_F(DispatchTest, PropertyProtoIsRefused) {
                                                .Properties(properties)
                                                .Function("__proto__")
                                                .Object("__proto__", {"m"})
+                                               .Object("tools", {"__proto__"})
                                                .Build();
   EvalMain(browser, "window.before = Object.getPrototypeOf(window); 0");
   standin::ClearLog();
   SendBindings(browser, bindings);
-  EXPECT_EQ(R"([true,"undefined","undefined",false,2,[],1])",
+  EXPECT_EQ(R"([true,"undefined","undefined",false,2,[],1,true])",
             EvalMain(browser,
                      "[Object.getPrototypeOf(window) === before, typeof x, "
                      "typeof y, Object.getOwnPropertyNames(window)"
                      ".includes('__proto__'), version, Object.keys(config), "
-                     "Object.getPrototypeOf(config).x]"));
+                     "Object.getPrototypeOf(config).x, "
+                     "Object.getPrototypeOf(tools) === Object.prototype]"));
   const std::vector<std::string> expected_lines = {
       "[Renderer process] OnProcessMessageReceived(): DoJavascriptBindings",
       "[Renderer process] DoJavascriptBindingsForFrame(): bindings are set",
@@ -287,7 +289,9 @@ TEST_F(DispatchTest, PropertyProtoIsRefused) {
       "[Renderer process] DoJavascriptBindingsForFrame(): property __proto__ "
       "refused",
       "[Renderer process] DoJavascriptBindingsForFrame(): object __proto__ "
-      "refused"};
+      "refused",
+      "[Renderer process] DoJavascriptBindingsForFrame(): method __proto__ "
+      "refused, object=tools"};
   EXPECT_EQ(expected_lines, AllLogTexts());
   // The host's stored dictionary keeps the key.
   EXPECT_TRUE(app_->GetBindingsForBrowser(renderer_->GetBrowser(browser))
@@ -485,7 +489,9 @@ TEST_F(DispatchTest, ReleasedContextDropsItsFramesCallbacksOnly) {
   TakeSent();
   standin::ClearLog();
 
-  renderer_->ReleaseContext(browser, sub);
+  // Its page moves to another process (a cross-site navigation): here the
+  // frame turns remote, and its context goes as a release.
+  EXPECT_NE(0, renderer_->SwapFrame(browser, sub, /*remote=*/true));
   const std::vector<std::string> expected = {
       "[Renderer process] OnContextReleased()",
       "[Renderer process] RemoveJavascriptCallbacksForFrame(): removed js "
@@ -521,6 +527,13 @@ TEST_F(DispatchTest, DestroyedBrowserLosesItsBindings) {
       "[Renderer process] DoJavascriptBindingsForFrame(): bindings not set "
       "yet"};
   EXPECT_EQ(expected, AllLogTexts());
+
+  // The browser lived on in another process and its main frame's page comes
+  // back here under the same id: it starts without bindings, as in a
+  // process that never had them, until the host sends them again.
+  ASSERT_EQ(browser, renderer_->CreateBrowser("", browser, false));
+  renderer_->CreateContext(browser, MainFrame(browser));
+  EXPECT_EQ("\"undefined\"", EvalMain(browser, "typeof saveFile"));
 }
 
 TEST_F(DispatchTest, ScheduleWithoutBindingsIsRefused) {

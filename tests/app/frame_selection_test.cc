@@ -98,6 +98,81 @@ TEST_F(FrameSelectionTest, EveryFrameIsScheduledExactlyOnceWhateverItsName) {
   }
 }
 
+// A renderer process holds only some frames of a browser (site isolation):
+// the others are remote here, and messages reach only the local ones. Only
+// the main frame speaks for the host, so where it is remote nothing binds;
+// where it is local, every local frame does with bindToFrames, also one
+// whose parent is remote.
+TEST_F(FrameSelectionTest, OnlyLocalFramesUnderALocalMainFrameAreBound) {
+  struct Frame {
+    const char* name;
+    int parent;  // index, -1 for the main frame's children
+    bool remote;
+  };
+  struct Row {
+    bool main_remote;
+    std::vector<Frame> frames;
+    std::vector<const char*> typeof_f;  // per local frame, main first
+    std::vector<std::string> errors;
+  };
+  const std::string not_main =
+      "QuillmossApp::OnProcessMessageReceived: received process message "
+      "from non-main frame.";
+  const Row rows[] = {
+      // The main frame's process, with a cross-site iframe and a same-site
+      // frame below it.
+      {false,
+       {{"ad", -1, true}, {"deep", 0, false}},
+       {"function", "function"},
+       {}},
+      // The cross-site iframe's process: what the host sends through the
+      // iframe is refused, calls of kept functions too.
+      {true, {{"ad", -1, false}}, {"undefined"}, {not_main, not_main}},
+  };
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE(::testing::Message() << "row " << i);
+    const Row& row = rows[i];
+    const int browser = renderer_->CreateBrowser("top", 0, row.main_remote);
+    std::vector<int64> ids;
+    std::vector<int64> local;
+    if (!row.main_remote)
+      local.push_back(MainFrame(browser));
+    for (const Frame& frame : row.frames) {
+      ids.push_back(renderer_->AddFrame(
+          browser, frame.name, frame.parent < 0 ? 0 : ids[frame.parent],
+          frame.remote));
+      if (!frame.remote)
+        local.push_back(ids.back());
+    }
+    for (const int64 frame : local)
+      renderer_->CreateContext(browser, frame);
+    standin::ClearLog();
+    CefRefPtr<CefProcessMessage> bindings =
+        CefProcessMessage::Create(kDoJavascriptBindingsMessage);
+    bindings->GetArgumentList()->SetDictionary(
+        0, BindingsBuilder().Function("f").BindToFrames(true).Build());
+    CefRefPtr<CefProcessMessage> callback =
+        CefProcessMessage::Create(kExecuteJavascriptCallbackMessage);
+    callback->GetArgumentList()->SetInt(0, 1);
+    EXPECT_EQ(!row.main_remote,
+              renderer_->DeliverMessage(browser, local.front(), bindings));
+    renderer_->RunPendingTasks();
+    if (row.main_remote)
+      renderer_->DeliverMessage(browser, local.front(), callback);
+    for (size_t j = 0; j < local.size(); ++j) {
+      EXPECT_EQ(std::string("\"") + row.typeof_f[j] + "\"",
+                Eval(browser, local[j], "typeof f"));
+    }
+    std::vector<std::string> errors;
+    for (const standin::LogRecord& record : standin::LogRecords()) {
+      if (record.severity == 2)
+        errors.push_back(record.message);
+    }
+    EXPECT_EQ(row.errors, errors);
+    renderer_->DestroyBrowser(browser);
+  }
+}
+
 // A released context, or none, given while another one is entered: the
 // installation does not make its values in the entered one, it refuses the
 // given context with a line and stops there.

@@ -47,14 +47,6 @@ class HostilePageTest : public AppFixture {
                          : standin::CefListToJson(lists[0]).dump();
   }
 
-  std::string Descriptor(int id, const std::string& name) {
-    return std::string(kCallbackDescriptorMarker) +
-           "{\"what\":\"javascript-callback\",\"callbackId\":" +
-           std::to_string(id) +
-           ",\"frameId\":" + std::to_string(MainFrame(browser_)) +
-           ",\"functionName\":\"" + name + "\"}";
-  }
-
   int browser_ = 0;
 };
 
@@ -146,11 +138,13 @@ TEST_F(HostilePageTest, ValuesThatAbortCefsOwnCallsArrive) {
       // A callable Proxy is named by its "name" member, read as data.
       {"new Proxy(function f() {}, {}), [new Proxy(() => 0, {get() { throw "
        "1; }})]",
-       nlohmann::json({Descriptor(1, "f"), {Descriptor(2, "")}}).dump(),
+       nlohmann::json(
+           {Descriptor(browser_, 1, "f"), {Descriptor(browser_, 2, "")}})
+           .dump(),
        {}},
       // V8 names a bound function itself.
       {"(function g() {}).bind(null)",
-       nlohmann::json({Descriptor(3, "bound g")}).dump(),
+       nlohmann::json({Descriptor(browser_, 3, "bound g")}).dump(),
        {}},
   };
   for (const Row& row : rows) {

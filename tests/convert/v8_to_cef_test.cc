@@ -37,14 +37,6 @@ class V8ToCefTest : public AppFixture {
     return standin::CefListToJson(message_args->GetList(1)).dump();
   }
 
-  std::string Descriptor(int id, const std::string& name) {
-    return std::string(kCallbackDescriptorMarker) +
-           "{\"what\":\"javascript-callback\",\"callbackId\":" +
-           std::to_string(id) +
-           ",\"frameId\":" + std::to_string(MainFrame(browser_)) +
-           ",\"functionName\":\"" + name + "\"}";
-  }
-
   int browser_ = 0;
 };
 
@@ -193,10 +185,10 @@ TEST_F(V8ToCefTest, KeysAreListedAsCefListsThem) {
 }
 
 TEST_F(V8ToCefTest, FunctionsAreStoredAndTravelAsDescriptors) {
-  EXPECT_EQ(nlohmann::json({Descriptor(1, "onDone"),
-                            Descriptor(2, "onDone"),
-                            {{"cb", Descriptor(3, "cb")}},
-                            Descriptor(4, "")})
+  EXPECT_EQ(nlohmann::json({Descriptor(browser_, 1, "onDone"),
+                            Descriptor(browser_, 2, "onDone"),
+                            {{"cb", Descriptor(browser_, 3, "cb")}},
+                            Descriptor(browser_, 4, "")})
                 .dump(),
             Capture("window.onDone = function onDone() {}, onDone, "
                     "{cb: () => 1}, (() => 1)"));
@@ -204,7 +196,7 @@ TEST_F(V8ToCefTest, FunctionsAreStoredAndTravelAsDescriptors) {
   EXPECT_EQ(MainFrame(browser_), StoredFrame(1)->GetIdentifier());
   // A long name is paid for, not cut: far from the entry limit it arrives.
   const std::string long_name(100000, 'n');
-  EXPECT_EQ(nlohmann::json({Descriptor(5, long_name)}).dump(),
+  EXPECT_EQ(nlohmann::json({Descriptor(browser_, 5, long_name)}).dump(),
             Capture("eval('(function ' + 'n'.repeat(100000) + '() {})')"));
   EXPECT_EQ(std::vector<std::string>(), LogTexts("v8utils"));
 }

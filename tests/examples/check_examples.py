@@ -6,6 +6,7 @@ numbers of log lines masked (they move whenever the code does).
 
   check_examples.py EXECUTABLE EXAMPLES_DIR [--update]
 """
+import argparse
 import pathlib
 import re
 import subprocess
@@ -19,10 +20,16 @@ def mask(text):
 
 
 def main():
-    if len(sys.argv) not in (3, 4) or sys.argv[3:] not in ([], ["--update"]):
-        sys.exit(__doc__)
-    executable, examples = sys.argv[1], pathlib.Path(sys.argv[2])
-    update = sys.argv[3:] == ["--update"]
+    # No abbreviations: a flag that is not --update must not be taken for it
+    # (nor for the executable: argparse refuses what starts with "-").
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0],
+                                     allow_abbrev=False)
+    parser.add_argument("executable")
+    parser.add_argument("examples", type=pathlib.Path)
+    parser.add_argument("--update", action="store_true",
+                        help="write the golden files from this run")
+    args = parser.parse_args()
+    executable, examples, update = args.executable, args.examples, args.update
     scenarios = sorted(examples.glob("*.json"))
     if not scenarios:
         print(f"no scenarios in {examples}")

@@ -27,8 +27,9 @@ def check(path):
 
 
 def main(paths):
-    if any(path.startswith("-") for path in paths):
-        sys.exit(__doc__)
+    if not paths or any(path.startswith("-") for path in paths):
+        print("usage: elf_check.py FILE...", file=sys.stderr)
+        return 2
     failures = [(p, r) for p in paths if (r := check(p))]
     for path, reason in failures:
         print(f"{path}: {reason}", file=sys.stderr)

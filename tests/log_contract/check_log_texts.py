@@ -198,7 +198,8 @@ def golden_lines(root, sources):
 
 def main(argv):
     if len(argv) != 1 or argv[0].startswith("-"):
-        sys.exit(__doc__)
+        print("usage: check_log_texts.py REPO_ROOT", file=sys.stderr)
+        return 2
     root = pathlib.Path(argv[0])
     statements = read_statements(root)
     sources = set()

@@ -60,9 +60,13 @@ TEST_F(LiveSessionTest, RefusedLinesGetAnErrorAndTheSessionGoesOn) {
                 "{\"do\": \"createContext\", \"frame\": \"main\"}\n"
                 "{\"do\": \"expect\", \"frame\": \"main\", \"code\": \"1\", "
                 "\"result\": 2}\n"
-                "{\"do\": \"eval\", \"frame\": \"main\", \"code\": \"2\"}\n"));
+                "{\"do\": \"eval\", \"frame\": \"main\", \"code\": \"2\"}\n"
+                // A frame added below the main frame is no main frame.
+                "{\"do\": \"addFrame\", \"name\": \"A\"}\n"
+                "{\"do\": \"removeFrame\", \"frame\": \"A\"}\n"));
   const std::vector<std::string> lines = OutLines();
-  ASSERT_EQ(9u, lines.size()) << out_.str();
+  ASSERT_EQ(11u, lines.size()) << out_.str();
+  EXPECT_EQ(R"({"step":9,"ok":true,"notes":[],"log":[]})", lines[10]);
   EXPECT_EQ(0u, lines[0].find(R"({"step":0,"ok":false,"error":"steps[0]: )"
                               R"(line 1, column 2: syntax error)"))
       << lines[0];

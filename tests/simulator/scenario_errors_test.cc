@@ -142,6 +142,36 @@ TEST(ScenarioErrorsTest, RefusedWithThePlaceOfTheFault) {
        "steps[0].frame: a page cannot remove the main frame"},
       {WithBrowser(R"([{"do": "frameRemover", "frame": "main"}])"),
        "steps[0]: missing key 'as'"},
+      // Frames whose page another renderer process holds.
+      {WithBrowsers(
+           R"([{"id": "b1", "frames": [{"name": "m", "remote": 1}]}])"),
+       "browsers[0].frames[0].remote: must be true or false"},
+      {WithBrowsers(R"([{"id": "b1", "browserId": 0}])"),
+       "browsers[0].browserId: must be a whole number from 1 to 2147483647"},
+      {WithBrowsers(R"([{"id": "b1"}, {"id": "b2", "browserId": 1}])"),
+       "browsers[1].browserId: browser 1 is open already ('b1')"},
+      {R"({"steps": [], "clientId": -4})",
+       "clientId: must be a whole number from 1 to 2147483647"},
+      {R"({"browsers": [{"id": "b1", "frames": [{"name": "m", "remote": true}]}],)"
+       R"( "steps": [{"do": "createContext", "frame": "m"}]})",
+       "steps[0].frame: frame 'm' is remote in this renderer process"},
+      {WithBrowser(R"([{"do": "swapFrame", "frame": "A", "remote": true},)"
+                   R"( {"do": "eval", "frame": "A", "code": "1"}])"),
+       "steps[1].frame: frame 'A' is remote in this renderer process"},
+      {WithBrowser(R"([{"do": "swapFrame", "frame": "A", "remote": true},)"
+                   R"( {"do": "message", "frame": "A", "name": "M"}])"),
+       "steps[1].frame: frame 'A' is remote in this renderer process"},
+      {WithBrowser(
+           R"([{"do": "addFrame", "name": "R", "remote": true},)"
+           R"( {"do": "keep", "frame": "main", "code": "1", "into": "R", "as": "x"}])"),
+       "steps[1].into: frame 'R' is remote in this renderer process"},
+      {WithBrowser(R"([{"do": "swapFrame", "frame": "A", "remote": true},)"
+                   R"( {"do": "eval", "frame": "B", "code": "1"}])"),
+       "steps[1].frame: frame 'B' was removed at steps[0]"},
+      {WithBrowser(R"([{"do": "swapFrame", "frame": "main", "remote": true}])"),
+       "steps[0].frame: a main frame that leaves the process takes the browser"},
+      {WithBrowser(R"([{"do": "swapFrame", "frame": "A"}])"),
+       "steps[0].remote: must be true or false"},
       // A frame added later does not exist before.
       {WithBrowser(
            R"([{"do": "createContext", "frame": "C"}, {"do": "addFrame", "name": "C"}])"),

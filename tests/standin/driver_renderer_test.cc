@@ -246,6 +246,48 @@ TEST_F(DriverTest, RemovedFramesGoWithTheirSubFrames) {
   EXPECT_TRUE(renderer_->Eval(browser_id_, right, "1").ok);
 }
 
+// A process that holds only some frames of a browser (facts 26, 27): the
+// others are remote, seen by GetFrameCount() alone; a frame whose page moves
+// in comes under a new identifier, one that leaves goes as a removed frame.
+TEST_F(DriverTest, RemoteFramesAreCountedOnly) {
+  standin::SetRenderProcessClientId(9);
+  const int id = renderer_->CreateBrowser("top", 7, /*main_frame_remote=*/true);
+  ASSERT_EQ(7, id);
+  const int64 top = renderer_->MainFrameId(id);
+  const int64 ad = renderer_->AddFrame(id, "ad");
+  const int64 other = renderer_->AddFrame(id, "other", 0, /*remote=*/true);
+  standin::SetRenderProcessClientId(4);
+  CefRefPtr<CefBrowser> browser = renderer_->GetBrowser(id);
+  EXPECT_EQ(nullptr, browser->GetMainFrame());
+  EXPECT_EQ(3u, browser->GetFrameCount());
+  std::vector<int64> ids;
+  browser->GetFrameIdentifiers(ids);
+  EXPECT_EQ(std::vector<int64>{ad}, ids);
+  EXPECT_EQ((std::vector<std::string>{"ad"}), FrameNames(browser));
+  EXPECT_EQ(9, ad >> 32);
+  EXPECT_EQ(nullptr, browser->GetFrame(top));
+  EXPECT_EQ(nullptr, browser->GetFrame("other"));
+  EXPECT_EQ(nullptr, browser->GetFrame(ad)->GetParent());
+  EXPECT_FALSE(browser->GetFrame(ad)->IsMain());
+
+  renderer_->CreateContext(id, top);
+  EXPECT_TRUE(LogContains("is remote in this renderer process"));
+  EXPECT_FALSE(
+      renderer_->DeliverMessage(id, other, CefProcessMessage::Create("m")));
+  renderer_->CreateContext(id, ad);
+  CefRefPtr<CefFrame> kept = browser->GetFrame(ad);
+  const int64 swapped_in = renderer_->SwapFrame(id, other, /*remote=*/false);
+  EXPECT_NE(other, swapped_in);
+  EXPECT_EQ("other", browser->GetFrame(swapped_in)->GetName().ToString());
+  app_->events.clear();
+  EXPECT_NE(0, renderer_->SwapFrame(id, ad, /*remote=*/true));
+  EXPECT_EQ(std::vector<std::string>{"context-released ad"}, app_->events);
+  EXPECT_FALSE(kept->IsValid());
+  EXPECT_EQ(3u, browser->GetFrameCount());
+  EXPECT_EQ(0, renderer_->CreateBrowser("again", 7, false));
+  EXPECT_TRUE(LogContains("browser 7 is open already"));
+}
+
 // A page removes a frame from script, its own included: the script goes on
 // in the released context, which is frameless from then on.
 TEST_F(DriverTest, PageScriptRemovesFramesItsOwnIncluded) {

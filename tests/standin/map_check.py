@@ -12,7 +12,8 @@ import sys
 
 def main(argv):
     if len(argv) != 1 or argv[0].startswith("-"):
-        sys.exit(__doc__)
+        print("usage: map_check.py CEF_STANDIN_DIR", file=sys.stderr)
+        return 2
     folder = pathlib.Path(argv[0])
     text = (folder / "README.md").read_text()
     links = re.findall(r"\]\(([^)#]+)\)", text)

@@ -270,7 +270,8 @@ def main(argv):
       "cef-imports": (check_cef_imports, 2),
   }
   if len(argv) < 2 or argv[1] not in checks or \
-     len(argv) != 2 + checks[argv[1]][1]:
+     len(argv) != 2 + checks[argv[1]][1] or \
+     any(arg.startswith("-") for arg in argv[2:]):
     print(__doc__, file=sys.stderr)
     return 2
   check, _ = checks[argv[1]]

@@ -10,6 +10,7 @@ stand-in's libcef.dll beside it. Exits 0 when every row passes, 1 when one
 fails, 77 (skip) only when wine is not installed at all.
 """
 
+import argparse
 import collections
 import glob
 import os
@@ -260,11 +261,15 @@ def check_row(prefix, exe, row, paths, plain_stdout):
 
 
 def main(argv):
-  if len(argv) != 3:
-    print(__doc__, file=sys.stderr)
-    return 2
-  exe = os.path.abspath(argv[1])
-  examples = os.path.abspath(argv[2])
+  # The arguments are checked before wine is looked for: a mistyped call
+  # must fail (exit 2), not pass as a skip.
+  parser = argparse.ArgumentParser(description=__doc__.splitlines()[0],
+                                   allow_abbrev=False)
+  parser.add_argument("exe")
+  parser.add_argument("examples_dir")
+  args = parser.parse_args(argv[1:])
+  exe = os.path.abspath(args.exe)
+  examples = os.path.abspath(args.examples_dir)
   if not shutil.which("wine"):
     print("SKIP: wine is not installed (scripts/install-deps.sh installs it)")
     return SKIP
