@@ -22,7 +22,8 @@ namespace {
 //
 // Forms, by mode (DescriberMode): an object is 'A' when JavaScript calls it
 // an array (a Proxy of one is not listed), 'L' and its element count for a
-// typed array or String object over the array-length limit (not listed),
+// typed array or String object over the array-length limit, or one that
+// inherits from such (not listed),
 // else 'K' and its enumerable string keys, own then inherited, as CEF lists
 // them, each as its length in UTF-16 units, ':' and the key. A function is
 // 'F' when V8 shows its source, so it is a JavaScript function whose name
@@ -48,6 +49,16 @@ std::string DescriberSource() {
   const stringValue = String.prototype.valueOf;
   const limit = )JS" +
          std::to_string(kMaxArrayLength) + R"JS(;
+  // The elements of a typed array or String object (whose keys V8 would
+  // list one by one, past 2^24 not at all), else -1.
+  const elementCount = function (object, prototype) {
+    try {
+      if (isView(object)) return apply(typedArrayLength, object, []);
+      if (prototype === stringPrototype)
+        return apply(stringValue, object, []).length;
+    } catch (e) {}
+    return -1;
+  };
   return function (value, mode) {
     if (mode === 3) {
       if (apply(functionSource, value, []) !==
@@ -61,13 +72,7 @@ std::string DescriberSource() {
     if (mode !== 1 && isArray(value)) return 'A';
     if (mode === 2) return 'O';
     let next = prototypeOf(value);
-    let length = -1;
-    if (isView(value) || next === stringPrototype) {
-      try {
-        length = isView(value) ? apply(typedArrayLength, value, [])
-                               : apply(stringValue, value, []).length;
-      } catch (e) {}
-    }
+    const length = elementCount(value, next);
     if (length > limit) return 'L' + length;
     let keys = 'K';
     // The common shape, a record on Object.prototype (whose prototype is
@@ -84,6 +89,9 @@ std::string DescriberSource() {
     }
     const seen = createObject(null);
     for (let object = value;; object = next, next = prototypeOf(object)) {
+      // One the value inherits from would be listed as well.
+      const inherited = object === value ? -1 : elementCount(object, next);
+      if (inherited > limit) return 'L' + inherited;
       if (next === null) {
         const last = enumerableKeys(object);
         for (let i = 0; i < last.length; ++i) {

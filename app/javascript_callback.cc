@@ -266,6 +266,9 @@ bool JavascriptCallbackRegistry::ExecuteJavascriptCallback(
       function->ExecuteFunction(nullptr, arguments);
   if (result)
     return true;
+  // CEF keeps what the page threw on the stored function, its message and
+  // source line with it, for as long as the entry lives.
+  function->ClearException();
   RENDERER_LOG(ERROR)
       << "ExecuteJavascriptCallback(): callback->ExecuteFunction() failed";
   return false;

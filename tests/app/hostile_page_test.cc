@@ -135,6 +135,11 @@ TEST_F(HostilePageTest, ValuesThatAbortCefsOwnCallsArrive) {
       {"new Uint8Array(2 ** 24 + 1), new String('x'.repeat(2 ** 24 + 1)), 1",
        "[{},{},1]",
        {kTooLong, kTooLong}},
+      // Inherited, they would be listed just the same.
+      {"Object.setPrototypeOf({a: 1}, new Uint8Array(2 ** 24 + 1)), "
+       "{a: 1, __proto__: new String('x'.repeat(2 ** 24 + 1))}",
+       "[{},{}]",
+       {kTooLong, kTooLong}},
       // A callable Proxy is named by its "name" member, read as data.
       {"new Proxy(function f() {}, {}), [new Proxy(() => 0, {get() { throw "
        "1; }})]",

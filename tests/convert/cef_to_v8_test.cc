@@ -295,9 +295,12 @@ TEST_F(CefToV8Test, SameIdRunsAgainAndEveryFailureIsLogged) {
   EvalMain(browser_, "register(function fails() { throw new Error('no'); })");
   const int failing_id = registry().GetLastJavascriptCallbackIdForTesting();
   standin::ClearLog();
+  const int live_before = standin::LiveObjectCount();
   EXPECT_FALSE(registry().ExecuteJavascriptCallback(*app_, Browser(),
                                                     failing_id, List("[]")));
   EXPECT_TRUE(registry().HasJavascriptCallbackForTesting(failing_id));
+  // Nor is what it threw kept with it.
+  EXPECT_EQ(live_before, standin::LiveObjectCount());
   EXPECT_EQ(std::vector<std::string>{"[Renderer process] "
                                      "ExecuteJavascriptCallback(): "
                                      "callback->ExecuteFunction() failed"},
