@@ -7,6 +7,7 @@ numbers of log lines masked (they move whenever the code does).
   check_examples.py EXECUTABLE EXAMPLES_DIR [--update]
 """
 import argparse
+import os
 import pathlib
 import re
 import subprocess
@@ -29,7 +30,11 @@ def main():
     parser.add_argument("--update", action="store_true",
                         help="write the golden files from this run")
     args = parser.parse_args()
-    executable, examples, update = args.executable, args.examples, args.update
+    examples, update = args.examples, args.update
+    # The scenarios run from their own folder, where a relative path would
+    # name another file; a bare name is looked up on PATH as it stands.
+    executable = (os.path.abspath(args.executable) if os.sep in args.executable
+                  else args.executable)
     scenarios = sorted(examples.glob("*.json"))
     if not scenarios:
         print(f"no scenarios in {examples}")
