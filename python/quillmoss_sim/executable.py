@@ -22,6 +22,10 @@ CHECKOUT_BUILD = pathlib.PurePosixPath("build", "quillmoss_subprocess")
 # Set by the pytest plugin for the length of a pytest run; a module variable
 # so that a Renderer made anywhere in a test, not only by a fixture, sees it.
 _pytest_option: pathlib.Path | None = None
+# Where pytest was started, for the length of a pytest run: a relative
+# $QUILLMOSS_SUBPROCESS is taken from there, as the option is, and not from
+# whatever directory a test has moved into.
+_pytest_start: pathlib.Path | None = None
 
 
 class ExecutableNotFound(SimulatorError):
@@ -40,6 +44,17 @@ def use_pytest_option(path: str | os.PathLike[str] | None) -> None:
     """Makes ``--quillmoss-subprocess`` the third source (None unsets it)."""
     global _pytest_option
     _pytest_option = pathlib.Path(path) if path is not None else None
+
+
+def use_pytest_start(directory: pathlib.Path | None) -> None:
+    """Takes a relative ``$QUILLMOSS_SUBPROCESS`` from directory (None:
+    from the current directory)."""
+    global _pytest_start
+    _pytest_start = directory
+
+
+def pytest_start() -> pathlib.Path | None:
+    return _pytest_start
 
 
 def pytest_option() -> pathlib.Path | None:
@@ -79,7 +94,10 @@ def locate_executable(
                       "the executable argument")
     configured = os.environ.get(ENVIRONMENT_VARIABLE)
     if configured:
-        return _named(pathlib.Path(configured), ENVIRONMENT_VARIABLE,
+        path = pathlib.Path(configured)
+        if _pytest_start is not None:
+            path = _pytest_start / path  # an absolute path stays itself
+        return _named(path, ENVIRONMENT_VARIABLE,
                       f"${ENVIRONMENT_VARIABLE}")
     if _pytest_option is not None:
         return _named(_pytest_option, PYTEST_OPTION, PYTEST_OPTION)

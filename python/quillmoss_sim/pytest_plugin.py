@@ -45,12 +45,15 @@ def pytest_addoption(parser: pytest.Parser) -> None:
 
 
 _OUTER_OPTION = pytest.StashKey[pathlib.Path | None]()
+_OUTER_START = pytest.StashKey[pathlib.Path | None]()
 
 
 def pytest_configure(config: pytest.Config) -> None:
     # Restored at unconfigure: a pytest run inside a test (pytester) must not
     # take the outer run's option away.
     config.stash[_OUTER_OPTION] = executable.pytest_option()
+    config.stash[_OUTER_START] = executable.pytest_start()
+    executable.use_pytest_start(config.invocation_params.dir)
     option = config.getoption("quillmoss_subprocess")
     if option:
         executable.use_pytest_option(config.invocation_params.dir / option)
@@ -60,6 +63,7 @@ def pytest_configure(config: pytest.Config) -> None:
 def pytest_unconfigure(config: pytest.Config) -> None:
     if _OUTER_OPTION in config.stash:
         executable.use_pytest_option(config.stash[_OUTER_OPTION])
+        executable.use_pytest_start(config.stash[_OUTER_START])
 
 
 _FIXTURES = ("quillmoss_renderer", "quillmoss_browser", "quillmoss_page",

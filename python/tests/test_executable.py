@@ -13,6 +13,7 @@ def sources(tmp_path, monkeypatch):
     current directory can lead to one."""
     monkeypatch.delenv("QUILLMOSS_SUBPROCESS", raising=False)
     monkeypatch.setattr(executable, "_pytest_option", None)
+    monkeypatch.setattr(executable, "_pytest_start", None)
     monkeypatch.setattr(executable, "__file__",
                         str(tmp_path / "site-packages" / "executable.py"))
     checkout = tmp_path / "checkout"
@@ -74,3 +75,12 @@ def test_a_named_executable_that_is_missing_is_not_passed_over(
     sources(source).unlink()
     with pytest.raises(ExecutableNotFound, match=f"no simulator at .*{named_by}"):
         locate_executable()
+
+
+def test_a_relative_variable_is_taken_from_where_pytest_started(sources,
+                                                               tmp_path,
+                                                               monkeypatch):
+    path = sources("environment")  # the fixture has moved into a checkout
+    monkeypatch.setenv("QUILLMOSS_SUBPROCESS", "environment/quillmoss_subprocess")
+    monkeypatch.setattr(executable, "_pytest_start", tmp_path)
+    assert locate_executable().path == path
