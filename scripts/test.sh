@@ -5,8 +5,8 @@
 #                                in build-asan/
 #   scripts/test.sh --i386       the same tests built for 32-bit x86 Linux
 #                                (the target's data model), in build-i386/;
-#                                no Windows cross-build, benchmarks or
-#                                memcheck runs, which the normal build has
+#                                no benchmarks or memcheck runs, which the
+#                                normal build has
 # QUILLMOSS_WARNINGS_AS_ERRORS=ON (or OFF) in the environment sets the CMake
 # option of that name (.ci/run turns it on); unset, the build directory keeps
 # what it has.
