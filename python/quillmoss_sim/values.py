@@ -103,12 +103,26 @@ def check_texts(value: Any, path: str) -> None:
 
 
 def to_cef_json(value: Any, path: str = "value",
-                host_callback: HostCallbackHook | None = None) -> Any:
+                host_callback: HostCallbackHook | None = None,
+                _enclosing: set[int] | None = None) -> Any:
     """Maps a Python value to the simulator's JSON form of a CEF value.
 
     ``host_callback`` gives a Python callable its host-callback id; without
-    it a callable is refused.
+    it a callable is refused. A list or dictionary that contains itself is
+    refused: a CEF value is a tree (one held twice is copied twice).
     """
+    if isinstance(value, (list, tuple, dict)):
+        # The containers on the way down from the top, by identity.
+        enclosing = set() if _enclosing is None else _enclosing
+        if id(value) in enclosing:
+            raise ValueError(f"{path}: the value contains itself, which no "
+                             "CEF value can")
+        enclosing.add(id(value))
+        try:
+            return _container_to_cef_json(value, path, host_callback,
+                                          enclosing)
+        finally:
+            enclosing.discard(id(value))
     if value is None or isinstance(value, bool):
         return value
     if isinstance(value, str):
@@ -132,20 +146,6 @@ def to_cef_json(value: Any, path: str = "value",
         if not data:
             raise ValueError(f"{path}: CEF has no empty binary value")
         return {"$binary": data.hex()}
-    if isinstance(value, (list, tuple)):
-        return [to_cef_json(item, f"{path}[{i}]", host_callback)
-                for i, item in enumerate(value)]
-    if isinstance(value, dict):
-        converted: dict[str, Any] = {}
-        for key, item in value.items():
-            if not isinstance(key, str):
-                raise TypeError(f"{path}: dictionary key {key!r} is not a string")
-            check_text(key, f"{path}: the key {key!r}")
-            converted[key] = to_cef_json(item, f"{path}.{key}", host_callback)
-        # A lone "$" key would read as a tag.
-        if len(converted) == 1 and next(iter(converted)).startswith("$"):
-            return {"$dict": converted}
-        return converted
     if callable(value):
         if host_callback is None:
             raise TypeError(
@@ -153,6 +153,25 @@ def to_cef_json(value: Any, path: str = "value",
                 "through a Host (or pass HostCallback(id))")
         return {"$callback": HostCallback(host_callback(value)).callback_id}
     raise TypeError(f"{path}: {type(value).__name__} has no CEF value")
+
+
+def _container_to_cef_json(value: list[Any] | tuple[Any, ...] | dict[Any, Any],
+                           path: str, host_callback: HostCallbackHook | None,
+                           enclosing: set[int]) -> Any:
+    if not isinstance(value, dict):
+        return [to_cef_json(item, f"{path}[{i}]", host_callback, enclosing)
+                for i, item in enumerate(value)]
+    converted: dict[str, Any] = {}
+    for key, item in value.items():
+        if not isinstance(key, str):
+            raise TypeError(f"{path}: dictionary key {key!r} is not a string")
+        check_text(key, f"{path}: the key {key!r}")
+        converted[key] = to_cef_json(item, f"{path}.{key}", host_callback,
+                                     enclosing)
+    # A lone "$" key would read as a tag.
+    if len(converted) == 1 and next(iter(converted)).startswith("$"):
+        return {"$dict": converted}
+    return converted
 
 
 def parse_callback_descriptor(text: str) -> JavascriptCallback | None:

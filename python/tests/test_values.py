@@ -46,6 +46,17 @@ def test_whole_floats_stay_doubles_in_the_text():
     assert json.dumps(to_cef_json([3.0, 3])) == "[3.0, 3]"
 
 
+def test_a_value_held_twice_is_copied_twice():
+    shared = {"x": [1]}
+    assert to_cef_json([shared, shared]) == [{"x": [1]}, {"x": [1]}]
+
+
+def _containing_itself():
+    outer = {"a": [1]}
+    outer["a"].append(outer)
+    return outer
+
+
 @pytest.mark.parametrize("value, error, text", [
     (2**31, ValueError, "does not fit a CEF int"),
     (b"", ValueError, "no empty binary"),
@@ -55,6 +66,7 @@ def test_whole_floats_stay_doubles_in_the_text():
     ({"a": ["ok", "\ud83d"]}, ValueError,
      "value.a[1]: the string holds a lone surrogate '.ud83d' at index 0"),
     ({"\udc00": 1}, ValueError, "value: the key '.udc00'"),
+    (_containing_itself(), ValueError, "value.a[1]: the value contains itself"),
 ])
 def test_to_cef_json_refuses(value, error, text):
     with pytest.raises(error, match=text.replace("[", r"\[").replace("]", r"\]")):
