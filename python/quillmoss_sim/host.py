@@ -191,11 +191,22 @@ class Host:
         in which callables become host callbacks. The new bindings replace
         the old ones, as they do in the renderer.
         """
+        if not isinstance(bind_to_frames, bool):
+            raise TypeError("bind_to_frames: "
+                            f"{type(bind_to_frames).__name__} is not a bool")
         bound: dict[str, Callable[..., Any]] = {}
-        for name, function in (functions or {}).items():
+        for name, function in _mapping(functions, "functions").items():
+            # The renderer installs it, but reads a called name with a full
+            # stop as object.method: it would throw at every call.
+            if isinstance(name, str) and "." in name:
+                raise ValueError(
+                    f"functions[{name!r}]: a function name with a full stop "
+                    "is never callable; bind a method with objects="
+                    "{'object': {'method': callable}}")
             bound[name] = _callable(function, f"functions[{name!r}]")
-        for object_name, methods in (objects or {}).items():
-            for method, function in methods.items():
+        for object_name, methods in _mapping(objects, "objects").items():
+            for method, function in _mapping(
+                    methods, f"objects[{object_name!r}]").items():
                 # The renderer names a method's calls object.method.
                 bound[f"{object_name}.{method}"] = _callable(
                     function, f"objects[{object_name!r}][{method!r}]")
@@ -386,6 +397,15 @@ class Host:
                 f"{name}({frame!r})", frame,
                 f"raised {type(error).__name__}: {error}"
             ) from _from_caller(error)
+
+
+def _mapping(value: Any, where: str) -> Mapping[Any, Any]:
+    if value is None:
+        return {}
+    if not isinstance(value, Mapping):
+        raise TypeError(f"{where}: {type(value).__name__} is not a mapping of "
+                        "names to callables")
+    return value
 
 
 def _callable(value: Any, where: str) -> Callable[..., Any]:

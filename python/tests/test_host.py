@@ -167,6 +167,12 @@ ERRORS = [
      lambda page, host, kept: host.bind(properties={"cb": HostCallback(0)})),
     ("not callable", TypeError, "is not callable",
      lambda page, host, kept: host.bind(functions={"note": 1})),
+    ("methods not a mapping", TypeError, r"^objects\['o'\]: .* not a mapping",
+     lambda page, host, kept: host.bind(objects={"o": print})),
+    ("a function name that reads as a method", ValueError, "full stop",
+     lambda page, host, kept: host.bind(functions={"o.note": print})),
+    ("bind_to_frames not a bool", TypeError, "bind_to_frames: str",
+     lambda page, host, kept: host.bind(bind_to_frames="yes")),  # type: ignore
     ("NaN in a step", ValueError, "JSON compliant",
      lambda page, host, kept: page.browser.renderer.step(
          {"do": "eval", "frame": "main", "code": float("nan")})),
