@@ -205,6 +205,11 @@ class Host:
                     "{'object': {'method': callable}}")
             bound[name] = _callable(function, f"functions[{name!r}]")
         for object_name, methods in _mapping(objects, "objects").items():
+            # Its calls, object.method, split at the first full stop.
+            if isinstance(object_name, str) and "." in object_name:
+                raise ValueError(
+                    f"objects[{object_name!r}]: an object name with a full "
+                    "stop is never callable (a method name may have one)")
             for method, function in _mapping(
                     methods, f"objects[{object_name!r}]").items():
                 # The renderer names a method's calls object.method.

@@ -171,6 +171,8 @@ ERRORS = [
      lambda page, host, kept: host.bind(objects={"o": print})),
     ("a function name that reads as a method", ValueError, "full stop",
      lambda page, host, kept: host.bind(functions={"o.note": print})),
+    ("an object name with a full stop", ValueError, "full stop",
+     lambda page, host, kept: host.bind(objects={"o.x": {"note": print}})),
     ("bind_to_frames not a bool", TypeError, "bind_to_frames: str",
      lambda page, host, kept: host.bind(bind_to_frames="yes")),  # type: ignore
     ("NaN in a step", ValueError, "JSON compliant",
