@@ -26,8 +26,8 @@ from .protocol import (BINDINGS_MESSAGE, CALL_ARGUMENTS_INDEX, CALL_MESSAGE,
                        HOST_CALLBACK_ID_INDEX, HOST_CALLBACK_MESSAGE,
                        PAGE_CALLBACK_MESSAGE, RENDER_PROCESS_TERMINATED,
                        bindings)
-from .renderer import (Browser, Frame, HostCallError, Message, Refusal,
-                       StepRefused, StepResult)
+from .renderer import (Browser, Frame, HasCallbackId, HostCallError, Message,
+                       Refusal, StepRefused, StepResult, callback_id_of)
 from .values import JavascriptCallback, to_cef_json
 
 FrameHook = Callable[[Frame], object]
@@ -153,7 +153,16 @@ class Host:
     """
 
     def __init__(self, target: Browser | Frame) -> None:
+        if not isinstance(target, (Browser, Frame)):
+            raise TypeError(f"Host({type(target).__name__}): a Host plays "
+                            "the browser process of a Browser (or a Frame's)")
         self.browser = target if isinstance(target, Browser) else target.browser
+        # Two would count host-callback ids alike and each answer the
+        # page's calls of the other's callbacks.
+        if self.browser._host is not None:
+            raise ValueError(f"{self.browser!r} has a Host already; close() "
+                             "it before making another")
+        self.browser._host = self
         self.on_context_created: FrameHook | None = None
         self.on_context_released: FrameHook | None = None
         self._bound: dict[str, Callable[..., Any]] = {}
@@ -168,7 +177,10 @@ class Host:
         self.browser.renderer.add_listener(self._receive)
 
     def close(self) -> None:
-        """Stops answering the renderer's messages."""
+        """Stops answering the renderer's messages (again: nothing more)."""
+        if self.browser._host is not self:
+            return
+        self.browser._host = None
         self.browser.renderer.remove_listener(self._receive)
 
     def context_releases(self, frame: Frame) -> int:
@@ -191,6 +203,7 @@ class Host:
         in which callables become host callbacks. The new bindings replace
         the old ones, as they do in the renderer.
         """
+        _mapping(properties, "properties", "values")
         if not isinstance(bind_to_frames, bool):
             raise TypeError("bind_to_frames: "
                             f"{type(bind_to_frames).__name__} is not a bool")
@@ -226,12 +239,13 @@ class Host:
             result.add(self.browser.renderer.run_tasks())
         return result
 
-    def execute_javascript_callback(self, callback_id: int,
+    def execute_javascript_callback(self, callback: int | HasCallbackId,
                                     *args: Any) -> StepResult:
-        """Sends "ExecuteJavascriptCallback" for the page function
-        callback_id through the main frame; Python callables among args
-        become this host's callbacks."""
+        """Sends "ExecuteJavascriptCallback" for the page function (by id,
+        a JavascriptCallback or a JsFunction) through the main frame; Python
+        callables among args become this host's callbacks."""
         __tracebackhide__ = True
+        callback_id = callback_id_of(callback)
         # The id's slot is the message's own: args[0] is the host's first.
         return self._send(PAGE_CALLBACK_MESSAGE, lambda: [
             callback_id, *to_cef_json(list(args), "args", self.callback_id)])
@@ -404,12 +418,13 @@ class Host:
             ) from _from_caller(error)
 
 
-def _mapping(value: Any, where: str) -> Mapping[Any, Any]:
+def _mapping(value: Any, where: str,
+             of: str = "callables") -> Mapping[Any, Any]:
     if value is None:
         return {}
     if not isinstance(value, Mapping):
         raise TypeError(f"{where}: {type(value).__name__} is not a mapping of "
-                        "names to callables")
+                        f"names to {of}")
     return value
 
 

@@ -31,7 +31,7 @@ import subprocess
 import tempfile
 import threading
 from dataclasses import dataclass, field
-from typing import IO, Any, Callable, Iterable, Protocol
+from typing import IO, Any, Callable, Iterable, Mapping, Protocol
 
 from .errors import SimulatorError
 from .executable import find_executable
@@ -491,10 +491,17 @@ class Renderer:
                  timeout: float = 60.0, *,
                  site_isolation: bool = True,
                  cef_faults: Iterable[str] = ()) -> None:
+        if (isinstance(timeout, bool) or not isinstance(timeout, (int, float))
+                or not timeout > 0):
+            raise ValueError(f"timeout: {timeout!r} is not a positive number "
+                             "of seconds")
+        if isinstance(cef_faults, str):
+            raise TypeError(f"cef_faults: a set of tracker numbers, such as "
+                            f"{{{cef_faults!r}}}, not a str")
         self.executable = find_executable(executable)
         self.timeout = timeout
         self.site_isolation = site_isolation
-        self.cef_faults = frozenset(cef_faults)
+        self.cef_faults = frozenset(str(fault) for fault in cef_faults)
         unknown = self.cef_faults - CEF_FAULTS.keys()
         if unknown:
             raise ValueError(f"cef_faults: {sorted(unknown)} are none of "
@@ -512,6 +519,7 @@ class Renderer:
         self._pending: collections.deque[Message] = collections.deque()
         self._depth = 0
         self._dispatching = False
+        self._closed = False
         self._start(DEFAULT_SITE if site_isolation else None)
 
     # The first process, as the single-process session had it -------------
@@ -564,7 +572,9 @@ class Renderer:
 
     def close(self) -> int:
         """Ends every process's session (end of input) and returns the worst
-        exit code (a process crash() ended does not count)."""
+        exit code (a process crash() ended does not count). The session
+        takes no step after it."""
+        self._closed = True
         codes = [process.close() for process in self.processes
                  if not process.crashed]
         return _worst(codes)
@@ -586,6 +596,7 @@ class Renderer:
     def process_for(self, site: str) -> RendererProcess:
         """The live process that holds pages of site, started if there is
         none (one for everything without site isolation)."""
+        self._check_open()
         wanted = site if self.site_isolation else None
         for process in self.processes:
             if process.site == wanted and process.alive:
@@ -614,6 +625,7 @@ class Renderer:
         """Runs play (one or several steps) and then hands the listeners
         what it caused."""
         __tracebackhide__ = True
+        self._check_open()
         self._depth += 1
         try:
             result = play()
@@ -622,6 +634,12 @@ class Renderer:
         if self._depth == 0:
             self._dispatch()
         return result
+
+    def _check_open(self) -> None:
+        # Else a step after close() would start a process nobody ends.
+        if self._closed:
+            raise SimulatorError("this Renderer is closed: its processes "
+                                 "have ended; start a new Renderer")
 
     def _route(self, step: dict[str, Any]) -> StepResult:
         __tracebackhide__ = True
@@ -721,8 +739,7 @@ class Renderer:
         main frame's: DEFAULT_SITE); under site isolation a frame of another
         site than its parent's is a cross-site iframe, in a process of its
         own."""
-        declared = [{"name": frame} if isinstance(frame, str) else dict(frame)
-                    for frame in frames]
+        declared = _declarations(frames)
         if handle in self._browsers:
             raise StepRefused(-1, f"browser {handle!r} is already declared")
         browser = Browser(self, handle, self._next_browser_id)
@@ -756,6 +773,44 @@ def _worst(codes: list[int]) -> int:
     """The exit code that says most: a crash over a failed step over 0."""
     odd = [code for code in codes if code not in (0, 1)]
     return odd[0] if odd else max(codes, default=0)
+
+
+def _declarations(frames: Iterable[str | dict[str, Any]]
+                  ) -> list[dict[str, Any]]:
+    """The frames of create_browser as declarations; raises before anything
+    is declared."""
+    if isinstance(frames, (str, bytes)) or not isinstance(frames, Iterable):
+        raise TypeError(f"frames: {frames!r} is not a list of frame names "
+                        "or dictionaries")
+    declared: list[dict[str, Any]] = []
+    for frame in frames:
+        declaration = ({"name": frame} if isinstance(frame, str)
+                       else dict(frame) if isinstance(frame, Mapping) else None)
+        if declaration is None or not isinstance(declaration.get("name"), str):
+            raise TypeError(f"frames: {frame!r} is neither a frame name nor "
+                            "a dictionary with a str \"name\"")
+        if any(other["name"] == declaration["name"] for other in declared):
+            raise ValueError(f"frames: {declaration['name']!r} is declared "
+                             "twice")
+        declared.append(declaration)
+    if not declared:
+        raise ValueError("frames: a browser has at least its main frame")
+    return declared
+
+
+def callback_id_of(callback: int | HasCallbackId) -> int:
+    """The id of a page function given by id, JavascriptCallback or
+    JsFunction; raises for an id that no CEF int holds."""
+    callback_id = (callback if isinstance(callback, int)
+                   and not isinstance(callback, bool)
+                   else getattr(callback, "callback_id", None))
+    if not isinstance(callback_id, int):
+        raise TypeError(f"{callback!r} is no page function's id (an int, a "
+                        "JavascriptCallback or a JsFunction)")
+    if not -2**31 <= callback_id < 2**31:
+        raise ValueError(f"callback id {callback_id} does not fit a CEF int "
+                         "(int32)")
+    return callback_id
 
 
 class HostCallError(Exception):
@@ -810,12 +865,18 @@ class Browser:
         self._with_context: set[str] = set()
         # The processes that have the browser open, in creation order.
         self._holders: list[RendererProcess] = []
+        # The Host that plays this browser's browser process, if any.
+        self._host: Any = None
 
     def __repr__(self) -> str:
         return f"<Browser {self.handle!r} (id {self.id})>"
 
     @property
     def main_frame(self) -> Frame:
+        if not self._declared:
+            raise SimulatorError(f"{self!r} has no frames left: the process "
+                                 "of its main frame died and was not "
+                                 "restarted")
         return self._frames[next(iter(self._declared))]
 
     def frame(self, name: str) -> Frame:
@@ -923,6 +984,11 @@ class Browser:
         """Adds a sub-frame (below the main frame unless parent names
         another); a site other than its parent's makes it a cross-site
         iframe, in a process of its own under site isolation."""
+        self._check_alive()
+        for key, value in (("name", name), ("parent", parent),
+                           ("frame_name", frame_name), ("site", site)):
+            if not isinstance(value, str) and (key == "name" or value is not None):
+                raise TypeError(f"add_frame: {key} {value!r} is not a str")
         declaration: dict[str, Any] = {"name": name}
         if parent is not None:
             declaration["parent"] = parent
@@ -955,6 +1021,10 @@ class Browser:
             self._forget([name])
             raise
         return frame
+
+    def _check_alive(self) -> None:
+        if self.destroyed:
+            raise SimulatorError(f"{self!r} was destroyed")
 
     def destroy(self) -> StepResult:
         """Releases the browser's contexts, then OnBrowserDestroyed, in every
@@ -1097,6 +1167,9 @@ class Frame:
         renderer = browser.renderer
         old = self.process
         if site is not None:
+            if not isinstance(site, str) or not site:
+                raise TypeError(f"navigate: site {site!r} is not a site name")
+            browser._check_alive()
             browser._sites[self.name] = site
         if site is None or old is None or renderer.process_for(site) is old:
             return self._step("createContext")
@@ -1183,13 +1256,15 @@ class Frame:
         """Sends "ExecuteJavascriptCallback" through this frame: the host
         calls a page function (by id, a JavascriptCallback or a JsFunction).
         """
-        callback_id = callback if isinstance(callback, int) else callback.callback_id
-        return self.send(PAGE_CALLBACK_MESSAGE, callback_id, *args)
+        return self.send(PAGE_CALLBACK_MESSAGE, callback_id_of(callback), *args)
 
     def keep(self, code: str, into: Frame, name: str) -> StepResult:
         """Runs code in this frame's page and sets what it gave as the global
         name of into's page (same browser), as a parent page keeps an
         iframe's function; it outlives this frame's page."""
+        if not isinstance(into, Frame) or into.browser is not self.browser:
+            raise ValueError(f"keep: into={into!r} is not a frame of "
+                             f"{self.browser!r}")
         return self._step("keep", code=code, into=into.name, **{"as": name})
 
     def eval(self, code: str) -> Any:

@@ -25,6 +25,8 @@ from .protocol import CALLBACK_MARKER
 
 INT32_MIN = -(2**31)
 INT32_MAX = 2**31 - 1
+# The simulator reads no JSON nested deeper.
+MAX_DEPTH = 256
 
 
 @dataclass(frozen=True)
@@ -117,6 +119,10 @@ def to_cef_json(value: Any, path: str = "value",
         if id(value) in enclosing:
             raise ValueError(f"{path}: the value contains itself, which no "
                              "CEF value can")
+        if len(enclosing) == MAX_DEPTH:
+            raise ValueError(f"{path}: nested deeper than {MAX_DEPTH} levels, "
+                             "more than the simulator reads (the renderer "
+                             "converts 8)")
         enclosing.add(id(value))
         try:
             return _container_to_cef_json(value, path, host_callback,

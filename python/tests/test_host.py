@@ -9,7 +9,8 @@ import pytest
 from quillmoss_sim import (CALLBACK_MARKER, ExpectationFailed, Host,
                            HostCallback, HostCallError, JsFunction, Message,
                            PageError, Refusal, RefusedDescriptor,
-                           ReleasedFunctionWarning, StepRefused,
+                           ReleasedFunctionWarning, Renderer, SimulatorError,
+                           StepRefused,
                            parse_callback_descriptor as parse)
 
 
@@ -143,6 +144,13 @@ def test_context_hooks_and_hosts_of_two_browsers(quillmoss_renderer):
         2, "main", "OnContextCreated", [])
 
 
+def _nested(depth):
+    value = []
+    for _ in range(depth):
+        value = [value]
+    return value
+
+
 # Each error a step can raise, by the call that raises it on a page with a
 # bound "note" and a kept page function; after it the session goes on.
 ERRORS = [
@@ -183,6 +191,34 @@ ERRORS = [
     ("failed expectation", ExpectationFailed, "expectation failed",
      lambda page, host, kept: page.browser.renderer.step(
          {"do": "expect", "frame": "main", "code": "1", "result": 2})),
+    # Misuse of the package's own calls, refused before anything is sent.
+    ("frames as one string", TypeError, "^frames: 'main' is not a list",
+     lambda page, host, kept: page.browser.renderer.create_browser("x", "main")),
+    ("a frame declared twice", ValueError, "'a' is declared twice",
+     lambda page, host, kept: page.browser.renderer.create_browser(
+         "x", ["main", "a", "a"])),
+    ("a frame without a name", TypeError, "with a str",
+     lambda page, host, kept: page.browser.renderer.create_browser(
+         "x", [{"parent": "main"}])),
+    ("a frame name that is no str", TypeError, "^add_frame: name 5",
+     lambda page, host, kept: page.browser.add_frame(5)),
+    ("a second Host of the browser", ValueError, "has a Host already",
+     lambda page, host, kept: Host(page.browser)),
+    ("kept into another browser", ValueError, "is not a frame of",
+     lambda page, host, kept: page.keep("1", name="k", into=page.browser.renderer
+                                        .create_browser("x").main_frame)),
+    ("properties that are no mapping", TypeError, "^properties: str",
+     lambda page, host, kept: host.bind(properties="ab")),
+    ("a value nested too deep", ValueError, "nested deeper than 256",
+     lambda page, host, kept: host.bind(properties={"d": _nested(300)})),
+    ("a callback id of no CEF int", ValueError, "does not fit a CEF int",
+     lambda page, host, kept: host.execute_javascript_callback(2**40)),
+    ("a timeout of no seconds", ValueError, "not a positive number",
+     lambda page, host, kept: Renderer(page.browser.renderer.executable,
+                                       timeout=0)),
+    ("tracker numbers as one string", TypeError, "not a str",
+     lambda page, host, kept: Renderer(page.browser.renderer.executable,
+                                       cef_faults="2880")),
     ("page exception", PageError, "boom",
      lambda page, host, kept: page.eval("throw new Error('boom')")),
     ("raising handler", HostCallError, "fails.*ZeroDivisionError",
@@ -316,3 +352,23 @@ def test_a_page_function_reaches_only_its_own_page(quillmoss_renderer):
     assert (refusal.reason, refusal.callback_id) == ("other-browser", 1)
     on_event("for the gallery")
     assert page.eval("events") == ["for the gallery"]
+
+
+def test_what_is_closed_or_destroyed_takes_no_step(quillmoss_renderer,
+                                                   quillmoss_page,
+                                                   quillmoss_host):
+    kept = []
+    quillmoss_host.bind(functions={"keep": kept.append})
+    quillmoss_page.eval("keep(function f() {})")
+    quillmoss_host.close()
+    quillmoss_host.close()  # again: nothing more
+    second = Host(quillmoss_page.browser)  # the first has let go
+    # A JsFunction given by the host's way too.
+    assert second.execute_javascript_callback(kept[0]).refusals == []
+    quillmoss_page.browser.destroy()
+    with pytest.raises(SimulatorError, match="was destroyed"):
+        quillmoss_page.browser.add_frame("late")
+    quillmoss_renderer.close()
+    with pytest.raises(SimulatorError, match="Renderer is closed"):
+        quillmoss_renderer.create_browser("after")
+    assert all(not process.alive for process in quillmoss_renderer.processes)
