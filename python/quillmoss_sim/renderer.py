@@ -369,6 +369,12 @@ class RendererProcess:
     # Steps ----------------------------------------------------------------
 
     def play(self, step: dict[str, Any]) -> StepResult:
+        if self.crashed or self._exit_code is not None:
+            # Its input is closed: no step of it could be written.
+            raise SimulatorError(
+                f"renderer process {self.client_id} has ended "
+                f"({'crash()' if self.crashed else 'closed'}): the frames it "
+                "held are gone")
         # A step that cannot be written raises before the step count and the
         # recording change: the session goes on as if it had not been tried.
         line = json.dumps(step, ensure_ascii=False, allow_nan=False)
