@@ -1086,6 +1086,12 @@ class Frame:
 
     def _step(self, verb: str, **keys: Any) -> StepResult:
         __tracebackhide__ = True
+        if self.browser._frames.get(self.name) is not self:
+            # Else the step would reach a process that never had the frame
+            # or has let the browser go, and be refused in its terms.
+            raise StepRefused(-1, f"{self!r} is gone: it was removed, its "
+                              "process ended unrestarted, or the page of a "
+                              "frame above it went to another process")
         step = {"do": verb, "browser": self.browser.handle, "frame": self.name}
         step.update(keys)
         return self.browser.renderer.step(step)

@@ -370,8 +370,11 @@ def test_what_is_closed_or_destroyed_takes_no_step(quillmoss_renderer,
         quillmoss_page.browser.add_frame("late")
     page = quillmoss_renderer.create_browser("c").main_frame
     page.crash(restart=False)
-    with pytest.raises(SimulatorError, match="process 4 has ended .crash"):
+    with pytest.raises(StepRefused, match="is gone: .* process ended"):
         page.eval("1")
+    with pytest.raises(SimulatorError, match="process 4 has ended .crash"):
+        quillmoss_renderer.step({"do": "eval", "browser": "c", "frame": "main",
+                                 "code": "1"})
     with pytest.raises(SimulatorError, match="no frames left"):
         page.browser.main_frame
     quillmoss_renderer.close()
