@@ -39,7 +39,8 @@ from .protocol import (BINDINGS_MESSAGE, CALLBACK_ID_INDEX,
                        CONTEXT_CREATED, CONTEXT_RELEASED,
                        PAGE_CALLBACK_MESSAGE, RENDER_PROCESS_TERMINATED,
                        bindings)
-from .values import HostCallbackHook, check_texts, from_cef_json, to_cef_json
+from .values import (INT32_MAX, INT32_MIN, HostCallbackHook, check_texts,
+                     from_cef_json, to_cef_json)
 
 # Called with every renderer process started, so that the pytest plugin can
 # show the log of the processes a test started, whoever started them.
@@ -813,7 +814,7 @@ def callback_id_of(callback: int | HasCallbackId) -> int:
     if not isinstance(callback_id, int):
         raise TypeError(f"{callback!r} is no page function's id (an int, a "
                         "JavascriptCallback or a JsFunction)")
-    if not -2**31 <= callback_id < 2**31:
+    if not INT32_MIN <= callback_id <= INT32_MAX:
         raise ValueError(f"callback id {callback_id} does not fit a CEF int "
                          "(int32)")
     return callback_id
