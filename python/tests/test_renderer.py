@@ -82,6 +82,11 @@ def test_frames_and_browsers(renderer):
     assert renderer.take_messages() == [
         Message(2, "inner", "OnContextReleased", [])]
     assert renderer.browser("b2").destroyed
+    # Browsers made by raw steps, unnumbered or not, take no id of the package's.
+    renderer.step({"do": "createBrowser", "id": "raw", "frames": [{"name": "m"}]})
+    renderer.step({"do": "createBrowser", "id": "raw2", "browserId": 7,
+                   "frames": [{"name": "m2"}]})
+    assert renderer.create_browser("b3").id == 8
 
 
 def test_late_hooks_do_not_crash_the_renderer(renderer):
