@@ -231,7 +231,7 @@ class Host:
         dictionary = bindings(functions or {}, properties, objects,
                               bind_to_frames)
         result = self._send(BINDINGS_MESSAGE, lambda: [to_cef_json(
-            dictionary, "bindings", self.callback_id)], bound)
+            dictionary, "bindings", self.callback_id, within=1)], bound)
         self._dictionary = dictionary
         main = self.browser.main_frame.process
         self._bound_in = {main.client_id} if main is not None else set()
@@ -345,7 +345,7 @@ class Host:
         self._bound_in.add(client_id)
         dictionary = self._dictionary
         self._send(BINDINGS_MESSAGE, lambda: [to_cef_json(
-            dictionary, "bindings", self.callback_id)])
+            dictionary, "bindings", self.callback_id, within=1)])
         self.browser.renderer.run_tasks()
 
     def _frame(self, name: str | int) -> Frame:

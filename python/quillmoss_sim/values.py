@@ -25,8 +25,9 @@ from .protocol import CALLBACK_MARKER
 
 INT32_MIN = -(2**31)
 INT32_MAX = 2**31 - 1
-# The simulator reads no JSON nested deeper.
-MAX_DEPTH = 256
+# The simulator reads a message's arguments nested no deeper, their list
+# counted.
+MAX_DEPTH = 200
 
 
 @dataclass(frozen=True)
@@ -106,12 +107,14 @@ def check_texts(value: Any, path: str) -> None:
 
 def to_cef_json(value: Any, path: str = "value",
                 host_callback: HostCallbackHook | None = None,
-                _enclosing: set[int] | None = None) -> Any:
+                within: int = 0, _enclosing: set[int] | None = None) -> Any:
     """Maps a Python value to the simulator's JSON form of a CEF value.
 
     ``host_callback`` gives a Python callable its host-callback id; without
     it a callable is refused. A list or dictionary that contains itself is
-    refused: a CEF value is a tree (one held twice is copied twice).
+    refused: a CEF value is a tree (one held twice is copied twice). So is
+    one nested deeper than MAX_DEPTH, counting the ``within`` lists and
+    dictionaries that the message puts around the value.
     """
     if isinstance(value, (list, tuple, dict)):
         # The containers on the way down from the top, by identity.
@@ -119,14 +122,15 @@ def to_cef_json(value: Any, path: str = "value",
         if id(value) in enclosing:
             raise ValueError(f"{path}: the value contains itself, which no "
                              "CEF value can")
-        if len(enclosing) == MAX_DEPTH:
-            raise ValueError(f"{path}: nested deeper than {MAX_DEPTH} levels, "
-                             "more than the simulator reads (the renderer "
-                             "converts 8)")
+        if within + len(enclosing) == MAX_DEPTH:
+            raise ValueError(f"{path}: nested deeper than {MAX_DEPTH} lists "
+                             "and dictionaries with the message's argument "
+                             "list, more than the simulator reads (the "
+                             "renderer converts 8)")
         enclosing.add(id(value))
         try:
             return _container_to_cef_json(value, path, host_callback,
-                                          enclosing)
+                                          within, enclosing)
         finally:
             enclosing.discard(id(value))
     if value is None or isinstance(value, bool):
@@ -163,9 +167,10 @@ def to_cef_json(value: Any, path: str = "value",
 
 def _container_to_cef_json(value: list[Any] | tuple[Any, ...] | dict[Any, Any],
                            path: str, host_callback: HostCallbackHook | None,
-                           enclosing: set[int]) -> Any:
+                           within: int, enclosing: set[int]) -> Any:
     if not isinstance(value, dict):
-        return [to_cef_json(item, f"{path}[{i}]", host_callback, enclosing)
+        return [to_cef_json(item, f"{path}[{i}]", host_callback, within,
+                            enclosing)
                 for i, item in enumerate(value)]
     converted: dict[str, Any] = {}
     for key, item in value.items():
@@ -173,7 +178,7 @@ def _container_to_cef_json(value: list[Any] | tuple[Any, ...] | dict[Any, Any],
             raise TypeError(f"{path}: dictionary key {key!r} is not a string")
         check_text(key, f"{path}: the key {key!r}")
         converted[key] = to_cef_json(item, f"{path}.{key}", host_callback,
-                                     enclosing)
+                                     within, enclosing)
     # A lone "$" key would read as a tag.
     if len(converted) == 1 and next(iter(converted)).startswith("$"):
         return {"$dict": converted}

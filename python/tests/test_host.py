@@ -209,8 +209,9 @@ ERRORS = [
                                         .create_browser("x").main_frame)),
     ("properties that are no mapping", TypeError, "^properties: str",
      lambda page, host, kept: host.bind(properties="ab")),
-    ("a value nested too deep", ValueError, "nested deeper than 256",
-     lambda page, host, kept: host.bind(properties={"d": _nested(300)})),
+    # 198 lists inside the argument list, the bindings and "properties".
+    ("a value nested too deep", ValueError, "properties.d.*nested deeper than 200",
+     lambda page, host, kept: host.bind(properties={"d": _nested(197)})),
     ("a callback id of no CEF int", ValueError, "does not fit a CEF int",
      lambda page, host, kept: host.execute_javascript_callback(2**40)),
     ("a timeout of no seconds", ValueError, "not a positive number",
